@@ -1,0 +1,16 @@
+# Compiler warnings and sanitizers, applied per target so that third-party headers stay quiet.
+if(QUILLAR_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+if(QUILLAR_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
+function(quillar_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra)
+  if(QUILLAR_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()

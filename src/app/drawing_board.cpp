@@ -1,0 +1,94 @@
+#include "app/drawing_board.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+
+namespace quillar {
+
+DrawingBoard::DrawingBoard(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    m_canvas = QImage(1, 1, QImage::Format_RGB32);
+    m_canvas.fill(m_background);
+}
+
+void DrawingBoard::setBackground(const QColor& colour) {
+    m_background = colour;
+    clear();
+}
+
+void DrawingBoard::clear() {
+    m_canvas.fill(m_background);
+    update();
+}
+
+void DrawingBoard::setUnit(int unit) {
+    m_unit = unit;
+}
+
+void DrawingBoard::setPenColour(const QColor& colour) {
+    m_pen = colour;
+}
+
+void DrawingBoard::setPenStyle(int style) {
+    m_penStyle = style;
+}
+
+void DrawingBoard::setTextColour(const QColor& colour) {
+    m_textColour = colour;
+}
+
+QPointF DrawingBoard::toPixels(double x, double y) const {
+    if (m_unit == kFineUnits) {
+        return {x / kFineX, y / kFineY};
+    }
+    return {x, y};
+}
+
+void DrawingBoard::line(double x1, double y1, double x2, double y2) {
+    static const Qt::PenStyle styles[] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine, Qt::DashDotLine,
+                                          Qt::DashDotDotLine};
+    QPainter p(&m_canvas);
+    QPen pen(m_pen);
+    pen.setWidth(1);
+    pen.setStyle(m_penStyle >= 0 && m_penStyle < 5 ? styles[m_penStyle] : Qt::SolidLine);
+    p.setPen(pen);
+    QPointF a = toPixels(x1, y1);
+    QPointF b = toPixels(x2, y2);
+    // Pixel lines land on whole pixels, as a GDI pen would put them.
+    p.drawLine(QPoint(int(a.x()), int(a.y())), QPoint(int(b.x()), int(b.y())));
+    update();
+}
+
+void DrawingBoard::text(double x, double y, const QString& s) {
+    QPainter p(&m_canvas);
+    p.setPen(m_textColour);
+    p.setFont(font());
+    QPointF at = toPixels(x, y);
+    QRectF box(at, QSizeF(m_canvas.width(), m_canvas.height()));
+    p.drawText(box, Qt::AlignLeft | Qt::AlignTop, s);
+    update();
+}
+
+void DrawingBoard::blit(int x, int y, const QImage& image) {
+    QPainter p(&m_canvas);
+    p.drawImage(QPoint(x, y), image);
+    update(QRect(QPoint(x, y), image.size()));
+}
+
+void DrawingBoard::paintEvent(QPaintEvent* event) {
+    QPainter p(this);
+    p.drawImage(event->rect().topLeft(), m_canvas, event->rect());
+}
+
+void DrawingBoard::resizeEvent(QResizeEvent*) {
+    if (m_canvas.size() == size() || width() <= 0 || height() <= 0) {
+        return;
+    }
+    QImage grown(size(), QImage::Format_RGB32);
+    grown.fill(m_background);
+    QPainter p(&grown);
+    p.drawImage(0, 0, m_canvas);
+    m_canvas = grown;
+}
+
+}  // namespace quillar

@@ -1,0 +1,113 @@
+// The main window and its controls, under the names every handler uses. The controls are made
+// from the layout table (control_table.cpp); the form holds pointers to them and nothing else.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+#include "app/ui_seam.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QTimer;
+
+namespace quillar {
+
+namespace audio {
+class AudioEngine;
+}
+class DrawingBoard;
+class MediaPlayer;
+class ShapeBox;
+
+class MainForm : public QWidget {
+    Q_OBJECT
+  public:
+    explicit MainForm(audio::AudioEngine& engine, QWidget* parent = nullptr);
+    ~MainForm() override;
+
+    // Called when the window is being closed, before its controls go (shut-down hook).
+    std::function<void()> onDestroying;
+
+    // --- window -------------------------------------------------------------------------------
+    QPushButton* 按钮_帮助 = nullptr;
+    QLabel* 标签10 = nullptr;
+    QGroupBox* 分组框1 = nullptr;
+    QGroupBox* 分组框2 = nullptr;
+    // --- 分组框1: recording settings and the item list -----------------------------------------
+    QLabel* 标签1 = nullptr;
+    QComboBox* 组合框1 = nullptr;  // recording devices; item data = device number
+    QLabel* 标签2 = nullptr;
+    QComboBox* 组合框2 = nullptr;  // sample rates; item data = Hz
+    QLabel* 标签3 = nullptr;
+    QComboBox* 组合框3 = nullptr;  // sample widths; item data = sample flags
+    QCheckBox* 选择框1 = nullptr;
+    QGroupBox* 分组框6 = nullptr;
+    QRadioButton* 单选框1 = nullptr;
+    QRadioButton* 单选框2 = nullptr;
+    QLabel* 标签6 = nullptr;
+    QLineEdit* 编辑框_保存路径 = nullptr;
+    QPushButton* 按钮_设置保存路径 = nullptr;
+    QLabel* 标签7 = nullptr;
+    QLineEdit* 编辑框_录音文本源路径 = nullptr;
+    QPushButton* 按钮_选择录音文本 = nullptr;
+    CommonDialog 通用对话框2;  // open dialog for the item file
+    QPushButton* 按钮_保存当前配置 = nullptr;
+    QLabel* 标签8 = nullptr;
+    QListWidget* 列表框_录音文本列表 = nullptr;
+    QLabel* 标签5 = nullptr;
+    // --- 分组框2: the recording area
+    // --------------------------------------------------------------
+    QGroupBox* 分组框5 = nullptr;
+    QLineEdit* 编辑框_当前录音文本 = nullptr;
+    QGroupBox* 分组框7 = nullptr;
+    QLabel* 标签9 = nullptr;
+    QLineEdit* 编辑框_当前录音文件 = nullptr;
+    QProgressBar* 进度条1 = nullptr;
+    MediaPlayer* 媒体播放1 = nullptr;
+    QPushButton* 按钮_播放录音 = nullptr;
+    QGroupBox* 分组框8 = nullptr;
+    ShapeBox* 外形框1 = nullptr;
+    DrawingBoard* 画板3 = nullptr;
+    DrawingBoard* 画板4 = nullptr;
+    DrawingBoard* 画板5 = nullptr;
+    QLabel* 标签_指针 = nullptr;
+    ShapeBox* 外形框2 = nullptr;
+    QGroupBox* 分组框4 = nullptr;
+    QPushButton* 按钮1 = nullptr;
+    QPushButton* 按钮4 = nullptr;
+    QPushButton* 按钮2 = nullptr;
+    QPushButton* 按钮3 = nullptr;
+    QGroupBox* 分组框3 = nullptr;
+    DrawingBoard* 画板2 = nullptr;
+    QLabel* 标签4 = nullptr;
+    QTimer* 时钟1 = nullptr;   // status timer, 30 ms while recording
+    QTimer* 时钟2 = nullptr;   // audition timer, 30 ms while auditioning
+    QTimer* 时钟3 = nullptr;   // blink timer, 700 ms always
+    CommonDialog 通用对话框1;  // save dialog for recordings
+    DrawingBoard* 画板1 = nullptr;
+    QLineEdit* 编辑框1 = nullptr;
+    QLineEdit* 编辑框2 = nullptr;
+    QLineEdit* 编辑框3 = nullptr;
+    QLineEdit* 编辑框4 = nullptr;
+
+    // The text 编辑框2 showed when an audition started, put back when it stops.
+    QString 编辑框2_saved_text;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+};
+
+// Timer interval as the handlers use it: milliseconds between ticks, 0 stops the timer.
+void setInterval(QTimer* timer, int ms);
+// 0 when the timer is stopped, else its interval.
+int intervalOf(const QTimer* timer);
+
+}  // namespace quillar

@@ -1,0 +1,57 @@
+#include "app/ui_seam.h"
+
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace quillar {
+
+void QtUi::message(QWidget* owner, const QString& title, const QString& text, MessageIcon icon) {
+    QMessageBox::Icon qicon = QMessageBox::NoIcon;
+    switch (icon) {
+        case MessageIcon::Information:
+            qicon = QMessageBox::Information;
+            break;
+        case MessageIcon::Warning:
+            qicon = QMessageBox::Warning;
+            break;
+        case MessageIcon::Error:
+            qicon = QMessageBox::Critical;
+            break;
+        case MessageIcon::None:
+            break;
+    }
+    QMessageBox box(qicon, title, text, QMessageBox::Ok, owner);
+    box.exec();
+}
+
+bool QtUi::openFile(QWidget* owner, CommonDialog& dlg) {
+    QString path = QFileDialog::getOpenFileName(owner, dlg.title, dlg.initialDir, dlg.filter);
+    if (path.isEmpty()) {
+        return false;
+    }
+    dlg.fileName = path;
+    return true;
+}
+
+bool QtUi::saveFile(QWidget* owner, CommonDialog& dlg) {
+    QFileDialog dialog(owner, dlg.title, dlg.initialDir, dlg.filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(dlg.defaultExt);
+    dialog.selectFile(dlg.initialName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return false;
+    }
+    dlg.fileName = dialog.selectedFiles().first();
+    return true;
+}
+
+QString QtUi::chooseFolder(QWidget* owner, const QString& title, const QString& start) {
+    return QFileDialog::getExistingDirectory(owner, title, start);
+}
+
+void QtUi::runModal(QDialog& window) {
+    window.exec();
+}
+
+}  // namespace quillar

@@ -1,0 +1,112 @@
+// Quillar's audio engine: capture devices, recording channels, push and memory streams, and the
+// analysis (level, sample data, FFT) the display needs. Platform access goes through an
+// AudioBackend (SDL for real devices, a simulated one for tests); nothing here knows of widgets.
+//
+// Handles are 32-bit values, 0 means "none" or "failed". Every call on 0 or on a freed handle
+// fails without effect. Unless stated otherwise, calls come from the GUI thread; capture blocks and
+// end notices arrive on engine threads.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace quillar::audio {
+
+using Handle = std::uint32_t;
+
+// Sample flags, the values stored as item data in the sample-width combo box.
+inline constexpr std::uint32_t kSample8Bit = 1;  // unsigned 8-bit
+inline constexpr std::uint32_t kSampleFloat =
+    256;  // 32-bit IEEE float; neither flag: signed 16-bit
+
+// Capture block receiver. Runs on an engine thread, once per ~100 ms block, with the recording
+// channel's handle. Returning false stops capture.
+using CaptureProc = bool (*)(Handle channel, const void* data, std::uint32_t bytes, void* user);
+
+// End notice of a stream. Runs once on an engine thread when a memory stream has played out.
+using EndProc = std::function<void(Handle channel)>;
+
+class AudioBackend;
+
+class AudioEngine {
+  public:
+    explicit AudioEngine(std::unique_ptr<AudioBackend> backend);
+    ~AudioEngine();
+    AudioEngine(const AudioEngine&) = delete;
+    AudioEngine& operator=(const AudioEngine&) = delete;
+
+    // --- output device -------------------------------------------------------------------
+    // Opens the output side (device -1 = system default) at the given mixing rate. Streams can
+    // only be created after a successful call. Returns false when no output is available.
+    bool initOutput(int device, int rate);
+    // Frees the output side and every stream.
+    void freeOutput();
+
+    // --- capture -------------------------------------------------------------------------
+    // Name of capture device `index` (0-based, system default first). False when there is none.
+    bool captureDeviceName(int index, std::string* name) const;
+    // Opens capture device `index` for the next startCapture. False when it cannot be opened.
+    bool openCapture(int index);
+    // Starts capture on the opened device: rate in Hz, channels (2), sample flags. `proc` gets a
+    // block every ~100 ms. Returns the recording channel's handle, 0 on failure.
+    Handle startCapture(std::uint32_t rate, std::uint32_t channels, std::uint32_t flags,
+                        CaptureProc proc, void* user);
+    // Stops and frees the recording channel and closes the capture device. No block is delivered
+    // after it returns. Safe to call when nothing is open.
+    void freeCapture();
+
+    // --- channels (recording channels and streams) ----------------------------------------
+    // Starts or resumes a channel; restart = true plays a stream from its start.
+    bool play(Handle channel, bool restart);
+    // Pauses a channel (a paused recording channel delivers nothing and its position stands).
+    bool pause(Handle channel);
+    // 1 while playing or capturing, 0 when stopped or played out, 3 when paused, -1 on a bad
+    // handle.
+    int state(Handle channel) const;
+
+    // Push stream: a stream fed by pushData. Not playing until play().
+    Handle createPushStream(std::uint32_t rate, std::uint32_t channels, std::uint32_t flags);
+    // Queues bytes on a push stream (copied). Returns the queued byte count, -1 on failure.
+    std::int64_t pushData(Handle stream, const void* data, std::uint32_t bytes);
+
+    // Memory stream over a WAV image (RIFF header + data) owned by the caller, played in place:
+    // the memory must stay valid and unchanged until the stream is freed. 0 on failure.
+    Handle createMemoryStream(const void* image, std::uint64_t length);
+    // Registers the end notice of a stream. Returns a non-zero sync handle on success.
+    Handle setEndNotice(Handle stream, EndProc proc);
+
+    // Frees a stream (push or memory). False when the handle is 0 or already freed.
+    bool freeStream(Handle stream);
+
+    // --- analysis --------------------------------------------------------------------------
+    // Peak of the latest ~20 ms: left in the low 16 bits, right in the high 16 bits, each
+    // 0..32768. 0xFFFFFFFF on a bad handle.
+    std::uint32_t level(Handle channel) const;
+    // Bytes played (streams) or captured (recording channel); -1 on a bad handle.
+    std::int64_t positionBytes(Handle channel) const;
+    // Length in bytes of a memory stream's data; -1 for other channels or a bad handle.
+    std::int64_t lengthBytes(Handle channel) const;
+    // Bytes to seconds in the channel's format; negative on a bad handle.
+    double bytesToSeconds(Handle channel, std::int64_t bytes) const;
+    // Channel count, 0 on a bad handle.
+    std::uint32_t channelCount(Handle channel) const;
+    // Sample rate in Hz, 0 on a bad handle.
+    std::uint32_t sampleRate(Handle channel) const;
+    // The latest `frames` frames (<= 2048), interleaved floats in -1..1, oldest first, into `out`
+    // (room for frames * channelCount values). False on a bad handle; `out` is then untouched.
+    bool latestSamples(Handle channel, float* out, std::uint32_t frames) const;
+    // 1024 magnitudes of a Hann-windowed 2048-point FFT over the latest 2048 frames, channels
+    // mixed; a full-scale sine centred on a bin reads ~1.0 there. False on a bad handle.
+    bool spectrum2048(Handle channel, float* out1024) const;
+
+    AudioBackend& backend() { return *m_backend; }
+
+  private:
+    struct Impl;
+    std::unique_ptr<AudioBackend> m_backend;
+    std::unique_ptr<Impl> m_impl;
+};
+
+}  // namespace quillar::audio

@@ -1,0 +1,64 @@
+// A simulated audio platform for deterministic tests: the test decides which devices exist and
+// what they hear, pumps capture and playback by hand, and inspects afterwards what was opened,
+// queued and played. Nothing runs on its own thread; blocks arrive on the thread that pumps.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audio/audio_backend.h"
+
+namespace quillar::audio {
+
+class SimBackend : public AudioBackend {
+  public:
+    // What a capture device hears: sample value in -1..1 of `channel` (0 = left) at frame `frame`
+    // counted from the start of the capture.
+    using Signal = std::function<double(int channel, std::int64_t frame)>;
+
+    struct CaptureOpen {
+        int device = -1;
+        std::uint32_t rate = 0;
+        std::uint32_t channels = 0;
+        std::uint32_t flags = 0;
+    };
+
+    SimBackend();
+    ~SimBackend() override;
+
+    // --- set-up by the test ------------------------------------------------------------------
+    void setDevices(std::vector<std::string> names);  // default: one device "Simulated input"
+    void setOutputAvailable(bool available);          // default: true
+    void setCaptureFails(bool fails);                 // opening any capture device fails
+    void setSignal(Signal signal);                    // default: silence
+
+    // --- pumping ---------------------------------------------------------------------------
+    // Captures `frames` frames from the signal; full 100 ms blocks are delivered to the engine on
+    // this thread. Does nothing when no capture is running or it is paused.
+    void pumpCapture(std::int64_t frames);
+    // Delivers one whole 100 ms capture block (rate / 10 frames).
+    void pumpCaptureBlock();
+    // Lets every playing stream consume `frames` frames of its own rate; memory streams that run
+    // out deliver their end notice on this thread.
+    void pumpOutput(std::int64_t frames);
+
+    // --- inspection ------------------------------------------------------------------------
+    std::vector<CaptureOpen> captureOpens() const;  // every startCapture, in order
+    int captureOpenCount() const;                   // devices currently open (0 or 1)
+    bool outputOpen() const;
+    std::vector<std::uint8_t> playedBytes(std::uint32_t streamHandle) const;  // consumed so far
+    std::int64_t queuedBytes(std::uint32_t streamHandle) const;               // push stream backlog
+    int playingStreamCount() const;
+
+    // --- AudioBackend overrides ------------------------------------------------------------
+    // (declared by the engine's author: the backend interface lives in audio_backend.h)
+
+  private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+}  // namespace quillar::audio

@@ -1,0 +1,23 @@
+// Quillar: records a word list item by item, one WAV file per item.
+#include <QApplication>
+
+#include "app/app.h"
+#include "app/event_wiring.h"
+#include "app/main_form.h"
+#include "app/startup.h"
+#include "app/ui_seam.h"
+#include "audio/audio_engine.h"
+#include "audio/sdl_backend.h"
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    quillar::audio::AudioEngine engine(std::make_unique<quillar::audio::SdlBackend>());
+    quillar::QtUi ui;
+    quillar::MainForm form(engine);
+    quillar::App app(engine, ui, form);
+    quillar::wireEvents(app);
+    form.show();
+    quillar::OnMainWindowCreated(app);
+    application.exec();
+    return 0;
+}

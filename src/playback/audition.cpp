@@ -1,0 +1,10 @@
+#include "playback/audition.h"
+
+#include "app/app.h"
+
+namespace quillar {
+
+void ToggleAudition(App&) {}
+void OnAuditionEnd(App&) {}
+
+}  // namespace quillar

@@ -1,0 +1,9 @@
+#include "record/monitoring.h"
+
+#include "app/app.h"
+
+namespace quillar {
+
+void ToggleMonitoring(App&) {}
+
+}  // namespace quillar

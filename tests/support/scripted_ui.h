@@ -1,0 +1,59 @@
+// A dialog seam that answers from a script and remembers what it would have shown.
+#pragma once
+
+#include <QDialog>
+#include <QStringList>
+#include <deque>
+#include <optional>
+#include <vector>
+
+#include "app/ui_seam.h"
+
+namespace quillar::test {
+
+class ScriptedUi : public UiSeam {
+  public:
+    struct Message {
+        QString title;
+        QString text;
+        MessageIcon icon;
+    };
+
+    std::vector<Message> messages;
+    QStringList modalTitles;
+    // Answers, taken front first; an empty queue means "cancelled".
+    std::deque<QString> openAnswers;
+    std::deque<QString> saveAnswers;
+    std::deque<QString> folderAnswers;
+    std::vector<CommonDialog> dialogsShown;
+    QStringList folderTitles;
+
+    void message(QWidget*, const QString& title, const QString& text, MessageIcon icon) override {
+        messages.push_back({title, text, icon});
+    }
+    bool openFile(QWidget*, CommonDialog& dlg) override { return answer(openAnswers, dlg); }
+    bool saveFile(QWidget*, CommonDialog& dlg) override { return answer(saveAnswers, dlg); }
+    QString chooseFolder(QWidget*, const QString& title, const QString&) override {
+        folderTitles << title;
+        if (folderAnswers.empty()) {
+            return QString();
+        }
+        QString a = folderAnswers.front();
+        folderAnswers.pop_front();
+        return a;
+    }
+    void runModal(QDialog& window) override { modalTitles << window.windowTitle(); }
+
+  private:
+    bool answer(std::deque<QString>& answers, CommonDialog& dlg) {
+        dialogsShown.push_back(dlg);
+        if (answers.empty()) {
+            return false;
+        }
+        dlg.fileName = answers.front();
+        answers.pop_front();
+        return !dlg.fileName.isEmpty();
+    }
+};
+
+}  // namespace quillar::test

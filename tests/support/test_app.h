@@ -1,0 +1,28 @@
+// A whole program for a test: simulated audio, scripted dialogs, the real form and handlers.
+#pragma once
+
+#include <memory>
+
+#include "app/app.h"
+#include "app/event_wiring.h"
+#include "app/main_form.h"
+#include "audio/audio_engine.h"
+#include "audio/sim_backend.h"
+#include "support/scripted_ui.h"
+
+namespace quillar::test {
+
+struct TestApp {
+    explicit TestApp(
+        std::unique_ptr<audio::SimBackend> backend = std::make_unique<audio::SimBackend>())
+        : sim(*backend), engine(std::move(backend)), form(engine), app(engine, ui, form) {
+        wireEvents(app);
+    }
+    audio::SimBackend& sim;
+    audio::AudioEngine engine;
+    ScriptedUi ui;
+    MainForm form;
+    App app;
+};
+
+}  // namespace quillar::test
