@@ -6,5 +6,6 @@ namespace quillar {
 
 void ToggleAudition(App&) {}
 void OnAuditionEnd(App&) {}
+void StopAuditionIfRunning(App&) {}
 
 }  // namespace quillar
