@@ -1,0 +1,344 @@
+#!/usr/bin/python3
+"""End-to-end tests of the real quillar binary, driven the way a fieldworker uses it.
+
+Each test class starts its own X server (Xvfb) and its own PulseAudio server with a null sink
+whose monitor is the default recording source, so a tone played into the sink is what Quillar
+hears. Every test copies the built binary into a fresh folder with its own sys.ini (GB18030),
+drives the window with xdotool and checks the files that come out with sox.
+
+Usage: quillar_e2e.py /path/to/quillar [unittest arguments]
+"""
+
+import array
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+QUILLAR = None  # path of the binary under test, from the command line
+
+# Where controls sit in the window's client area (centre points), from the window layout.
+ITEM_LIST_FIRST_ROW = (60, 334)
+BUTTON_RECORD = (394, 499)      # 按钮1
+BUTTON_PAUSE = (570, 499)       # 按钮4
+MONITOR_CHECKBOX = (186, 103)   # 选择框1
+RATE_COMBO = (184, 72)          # 组合框2
+WIDTH_COMBO = (132, 104)        # 组合框3
+CURRENT_ITEM_BOX = (336, 27, 672, 245)  # 编辑框_当前录音文本: x, y, w, h
+
+SINK = "quillar_e2e"
+
+
+def wait_for(condition, timeout, what, interval=0.05):
+    """Polls `condition` until it returns a true value or `timeout` seconds pass."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise AssertionError("timed out after %.0f s waiting for %s" % (timeout, what))
+        time.sleep(interval)
+
+
+def free_display():
+    for n in range(90, 200):
+        if not os.path.exists("/tmp/.X11-unix/X%d" % n) and not os.path.exists("/tmp/.X%d-lock" % n):
+            return n
+    raise RuntimeError("no free X display number")
+
+
+class Servers:
+    """An Xvfb and a PulseAudio server private to one test class."""
+
+    def __init__(self):
+        self.tmp = tempfile.mkdtemp(prefix="quillar-e2e-")
+        self.runtime = os.path.join(self.tmp, "runtime")
+        os.makedirs(self.runtime, mode=0o700)
+        self.display = ":%d" % free_display()
+        self.env = dict(os.environ)
+        self.env.update({
+            "DISPLAY": self.display,
+            "XDG_RUNTIME_DIR": self.runtime,
+            "PULSE_RUNTIME_PATH": os.path.join(self.runtime, "pulse"),
+            "PULSE_SERVER": "unix:" + os.path.join(self.runtime, "pulse", "native"),
+            "HOME": self.tmp,
+            "QT_QPA_PLATFORM": "xcb",
+            "ASAN_OPTIONS": "detect_leaks=0",
+        })
+        self.env.pop("WAYLAND_DISPLAY", None)
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", self.display, "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for(lambda: os.path.exists("/tmp/.X11-unix/X" + self.display[1:]), 20, "Xvfb")
+        subprocess.run(
+            ["pulseaudio", "-n", "--daemonize=yes", "--exit-idle-time=-1", "--use-pid-file=yes",
+             "-L", "module-native-protocol-unix auth-anonymous=1",
+             "-L", "module-null-sink sink_name=%s rate=44100" % SINK],
+            env=self.env, check=False, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for(lambda: self.pactl("info").returncode == 0, 20, "PulseAudio to answer")
+        self.pactl("set-default-sink", SINK)
+        self.pactl("set-default-source", SINK + ".monitor")
+
+    def pactl(self, *args):
+        return subprocess.run(["pactl"] + list(args), env=self.env, capture_output=True, text=True)
+
+    def playback_streams(self):
+        out = self.pactl("list", "short", "sink-inputs").stdout
+        return [line for line in out.splitlines() if line.strip()]
+
+    def play_tone(self, path):
+        """Plays a WAV file into the null sink with low latency and waits until it has played."""
+        subprocess.run(["paplay", "--device=" + SINK, "--latency-msec=20", path],
+                       env=self.env, check=True, timeout=30)
+
+    def close(self):
+        subprocess.run(["pulseaudio", "--kill"], env=self.env, check=False,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.xvfb.terminate()
+        try:
+            self.xvfb.wait(10)
+        except subprocess.TimeoutExpired:
+            self.xvfb.kill()
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+
+def write_ini(path, folder, item_file):
+    text = "[录音文档设置]\r\n自动保存路径=%s\r\n录音文本源文件=%s\r\n" % (folder, item_file)
+    with open(path, "wb") as f:
+        f.write(text.encode("gb18030"))
+
+
+def make_tone(path, seconds, freq, rate=44100):
+    subprocess.run(["sox", "-n", "-r", str(rate), "-c", "2", "-b", "16", path,
+                    "synth", str(seconds), "sine", str(freq), "vol", "0.5"], check=True)
+
+
+def soxi(path, flag):
+    return subprocess.run(["soxi", flag, path], capture_output=True, text=True,
+                          check=True).stdout.strip()
+
+
+def dominant_frequency(path):
+    """Frequency of the loudest stretch of a WAV file, from zero crossings of its left channel."""
+    raw = subprocess.run(["sox", path, "-t", "raw", "-e", "signed", "-b", "16", "-c", "1",
+                          "-r", "44100", "-", "remix", "1"], capture_output=True, check=True).stdout
+    samples = array.array("h")
+    samples.frombytes(raw[: len(raw) // 2 * 2])
+    loud = [i for i in range(len(samples)) if abs(samples[i]) > 3000]
+    if not loud:
+        return 0.0
+    start, end = loud[0], loud[-1]
+    crossings = sum(1 for i in range(start + 1, end)
+                    if (samples[i - 1] < 0) != (samples[i] < 0))
+    return crossings / 2.0 / ((end - start) / 44100.0)
+
+
+class Quillar:
+    """One running copy of the program in its own folder."""
+
+    def __init__(self, servers, items, item_encoding="gbk", folder_name="录音"):
+        self.servers = servers
+        self.dir = tempfile.mkdtemp(prefix="app-", dir=servers.tmp)
+        self.binary = os.path.join(self.dir, "quillar")
+        shutil.copy2(QUILLAR, self.binary)
+        self.folder = os.path.join(self.dir, folder_name)
+        os.makedirs(self.folder)
+        self.item_file = os.path.join(self.dir, "词表.txt")
+        with open(self.item_file, "wb") as f:
+            f.write("\r\n".join(items).encode(item_encoding) + b"\r\n")
+        write_ini(os.path.join(self.dir, "sys.ini"), self.folder, self.item_file)
+        self.log = open(os.path.join(self.dir, "quillar.log"), "wb")
+        self.proc = subprocess.Popen([self.binary], cwd=servers.tmp, env=servers.env,
+                                     stdout=self.log, stderr=subprocess.STDOUT)
+        out = wait_for(lambda: self.xdo("search", "--onlyvisible", "--name", "^Quillar").stdout.split(),
+                       60, "the main window to be mapped", interval=0.2)
+        self.window = out[0]
+        self.xdo("windowfocus", "--sync", self.window)
+        time.sleep(0.3)  # let the toolkit take the focus it was given
+
+    def xdo(self, *args):
+        return subprocess.run(["xdotool"] + list(args), env=self.servers.env,
+                              capture_output=True, text=True)
+
+    def key(self, name):
+        self.xdo("key", "--window", self.window, "--clearmodifiers", name)
+
+    def click(self, point):
+        self.xdo("mousemove", "--window", self.window, str(point[0]), str(point[1]))
+        self.xdo("click", "1")
+
+    def choose_combo(self, point, key):
+        """Opens a combo box and picks its first (Home) or last (End) item."""
+        self.click(point)
+        time.sleep(0.5)
+        self.xdo("key", "--clearmodifiers", key)
+        self.xdo("key", "--clearmodifiers", "Return")
+        time.sleep(0.3)
+
+    def screenshot(self, path, box=None):
+        args = ["import", "-window", "root"]
+        if box:
+            args += ["-crop", "%dx%d+%d+%d" % (box[2], box[3], box[0], box[1])]
+        subprocess.run(args + [path], env=self.servers.env, check=True)
+
+    def wav(self, item):
+        return os.path.join(self.folder, item + ".wav")
+
+    def record_item(self, tone, item):
+        """Enter, a tone, Enter; waits for the item's recording file."""
+        path = self.wav(item)
+        before = os.path.getmtime(path) if os.path.exists(path) else None
+        self.key("Return")
+        time.sleep(0.3)
+        self.servers.play_tone(tone)
+        time.sleep(0.3)
+        self.key("Return")
+        wait_for(lambda: os.path.exists(path) and os.path.getmtime(path) != before, 20,
+                 "the recording of %s" % item)
+        return path
+
+    def close(self):
+        """Closes the window the way a window manager does (WM_DELETE_WINDOW) and waits for the
+        process to end; returns its exit code."""
+        from Xlib import X, display, protocol
+        d = display.Display(self.servers.display)
+        win = d.create_resource_object("window", int(self.window))
+        protocols = d.intern_atom("WM_PROTOCOLS")
+        delete = d.intern_atom("WM_DELETE_WINDOW")
+        event = protocol.event.ClientMessage(window=win, client_type=protocols,
+                                             data=(32, [delete, X.CurrentTime, 0, 0, 0]))
+        win.send_event(event, event_mask=X.NoEventMask)
+        d.flush()
+        d.close()
+        try:
+            return self.proc.wait(30)
+        finally:
+            self.log.close()
+
+    def kill(self):
+        if self.proc.poll() is None:
+            self.proc.send_signal(signal.SIGKILL)
+            self.proc.wait()
+
+
+class WorkingLoop(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.servers = Servers()
+        cls.tone = os.path.join(cls.servers.tmp, "tone1k.wav")
+        make_tone(cls.tone, 1.5, 1000)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.servers.close()
+
+    def start(self, items, **kw):
+        app = Quillar(self.servers, items, **kw)
+        self.addCleanup(app.kill)
+        return app
+
+    def test_start_up_restores_paths_and_records_items_from_the_keyboard(self):
+        app = self.start(["爸爸", "妈妈", "太\t阳"])
+        first = app.record_item(self.tone, "爸爸")
+        self.assertEqual(soxi(first, "-r"), "44100")
+        self.assertEqual(soxi(first, "-b"), "16")
+        self.assertEqual(soxi(first, "-c"), "2")
+        self.assertGreater(float(soxi(first, "-D")), 1.2)
+        self.assertLess(float(soxi(first, "-D")), 4.0)
+        self.assertAlmostEqual(dominant_frequency(first), 1000, delta=30)
+
+        app.key("Down")
+        second = app.record_item(self.tone, "妈妈")
+        self.assertAlmostEqual(dominant_frequency(second), 1000, delta=30)
+
+        app.key("Down")
+        app.record_item(self.tone, "太阳")  # the TAB is left out of the file name
+        self.assertEqual(app.close(), 0)
+        leftovers = [n for n in os.listdir(app.folder) if not n.endswith(".wav")]
+        self.assertEqual(leftovers, [], "half-written files left behind")
+
+    def test_ctrl_plays_the_recording_and_the_window_stays_responsive(self):
+        app = self.start(["风", "雨"])
+        long_tone = os.path.join(self.servers.tmp, "tone3s.wav")
+        make_tone(long_tone, 3, 440)
+        app.record_item(long_tone, "风")
+        wait_for(lambda: not self.servers.playback_streams(), 10, "no playback stream")
+        app.key("ctrl")
+        wait_for(lambda: self.servers.playback_streams(), 10, "a playback stream on the server")
+        # While it plays, the window still reacts: moving to the next item repaints its text.
+        box = CURRENT_ITEM_BOX
+        before = os.path.join(app.dir, "before.png")
+        after = os.path.join(app.dir, "after.png")
+        app.screenshot(before, box)
+        app.key("Down")
+        time.sleep(0.5)
+        app.screenshot(after, box)
+        self.assertTrue(self.servers.playback_streams(), "playback ended too early to judge")
+        with open(before, "rb") as a, open(after, "rb") as b:
+            self.assertNotEqual(a.read(), b.read(), "the window did not repaint during playback")
+        self.assertEqual(app.close(), 0)
+
+    def test_pause_leaves_the_paused_time_out_of_the_recording(self):
+        app = self.start(["云"])
+        one = os.path.join(self.servers.tmp, "tone1s.wav")
+        make_tone(one, 1.0, 1000)
+        path = app.wav("云")
+        app.key("Return")
+        time.sleep(0.2)
+        self.servers.play_tone(one)
+        app.click(BUTTON_PAUSE)
+        time.sleep(0.2)
+        self.servers.play_tone(one)  # not recorded
+        self.servers.play_tone(one)  # not recorded
+        app.click(BUTTON_PAUSE)
+        self.servers.play_tone(one)
+        app.click(ITEM_LIST_FIRST_ROW)
+        app.key("Return")
+        wait_for(lambda: os.path.exists(path), 20, "the recording")
+        seconds = float(soxi(path, "-D"))
+        self.assertGreater(seconds, 1.8)
+        self.assertLess(seconds, 3.4, "paused time was recorded")
+        self.assertEqual(app.close(), 0)
+
+    def test_monitoring_plays_the_input_while_recording(self):
+        app = self.start(["星"])
+        app.click(MONITOR_CHECKBOX)
+        app.click(ITEM_LIST_FIRST_ROW)
+        app.key("Return")
+        player = subprocess.Popen(["paplay", "--device=" + SINK, "--latency-msec=20", self.tone],
+                                  env=self.servers.env)
+        try:
+            # paplay itself is one stream; monitoring adds a second.
+            wait_for(lambda: len(self.servers.playback_streams()) >= 2, 10,
+                     "the monitoring stream on the server")
+        finally:
+            player.wait(30)
+        app.key("Return")
+        wait_for(lambda: os.path.exists(app.wav("星")), 20, "the recording")
+        self.assertEqual(app.close(), 0)
+
+    def test_other_formats_come_out_as_chosen(self):
+        for combo_key, width_key, rate, bits, encoding in [
+            ("Home", "Home", "8000", "8", "Unsigned"),
+            ("End", "End", "48000", "32", "Floating"),
+        ]:
+            with self.subTest(rate=rate, bits=bits):
+                app = self.start(["月"])
+                app.choose_combo(RATE_COMBO, combo_key)
+                app.choose_combo(WIDTH_COMBO, width_key)
+                app.click(ITEM_LIST_FIRST_ROW)
+                path = app.record_item(self.tone, "月")
+                self.assertEqual(soxi(path, "-r"), rate)
+                self.assertEqual(soxi(path, "-b"), bits)
+                self.assertIn(encoding, soxi(path, "-e"))
+                self.assertEqual(app.close(), 0)
+
+
+if __name__ == "__main__":
+    QUILLAR = os.path.abspath(sys.argv.pop(1))
+    unittest.main(verbosity=2)
