@@ -1,15 +1,246 @@
 #include "app/settings.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QList>
+#include <QSaveFile>
+#include <optional>
+
 #include "app/app.h"
+#include "app/main_form.h"
+#include "app/ui_seam.h"
+#include "items/item_file.h"
+#include "items/text_encoding.h"
 
 namespace quillar {
 
+namespace {
+
+QString g_settingsFolder;  // empty: the program's folder. GUI thread only.
+
+// The file as lines, each with its own line break (the last may have none), so that lines that
+// are not edited are written back byte for byte.
+struct IniLines {
+    QList<QByteArray> lines;
+    QByteArray eol = "\r\n";  // for new lines: the file's own style; CR LF for a new file
+};
+
+IniLines splitLines(const QByteArray& data) {
+    IniLines ini;
+    if (!data.contains("\r\n") && data.contains('\n')) {
+        ini.eol = "\n";
+    }
+    qsizetype start = 0;
+    while (start < data.size()) {
+        qsizetype end = data.indexOf('\n', start);
+        end = end < 0 ? data.size() : end + 1;
+        ini.lines.append(data.sliced(start, end - start));
+        start = end;
+    }
+    return ini;
+}
+
+QString lineText(const QByteArray& line) {
+    qsizetype n = line.size();
+    while (n > 0 && (line[n - 1] == '\n' || line[n - 1] == '\r')) {
+        --n;
+    }
+    return DecodeGb18030(line.first(n));
+}
+
+std::optional<QString> sectionOf(const QString& text) {
+    const QString t = text.trimmed();
+    const qsizetype close = t.indexOf(u']');
+    if (!t.startsWith(u'[') || close < 0) {
+        return std::nullopt;
+    }
+    return t.sliced(1, close - 1).trimmed();
+}
+
+bool sameName(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// Key and raw value of a "key=value" line.
+std::optional<std::pair<QString, QString>> entryOf(const QString& text) {
+    const qsizetype eq = text.indexOf(u'=');
+    if (eq < 0 || sectionOf(text)) {
+        return std::nullopt;
+    }
+    return std::make_pair(text.first(eq).trimmed(), text.sliced(eq + 1));
+}
+
+// Lines [first, end) of `section`'s body; first < 0 when the section is missing.
+std::pair<qsizetype, qsizetype> sectionBody(const QList<QByteArray>& lines,
+                                            const QString& section) {
+    qsizetype first = -1;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const std::optional<QString> name = sectionOf(lineText(lines[i]));
+        if (!name) {
+            continue;
+        }
+        if (first >= 0) {
+            return {first, i};
+        }
+        if (sameName(*name, section)) {
+            first = i + 1;
+        }
+    }
+    return {first, lines.size()};
+}
+
+void ensureBreakAfter(QByteArray& line, const QByteArray& eol) {
+    if (!line.endsWith('\n')) {
+        line += eol;
+    }
+}
+
+void setEntry(IniLines& ini, const QString& section, const QString& key, const QString& value) {
+    const QByteArray entry = EncodeGb18030(key + u'=' + value);
+    QList<QByteArray>& lines = ini.lines;
+    auto [first, end] = sectionBody(lines, section);
+    if (first < 0) {
+        if (!lines.isEmpty()) {
+            ensureBreakAfter(lines.last(), ini.eol);
+            if (!lineText(lines.last()).trimmed().isEmpty()) {
+                lines.append(ini.eol);
+            }
+        }
+        lines.append(EncodeGb18030(u'[' + section + u']') + ini.eol);
+        lines.append(entry + ini.eol);
+        return;
+    }
+    for (qsizetype i = first; i < end; ++i) {
+        const auto e = entryOf(lineText(lines[i]));
+        if (e && sameName(e->first, key)) {
+            const QByteArray& old = lines[i];
+            const QByteArray brk = old.endsWith("\r\n") ? QByteArray("\r\n")
+                                   : old.endsWith('\n') ? QByteArray("\n")
+                                                        : QByteArray();
+            lines[i] = entry + brk;
+            return;
+        }
+    }
+    // A new key goes after the section's last non-blank line, before any blank lines that set
+    // the next section apart.
+    qsizetype at = end;
+    while (at > first && lineText(lines[at - 1]).trimmed().isEmpty()) {
+        --at;
+    }
+    ensureBreakAfter(lines[at - 1], ini.eol);
+    lines.insert(at, entry + ini.eol);
+}
+
+}  // namespace
+
 QString SettingsFilePath() {
+    const QString folder =
+        g_settingsFolder.isEmpty() ? QCoreApplication::applicationDirPath() : g_settingsFolder;
+    return folder + QStringLiteral("/sys.ini");
+}
+
+void SetSettingsFolder(const QString& folder) {
+    g_settingsFolder = folder;
+}
+
+QString ReadProfileString(const QString& path, const QString& section, const QString& key) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return QString();
+    }
+    const IniLines ini = splitLines(file.readAll());
+    const auto [first, end] = sectionBody(ini.lines, section);
+    for (qsizetype i = std::max<qsizetype>(first, 0); first >= 0 && i < end; ++i) {
+        const auto e = entryOf(lineText(ini.lines[i]));
+        if (!e || !sameName(e->first, key)) {
+            continue;
+        }
+        QString value = e->second.trimmed();
+        if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
+            value.back() == value.front()) {
+            value = value.sliced(1, value.size() - 2);
+        }
+        return value;
+    }
     return QString();
 }
-void ReadSettings(App&) {}
-void ChooseSaveFolder(App&) {}
-void ChooseItemFile(App&) {}
-void SaveSettings(App&) {}
+
+bool WriteProfileStrings(const QString& path, const QString& section,
+                         const std::vector<std::pair<QString, QString>>& values) {
+    IniLines ini;
+    QFile existing(path);
+    if (existing.exists()) {
+        // A file that is there but cannot be read must not be replaced by the new keys alone.
+        if (!existing.open(QIODevice::ReadOnly)) {
+            return false;
+        }
+        ini = splitLines(existing.readAll());
+        existing.close();
+    }
+    for (const auto& [key, value] : values) {
+        setEntry(ini, section, key, value);
+    }
+    QSaveFile out(path);
+    // Where no temporary file can be made beside it, the file is written in place, as the
+    // platform's profile functions do.
+    out.setDirectWriteFallback(true);
+    if (!out.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    for (const QByteArray& line : ini.lines) {
+        if (out.write(line) != line.size()) {
+            out.cancelWriting();
+            return false;
+        }
+    }
+    return out.commit();
+}
+
+void ReadSettings(App& app) {
+    const QString path = SettingsFilePath();
+    const QString section = QString::fromUtf16(kSettingsSection);
+    app.form.编辑框_保存路径->setText(
+        ReadProfileString(path, section, QString::fromUtf16(kSaveFolderKey)));
+    app.form.编辑框_录音文本源路径->setText(
+        ReadProfileString(path, section, QString::fromUtf16(kItemFileKey)));
+}
+
+void ChooseSaveFolder(App& app) {
+    QLineEdit* box = app.form.编辑框_保存路径;
+    const QString folder =
+        app.ui.chooseFolder(&app.form, QStringLiteral("选择文件夹"), box->text());
+    // Cancelling keeps the folder: an emptied box would send the next recording nowhere.
+    if (!folder.isEmpty()) {
+        box->setText(folder);
+    }
+}
+
+void ChooseItemFile(App& app) {
+    if (!app.ui.openFile(&app.form, app.form.通用对话框2)) {
+        return;
+    }
+    app.form.编辑框_录音文本源路径->setText(app.form.通用对话框2.fileName);
+    LoadItemFile(app, app.form.编辑框_录音文本源路径->text());
+}
+
+void SaveSettings(App& app) {
+    const QString path = SettingsFilePath();
+    const bool saved = WriteProfileStrings(
+        path, QString::fromUtf16(kSettingsSection),
+        {{QString::fromUtf16(kSaveFolderKey), app.form.编辑框_保存路径->text()},
+         {QString::fromUtf16(kItemFileKey), app.form.编辑框_录音文本源路径->text()}});
+    if (saved) {
+        app.ui.message(&app.form, QString(), QStringLiteral("配置信息保存成功！"),
+                       MessageIcon::None);
+    } else {
+        app.ui.message(&app.form, QStringLiteral("系统提示"),
+                       QStringLiteral("配置信息保存失败！无法写入设置文件：\n%1")
+                           .arg(QDir::toNativeSeparators(path)),
+                       MessageIcon::Error);
+    }
+}
 
 }  // namespace quillar

@@ -1,16 +1,104 @@
 #include "items/item_list.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
 #include "app/app.h"
+#include "app/drawing_board.h"
+#include "app/main_form.h"
+#include "app/ui_seam.h"
+#include "playback/file_playback.h"
+#include "playback/waveform_view.h"
+#include "record/recording_control.h"
+#include "record/saving.h"
 
 namespace quillar {
 
+namespace {
+
+QString currentItemText(const App& app) {
+    const QListWidgetItem* item = app.form.列表框_录音文本列表->currentItem();
+    return item != nullptr ? item->text() : QString();
+}
+
+void showRecording(App& app, const QString& path) {
+    app.form.编辑框_当前录音文件->setText(path);
+    app.form.按钮_播放录音->setEnabled(true);
+    ShowWaveform(app, path);
+}
+
+// The recording is still in record_buffer: say so, so that nobody moves on believing it is saved.
+void reportFailedAutoSave(App& app, const QString& path) {
+    const QString where = path.isEmpty()
+                              ? QStringLiteral("没有设置自动保存路径，录音没有自动保存。")
+                              : QStringLiteral("录音没有自动保存，无法写入文件：\n%1\n")
+                                    .arg(QDir::toNativeSeparators(path));
+    app.ui.message(&app.form, QStringLiteral("系统提示"),
+                   where + QStringLiteral("\n录音仍在内存中，可以用“保存录音”另行保存。"),
+                   MessageIcon::Error);
+}
+
+void autoSave(App& app) {
+    const QString path = RecordingPathOf(app);
+    // An empty recording writes nothing and says nothing: an existing file of the item stays.
+    if (app.state.record_buffer.empty()) {
+        return;
+    }
+    if (!path.isEmpty() && WriteRecordingFile(app, path)) {
+        showRecording(app, path);
+        return;
+    }
+    reportFailedAutoSave(app, path);
+}
+
+}  // namespace
+
 QString RecordingPathOf(const QString& folder, const QString& item) {
-    return folder + "/" + item + ".wav";
+    // Without a folder the path would begin at "/": that is no place for recordings.
+    if (QString(folder).remove(u'\t').trimmed().isEmpty()) {
+        return QString();
+    }
+    QString name = item;
+    name.replace(u'/', u'_').replace(QChar(u'\0'), u'_');
+    QString path = (folder + u'/' + name + QStringLiteral(".wav")).trimmed();
+    path.remove(u'\t');
+    return path;
 }
-QString RecordingPathOf(App&) {
-    return QString();
+
+QString RecordingPathOf(App& app) {
+    return RecordingPathOf(app.form.编辑框_保存路径->text(), currentItemText(app));
 }
-void OnItemSelected(App&) {}
-void OnItemListKeyDown(App&, int, int) {}
+
+void OnItemSelected(App& app) {
+    MainForm& f = app.form;
+    f.编辑框_当前录音文本->setText(currentItemText(app));
+    const QString path = RecordingPathOf(app);
+    f.编辑框_当前录音文件->clear();
+    f.按钮_播放录音->setEnabled(false);
+    for (DrawingBoard* board : {f.画板3, f.画板4}) {
+        board->clear();
+        board->update();
+    }
+    if (!path.isEmpty() && QFileInfo(path).isFile()) {
+        showRecording(app, path);
+    }
+}
+
+void OnItemListKeyDown(App& app, int keyCode, int /*shift*/) {
+    if (keyCode == kKeyEnter) {
+        ToggleRecording(app);
+        if (app.form.编辑框1->text() == QStringLiteral("停止中")) {
+            autoSave(app);
+        }
+    } else if (keyCode == kKeyControl) {
+        const QString path = app.form.编辑框_当前录音文件->text();
+        if (!path.isEmpty() && QFileInfo(path).isFile()) {
+            PlayCurrentRecording(app);
+        }
+    }
+}
 
 }  // namespace quillar

@@ -1,4 +1,5 @@
-// The item list's handlers: selecting an item, and Enter (record / save) and Ctrl (play).
+// The item list's handlers: selecting an item shows it and its recording; Enter records and saves
+// it under its own name; Ctrl plays its recording.
 #pragma once
 
 #include <QString>
@@ -10,7 +11,11 @@ struct App;
 inline constexpr int kKeyEnter = 13;
 inline constexpr int kKeyControl = 17;
 
-// The recording file of `item` in `folder`.
+// The recording file of `item` in `folder`: folder, "/", item, ".wav", with the two ends of the
+// whole path trimmed and every TAB removed. A "/" (or NUL) inside the item becomes "_", so the
+// file always lies directly in `folder`. Empty when the folder is empty (or only blanks): there
+// is then no recording path, never one at the file-system root. The same rule serves the lookup
+// and the auto-save.
 QString RecordingPathOf(const QString& folder, const QString& item);
 // The recording file of the item selected now, in the folder of 编辑框_保存路径.
 QString RecordingPathOf(App& app);

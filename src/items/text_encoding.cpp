@@ -1,12 +1,208 @@
 #include "items/text_encoding.h"
 
+#include <QFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <algorithm>
+
 namespace quillar {
 
-int DetectTextEncoding(const QString&) {
-    return 4;
+namespace {
+
+using Flag = QStringConverter::Flag;
+// Stateless: an incomplete sequence at the end becomes U+FFFD instead of vanishing.
+// ConvertInitialBom: the caller removes the one signature it expects; anything after it is text.
+constexpr auto kDecodeFlags = Flag::Stateless | Flag::ConvertInitialBom;
+
+const char* const kGb18030 = "GB18030";
+
+bool isContinuation(const unsigned char* p, qsizetype n, qsizetype i) {
+    return i < n && (p[i] & 0xC0) == 0x80;
 }
-bool LooksLikeUtf8(const QByteArray&) {
+
+bool startsWith(const QByteArray& bytes, const char* prefix, qsizetype len) {
+    return bytes.size() >= len && std::equal(prefix, prefix + len, bytes.constData());
+}
+
+// Whether the 16-bit units of `bytes` read as text: no NUL character, no broken surrogate pair,
+// no noncharacter U+FFFE/U+FFFF, few control characters, and either a line break or a large
+// share of Latin text (whose zero bytes alone would make any NUL-holding data pass).
+bool plausibleUtf16(const QByteArray& bytes, bool bigEndian, qsizetype zeroHighBytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const qsizetype units = bytes.size() / 2;
+    qsizetype controls = 0;
+    bool lineBreak = false;
+    bool pendingHigh = false;
+    for (qsizetype u = 0; u < units; ++u) {
+        const unsigned lo = p[2 * u + (bigEndian ? 1 : 0)];
+        const unsigned hi = p[2 * u + (bigEndian ? 0 : 1)];
+        const char16_t c = static_cast<char16_t>(hi << 8 | lo);
+        if (pendingHigh != QChar::isLowSurrogate(c)) {
+            return false;
+        }
+        pendingHigh = QChar::isHighSurrogate(c);
+        if (c == 0 || c == 0xFFFE || c == 0xFFFF) {
+            return false;
+        }
+        if (c == u'\n' || c == u'\r') {
+            lineBreak = true;
+        } else if (c < 0x20 && c != u'\t') {
+            ++controls;
+        }
+    }
+    if (pendingHigh || controls * 50 > units) {
+        return false;
+    }
+    return lineBreak || zeroHighBytes * 4 >= units;
+}
+
+void replaceLoneSurrogates(QString& text) {
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < n && text.at(i + 1).isLowSurrogate()) {
+            ++i;
+        } else if (c.isSurrogate()) {
+            text[i] = QChar::ReplacementCharacter;
+        }
+    }
+}
+
+QString decodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes) {
+    QStringDecoder decoder(encoding, kDecodeFlags);
+    QString text = decoder(bytes);
+    replaceLoneSurrogates(text);
+    return text;
+}
+
+}  // namespace
+
+bool LooksLikeUtf8(const QByteArray& bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const unsigned c = p[i];
+        if (c < 0x80) {
+            ++i;
+        } else if ((c & 0xE0) == 0xC0) {
+            if (!isContinuation(p, n, i + 1)) {
+                return false;
+            }
+            i += 2;
+        } else if ((c & 0xF0) == 0xE0) {
+            return isContinuation(p, n, i + 1) && isContinuation(p, n, i + 2);
+        } else if ((c & 0xF8) == 0xF0) {
+            return isContinuation(p, n, i + 1) && isContinuation(p, n, i + 2) &&
+                   isContinuation(p, n, i + 3);
+        } else {
+            return false;
+        }
+    }
     return false;
+}
+
+int GuessUtf16(const QByteArray& bytes) {
+    const qsizetype n = bytes.size();
+    // UTF-16 text is whole 16-bit units; an odd length is something else.
+    if (n < 2 || n % 2 != 0) {
+        return 0;
+    }
+    qsizetype zeroEven = 0;  // the high byte of big-endian units
+    qsizetype zeroOdd = 0;   // the high byte of little-endian units
+    const char* p = bytes.constData();
+    for (qsizetype i = 0; i < n; i += 2) {
+        zeroEven += p[i] == 0;
+        zeroOdd += p[i + 1] == 0;
+    }
+    // Zero bytes must sit overwhelmingly on one side: Latin text in UTF-16 has them all in the
+    // high bytes, while CJK text only now and then has a zero low byte (U+4E00 and its like).
+    if (zeroOdd > 4 * zeroEven && plausibleUtf16(bytes, false, zeroOdd)) {
+        return kEncodingUtf16LE;
+    }
+    if (zeroEven > 4 * zeroOdd && plausibleUtf16(bytes, true, zeroEven)) {
+        return kEncodingUtf16BE;
+    }
+    return 0;
+}
+
+int DetectTextEncodingOf(const QByteArray& bytes) {
+    const qsizetype n = bytes.size();
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    bool checkSignatures = true;
+    if (n > 2 && p[0] == 0xEF && p[1] == 0xBB) {
+        if (p[2] == 0xBF) {
+            return kEncodingUtf8;
+        }
+        checkSignatures = false;
+    }
+    if (checkSignatures && n >= 2) {
+        if (p[0] == 0xFF && p[1] == 0xFE) {
+            return kEncodingUtf16LE;
+        }
+        if (p[0] == 0xFE && p[1] == 0xFF) {
+            return kEncodingUtf16BE;
+        }
+    }
+    if (const int utf16 = GuessUtf16(bytes); utf16 != 0) {
+        return utf16;
+    }
+    return LooksLikeUtf8(bytes) ? kEncodingUtf8 : kEncodingAnsi;
+}
+
+int DetectTextEncoding(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return kEncodingAnsi;
+    }
+    return DetectTextEncodingOf(file.readAll());
+}
+
+QString DecodeText(const QByteArray& bytes, int encodingClass) {
+    QByteArrayView view(bytes);
+    switch (encodingClass) {
+        case kEncodingUtf8:
+            if (startsWith(bytes, "\xEF\xBB\xBF", 3)) {
+                view = view.sliced(3);
+            }
+            return decodeWith(QStringConverter::Utf8, view);
+        case kEncodingUtf16LE:
+            if (startsWith(bytes, "\xFF\xFE", 2)) {
+                view = view.sliced(2);
+            }
+            return decodeWith(QStringConverter::Utf16LE, view);
+        case kEncodingUtf16BE:
+            if (startsWith(bytes, "\xFE\xFF", 2)) {
+                view = view.sliced(2);
+            }
+            return decodeWith(QStringConverter::Utf16BE, view);
+        default:
+            return DecodeGb18030(bytes);
+    }
+}
+
+QString DecodeGb18030(const QByteArray& bytes) {
+    QStringDecoder decoder(kGb18030, kDecodeFlags);
+    if (!decoder.isValid()) {
+        // A Qt built without ICU has no GB18030; the locale's encoding is the best guess left.
+        decoder = QStringDecoder(QStringConverter::System, kDecodeFlags);
+    }
+    // The GB18030 decoder keeps an incomplete sequence at the very end to itself even when told
+    // to be stateless. A line feed is never part of a multi-byte sequence, so one appended here
+    // flushes such a tail out as U+FFFD and is then taken off again.
+    QByteArray flushed = bytes;
+    flushed.append('\n');
+    QString text = decoder(flushed);
+    text.chop(1);
+    return text;
+}
+
+QByteArray EncodeGb18030(const QString& text) {
+    QStringEncoder encoder(kGb18030);
+    if (!encoder.isValid()) {
+        encoder = QStringEncoder(QStringConverter::System);
+    }
+    return encoder(text);
 }
 
 }  // namespace quillar
