@@ -24,36 +24,51 @@ bool startsWith(const QByteArray& bytes, const char* prefix, qsizetype len) {
     return bytes.size() >= len && std::equal(prefix, prefix + len, bytes.constData());
 }
 
-// Whether the 16-bit units of `bytes` read as text: no NUL character, no broken surrogate pair,
-// no noncharacter U+FFFE/U+FFFF, few control characters, and either a line break or a large
-// share of Latin text (whose zero bytes alone would make any NUL-holding data pass).
-bool plausibleUtf16(const QByteArray& bytes, bool bigEndian, qsizetype zeroHighBytes) {
+// How `bytes` reads as UTF-16 of one byte order. Text has no NUL character, no broken surrogate
+// pair, no noncharacter U+FFFE/U+FFFF and few control characters; and it either has line breaks
+// or is mostly Latin (zero high bytes), since a stray NUL alone must not make binary or GBK data
+// pass.
+struct Utf16Reading {
+    bool plausible = false;
+    qsizetype lineBreaks = 0;
+    qsizetype zeroHighBytes = 0;
+};
+
+Utf16Reading readAsUtf16(const QByteArray& bytes, bool bigEndian) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
     const qsizetype units = bytes.size() / 2;
+    Utf16Reading r;
     qsizetype controls = 0;
-    bool lineBreak = false;
     bool pendingHigh = false;
     for (qsizetype u = 0; u < units; ++u) {
         const unsigned lo = p[2 * u + (bigEndian ? 1 : 0)];
         const unsigned hi = p[2 * u + (bigEndian ? 0 : 1)];
         const char16_t c = static_cast<char16_t>(hi << 8 | lo);
-        if (pendingHigh != QChar::isLowSurrogate(c)) {
-            return false;
+        if (pendingHigh != QChar::isLowSurrogate(c) || c == 0 || c == 0xFFFE || c == 0xFFFF) {
+            return r;
         }
         pendingHigh = QChar::isHighSurrogate(c);
-        if (c == 0 || c == 0xFFFE || c == 0xFFFF) {
-            return false;
-        }
+        r.zeroHighBytes += hi == 0;
         if (c == u'\n' || c == u'\r') {
-            lineBreak = true;
+            ++r.lineBreaks;
         } else if (c < 0x20 && c != u'\t') {
             ++controls;
         }
     }
-    if (pendingHigh || controls * 50 > units) {
+    r.plausible = !pendingHigh && controls * 50 <= units &&
+                  (r.lineBreaks > 0 || r.zeroHighBytes * 4 >= units * 3);
+    return r;
+}
+
+bool readsBetter(const Utf16Reading& a, const Utf16Reading& b) {
+    if (!a.plausible) {
         return false;
     }
-    return lineBreak || zeroHighBytes * 4 >= units;
+    if (!b.plausible) {
+        return true;
+    }
+    return a.lineBreaks != b.lineBreaks ? a.lineBreaks > b.lineBreaks
+                                        : a.zeroHighBytes > b.zeroHighBytes;
 }
 
 void replaceLoneSurrogates(QString& text) {
@@ -105,22 +120,17 @@ bool LooksLikeUtf8(const QByteArray& bytes) {
 int GuessUtf16(const QByteArray& bytes) {
     const qsizetype n = bytes.size();
     // UTF-16 text is whole 16-bit units; an odd length is something else.
-    if (n < 2 || n % 2 != 0) {
+    if (n < 2 || n % 2 != 0 || !bytes.contains('\0')) {
         return 0;
     }
-    qsizetype zeroEven = 0;  // the high byte of big-endian units
-    qsizetype zeroOdd = 0;   // the high byte of little-endian units
-    const char* p = bytes.constData();
-    for (qsizetype i = 0; i < n; i += 2) {
-        zeroEven += p[i] == 0;
-        zeroOdd += p[i + 1] == 0;
-    }
-    // Zero bytes must sit overwhelmingly on one side: Latin text in UTF-16 has them all in the
-    // high bytes, while CJK text only now and then has a zero low byte (U+4E00 and its like).
-    if (zeroOdd > 4 * zeroEven && plausibleUtf16(bytes, false, zeroOdd)) {
+    // Both byte orders are tried: the right one turns CR and LF into line breaks and Latin letters
+    // into units with a zero high byte; the wrong one turns them into rare letters.
+    const Utf16Reading le = readAsUtf16(bytes, false);
+    const Utf16Reading be = readAsUtf16(bytes, true);
+    if (readsBetter(le, be)) {
         return kEncodingUtf16LE;
     }
-    if (zeroEven > 4 * zeroOdd && plausibleUtf16(bytes, true, zeroEven)) {
+    if (readsBetter(be, le)) {
         return kEncodingUtf16BE;
     }
     return 0;

@@ -1,0 +1,121 @@
+#include "items/text_encoding.h"
+
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+
+namespace quillar {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+QByteArray bytes(const char* s, qsizetype n) {
+    return QByteArray(s, n);
+}
+
+struct Utf8Case {
+    const char* name;
+    QByteArray data;
+    bool expected;
+};
+
+TEST(LooksLikeUtf8, FirstLongSequenceDecides) {
+    const Utf8Case cases[] = {
+        {"empty", QByteArray(), false},
+        {"ASCII only", "abc\r\n", false},
+        {"two-byte only",
+         "\xC5\x8B"
+         "a\xC9\x9B",
+         false},
+        {"three-byte first", "a\xE4\xB8\xAD", true},
+        {"two-byte then three-byte", "\xC3\xA9 \xE4\xB8\xAD", true},
+        {"four-byte", "\xF0\x9F\x98\x80", true},
+        {"rest ignored after the deciding sequence", "\xE4\xB8\xAD\xFF\xFE", true},
+        {"broken two-byte before Chinese", "\xC3\x41\xE4\xB8\xAD", false},
+        {"three-byte cut by the end", "ab\xE4\xB8", false},
+        {"four-byte cut by the end", "\xF0\x9F\x98", false},
+        {"lead byte last", "ab\xC3", false},
+        {"stray continuation byte", "\x80\xE4\xB8\xAD", false},
+        {"five-byte lead", "\xF8\x88\x80\x80\x80", false},
+        {"GBK Chinese", "\xB0\xD6\xC2\xE8", false},
+    };
+    for (const Utf8Case& c : cases) {
+        EXPECT_EQ(LooksLikeUtf8(c.data), c.expected) << c.name;
+    }
+}
+
+TEST(LooksLikeUtf8, NeverReadsPastTheEnd) {
+    // The bytes after the view's end would complete the sequence; they must not be looked at.
+    const char storage[] = "\xE4\xB8\xAD";
+    EXPECT_FALSE(LooksLikeUtf8(QByteArray::fromRawData(storage, 2)));
+}
+
+struct Utf16Case {
+    const char* name;
+    QByteArray data;
+    int expected;
+};
+
+TEST(GuessUtf16, AcceptsOnlyTextWithNulBytesOnOneSide) {
+    const Utf16Case cases[] = {
+        {"Latin little-endian", bytes("a\0b\0\r\0\n\0", 8), kEncodingUtf16LE},
+        {"Latin big-endian", bytes("\0a\0b\0\r\0\n", 8), kEncodingUtf16BE},
+        {"Latin, one line, no break", bytes("a\0b\0c\0", 6), kEncodingUtf16LE},
+        {"Chinese lines little-endian", bytes("\x38\x72\x38\x72\r\0\n\0\x00\x4E\r\0\n\0", 14),
+         kEncodingUtf16LE},
+        {"one, LF only, little-endian", bytes("\x00\x4E\n\0", 4), kEncodingUtf16LE},
+        {"GBK without NUL", "\xB0\xD6\xC2\xE8\r\n\xC2\xBC\xD2\xF4\r\n", 0},
+        {"ASCII without NUL", "abcd", 0},
+        {"ASCII with a stray NUL", bytes("abc\0", 4), 0},
+        {"odd length", bytes("a\0b\0c", 5), 0},
+        {"NUL characters", bytes("a\0\0\0b\0\n\0", 8), 0},
+        {"lone high surrogate", bytes("a\0\x00\xD8\n\0", 6), 0},
+        {"control characters", bytes("\x01\0\x02\0\x03\0a\0", 8), 0},
+        {"empty", QByteArray(), 0},
+    };
+    for (const Utf16Case& c : cases) {
+        EXPECT_EQ(GuessUtf16(c.data), c.expected) << c.name;
+    }
+}
+
+struct DecodeCase {
+    const char* name;
+    QByteArray data;
+    int encodingClass;
+    QString expected;
+};
+
+TEST(DecodeText, RemovesSignatureAndReplacesInvalidBytes) {
+    const DecodeCase cases[] = {
+        {"UTF-8 signature", "\xEF\xBB\xBF\xE7\x88\xB8", kEncodingUtf8, u"爸"_s},
+        {"UTF-8 bad byte",
+         "a\xFF"
+         "b",
+         kEncodingUtf8, u"a\uFFFDb"_s},
+        {"UTF-8 cut at the end", "a\xE7\x88", kEncodingUtf8, u"a\uFFFD\uFFFD"_s},
+        {"UTF-16LE signature", bytes("\xFF\xFE\x38\x72", 4), kEncodingUtf16LE, u"爸"_s},
+        {"UTF-16BE signature", bytes("\xFE\xFF\x72\x38", 4), kEncodingUtf16BE, u"爸"_s},
+        {"UTF-16 odd last byte", bytes("a\0b", 3), kEncodingUtf16LE, u"a\uFFFD"_s},
+        {"UTF-16 lone surrogate",
+         bytes("\x00\xD8"
+               "a\0",
+               4),
+         kEncodingUtf16LE, u"\uFFFDa"_s},
+        {"GB18030", "\xB0\xD6\xC2\xE8", kEncodingAnsi, u"爸妈"_s},
+        {"GB18030 four-byte", "\x81\x30\x81\x30", kEncodingAnsi, u"\u0080"_s},
+        {"GB18030 bad byte", "\xB0\xD6\xFF\xC2\xE8", kEncodingAnsi, u"爸\uFFFD妈"_s},
+        {"GB18030 lead byte last", "\xB0\xD6\xC2", kEncodingAnsi, u"爸\uFFFD"_s},
+    };
+    for (const DecodeCase& c : cases) {
+        EXPECT_EQ(DecodeText(c.data, c.encodingClass), c.expected) << c.name;
+    }
+}
+
+TEST(Gb18030, RoundTripsEveryPlane) {
+    const QString text = u"录音 ŋ ɛ 𠀀 é \u3000"_s;
+    EXPECT_EQ(DecodeGb18030(EncodeGb18030(text)), text);
+    EXPECT_EQ(EncodeGb18030(u"录音"_s), QByteArray("\xC2\xBC\xD2\xF4"));
+}
+
+}  // namespace
+}  // namespace quillar
