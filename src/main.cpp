@@ -11,6 +11,7 @@
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
+    quillar::setUpApplicationLook();
     quillar::audio::AudioEngine engine(std::make_unique<quillar::audio::SdlBackend>());
     quillar::QtUi ui;
     quillar::MainForm form(engine);
@@ -19,5 +20,8 @@ int main(int argc, char** argv) {
     form.show();
     quillar::OnMainWindowCreated(app);
     application.exec();
+    // A session that ends without a close event (logout, quit from outside) still frees the
+    // devices before the engine goes.
+    form.runDestroyingHook();
     return 0;
 }

@@ -1,4 +1,5 @@
 // Turns the layout table into widgets.
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -6,10 +7,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/control_table.h"
 #include "app/drawing_board.h"
@@ -19,6 +23,42 @@
 namespace quillar {
 
 namespace {
+
+// A label drawn the way the layout was designed: text at the left, centred vertically, and lines
+// of a multi-line text stacked one character height apart. CJK faces here carry ascent and
+// descent beyond their em square; with the toolkit's own line spacing a two-line label in a box
+// two characters high would lose the bottom of its second line.
+class StaticLabel : public QLabel {
+  public:
+    using QLabel::QLabel;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override {
+        const QString all = text();
+        if (!all.contains('\n')) {
+            QLabel::paintEvent(event);
+            return;
+        }
+        QStringList lines = all.split('\n');
+        for (QString& line : lines) {
+            if (line.endsWith('\r')) {
+                line.chop(1);
+            }
+        }
+        QPainter p(this);
+        const QFontMetrics metrics(font());
+        const int step = std::max(1, QFontInfo(font()).pixelSize());
+        const int block = step * static_cast<int>(lines.size());
+        // The em square sits in the middle of the toolkit's line box.
+        int top = (height() - block) / 2 - (metrics.height() - step) / 2;
+        for (const QString& line : lines) {
+            style()->drawItemText(&p, QRect(0, top, width(), metrics.height()),
+                                  Qt::AlignLeft | Qt::AlignTop, palette(), isEnabled(), line,
+                                  foregroundRole());
+            top += step;
+        }
+    }
+};
 
 QWidget* makeWidget(const ControlRow& row, QWidget* parent) {
     switch (row.kind) {
@@ -30,9 +70,8 @@ QWidget* makeWidget(const ControlRow& row, QWidget* parent) {
             return edit;
         }
         case ControlKind::Label: {
-            auto* label = new QLabel(row.text, parent);
-            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-            label->setWordWrap(row.text.contains('\n'));
+            auto* label = new StaticLabel(row.text, parent);
+            label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
             return label;
         }
         case ControlKind::List:
@@ -61,11 +100,16 @@ void applyLook(const ControlRow& row, QWidget* w) {
     if (look.font) {
         QFont font = w->font();
         if (!look.font->family.isEmpty()) {
-            font.setFamilies({look.font->family, "WenQuanYi Micro Hei", font.family()});
+            QStringList families{look.font->family};
+            families << look.font->fallbacks << QApplication::font().families();
+            font.setFamilies(families);
         }
         font.setPixelSize(look.font->pixelSize);
         font.setWeight(look.font->weight >= 700 ? QFont::Bold : QFont::Normal);
         w->setFont(font);
+    } else if (w->parentWidget() && w->parentWidget()->testAttribute(Qt::WA_SetFont)) {
+        // A container's own font is the container's alone; what it holds keeps the default face.
+        w->setFont(QApplication::font());
     }
     if (auto* board = qobject_cast<DrawingBoard*>(w)) {
         if (look.background) {

@@ -85,7 +85,7 @@ const std::vector<ControlRow>& mainWindowControls() {
 
         QL_ROW(分组框5, Group, "分组框2", 8, 8, 688, 263, ""),
         QL_ROW(编辑框_当前录音文本, Edit, "分组框5", 8, 10, 672, 245, "",
-               .font = ControlFont{"Microsoft YaHei", 48, 700}),
+               .font = ControlFont{"微软雅黑", 48, 700, {"Microsoft YaHei"}}),
         QL_ROW(分组框7, Group, "分组框2", 8, 274, 688, 48, ""),
         QL_ROW(标签9, Label, "分组框7", 8, 16, 88, 24, "已有录音文件："),
         QL_ROW(编辑框_当前录音文件, Edit, "分组框7", 96, 11, 512, 32, ""),

@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -33,9 +34,10 @@ enum class ControlKind {
 };
 
 struct ControlFont {
-    QString family;  // empty: the default face
-    int pixelSize = 0;
-    int weight = 400;  // 400 normal, 700 bold
+    QString family;         // empty: the default face
+    int pixelSize = 0;      // character height in pixels
+    int weight = 400;       // 400 normal, 700 bold
+    QStringList fallbacks;  // faces to try where `family` is not installed
 };
 
 struct ControlLook {
@@ -72,7 +74,8 @@ const std::vector<ComboItem>& sampleWidthItems();
 // Makes every control of `rows` on `form` and binds it to its member.
 void buildControls(MainForm& form, const std::vector<ControlRow>& rows);
 
-// Client-area size of the main window.
+// Client-area size of the main window: its 1047 x 726 outer size less a thin frame and a
+// caption bar.
 inline constexpr int kMainWindowWidth = 1041;
 inline constexpr int kMainWindowHeight = 698;
 

@@ -1,6 +1,7 @@
 #include "app/help_window.h"
 
 #include <QPlainTextEdit>
+#include <QStringList>
 
 #include "app/app.h"
 #include "app/main_form.h"
@@ -9,15 +10,65 @@
 namespace quillar {
 
 HelpWindow::HelpWindow(QWidget* parent) : QDialog(parent) {
+    setObjectName("help window");
     setWindowTitle("软件操作帮助");
+    setModal(true);
+    setFixedSize(kHelpWindowWidth, kHelpWindowHeight);
     编辑框1 = new QPlainTextEdit(this);
     编辑框1->setObjectName("编辑框1");
     编辑框1->setGeometry(8, 8, 808, 696);
-    编辑框1->setPlainText(helpText());
+    QFont font = 编辑框1->font();
+    font.setPixelSize(19);
+    font.setWeight(QFont::Normal);
+    编辑框1->setFont(font);
+    编辑框1->setReadOnly(true);
+    // The editor keeps paragraphs, not line ends; CR LF would show as stray characters.
+    QString shown = helpText();
+    shown.replace("\r\n", "\n");
+    编辑框1->setPlainText(shown);
 }
 
 QString helpText() {
-    return QString();
+    const QStringList lines = {
+        "【遇到紧急问题，请在 Quillar 项目主页的问题列表中提交报告，并注明“紧急”】",
+        "",
+        "【特别提醒】",
+        "本软件未提交给各杀毒软件厂商进行认证，可能会被部分杀毒软件误报为可疑程序。"
+        "信任本软件的用户，请将本软件所在的文件夹加入杀毒软件的信任区（白名单）。",
+        "",
+        "",
+        "【如何录制电脑播放的音频】",
+        "将录音设备切换为扬声器即可。",
+        "",
+        "【基本信息设置】",
+        "1.自动保存路径根据自己的研究需要自定义设置，比如设置为“E:\\XX方言调查\\发音人A\\词汇”，"
+        "就表示当前录音的项目是针对XX方言的发音人A的词汇条目的录音。"
+        "路径设置好之后，相关录音文件会自动保存到该目录下。",
+        "2.录音内容源文件只支持TXT文档，支持UTF-8和ANSI两种存储编码。各调查条目应当各占一行。"
+        "从其他文档中转存为本软件需要的TXT文档时，注意选择存储编码为UTF-8或ANSI。",
+        "",
+        "【录音、保存和播放】",
+        "1.录音内容条目载入后，会在左侧列表显示，可按方向键上下切换，也可以鼠标点击切换。",
+        "2."
+        "当焦点在列表上时，按回车键（Enter）就开始录音，再按一次则停止录音并自动保存文件到指定的目"
+        "录。"
+        "录音文件默认保存为WAV格式。",
+        "3.已有录音文件的条目会在右侧已录音文件中显示具体路径，并有声波图。按Ctrl键可以播放录音。"
+        "也可以点右侧路径旁的播放按钮进行播放。",
+        "4."
+        "也可以用右侧的按钮操作录音和存储，但方便度不高，实操过程中建议尽量用回车键（Enter）和Ctrl"
+        "快捷键。",
+        "",
+        "【其他事项】",
+        "1.Quillar 是为语言田野调查编写的开源录音软件，由 Quillar 的开发者社区共同维护，"
+        "任何人都可以自由使用、复制、修改和分发。",
+        "2.使用中发现问题或有改进建议，欢迎在项目主页提交问题报告或代码；"
+        "也欢迎分享您整理的调查词表和录音经验，帮助更多的调查者。",
+        "",
+        "【诚挚欢迎各位学者使用和指导】",
+        "",
+    };
+    return lines.join("\r\n") + "\r\n";
 }
 
 void OpenHelpWindow(App& app) {

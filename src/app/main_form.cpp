@@ -1,9 +1,13 @@
 #include "app/main_form.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QListWidget>
+#include <QPushButton>
 #include <QStandardPaths>
+#include <QStyleFactory>
 #include <QTimer>
 
 #include "app/control_table.h"
@@ -11,11 +15,38 @@
 
 namespace quillar {
 
+namespace {
+
+// Group boxes as the layout expects them: the frame runs through the middle of the caption, so
+// controls placed 11 to 16 pixels below a box's top edge sit inside the frame, not on it.
+const char* const kGroupBoxSheet =
+    "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 7px; }"
+    "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+    " left: 7px; top: 0px; padding: 0px 2px; }";
+
+}  // namespace
+
+void setUpApplicationLook() {
+    // One style on every desktop: the layout is in fixed pixels and must not move with a theme.
+    QApplication::setStyle(QStyleFactory::create("Fusion"));
+    // The size of a desktop's default dialog font (9 points at 96 dpi), in a CJK face.
+    QFont font;
+    font.setFamilies({"WenQuanYi Micro Hei", "Noto Sans CJK SC", "Source Han Sans SC",
+                      "Droid Sans Fallback", "Sans Serif"});
+    font.setPixelSize(kDefaultFontPixels);
+    QApplication::setFont(font);
+    QApplication::setApplicationName("Quillar");
+    QApplication::setApplicationVersion("1.1");
+}
+
 MainForm::MainForm(audio::AudioEngine& engine, QWidget* parent) : QWidget(parent) {
     setObjectName("main window");
-    setWindowTitle(QStringLiteral("Quillar V1.1【田野调查录音工具 · 开源版】"));
+    setWindowTitle(QStringLiteral("Quillar V1.1【田野调查录音工具 · 开源自由软件】"));
     setFixedSize(kMainWindowWidth, kMainWindowHeight);
+    setStyleSheet(kGroupBoxSheet);
     buildControls(*this, mainWindowControls());
+    // The help button reaches over the recording area's frame; it must stay clickable.
+    按钮_帮助->raise();
 
     for (const ComboItem& item : sampleRateItems()) {
         组合框2->addItem(item.text, item.value);
@@ -38,17 +69,24 @@ MainForm::MainForm(audio::AudioEngine& engine, QWidget* parent) : QWidget(parent
     QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     通用对话框1.initialDir =
         (!desktop.isEmpty() && QDir(desktop).exists()) ? desktop : QDir::homePath();
+
+    // Enter must record as soon as the window is up, without a click into the list first.
+    列表框_录音文本列表->setFocus(Qt::OtherFocusReason);
 }
 
 MainForm::~MainForm() = default;
 
 void MainForm::closeEvent(QCloseEvent* event) {
+    runDestroyingHook();
+    event->accept();
+}
+
+void MainForm::runDestroyingHook() {
     if (onDestroying) {
         auto hook = std::move(onDestroying);
         onDestroying = nullptr;
         hook();
     }
-    event->accept();
 }
 
 void setInterval(QTimer* timer, int ms) {

@@ -35,6 +35,9 @@ class MainForm : public QWidget {
 
     // Called when the window is being closed, before its controls go (shut-down hook).
     std::function<void()> onDestroying;
+    // Runs onDestroying once; later calls do nothing. The close event calls it, and so does the
+    // program's end when the window went without one.
+    void runDestroyingHook();
 
     // --- window -------------------------------------------------------------------------------
     QPushButton* 按钮_帮助 = nullptr;
@@ -104,6 +107,11 @@ class MainForm : public QWidget {
   protected:
     void closeEvent(QCloseEvent* event) override;
 };
+
+// Pixel size of the default font, as a desktop's default dialog font has it.
+inline constexpr int kDefaultFontPixels = 12;
+// Style and default font of the whole program; call once after the QApplication exists.
+void setUpApplicationLook();
 
 // Timer interval as the handlers use it: milliseconds between ticks, 0 stops the timer.
 void setInterval(QTimer* timer, int ms);

@@ -1,10 +1,59 @@
 #include "app/startup.h"
 
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <string>
+
 #include "app/app.h"
+#include "app/drawing_board.h"
+#include "app/main_form.h"
+#include "app/settings.h"
+#include "audio/audio_engine.h"
+#include "items/item_file.h"
+#include "spectrum/spectrum.h"
 
 namespace quillar {
 
-void OnMainWindowCreated(App&) {}
-void OnMainWindowDestroyed(App&) {}
+namespace {
+
+// A backend that never stops naming devices must not hang start-up.
+constexpr int kMaxCaptureDevices = 256;
+
+}  // namespace
+
+void OnMainWindowCreated(App& app) {
+    MainForm& f = app.form;
+
+    // Item index = device number: recording opens the device by the combo box's index.
+    std::string name;
+    for (int device = 0; device < kMaxCaptureDevices; ++device) {
+        if (!app.engine.captureDeviceName(device, &name)) {
+            break;
+        }
+        f.组合框1->addItem(QString::fromStdString(name), device);
+    }
+    f.组合框1->setCurrentIndex(0);  // selects nothing when there is no device
+
+    f.画板1->line(0, 0, f.画板1->width(), 0);
+
+    // Without an output device playback and monitoring stay silent; nothing else depends on it.
+    app.engine.initOutput(-1, 44100);
+
+    初始化频谱(*f.画板2, app.engine);
+    f.画板2->resize(static_cast<int>(f.分组框3->width() - 20.0), f.画板2->height());
+
+    ReadSettings(app);
+    const QString itemFile = f.编辑框_录音文本源路径->text();
+    if (!itemFile.isEmpty() && QFileInfo(itemFile).isFile()) {
+        LoadItemFile(app, itemFile);
+    }
+}
+
+void OnMainWindowDestroyed(App& app) {
+    app.engine.freeCapture();
+    app.engine.freeOutput();
+}
 
 }  // namespace quillar

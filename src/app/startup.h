@@ -1,11 +1,14 @@
-// Bringing the program up and taking it down.
+// Bringing the program up and taking it down. GUI thread only.
 #pragma once
 
 namespace quillar {
 
 struct App;
 
+// The main window exists: lists the capture devices, opens the output, prepares the spectrum
+// board, restores the saved paths and loads the item file they name.
 void OnMainWindowCreated(App& app);
+// The main window is closing: frees the capture device, the output and every stream.
 void OnMainWindowDestroyed(App& app);
 
 }  // namespace quillar

@@ -26,11 +26,17 @@ void QtUi::message(QWidget* owner, const QString& title, const QString& text, Me
 }
 
 bool QtUi::openFile(QWidget* owner, CommonDialog& dlg) {
-    QString path = QFileDialog::getOpenFileName(owner, dlg.title, dlg.initialDir, dlg.filter);
-    if (path.isEmpty()) {
+    QFileDialog dialog(owner, dlg.title, dlg.initialDir, dlg.filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(dlg.defaultExt);
+    if (!dlg.initialName.isEmpty()) {
+        dialog.selectFile(dlg.initialName);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return false;
     }
-    dlg.fileName = path;
+    dlg.fileName = dialog.selectedFiles().first();
     return true;
 }
 

@@ -1,13 +1,17 @@
-// Test entry point: a QApplication on the offscreen platform unless a display was chosen.
+// Test entry point: a QApplication on the offscreen platform unless a display was chosen, with
+// the program's own style and default font so that tests see what users see.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+
+#include "app/main_form.h"
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
+    quillar::setUpApplicationLook();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
