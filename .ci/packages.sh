@@ -1,0 +1,43 @@
+# The Debian packages Quillar needs, in one place; sourced by ./run and ./test.
+# shellcheck shell=bash
+
+# To build and run the program.
+QUILLAR_RUN_PACKAGES=(
+  cmake ninja-build g++ pkg-config ccache
+  qt6-base-dev qt6-qpa-plugins libsdl2-dev libfftw3-dev
+  fonts-wqy-microhei
+)
+
+# To build and run the tests and benchmarks, on top of the above.
+QUILLAR_TEST_PACKAGES=(
+  "${QUILLAR_RUN_PACKAGES[@]}"
+  libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev
+  xvfb xauth x11-utils xdotool pulseaudio pulseaudio-utils sox
+  imagemagick espeak-ng clang libclang-rt-14-dev python3
+)
+
+# quillar_install_packages <package>...: installs those that are missing, through sudo when not
+# root; apt-get update runs first, and only when something is missing.
+quillar_install_packages() {
+  local missing=() pkg
+  for pkg in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+      missing+=("$pkg")
+    fi
+  done
+  if [ ${#missing[@]} -eq 0 ]; then
+    return 0
+  fi
+  echo "Installing: ${missing[*]}"
+  local sudo=()
+  if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null 2>&1; then
+      echo "Missing packages (${missing[*]}) and no sudo to install them; please install them as root." >&2
+      return 1
+    fi
+    sudo=(sudo)
+  fi
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q || return 1
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+    "${missing[@]}" </dev/null || return 1
+}
