@@ -1,6 +1,10 @@
 // The recording held in memory: one contiguous byte sequence that the capture thread appends to
 // and that becomes the complete WAV image (header + data) in place when the recording stops.
 // The room for the 44-byte header is reserved up front, so the stop never copies the data.
+//
+// Threads: one capture thread appends while a recording runs; the GUI thread may read size() at
+// any time. Everything else (clear, wrap, data) is the GUI thread's, and only while no capture
+// runs. The length is published with release/acquire, so no lock is needed on either side.
 #pragma once
 
 #include <atomic>
@@ -11,38 +15,60 @@ namespace quillar {
 
 class RecordBuffer {
   public:
-    RecordBuffer();
+    // Where the bytes live. Reserved: one large virtual region mapped once (no page is committed
+    // until written), so appends never move or copy the data. Heap: a growing allocation, used
+    // when the region cannot be mapped; appends may then reallocate.
+    enum class Backing { Reserved, Heap };
+
+    // Largest data length a 32-bit RIFF header can describe (RIFF size = 36 + data).
+    static constexpr std::uint64_t kMaxDataBytes = 0xFFFFFFFFull - 36;
+    static constexpr std::size_t kHeaderBytes = 44;
+
+    explicit RecordBuffer(Backing preferred = Backing::Reserved);
     ~RecordBuffer();
     RecordBuffer(const RecordBuffer&) = delete;
     RecordBuffer& operator=(const RecordBuffer&) = delete;
 
-    // Drops the recording (GUI thread, only while no capture runs).
+    // Drops the recording and gives its pages back to the system (GUI thread, no capture).
     void clear();
     // Appends captured bytes (capture thread). Returns false, appending nothing, when the bytes
-    // would push the data past what a WAV header can describe.
+    // would push the data past dataLimit() or memory runs out; refusedAppend() then reads true
+    // until the next clear().
     bool append(const void* data, std::size_t bytes);
-    // Whether `bytes` more would still fit under the WAV size limit (any thread).
+    // Whether `bytes` more would still fit under dataLimit() (capture thread, or GUI thread when
+    // no capture runs).
     bool fits(std::size_t bytes) const;
     // Length in bytes as the program sees it: the captured data while recording, the whole WAV
     // image after wrapAsWavImage. Safe from any thread.
     std::size_t size() const { return m_size.load(std::memory_order_acquire); }
     bool empty() const { return size() == 0; }
     // First byte of the recording (data while recording, image after the wrap). GUI thread; the
-    // pointer stays valid until clear(). nullptr when nothing was ever recorded.
+    // pointer stays valid until clear() (and, with Heap backing, until the next append).
+    // nullptr when nothing was ever recorded.
     const std::uint8_t* data() const;
-    // Turns the captured data into the WAV image in place (GUI thread, no capture running,
-    // at least one byte captured).
+    // Turns the captured data into the WAV image in place (GUI thread, no capture running).
+    // Does nothing when no byte was captured or the image is already made.
     void wrapAsWavImage(std::uint32_t rate, std::uint16_t bits, std::uint16_t channels);
-    // True once wrapAsWavImage has run for the current recording.
+    // True once wrapAsWavImage has run for the current recording (GUI thread).
     bool isWavImage() const { return m_wrapped; }
+    // True when an append was refused since the last clear() (any thread).
+    bool refusedAppend() const { return m_refused.load(std::memory_order_acquire); }
 
-    // Largest data length a 32-bit RIFF header can describe (RIFF size = 36 + data).
-    static constexpr std::uint64_t kMaxDataBytes = 0xFFFFFFFFull - 36;
+    // Largest captured data length accepted, in bytes; kMaxDataBytes unless lowered (GUI thread,
+    // no capture). Values above kMaxDataBytes are clamped to it.
+    void setDataLimit(std::uint64_t bytes);
+    std::uint64_t dataLimit() const { return m_limit; }
+    Backing backing() const { return m_backing; }
 
   private:
-    std::uint8_t* m_base = nullptr;      // reserved region: 44 header bytes, then data
+    bool growHeap(std::size_t needed);
+
+    Backing m_backing = Backing::Reserved;
+    std::uint8_t* m_base = nullptr;      // 44 header bytes, then data
+    std::size_t m_capacity = 0;          // bytes usable at m_base (header included)
     std::atomic<std::size_t> m_size{0};  // visible length (see size())
-    std::size_t m_dataBytes = 0;         // captured data bytes (capture thread while recording)
+    std::atomic<bool> m_refused{false};
+    std::uint64_t m_limit = kMaxDataBytes;
     bool m_wrapped = false;
 };
 

@@ -1,12 +1,188 @@
 #include "record/recording_control.h"
 
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
 #include "app/app.h"
+#include "app/drawing_board.h"
+#include "app/main_form.h"
+#include "app/ui_seam.h"
+#include "playback/audition.h"
+#include "record/size_texts.h"
+#include "record/wav_image.h"
 
 namespace quillar {
 
-void ToggleRecording(App&) {}
-void PauseOrResume(App&) {}
-bool OnRecordData(audio::Handle, const void*, std::uint32_t, void*) {
+namespace {
+
+const QString kStartCaption = QStringLiteral("开始录音");
+const QString kStopCaption = QStringLiteral("停止录音");
+const QString kPauseCaption = QStringLiteral("暂停录音");
+const QString kResumeCaption = QStringLiteral("继续录音");
+const QString kStateStopped = QStringLiteral("停止中");
+const QString kStateRecording = QStringLiteral("录制中");
+const QString kStatePaused = QStringLiteral("暂停中");
+const QString kNoticeNoSignal = QStringLiteral("未检测到声音信号");
+const QString kNoticeWaiting = QStringLiteral("等待录音中");
+const QString kMessageTitle = QStringLiteral("系统提示");
+
+constexpr int kStatusIntervalMs = 30;
+constexpr std::uint32_t kChannels = 2;
+
+void showRecordingSize(App& app) {
+    app.form.编辑框4->setText(QStringLiteral("文件大小 ") +
+                              FormatByteSize(app.state.record_buffer.size()));
+}
+
+void setSettingsEnabled(MainForm& f, bool enabled) {
+    f.组合框1->setEnabled(enabled);
+    f.组合框2->setEnabled(enabled);
+    f.组合框3->setEnabled(enabled);
+}
+
+// False when the device could not be opened or capture could not start; the window is then
+// left half-way and the caller takes it back to idle.
+bool StartRecording(App& app) {
+    MainForm& f = app.form;
+    ProgramState& s = app.state;
+
+    // The audition plays record_buffer in place: it must end before the buffer is dropped.
+    app.engine.freeStream(s.audition_stream);
+    StopAuditionIfRunning(app);
+    s.record_buffer.clear();
+    s.signal_active = 1;
+    setSettingsEnabled(f, false);
+    f.按钮2->setEnabled(false);
+    f.按钮3->setEnabled(false);
+
+    const int device = f.组合框1->currentIndex();
+    const std::uint32_t rate = f.组合框2->currentData().toUInt();
+    const std::uint32_t flags = f.组合框3->currentData().toUInt();
+    if (device < 0 || !app.engine.openCapture(device)) {
+        return false;
+    }
+    if (app.engine.startCapture(rate, kChannels, flags, &OnRecordData, &app) == 0) {
+        return false;
+    }
+
+    f.标签4->hide();
+    f.按钮4->setEnabled(true);
+    setInterval(f.时钟1, kStatusIntervalMs);
+    f.编辑框1->setText(kStateRecording);
+    f.标签4->setText(kNoticeNoSignal);
+    return true;
+}
+
+void StopRecording(App& app) {
+    MainForm& f = app.form;
+    ProgramState& s = app.state;
+
+    f.画板2->update();
+    setInterval(f.时钟1, 0);
+    f.编辑框1->setText(kStateStopped);
+    f.标签4->setText(kNoticeWaiting);
+    f.按钮4->setText(kPauseCaption);
+    f.按钮4->setEnabled(false);
+    s.signal_active = 0;
+    // After this no block arrives, so the buffer is the GUI thread's alone again.
+    app.engine.freeCapture();
+
+    setSettingsEnabled(f, true);
+    if (s.record_buffer.empty()) {
+        return;
+    }
+    f.按钮2->setEnabled(true);
+    f.按钮3->setEnabled(true);
+    const std::uint32_t rate = f.组合框2->currentData().toUInt();
+    const std::uint16_t bits = bitsForSampleFlags(f.组合框3->currentData().toUInt());
+    BuildWavImage(s.record_buffer, rate, bits, kChannels);
+    showRecordingSize(app);
+}
+
+// The capture thread refused a block at the WAV size limit: stop as the user would, unless the
+// user already stopped that recording (or started another) before this call came round.
+void StopAtSizeLimit(App& app) {
+    if (app.form.按钮1->text() != kStopCaption || !app.state.record_buffer.refusedAppend()) {
+        return;
+    }
+    ToggleRecording(app);
+    app.ui.message(&app.form, kMessageTitle,
+                   QStringLiteral("录音已达到 WAV 文件能记录的最大长度（约 4 GB），已自动停止。"
+                                  "已录内容保留在内存中，请点击“保存录音”保存。"),
+                   MessageIcon::Warning);
+}
+
+}  // namespace
+
+std::uint16_t bitsForSampleFlags(std::uint32_t flags) {
+    if (flags & audio::kSample8Bit) {
+        return 8;
+    }
+    if (flags & audio::kSampleFloat) {
+        return 32;
+    }
+    return 16;
+}
+
+void ToggleRecording(App& app) {
+    MainForm& f = app.form;
+    if (f.按钮1->text() == kStartCaption) {
+        f.按钮1->setText(kStopCaption);
+        if (StartRecording(app)) {
+            return;
+        }
+        // Nothing records: never show "录制中" over a dead device. Back to idle exactly as after
+        // an empty recording, so an Enter-driven auto-save finds nothing to write.
+        f.按钮1->setText(kStartCaption);
+        StopRecording(app);
+        app.ui.message(&f, kMessageTitle,
+                       QStringLiteral("无法打开录音设备，请检查录音设备是否连接或被其他程序占用。"),
+                       MessageIcon::Error);
+        return;
+    }
+    f.按钮1->setText(kStartCaption);
+    StopRecording(app);
+}
+
+void PauseOrResume(App& app) {
+    MainForm& f = app.form;
+    ProgramState& s = app.state;
+    const bool resume = f.按钮4->text() == kResumeCaption;
+
+    f.编辑框1->setText(resume ? kStateRecording : kStatePaused);
+    f.按钮4->setText(resume ? kPauseCaption : kResumeCaption);
+    setInterval(f.时钟1, resume ? kStatusIntervalMs : 0);
+    s.signal_active = resume ? 1 : 0;
+    f.画板2->update();
+    const audio::Handle channel = s.record_handle.load(std::memory_order_acquire);
+    if (resume) {
+        app.engine.play(channel, false);
+    } else {
+        showRecordingSize(app);
+        app.engine.pause(channel);
+    }
+}
+
+bool OnRecordData(audio::Handle channel, const void* data, std::uint32_t bytes, void* user) {
+    App& app = *static_cast<App*>(user);
+    ProgramState& s = app.state;
+    s.record_handle.store(channel, std::memory_order_release);
+    s.last_block_size.store(bytes, std::memory_order_release);
+
+    const bool alreadyRefused = s.record_buffer.refusedAppend();
+    if (!s.record_buffer.append(data, bytes)) {
+        if (!alreadyRefused) {
+            QMetaObject::invokeMethod(
+                &app.form, [&app] { StopAtSizeLimit(app); }, Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+    const audio::Handle monitor = s.monitor_stream.load(std::memory_order_acquire);
+    app.engine.pushData(monitor, data, bytes);
+    app.engine.play(monitor, false);
     return true;
 }
 

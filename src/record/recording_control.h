@@ -1,4 +1,8 @@
 // Starting, pausing, resuming and stopping a recording, and the capture callback that collects it.
+//
+// States (captions of 按钮1 and 按钮4 hold them): Idle without recording, Idle with recording
+// (the WAV image in record_buffer), Recording, Paused. The device is opened at every start and
+// freed at every stop.
 #pragma once
 
 #include <cstdint>
@@ -10,11 +14,17 @@ namespace quillar {
 struct App;
 
 // Click on 按钮1 and Enter in the item list (GUI thread). Afterwards 编辑框1 reads "停止中"
-// exactly when a recording has just stopped.
+// exactly when a recording has just stopped, or a start failed (record_buffer is then empty).
 void ToggleRecording(App& app);
 // Click on 按钮4 (GUI thread).
 void PauseOrResume(App& app);
-// Capture block receiver (capture thread); `user` is the App.
+// Capture block receiver (capture thread); `user` is the App. Appends the block to
+// record_buffer and feeds the monitoring stream. Returns false, appending nothing, when the block
+// would take the recording past what a WAV header can describe; the recording is then stopped on
+// the GUI thread as if the user had stopped it, and the user is told why.
 bool OnRecordData(audio::Handle channel, const void* data, std::uint32_t bytes, void* user);
+
+// WAV bits per sample for the sample flags of 组合框3: 8, 16 or 32.
+std::uint16_t bitsForSampleFlags(std::uint32_t flags);
 
 }  // namespace quillar

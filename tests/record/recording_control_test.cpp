@@ -1,0 +1,280 @@
+#include "record/recording_control.h"
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "record/saving.h"
+#include "record/size_texts.h"
+#include "record_test_support.h"
+#include "support/test_app.h"
+
+namespace quillar {
+namespace {
+
+// What the recording controls show in each state.
+struct StateRow {
+    const char* name;
+    const char* startCaption;
+    const char* pauseCaption;
+    bool pauseEnabled;
+    bool settingsEnabled;  // 组合框1..3
+    bool savedEnabled;     // 按钮2, 按钮3
+    const char* status;    // 编辑框1
+    const char* notice;    // 标签4 caption
+    int statusInterval;    // 时钟1
+    int signalActive;
+};
+
+const StateRow kIdleEmpty{"idle without recording",
+                          "开始录音",
+                          "暂停录音",
+                          false,
+                          true,
+                          false,
+                          "停止中",
+                          "等待录音中",
+                          0,
+                          0};
+const StateRow kIdleWithRecording{
+    "idle with recording", "开始录音", "暂停录音", false, true, true, "停止中", "等待录音中", 0, 0};
+const StateRow kRecording{"recording", "停止录音", "暂停录音",         true, false,
+                          false,       "录制中",   "未检测到声音信号", 30,   1};
+const StateRow kPaused{"paused", "停止录音", "继续录音",         true, false,
+                       false,    "暂停中",   "未检测到声音信号", 0,    0};
+
+class RecordingControlTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        MainForm& f = t.form;
+        if (f.组合框1->count() == 0) {
+            f.组合框1->addItem("Simulated input", 0);
+        }
+        f.组合框1->setCurrentIndex(0);
+    }
+
+    void expectState(const StateRow& r) {
+        MainForm& f = t.form;
+        SCOPED_TRACE(r.name);
+        EXPECT_EQ(f.按钮1->text(), QString::fromUtf8(r.startCaption));
+        EXPECT_EQ(f.按钮4->text(), QString::fromUtf8(r.pauseCaption));
+        EXPECT_EQ(f.按钮4->isEnabled(), r.pauseEnabled);
+        for (QComboBox* c : {f.组合框1, f.组合框2, f.组合框3}) {
+            EXPECT_EQ(c->isEnabled(), r.settingsEnabled) << c->objectName().toStdString();
+        }
+        EXPECT_EQ(f.按钮2->isEnabled(), r.savedEnabled);
+        EXPECT_EQ(f.按钮3->isEnabled(), r.savedEnabled);
+        EXPECT_EQ(f.编辑框1->text(), QString::fromUtf8(r.status));
+        EXPECT_EQ(f.标签4->text(), QString::fromUtf8(r.notice));
+        EXPECT_EQ(intervalOf(f.时钟1), r.statusInterval);
+        EXPECT_EQ(t.app.state.signal_active, r.signalActive);
+    }
+
+    void click(QPushButton* button) { button->click(); }  // does nothing when disabled
+    void selectFormat(int rateIndex, int widthIndex) {
+        t.form.组合框2->setCurrentIndex(rateIndex);
+        t.form.组合框3->setCurrentIndex(widthIndex);
+    }
+    const RecordBuffer& buffer() const { return t.app.state.record_buffer; }
+
+    test::TestApp t;
+};
+
+TEST_F(RecordingControlTest, WalksTheStateTableThroughTheButtons) {
+    MainForm& f = t.form;
+    expectState(kIdleEmpty);
+    EXPECT_FALSE(f.标签4->isHidden());
+
+    click(f.按钮1);
+    expectState(kRecording);
+    EXPECT_TRUE(f.标签4->isHidden());
+    ASSERT_EQ(t.sim.captureOpens().size(), 1u);
+    const auto open = t.sim.captureOpens()[0];
+    EXPECT_EQ(open.device, 0);
+    EXPECT_EQ(open.rate, 44100u);
+    EXPECT_EQ(open.channels, 2u);
+    EXPECT_EQ(open.flags, 0u);
+    for (int i = 0; i < 3; ++i) {
+        t.sim.pumpCaptureBlock();
+    }
+    EXPECT_EQ(buffer().size(), 3u * 17640);
+    EXPECT_EQ(t.app.state.last_block_size.load(), 17640u);
+    EXPECT_NE(t.app.state.record_handle.load(), 0u);
+
+    click(f.按钮4);
+    expectState(kPaused);
+    EXPECT_EQ(f.编辑框4->text(), "文件大小 51.6 KB") << "the size at the pause";
+    t.sim.pumpCaptureBlock();
+    EXPECT_EQ(buffer().size(), 3u * 17640) << "a paused device delivers nothing";
+
+    click(f.按钮4);
+    expectState(kRecording);
+    t.sim.pumpCaptureBlock();
+
+    click(f.按钮1);
+    expectState(kIdleWithRecording);
+    EXPECT_EQ(t.sim.captureOpenCount(), 0) << "the device is freed at every stop";
+    ASSERT_TRUE(buffer().isWavImage());
+    EXPECT_EQ(buffer().size(), 4u * 17640 + 44);
+    EXPECT_EQ(f.编辑框4->text(), "文件大小 " + FormatByteSize(4 * 17640 + 44))
+        << "the size of the file a save writes, header included";
+
+    click(f.按钮1);
+    expectState(kRecording);
+    EXPECT_TRUE(buffer().empty()) << "a new recording discards the previous one";
+    click(f.按钮1);
+    expectState(kIdleEmpty);
+}
+
+TEST_F(RecordingControlTest, StopBeforeTheFirstBlockLeavesNothingToSave) {
+    QTemporaryDir dir;
+    const QString itemFile = dir.filePath("水.wav");
+    ASSERT_TRUE(test::writeAll(itemFile, "the item's earlier take"));
+    t.form.编辑框4->setText("文件大小 9.99 KB");
+
+    ToggleRecording(t.app);
+    ToggleRecording(t.app);
+
+    expectState(kIdleEmpty);
+    EXPECT_TRUE(buffer().empty()) << "no header on an empty recording";
+    EXPECT_EQ(t.form.编辑框4->text(), "文件大小 9.99 KB");
+    EXPECT_FALSE(WriteRecordingFile(t.app, itemFile));
+    EXPECT_EQ(test::readAll(itemFile), "the item's earlier take");
+}
+
+TEST_F(RecordingControlTest, PauseThenStopResetsThePauseButton) {
+    click(t.form.按钮1);
+    t.sim.pumpCaptureBlock();
+    click(t.form.按钮4);
+    click(t.form.按钮1);
+    expectState(kIdleWithRecording);
+    EXPECT_EQ(buffer().size(), 17640u + 44);
+}
+
+TEST_F(RecordingControlTest, FormatComesFromTheComboBoxes) {
+    const struct {
+        int rateIndex, widthIndex;
+        std::uint32_t rate, flags;
+        std::uint16_t bits;
+    } cases[] = {
+        {0, 0, 8000, 1, 8},  {1, 1, 12000, 0, 16},   {2, 2, 22050, 256, 32},
+        {3, 0, 32000, 1, 8}, {5, 2, 48000, 256, 32}, {4, 1, 44100, 0, 16},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rate);
+        selectFormat(c.rateIndex, c.widthIndex);
+        click(t.form.按钮1);
+        t.sim.pumpCaptureBlock();
+        click(t.form.按钮1);
+
+        const auto open = t.sim.captureOpens().back();
+        EXPECT_EQ(open.rate, c.rate);
+        EXPECT_EQ(open.flags, c.flags);
+        const std::uint32_t blockAlign = 2u * c.bits / 8;
+        ASSERT_EQ(buffer().size(), 44u + c.rate / 10 * blockAlign);
+        const std::uint8_t* h = buffer().data();
+        EXPECT_EQ(h[24] | h[25] << 8 | h[26] << 16, static_cast<int>(c.rate));
+        EXPECT_EQ(h[34], c.bits);
+        EXPECT_EQ(h[20], c.bits == 32 ? 3 : 1);
+    }
+}
+
+TEST_F(RecordingControlTest, DeviceThatCannotOpenReturnsToIdleWithAMessage) {
+    // A finished take in memory first: a failed start must not leave it there under the new item.
+    click(t.form.按钮1);
+    t.sim.pumpCaptureBlock();
+    click(t.form.按钮1);
+    ASSERT_FALSE(buffer().empty());
+
+    const struct {
+        const char* name;
+        bool captureFails;
+        bool noDevice;
+    } cases[] = {{"device fails to open", true, false}, {"no device listed", false, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        t.ui.messages.clear();
+        t.sim.setCaptureFails(c.captureFails);
+        if (c.noDevice) {
+            t.form.组合框1->clear();
+        }
+
+        ToggleRecording(t.app);
+
+        expectState(kIdleEmpty);
+        EXPECT_TRUE(buffer().empty());
+        EXPECT_EQ(t.sim.captureOpenCount(), 0);
+        ASSERT_EQ(t.ui.messages.size(), 1u);
+        EXPECT_EQ(t.ui.messages[0].title, "系统提示");
+        EXPECT_EQ(t.ui.messages[0].icon, MessageIcon::Error);
+        EXPECT_TRUE(t.ui.messages[0].text.contains("录音设备"))
+            << t.ui.messages[0].text.toStdString();
+    }
+}
+
+TEST_F(RecordingControlTest, StopsAtTheWavSizeLimitKeepingWhatWasRecorded) {
+    t.app.state.record_buffer.setDataLimit(3 * 17640 + 100);
+    click(t.form.按钮1);
+    for (int i = 0; i < 5; ++i) {
+        t.sim.pumpCaptureBlock();
+    }
+    EXPECT_EQ(buffer().size(), 3u * 17640) << "the block past the limit is not appended";
+    EXPECT_TRUE(t.ui.messages.empty()) << "nothing shown from the capture thread";
+
+    QCoreApplication::processEvents();
+
+    expectState(kIdleWithRecording);
+    ASSERT_TRUE(buffer().isWavImage());
+    EXPECT_EQ(buffer().size(), 3u * 17640 + 44);
+    ASSERT_EQ(t.ui.messages.size(), 1u);
+    EXPECT_EQ(t.ui.messages[0].title, "系统提示");
+    EXPECT_EQ(t.ui.messages[0].icon, MessageIcon::Warning);
+}
+
+TEST_F(RecordingControlTest, LateLimitNoticeDoesNotStopTheNextRecording) {
+    t.app.state.record_buffer.setDataLimit(17640);
+    click(t.form.按钮1);
+    t.sim.pumpCaptureBlock();
+    t.sim.pumpCaptureBlock();  // refused; the stop is queued
+    click(t.form.按钮1);       // the user stops first...
+    click(t.form.按钮1);       // ...and starts the next item
+    QCoreApplication::processEvents();
+    expectState(kRecording);
+    EXPECT_TRUE(t.ui.messages.empty());
+}
+
+TEST_F(RecordingControlTest, CapturedBlocksFeedTheMonitoringStream) {
+    ASSERT_TRUE(t.engine.initOutput(-1, 44100));
+    const audio::Handle monitor = t.engine.createPushStream(44100, 2, 0);
+    ASSERT_NE(monitor, 0u);
+    t.app.state.monitor_stream = monitor;
+    click(t.form.按钮1);
+    t.sim.pumpCaptureBlock();
+    EXPECT_EQ(t.sim.queuedBytes(monitor), 17640);
+    EXPECT_EQ(t.engine.state(monitor), 1) << "the first block starts the stream";
+    click(t.form.按钮1);
+}
+
+TEST_F(RecordingControlTest, StartingARecordingEndsAnAuditionOfThePreviousOne) {
+    ASSERT_TRUE(t.engine.initOutput(-1, 44100));
+    click(t.form.按钮1);
+    t.sim.pumpCaptureBlock();
+    click(t.form.按钮1);
+    const audio::Handle audition = t.engine.createMemoryStream(buffer().data(), buffer().size());
+    ASSERT_NE(audition, 0u);
+    t.engine.play(audition, true);
+    t.app.state.audition_stream = audition;
+
+    click(t.form.按钮1);
+    EXPECT_EQ(t.engine.state(audition), -1) << "the stream over the old take is freed first";
+    expectState(kRecording);
+}
+
+}  // namespace
+}  // namespace quillar
