@@ -1,0 +1,539 @@
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <cmath>
+#include <memory>
+#include <random>
+
+#include "app/drawing_board.h"
+#include "app/main_form.h"
+#include "app/shape_box.h"
+#include "playback/time_ruler.h"
+#include "playback/waveform_view.h"
+#include "support/test_app.h"
+#include "wav_bytes.h"
+
+namespace quillar::test {
+namespace {
+
+const QColor kWaveBackground(0, 96, 192);
+const QRgb kGrey = qRgb(105, 105, 105);
+const QRgb kGreen = qRgb(0, 255, 0);
+
+std::unique_ptr<DrawingBoard> makeBoard(int w = 664, int h = 91) {
+    auto board = std::make_unique<DrawingBoard>();
+    board->setBackground(kWaveBackground);
+    board->resize(w, h);
+    board->show();  // the canvas takes the board's size with its first resize event
+    return board;
+}
+
+void draw(DrawingBoard& board, const QByteArray& file) {
+    drawWaveform(board, waveformSourceOf(file));
+}
+
+// Columns (x) whose pixel in row y has colour c.
+std::vector<int> columnsWith(const QImage& img, int y, QRgb c) {
+    std::vector<int> xs;
+    for (int x = 0; x < img.width(); ++x) {
+        if (img.pixel(x, y) == c) {
+            xs.push_back(x);
+        }
+    }
+    return xs;
+}
+
+// Rows (y) whose pixel in column x has colour c.
+std::vector<int> rowsWith(const QImage& img, int x, QRgb c) {
+    std::vector<int> ys;
+    for (int y = 0; y < img.height(); ++y) {
+        if (img.pixel(x, y) == c) {
+            ys.push_back(y);
+        }
+    }
+    return ys;
+}
+
+int rightmostWith(const QImage& img, QRgb c) {
+    for (int x = img.width() - 1; x >= 0; --x) {
+        for (int y = 0; y < img.height(); ++y) {
+            if (img.pixel(x, y) == c) {
+                return x;
+            }
+        }
+    }
+    return -1;
+}
+
+bool onlyBackground(const QImage& img, QRgb background) {
+    for (int y = 0; y < img.height(); ++y) {
+        for (int x = 0; x < img.width(); ++x) {
+            if (img.pixel(x, y) != background) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+std::vector<int> multiples(int step, int upTo) {
+    std::vector<int> v;
+    for (int x = step; x <= upTo; x += step) {
+        v.push_back(x);
+    }
+    return v;
+}
+
+// Silence, so the trace stays on the centre rows and leaves the grid lines readable.
+TEST(Waveform, EachLayoutHasItsGrid) {
+    const struct {
+        const char* name;
+        std::int16_t channels, bits;
+        QByteArray samples;
+        std::vector<int> vertical, horizontal;
+    } cases[] = {
+        {"mono 8",
+         1,
+         8,
+         pcm8(1, 8000, [](int, int) { return 128; }),
+         multiples(32, 640),
+         {21, 43, 64, 86}},
+        {"mono 16",
+         1,
+         16,
+         pcm16(1, 8000, [](int, int) { return 0; }),
+         multiples(32, 640),
+         {21, 43, 64, 86}},
+        {"stereo 8",
+         2,
+         8,
+         pcm8(2, 8000, [](int, int) { return 128; }),
+         multiples(56, 616),
+         {32, 64}},
+        {"stereo 16",
+         2,
+         16,
+         pcm16(2, 8000, [](int, int) { return 0; }),
+         multiples(32, 640),
+         {32, 64}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto board = makeBoard();
+        WavFields f;
+        f.channels = c.channels;
+        f.bits = c.bits;
+        draw(*board, wavBytes(f, c.samples));
+        const QImage& img = board->canvas();
+        EXPECT_EQ(columnsWith(img, 2, kGrey), c.vertical);
+        EXPECT_EQ(rowsWith(img, 5, kGrey), c.horizontal);
+    }
+}
+
+TEST(Waveform, StereoSixteenBitTraceIsAboutHalfAsWideAsMono) {
+    const auto loud = [](int, int i) { return i % 2 ? 3000 : -3000; };
+    auto mono = makeBoard();
+    auto stereo = makeBoard();
+    WavFields m;
+    m.channels = 1;
+    draw(*mono, wavBytes(m, pcm16(1, 44100, loud)));
+    draw(*stereo, wavBytes(WavFields{}, pcm16(2, 44100, loud)));
+    const int monoRight = rightmostWith(mono->canvas(), kGreen);
+    const int stereoRight = rightmostWith(stereo->canvas(), kGreen);
+    // The mono trace runs off the board's right edge (its 21150 columns span 900 pixels); the
+    // stereo one advances every second column and stops about half-way along that span.
+    EXPECT_EQ(monoRight, 663);
+    EXPECT_NEAR(stereoRight, 21150 / 23.5 / 2, 5);
+}
+
+TEST(Waveform, StereoSixteenBitDrawsLeftUpAndRightDownAroundTheUpperCentre) {
+    auto board = makeBoard();
+    // Left +2200 reaches 100 fine units (6 pixels) above the centre at 455 (row 28); right
+    // +4400 reaches 200 fine units below it (row 40).
+    draw(*board,
+         wavBytes(WavFields{}, pcm16(2, 4000, [](int ch, int) { return ch == 0 ? 2200 : 4400; })));
+    const std::vector<int> rows = rowsWith(board->canvas(), 100, kGreen);
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.front(), (455 - 100) / 16);
+    EXPECT_EQ(rows.back(), (455 + 200) / 16);
+}
+
+TEST(Waveform, FormatsWithoutALayoutLeaveTheBoardCleared) {
+    const struct {
+        const char* name;
+        std::int16_t tag, channels, bits;
+    } cases[] = {{"32-bit float", 3, 2, 32},
+                 {"24-bit", 1, 1, 24},
+                 {"three channels", 1, 3, 16},
+                 {"no channels", 1, 0, 16},
+                 {"negative channels", 1, -1, 16}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto board = makeBoard();
+        board->line(0, 0, 600, 80);  // something to clear
+        WavFields f;
+        f.formatTag = c.tag;
+        f.channels = c.channels;
+        f.bits = c.bits;
+        f.blockAlign = 4;
+        draw(*board, wavBytes(f, QByteArray(8000, '\x40')));
+        EXPECT_TRUE(onlyBackground(board->canvas(), kWaveBackground.rgb()));
+    }
+}
+
+TEST(Waveform, EighteenByteFmtChunkIsDrawnFromOffset46) {
+    // One loud frame as the first sample: with the samples taken from 46 the first column
+    // reaches far above the centre; taken from 44 it would read the size bytes instead.
+    QByteArray samples = pcm16(1, 1000, [](int, int i) { return i < 30 ? 16000 : 0; });
+    WavFields f;
+    f.channels = 1;
+    f.fmt18 = true;
+    const QByteArray file = wavBytes(f, samples);
+    const WaveformSource src = waveformSourceOf(file);
+    EXPECT_EQ(src.samples, reinterpret_cast<const std::uint8_t*>(file.constData()) + 46);
+    EXPECT_EQ(src.dataSize, 2000);
+    EXPECT_EQ(src.sampleBytes, 2000);
+    EXPECT_DOUBLE_EQ(src.seconds, 1000.0 / 44100);
+
+    auto board = makeBoard();
+    drawWaveform(*board, src);
+    EXPECT_EQ(rowsWith(board->canvas(), 0, kGreen).front(), 0);  // 728 - 1600 is off the top
+}
+
+// What the header says against what the file holds.
+TEST(Waveform, SourceNeverReachesBeyondTheFile) {
+    const QByteArray samples(1000, '\0');
+    const struct {
+        const char* name;
+        std::int64_t dataSize, byteRate;
+        std::int64_t wantData;
+        double wantSeconds;
+    } cases[] = {
+        {"as written", -1, 4000, 1000, 0.25},
+        {"oversized", 400000000, 4000, 1000, 0.25},
+        {"top bit set", 0xFFFFFFFF, 4000, 1000, 0.25},
+        {"shorter than the file", 400, 4000, 400, 0.1},
+        {"zero data", 0, 4000, 0, 0.0},
+        {"byte rate 0", -1, 0, 1000, 0.0},
+        {"negative byte rate", -1, 0x80000000, 1000, 0.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WavFields f;
+        f.dataSize = c.dataSize;
+        f.byteRate = c.byteRate;
+        const QByteArray file = wavBytes(f, samples);
+        const WaveformSource src = waveformSourceOf(file);
+        EXPECT_EQ(src.dataSize, c.wantData);
+        EXPECT_EQ(src.sampleBytes, 1000);  // with "data" at 36 the samples run to the end
+        EXPECT_DOUBLE_EQ(src.seconds, c.wantSeconds);
+    }
+    for (int length : {0, 1, 43, 44, 45}) {
+        const WaveformSource src = waveformSourceOf(wavBytes(WavFields{}, samples).left(length));
+        EXPECT_EQ(src.dataSize, std::max(0, length - 44)) << length;
+        EXPECT_EQ(src.sampleBytes, std::max(0, length - 44)) << length;
+    }
+}
+
+TEST(Waveform, HostileHeadersDrawWithoutFault) {
+    const QByteArray samples = pcm16(2, 3000, [](int, int i) { return (i * 37) % 30000 - 15000; });
+    const auto with = [&](auto edit) {
+        WavFields f;
+        edit(f);
+        return wavBytes(f, samples);
+    };
+    const struct {
+        const char* name;
+        QByteArray file;
+        bool trace;
+    } cases[] = {
+        {"block align 0", with([](WavFields& f) { f.blockAlign = 0; }), true},
+        {"negative block align", with([](WavFields& f) { f.blockAlign = 0x8000; }), true},
+        {"byte rate 0", with([](WavFields& f) { f.byteRate = 0; }), true},
+        {"data size -1", with([](WavFields& f) { f.dataSize = 0xFFFFFFFF; }), true},
+        {"data size 2^31", with([](WavFields& f) { f.dataSize = 0x80000000; }), true},
+        {"18-byte fmt, size beyond the file", with([](WavFields& f) {
+             f.fmt18 = true;
+             f.dataSize = 0x7FFFFFFF;
+         }),
+         true},
+        {"header only", with([](WavFields&) {}).left(44), true},
+        {"ten bytes", with([](WavFields&) {}).left(10), false},
+        {"empty", QByteArray(), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto board = makeBoard();
+        draw(*board, c.file);
+        EXPECT_EQ(columnsWith(board->canvas(), 2, kGrey).empty(), !c.trace);
+    }
+}
+
+// An independent, slow drawing of the same picture, one board line per stroke, straight from
+// the layout tables: the fast painter must give the same pixels.
+void referenceDrawing(DrawingBoard& b, const QByteArray& file) {
+    const auto u8 = [&](std::int64_t at) {
+        return at + 44 < file.size() ? int(std::uint8_t(file[int(at + 44)])) : 0;
+    };
+    const auto s16 = [&](std::int64_t at) { return int(std::int16_t(u8(at) | u8(at + 1) << 8)); };
+    const auto field = [&](int at, int n) {
+        std::int64_t v = 0;
+        for (int i = n - 1; i >= 0; --i) {
+            v = v << 8 | std::uint8_t(file[at + i]);
+        }
+        return v;
+    };
+    const int channels = int(field(22, 2)), bits = int(field(34, 2));
+    const std::int64_t frames = field(40, 4) / field(32, 2);
+    const int w = b.width(), h = b.height();
+    const float step = float(double(frames) / int(w * 23.5));
+    b.clear();
+    b.setUnit(0);
+    b.setPenColour(QColor(105, 105, 105));
+    const bool stereo = channels == 2;
+    const int count = channels == 2 && bits == 8 ? 16 : 28;
+    const double vStep = channels == 2 && bits == 8 ? 56 : 32, hStep = stereo ? 32 : 21.5;
+    for (int i = 1; i <= count; ++i) {
+        b.setPenStyle(0);
+        b.line(int(vStep * i), 0, int(vStep * i), h);
+        if (int(hStep * i) <= 256) {
+            if (stereo && int(hStep * i) == 128) {
+                b.setPenStyle(4);
+            }
+            b.line(0, int(hStep * i), w, int(hStep * i));
+        }
+    }
+    b.setUnit(2);
+    const double mono = int(h * 8), upper = int(h * 5), lower = int(h * 12);
+    const auto stroke = [&](double x, double c, double up, double down, QColor colour) {
+        b.setPenColour(colour);
+        b.line(x, std::trunc(c - up), x, std::trunc(c + down));
+    };
+    const QColor g(0, 255, 0), dg(0, 236, 0), r(255, 0, 0), dr(232, 0, 0);
+    double x = 0;
+    for (int j = 1; j <= 21150; ++j) {
+        const auto k = std::int64_t(j * double(step));
+        if (channels == 1 && bits == 8) {
+            stroke(x, mono, (u8(k) - 128) * 26, (u8(k + 1) - 128) * 26, g);
+            stroke(x, mono, (u8(k) - 128) * 12, (u8(k + 1) - 128) * 12, dg);
+        } else if (channels == 1) {
+            stroke(x, mono, s16(2 * k) / 10.0, s16(2 * k + 2) / 10.0, g);
+            stroke(x, mono, s16(2 * k) / 24.0, s16(2 * k + 2) / 24.0, dg);
+        } else if (bits == 8) {
+            stroke(x, upper, (u8(2 * k) - 128) * 11, (u8(2 * k + 1) - 128) * 11, g);
+            stroke(x, upper, (u8(2 * k) - 128) * 6, (u8(2 * k + 1) - 128) * 6, dg);
+            stroke(x, lower, (u8(2 * k + 2) - 128) * 11, (u8(2 * k + 3) - 128) * 11, r);
+            stroke(x, lower, (u8(2 * k + 2) - 128) * 6, (u8(2 * k + 3) - 128) * 6, dr);
+        } else {
+            stroke(x, upper, s16(4 * k) / 22.0, s16(4 * k + 2) / 22.0, g);
+        }
+        if (!(channels == 2 && bits == 16) || (21150.0 / w) * x / 16 <= j + 1e-7) {
+            x += 1;
+        }
+    }
+}
+
+TEST(Waveform, FastPainterMatchesOneLinePerStroke) {
+    std::mt19937 rng(7);
+    std::normal_distribution<double> noise(0.0, 1.0);
+    const auto speechLike = [&](double scale) {
+        return [&, scale](int ch, int i) {
+            const double env = std::sin(i / 3000.0) * std::sin(i / 3000.0);
+            return int(std::clamp(scale * env * (noise(rng) + (ch ? 0.3 : -0.3)), -scale, scale));
+        };
+    };
+    const struct {
+        const char* name;
+        std::int16_t channels, bits;
+        int frames;
+        int w, h;
+    } cases[] = {
+        {"mono 8", 1, 8, 30000, 664, 91},
+        {"mono 16", 1, 16, 90000, 664, 91},
+        {"stereo 8", 2, 8, 50000, 664, 91},
+        {"stereo 16", 2, 16, 120000, 664, 91},
+        {"stereo 16, few frames", 2, 16, 700, 664, 91},
+        {"mono 16, narrow", 1, 16, 5000, 200, 60},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WavFields f;
+        f.channels = c.channels;
+        f.bits = c.bits;
+        const QByteArray samples =
+            c.bits == 8 ? pcm8(c.channels, c.frames,
+                               [&](int ch, int i) { return 128 + speechLike(127)(ch, i); })
+                        : pcm16(c.channels, c.frames, speechLike(32767));
+        const QByteArray file = wavBytes(f, samples);
+        auto fast = makeBoard(c.w, c.h);
+        auto slow = makeBoard(c.w, c.h);
+        draw(*fast, file);
+        referenceDrawing(*slow, file);
+        ASSERT_EQ(fast->canvas().size(), QSize(c.w, c.h));
+        EXPECT_TRUE(fast->canvas() == slow->canvas());
+    }
+}
+
+// --- the ruler --------------------------------------------------------------------------------
+
+const QRgb kRulerBackground = qRgb(128, 224, 0);
+
+std::unique_ptr<DrawingBoard> makeRuler() {
+    auto ruler = std::make_unique<DrawingBoard>();
+    ruler->setBackground(QColor(kRulerBackground));
+    ruler->resize(672, 27);
+    ruler->show();
+    return ruler;
+}
+
+// Columns with a minor tick (row 3) and with a major one (row 8).
+struct Ticks {
+    std::vector<int> minor, major;
+};
+Ticks ticksOf(const DrawingBoard& ruler) {
+    const QImage& img = ruler.canvas();
+    Ticks t;
+    for (int x = 0; x < img.width(); ++x) {
+        if (img.pixel(x, 3) != kRulerBackground) {
+            t.minor.push_back(x);
+        }
+        if (img.pixel(x, 8) != kRulerBackground) {
+            t.major.push_back(x);
+        }
+    }
+    return t;
+}
+
+std::vector<int> tickColumns(double seconds, int every) {
+    const long long s = (long long)seconds;
+    const double p = 664 * 1000.0 / std::trunc(seconds * 1000);
+    std::vector<int> xs;
+    for (long long t = 0; t <= s; ++t) {
+        const int x = int(t * p);
+        if (t % every == 0 && (xs.empty() || xs.back() != x)) {
+            xs.push_back(x);
+        }
+    }
+    return xs;
+}
+
+TEST(TimeRuler, TicksAndLabelsFollowTheDuration) {
+    const struct {
+        float seconds;
+        std::vector<int> minor;
+        std::vector<int> major;
+    } cases[] = {
+        {3.5f, {0, 189, 379, 569}, {0, 189, 379, 569}},
+        {30.0f, tickColumns(30, 1), tickColumns(30, 2)},
+        {14.9f, tickColumns(14.9, 1), tickColumns(14.9, 1)},
+        {15.5f, tickColumns(15.5, 1), {}},
+        {15.0f, tickColumns(15, 1), {}},
+        {59.0f, tickColumns(59, 1), tickColumns(59, 2)},
+        {60.99f, tickColumns(60.99, 1), {}},
+        {90.0f, tickColumns(90, 1), tickColumns(90, 5)},
+        {120.5f, tickColumns(120.5, 1), {}},
+        {300.0f, tickColumns(300, 1), tickColumns(300, 20)},
+        {399.0f, tickColumns(399, 1), tickColumns(399, 20)},
+        {400.0f, tickColumns(400, 1), {}},
+        {500.0f, tickColumns(500, 1), {}},
+        {3600.0f, tickColumns(3600, 1), {}},
+        {4321.7f, tickColumns(4321.7, 1), {}},
+        {0.5f, {0}, {0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.seconds);
+        auto ruler = makeRuler();
+        DrawTimeRuler(*ruler, c.seconds, 664);
+        const Ticks t = ticksOf(*ruler);
+        EXPECT_EQ(t.minor, c.minor);
+        EXPECT_EQ(t.major, c.major);
+    }
+    EXPECT_EQ(tickColumns(30, 1).size(), 31u);
+    EXPECT_EQ(tickColumns(500, 1).size(), 501u);
+}
+
+TEST(TimeRuler, LabelsAreWrittenUnderTheirTicks) {
+    auto ruler = makeRuler();
+    DrawTimeRuler(*ruler, 3.5f, 664);
+    const QImage& img = ruler->canvas();
+    for (int x : {0, 189, 379, 569}) {
+        bool ink = false;
+        for (int y = 12; y < img.height() && !ink; ++y) {
+            for (int dx = 1; dx < 50 && !ink; ++dx) {
+                ink = img.pixel(x + dx, y) != kRulerBackground;
+            }
+        }
+        EXPECT_TRUE(ink) << "no label at " << x;
+    }
+}
+
+TEST(TimeRuler, UndefinedDurationLeavesTheRulerClear) {
+    for (float seconds : {0.0f, 0.0009f, -2.0f, std::nanf(""), INFINITY, 3e30f}) {
+        auto ruler = makeRuler();
+        DrawTimeRuler(*ruler, 3.5f, 664);  // a previous file's ruler
+        DrawTimeRuler(*ruler, seconds, 664);
+        EXPECT_TRUE(onlyBackground(ruler->canvas(), kRulerBackground)) << seconds;
+    }
+}
+
+// --- the whole operation ----------------------------------------------------------------------
+
+struct ShownApp {
+    ShownApp() { t.form.show(); }
+    TestApp t;
+    QTemporaryDir dir;
+    QString write(const QString& name, const QByteArray& bytes) {
+        const QString path = dir.filePath(name);
+        EXPECT_TRUE(writeFile(path, bytes));
+        return path;
+    }
+};
+
+TEST(ShowWaveform, DrawsTheFileAndItsRulerAndResetsTheCursor) {
+    ShownApp s;
+    MainForm& f = s.t.form;
+    f.外形框2->move(300, f.外形框2->y());
+    f.画板4->show();
+    f.画板4->line(0, 0, 100, 10);
+    const QString path = s.write("猫.wav", wavBytes(WavFields{}, pcm16(2, 154350, [](int, int i) {
+                                                        return i % 100 < 50 ? 9000 : -9000;
+                                                    })));  // 3.5 s
+    ShowWaveform(s.t.app, path);
+
+    EXPECT_EQ(f.外形框2->x(), 16);
+    EXPECT_EQ(s.t.app.state.waveform_path, path);
+    EXPECT_FLOAT_EQ(s.t.app.state.waveform_seconds, 3.5f);
+    EXPECT_TRUE(f.画板3->isVisible());
+    EXPECT_FALSE(f.画板4->isVisible());
+    EXPECT_TRUE(onlyBackground(f.画板4->canvas(), f.画板4->background().rgb()));
+    EXPECT_NE(rightmostWith(f.画板3->canvas(), kGreen), -1);
+    const Ticks t = ticksOf(*f.画板5);
+    EXPECT_EQ(t.major, (std::vector<int>{0, 189, 379, 569}));
+}
+
+TEST(ShowWaveform, FloatRecordingShowsOnlyTheRuler) {
+    ShownApp s;
+    MainForm& f = s.t.form;
+    WavFields fl;
+    fl.formatTag = 3;
+    fl.bits = 32;
+    ShowWaveform(s.t.app, s.write("f.wav", wavBytes(fl, QByteArray(352800 * 2, '\x11'))));
+    EXPECT_TRUE(onlyBackground(f.画板3->canvas(), kWaveBackground.rgb()));
+    EXPECT_EQ(ticksOf(*f.画板5).major, (std::vector<int>{0, 332, 664}));
+}
+
+TEST(ShowWaveform, MissingOrEmptyFileClearsBothBoards) {
+    ShownApp s;
+    MainForm& f = s.t.form;
+    ShowWaveform(s.t.app, s.write("a.wav", wavBytes(WavFields{}, QByteArray(176400, '\x20'))));
+    ASSERT_FALSE(ticksOf(*f.画板5).minor.empty());
+    for (const QString& path : {s.write("empty.wav", QByteArray()), s.dir.filePath("gone.wav")}) {
+        ShowWaveform(s.t.app, path);
+        EXPECT_EQ(s.t.app.state.waveform_seconds, 0.0f);
+        EXPECT_TRUE(onlyBackground(f.画板3->canvas(), kWaveBackground.rgb()));
+        EXPECT_TRUE(ticksOf(*f.画板5).minor.empty());
+    }
+}
+
+}  // namespace
+}  // namespace quillar::test
