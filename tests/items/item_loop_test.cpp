@@ -1,0 +1,224 @@
+// The working loop through key events on the item list, with the simulated engine: Enter records
+// the selected item, Enter again saves it under the item's name, Ctrl plays it.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <cmath>
+
+#include "app/settings.h"
+#include "app/startup.h"
+#include "items/item_file.h"
+#include "support/test_app.h"
+
+namespace quillar::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+class ItemLoop : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        SetSettingsFolder(dir.path());  // no sys.ini there: start-up finds empty settings
+        t.sim.setSignal([](int channel, std::int64_t frame) {
+            return 0.5 * std::sin(0.05 * static_cast<double>(frame) + channel);
+        });
+        OnMainWindowCreated(t.app);
+        folder = dir.filePath(u"录音"_s);
+        ASSERT_TRUE(QDir().mkpath(folder));
+        t.form.编辑框_保存路径->setText(folder);
+    }
+    void TearDown() override {
+        OnMainWindowDestroyed(t.app);
+        SetSettingsFolder(QString());
+    }
+
+    void loadItems(const QString& lines) {
+        const QString path = dir.filePath(u"items.txt"_s);
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(lines.toUtf8());
+        f.close();
+        LoadItemFile(t.app, path);
+    }
+    QListWidget* list() { return t.form.列表框_录音文本列表; }
+    void press(int key, bool autoRepeat = false) {
+        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier, QString(), autoRepeat);
+        QApplication::sendEvent(list(), &event);
+    }
+    void enter() { press(Qt::Key_Return); }
+    // Enter, `blocks` captured blocks, Enter.
+    void record(int blocks) {
+        enter();
+        for (int i = 0; i < blocks; ++i) {
+            t.sim.pumpCaptureBlock();
+        }
+        enter();
+    }
+    QByteArray recording() const {
+        const RecordBuffer& b = t.app.state.record_buffer;
+        return QByteArray(reinterpret_cast<const char*>(b.data()),
+                          static_cast<qsizetype>(b.size()));
+    }
+    static QByteArray contents(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QString state() const { return t.form.编辑框1->text(); }
+
+    QTemporaryDir dir;
+    TestApp t;
+    QString folder;
+};
+
+TEST_F(ItemLoop, EnterRecordsAndEnterAgainSavesTheItem) {
+    loadItems(u"爸爸\r\n妈妈\r\n"_s);
+    enter();
+    EXPECT_EQ(state(), u"录制中"_s);
+    t.sim.pumpCaptureBlock();
+    t.sim.pumpCaptureBlock();
+    enter();
+    EXPECT_EQ(state(), u"停止中"_s);
+
+    const QString path = folder + u"/爸爸.wav"_s;
+    ASSERT_GT(recording().size(), 44);
+    EXPECT_EQ(contents(path), recording());
+    EXPECT_EQ(t.form.编辑框_当前录音文件->text(), path);
+    EXPECT_TRUE(t.form.按钮_播放录音->isEnabled());
+    EXPECT_EQ(t.app.state.waveform_path, path);
+    EXPECT_EQ(list()->currentRow(), 0);  // the selection stays for the next take
+    EXPECT_TRUE(t.ui.messages.empty());
+}
+
+TEST_F(ItemLoop, SavesUnderTheItemSelectedAtTheStop) {
+    loadItems(u"一\r\n二\r\n"_s);
+    enter();
+    t.sim.pumpCaptureBlock();
+    press(Qt::Key_Down);
+    ASSERT_EQ(list()->currentRow(), 1);
+    enter();
+    EXPECT_TRUE(QFile::exists(folder + u"/二.wav"_s));
+    EXPECT_FALSE(QFile::exists(folder + u"/一.wav"_s));
+}
+
+TEST_F(ItemLoop, EnterOnAnItemWithARecordingOverwritesIt) {
+    loadItems(u"爸爸\r\n"_s);
+    record(1);
+    const QByteArray first = recording();
+    record(3);
+    const QString path = folder + u"/爸爸.wav"_s;
+    EXPECT_NE(recording(), first);
+    EXPECT_EQ(contents(path), recording());
+    EXPECT_EQ(t.app.state.waveform_path, path);
+}
+
+TEST_F(ItemLoop, ItemWithTabIsSavedAndFoundWithoutIt) {
+    loadItems(u"a\tb\r\nc\r\n"_s);
+    record(1);
+    const QString path = folder + u"/ab.wav"_s;
+    EXPECT_EQ(contents(path), recording());
+    list()->setCurrentRow(1);
+    list()->setCurrentRow(0);
+    EXPECT_EQ(t.form.编辑框_当前录音文件->text(), path);
+}
+
+TEST_F(ItemLoop, SeparatorInTheItemStaysInTheFolder) {
+    loadItems(u"爸爸/父亲\r\n"_s);
+    record(1);
+    EXPECT_EQ(contents(folder + u"/爸爸_父亲.wav"_s), recording());
+}
+
+TEST_F(ItemLoop, EmptyRecordingLeavesTheExistingFileUntouched) {
+    const QString path = folder + u"/爸爸.wav"_s;
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("earlier take");
+    }
+    loadItems(u"爸爸\r\n"_s);
+    record(0);
+    EXPECT_EQ(state(), u"停止中"_s);
+    EXPECT_EQ(contents(path), QByteArray("earlier take"));
+    EXPECT_EQ(t.form.编辑框_当前录音文件->text(), path);
+    EXPECT_TRUE(t.ui.messages.empty());
+}
+
+TEST_F(ItemLoop, FailedAutoSaveSaysTheRecordingIsStillInMemory) {
+    struct Case {
+        const char* name;
+        QString folder;
+        QString pathShown;  // empty: no path to name
+    };
+    const QString missing = dir.filePath(u"gone"_s);
+    const Case cases[] = {
+        {"folder that does not exist", missing, missing + u"/爸爸.wav"_s},
+        {"no folder", QString(), QString()},
+    };
+    loadItems(u"爸爸\r\n"_s);
+    for (const Case& c : cases) {
+        t.ui.messages.clear();
+        t.form.编辑框_保存路径->setText(c.folder);
+        list()->setCurrentRow(0);
+        record(1);
+        ASSERT_EQ(t.ui.messages.size(), 1u) << c.name;
+        const auto& m = t.ui.messages[0];
+        EXPECT_EQ(m.title, u"系统提示"_s) << c.name;
+        EXPECT_EQ(m.icon, MessageIcon::Error) << c.name;
+        EXPECT_TRUE(m.text.contains(u"保存录音"_s)) << c.name;
+        if (!c.pathShown.isEmpty()) {
+            EXPECT_TRUE(m.text.contains(c.pathShown)) << m.text.toStdString();
+        }
+        EXPECT_EQ(t.form.编辑框_当前录音文件->text(), QString()) << c.name;
+        EXPECT_TRUE(t.form.按钮3->isEnabled()) << c.name;  // the take can still be saved
+    }
+}
+
+TEST_F(ItemLoop, EmptyRecordingWithoutAFolderStaysSilent) {
+    t.form.编辑框_保存路径->clear();
+    loadItems(u"爸爸\r\n"_s);
+    record(0);
+    EXPECT_TRUE(t.ui.messages.empty());
+}
+
+TEST_F(ItemLoop, EnterWorksWhileTheRecordButtonIsDisabled) {
+    loadItems(u"爸爸\r\n"_s);
+    t.form.按钮1->setEnabled(false);
+    enter();
+    EXPECT_EQ(state(), u"录制中"_s);
+    t.sim.pumpCaptureBlock();
+    enter();
+    EXPECT_EQ(contents(folder + u"/爸爸.wav"_s), recording());
+}
+
+TEST_F(ItemLoop, HeldEnterIsOnePress) {
+    loadItems(u"爸爸\r\n"_s);
+    enter();
+    t.sim.pumpCaptureBlock();
+    for (int i = 0; i < 5; ++i) {
+        press(Qt::Key_Return, true);
+    }
+    EXPECT_EQ(state(), u"录制中"_s);
+    EXPECT_EQ(t.sim.captureOpens().size(), 1u);
+    press(Qt::Key_Enter);  // the keypad's Enter stops as well
+    EXPECT_EQ(state(), u"停止中"_s);
+    EXPECT_EQ(contents(folder + u"/爸爸.wav"_s), recording());
+}
+
+TEST_F(ItemLoop, CtrlWithoutAnExistingRecordingPlaysNothing) {
+    loadItems(u"爸爸\r\n"_s);
+    press(Qt::Key_Control);  // no recording yet: the box is empty
+    record(1);
+    ASSERT_TRUE(QFile::remove(folder + u"/爸爸.wav"_s));
+    press(Qt::Key_Control);  // the box names a file deleted since
+    EXPECT_EQ(t.sim.openStreamCount(), 0);
+    EXPECT_EQ(t.sim.playingStreamCount(), 0);
+}
+
+}  // namespace
+}  // namespace quillar::test
