@@ -1,75 +1,758 @@
 #include "audio/audio_engine.h"
 
+#include <fftw3.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <mutex>
+#include <numbers>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
 #include "audio/audio_backend.h"
+#include "audio/sample_ring.h"
+#include "audio/wav_layout.h"
 
 namespace quillar::audio {
 
-struct AudioEngine::Impl {};
+namespace {
+
+// FFTW's planner keeps global state; every plan made or destroyed in the process goes through here.
+std::mutex& fftwPlannerMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+constexpr std::uint32_t kMinRate = 1000;
+constexpr std::uint32_t kMaxRate = 384000;
+constexpr std::uint32_t kMaxChannels = 8;
+
+bool formatFromFlags(std::uint32_t rate, std::uint32_t channels, std::uint32_t flags,
+                     AudioFormat* format) {
+    if (rate < kMinRate || rate > kMaxRate || channels == 0 || channels > kMaxChannels) {
+        return false;
+    }
+    format->rate = rate;
+    format->channels = channels;
+    // The high bits may carry unrelated options; only the sample-width bits choose the type.
+    if ((flags & kSampleFloat) != 0) {
+        format->type = SampleType::F32;
+    } else if ((flags & kSample8Bit) != 0) {
+        format->type = SampleType::U8;
+    } else {
+        format->type = SampleType::S16;
+    }
+    return true;
+}
+
+void fillSilence(void* out, std::uint32_t bytes, SampleType type) {
+    std::memset(out, type == SampleType::U8 ? 0x80 : 0, bytes);
+}
+
+enum class Kind { Recording, Push, Memory };
+
+// Channel states as reported by state().
+constexpr int kStopped = 0;
+constexpr int kPlaying = 1;
+constexpr int kPaused = 3;
+
+struct Channel final : OutputSource {
+    Channel(Kind k, Handle h, AudioFormat f) : kind(k), handle(h), format(f), ring(f) {}
+
+    const Kind kind;
+    const Handle handle;
+    const AudioFormat format;
+
+    // Guards everything below up to the control section. Leaf lock: nothing is called while held.
+    mutable std::mutex dataMutex;
+    SampleRing ring;            // latest frames as floats, for the analysis
+    std::int64_t position = 0;  // bytes played or captured
+    int state = kStopped;
+    bool endReported = false;  // memory stream: render() said "ended" for this play-through
+    // Push stream queue: bytes [queueRead, queue.size()) are waiting to be played.
+    std::vector<std::uint8_t> queue;
+    std::size_t queueRead = 0;
+    std::size_t queueLimit = 0;  // bytes, whole frames
+    // Memory stream data, owned by the caller.
+    const std::uint8_t* memory = nullptr;
+    std::int64_t memoryLength = 0;  // bytes, whole frames
+
+    // Serialises the backend calls of one stream (open/play/pause/close) with its release. Taken
+    // before the backend's own locks; never taken inside render().
+    std::mutex controlMutex;
+    bool freed = false;
+    bool outputPlaying = false;
+    std::vector<std::pair<Handle, EndProc>> endProcs;
+
+    // Held while an end notice runs, so that freeStream() on another thread waits for it to
+    // finish. Recursive: the notice itself usually frees its stream.
+    std::recursive_mutex noticeMutex;
+
+    std::size_t queuedBytes() const { return queue.size() - queueRead; }
+
+    std::uint64_t backlog() override {
+        std::lock_guard lock(dataMutex);
+        if (kind == Kind::Memory) {
+            return static_cast<std::uint64_t>(std::max<std::int64_t>(0, memoryLength - position));
+        }
+        return queuedBytes();
+    }
+
+    Rendered render(void* out, std::uint32_t bytes) override {
+        auto* dst = static_cast<std::uint8_t*>(out);
+        Rendered result;
+        std::lock_guard lock(dataMutex);
+        if (state != kPlaying) {
+            fillSilence(out, bytes, format.type);
+            return result;
+        }
+        std::uint32_t n = 0;
+        if (kind == Kind::Push) {
+            n = static_cast<std::uint32_t>(std::min<std::size_t>(bytes, queuedBytes()));
+            std::memcpy(dst, queue.data() + queueRead, n);
+            queueRead += n;
+            if (queueRead == queue.size()) {
+                queue.clear();
+                queueRead = 0;
+            }
+        } else if (kind == Kind::Memory) {
+            const std::int64_t left = memoryLength - position;
+            n = static_cast<std::uint32_t>(std::min<std::int64_t>(bytes, left));
+            if (n > 0) {
+                std::memcpy(dst, memory + position, n);
+            }
+        }
+        position += n;
+        if (n < bytes) {
+            fillSilence(dst + n, bytes - n, format.type);
+        }
+        // A dry push stream goes on playing silence, and the analysis should say so.
+        ring.push(dst, kind == Kind::Push ? bytes : n);
+        result.bytes = n;
+        if (kind == Kind::Memory && position >= memoryLength && !endReported) {
+            endReported = true;
+            state = kStopped;
+            result.ended = true;
+        }
+        return result;
+    }
+};
+
+}  // namespace
+
+struct AudioEngine::Impl final : CaptureSink, EndListener {
+    explicit Impl(AudioBackend& b) : backend(b) {
+        std::lock_guard planner(fftwPlannerMutex());
+        fftIn = fftwf_alloc_real(kFftSize);
+        fftOut = fftwf_alloc_complex(kFftSize / 2 + 1);
+        plan = fftwf_plan_dft_r2c_1d(kFftSize, fftIn, fftOut, FFTW_ESTIMATE);
+        // Periodic Hann: its sum is exactly kFftSize / 2, which makes the scaling below exact.
+        window.resize(kFftSize);
+        for (int i = 0; i < kFftSize; ++i) {
+            window[i] = static_cast<float>(
+                0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * i / static_cast<double>(kFftSize)));
+        }
+    }
+    ~Impl() {
+        std::lock_guard planner(fftwPlannerMutex());
+        fftwf_destroy_plan(plan);
+        fftwf_free(fftIn);
+        fftwf_free(fftOut);
+    }
+
+    static constexpr int kFftSize = 2048;
+
+    AudioBackend& backend;
+
+    // Guards the handle table and the fields up to the capture section. Never held while calling
+    // the backend, a channel lock or a user callback.
+    mutable std::mutex mutex;
+    std::unordered_map<Handle, std::shared_ptr<Channel>> channels;
+    std::unordered_map<Handle, Handle> syncs;  // end-notice handle -> stream
+    Handle lastHandle = 0;
+    bool outputReady = false;
+    std::vector<std::string> devices;
+    bool devicesListed = false;
+    int captureDevice = -1;  // set by openCapture, until freeCapture
+    std::shared_ptr<Channel> recording;
+
+    // Held while a captured chunk is processed (and its blocks delivered): freeCapture() takes it
+    // to make sure no block is delivered after it returns.
+    std::mutex captureGate;
+    std::shared_ptr<Channel> captureTarget;  // guarded by captureGate
+    CaptureProc captureProc = nullptr;       // guarded by captureGate
+    void* captureUser = nullptr;             // guarded by captureGate
+    std::vector<std::uint8_t> block;         // guarded by captureGate; one whole 100 ms block
+    std::size_t blockFill = 0;               // guarded by captureGate
+
+    mutable std::mutex fftMutex;
+    float* fftIn = nullptr;
+    fftwf_complex* fftOut = nullptr;
+    fftwf_plan plan = nullptr;
+    std::vector<float> window;
+
+    Handle newHandleLocked() {
+        do {
+            ++lastHandle;
+        } while (lastHandle == 0 || channels.contains(lastHandle) || syncs.contains(lastHandle));
+        return lastHandle;
+    }
+
+    std::shared_ptr<Channel> find(Handle h) const {
+        if (h == 0) {
+            return nullptr;
+        }
+        std::lock_guard lock(mutex);
+        auto it = channels.find(h);
+        return it == channels.end() ? nullptr : it->second;
+    }
+
+    std::shared_ptr<Channel> findStream(Handle h) const {
+        auto ch = find(h);
+        return ch && ch->kind != Kind::Recording ? ch : nullptr;
+    }
+
+    // Takes a stream out of service: no render, no notice after this returns (unless called
+    // from inside that stream's own notice).
+    void releaseStream(Channel& ch) {
+        {
+            std::lock_guard control(ch.controlMutex);
+            ch.freed = true;
+            ch.endProcs.clear();
+            backend.closeOutput(ch.handle);
+            ch.outputPlaying = false;
+        }
+        std::lock_guard notice(ch.noticeMutex);
+    }
+
+    void captured(const void* data, std::uint32_t bytes) override {
+        std::lock_guard gate(captureGate);
+        Channel* ch = captureTarget.get();
+        if (ch == nullptr || bytes == 0) {
+            return;
+        }
+        {
+            std::lock_guard lock(ch->dataMutex);
+            if (ch->state != kPlaying) {
+                return;
+            }
+            ch->ring.push(data, bytes);
+            ch->position += bytes;
+        }
+        const auto* src = static_cast<const std::uint8_t*>(data);
+        while (bytes > 0) {
+            const std::size_t take = std::min<std::size_t>(bytes, block.size() - blockFill);
+            std::memcpy(block.data() + blockFill, src, take);
+            blockFill += take;
+            src += take;
+            bytes -= static_cast<std::uint32_t>(take);
+            if (blockFill < block.size()) {
+                break;
+            }
+            blockFill = 0;
+            if (captureProc != nullptr &&
+                !captureProc(ch->handle, block.data(), static_cast<std::uint32_t>(block.size()),
+                             captureUser)) {
+                std::lock_guard lock(ch->dataMutex);
+                ch->state = kStopped;
+                return;
+            }
+            std::lock_guard lock(ch->dataMutex);
+            if (ch->state != kPlaying) {
+                return;  // the receiver paused the channel
+            }
+        }
+    }
+
+    void outputEnded(std::uint32_t streamId) override {
+        auto ch = findStream(streamId);
+        if (!ch) {
+            return;
+        }
+        std::lock_guard notice(ch->noticeMutex);
+        std::vector<EndProc> procs;
+        {
+            std::lock_guard control(ch->controlMutex);
+            if (ch->freed) {
+                return;
+            }
+            {
+                std::lock_guard lock(ch->dataMutex);
+                if (ch->state != kStopped) {
+                    return;  // restarted before the notice got here
+                }
+            }
+            if (ch->outputPlaying) {
+                backend.setOutputPlaying(ch->handle, false);
+                ch->outputPlaying = false;
+            }
+            for (const auto& [sync, proc] : ch->endProcs) {
+                procs.push_back(proc);
+            }
+        }
+        for (const auto& proc : procs) {
+            if (proc) {
+                proc(ch->handle);
+            }
+        }
+    }
+
+    void listDevices(bool refresh) {
+        {
+            std::lock_guard lock(mutex);
+            if (devicesListed && !refresh) {
+                return;
+            }
+        }
+        auto list = backend.captureDevices();
+        std::lock_guard lock(mutex);
+        devices = std::move(list);
+        devicesListed = true;
+    }
+
+    bool playStream(Channel& ch, bool restart) {
+        std::lock_guard control(ch.controlMutex);
+        if (ch.freed) {
+            return false;
+        }
+        {
+            std::lock_guard lock(ch.dataMutex);
+            const bool playedOut = ch.kind == Kind::Memory && ch.position >= ch.memoryLength;
+            if (restart || (playedOut && ch.state != kPlaying)) {
+                ch.position = 0;
+                ch.queue.clear();
+                ch.queueRead = 0;
+                ch.ring.reset();
+                ch.endReported = false;
+            }
+            ch.state = kPlaying;
+        }
+        if (!ch.outputPlaying) {
+            backend.setOutputPlaying(ch.handle, true);
+            ch.outputPlaying = true;
+        }
+        return true;
+    }
+};
 
 AudioEngine::AudioEngine(std::unique_ptr<AudioBackend> backend)
-    : m_backend(std::move(backend)), m_impl(std::make_unique<Impl>()) {}
-AudioEngine::~AudioEngine() = default;
-bool AudioEngine::initOutput(int, int) {
-    return false;
+    : m_backend(std::move(backend)), m_impl(std::make_unique<Impl>(*m_backend)) {}
+
+AudioEngine::~AudioEngine() {
+    freeCapture();
+    freeOutput();
 }
-void AudioEngine::freeOutput() {}
-bool AudioEngine::captureDeviceName(int, std::string*) const {
-    return false;
+
+bool AudioEngine::initOutput(int device, int rate) {
+    Impl& d = *m_impl;
+    {
+        std::lock_guard lock(d.mutex);
+        if (d.outputReady) {
+            return true;
+        }
+    }
+    const bool ok = d.backend.initOutput(device, rate, &d);
+    std::lock_guard lock(d.mutex);
+    d.outputReady = ok;
+    return ok;
 }
-bool AudioEngine::openCapture(int) {
-    return false;
+
+void AudioEngine::freeOutput() {
+    Impl& d = *m_impl;
+    std::vector<std::shared_ptr<Channel>> streams;
+    bool wasReady = false;
+    {
+        std::lock_guard lock(d.mutex);
+        for (auto it = d.channels.begin(); it != d.channels.end();) {
+            if (it->second->kind != Kind::Recording) {
+                streams.push_back(it->second);
+                it = d.channels.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        d.syncs.clear();
+        wasReady = std::exchange(d.outputReady, false);
+    }
+    for (auto& ch : streams) {
+        d.releaseStream(*ch);
+    }
+    if (wasReady) {
+        d.backend.freeOutput();
+    }
 }
-Handle AudioEngine::startCapture(std::uint32_t, std::uint32_t, std::uint32_t, CaptureProc, void*) {
-    return 0;
+
+bool AudioEngine::captureDeviceName(int index, std::string* name) const {
+    Impl& d = *m_impl;
+    if (index < 0) {
+        return false;
+    }
+    // Listing starts at 0, so that is when the list is taken afresh.
+    d.listDevices(index == 0);
+    std::lock_guard lock(d.mutex);
+    if (static_cast<std::size_t>(index) >= d.devices.size()) {
+        return false;
+    }
+    if (name != nullptr) {
+        *name = d.devices[static_cast<std::size_t>(index)];
+    }
+    return true;
 }
-void AudioEngine::freeCapture() {}
-bool AudioEngine::play(Handle, bool) {
-    return false;
+
+bool AudioEngine::openCapture(int index) {
+    Impl& d = *m_impl;
+    if (index < 0) {
+        return false;
+    }
+    // Indices refer to the list the caller was shown (the device box), not to a fresh listing in
+    // which a newly plugged headset could have shifted them.
+    d.listDevices(false);
+    std::lock_guard lock(d.mutex);
+    if (static_cast<std::size_t>(index) >= d.devices.size() || d.captureDevice >= 0) {
+        return false;  // no such device, or one is open already (freeCapture() first)
+    }
+    d.captureDevice = index;
+    return true;
 }
-bool AudioEngine::pause(Handle) {
-    return false;
+
+Handle AudioEngine::startCapture(std::uint32_t rate, std::uint32_t channels, std::uint32_t flags,
+                                 CaptureProc proc, void* user) {
+    Impl& d = *m_impl;
+    AudioFormat format;
+    if (!formatFromFlags(rate, channels, flags, &format)) {
+        return 0;
+    }
+    std::shared_ptr<Channel> ch;
+    int device = -1;
+    {
+        std::lock_guard lock(d.mutex);
+        if (d.captureDevice < 0 || d.recording) {
+            return 0;
+        }
+        device = d.captureDevice;
+        ch = std::make_shared<Channel>(Kind::Recording, d.newHandleLocked(), format);
+        ch->state = kPlaying;
+        d.channels.emplace(ch->handle, ch);
+        d.recording = ch;
+    }
+    {
+        std::lock_guard gate(d.captureGate);
+        d.captureTarget = ch;
+        d.captureProc = proc;
+        d.captureUser = user;
+        // A block is exactly a tenth of a second, whatever the rate.
+        d.block.assign(std::size_t{rate / 10} * format.bytesPerFrame(), 0);
+        d.blockFill = 0;
+    }
+    if (!d.backend.openCapture(device, format, &d)) {
+        {
+            std::lock_guard gate(d.captureGate);
+            d.captureTarget.reset();
+        }
+        std::lock_guard lock(d.mutex);
+        d.channels.erase(ch->handle);
+        d.recording.reset();
+        return 0;
+    }
+    d.backend.setCapturePaused(false);
+    return ch->handle;
 }
-int AudioEngine::state(Handle) const {
-    return -1;
+
+void AudioEngine::freeCapture() {
+    Impl& d = *m_impl;
+    bool open = false;
+    {
+        std::lock_guard lock(d.mutex);
+        if (d.recording) {
+            d.channels.erase(d.recording->handle);
+            d.recording.reset();
+            open = true;
+        }
+        d.captureDevice = -1;
+    }
+    {
+        std::lock_guard gate(d.captureGate);
+        d.captureTarget.reset();
+        d.captureProc = nullptr;
+        d.captureUser = nullptr;
+    }
+    if (open) {
+        d.backend.closeCapture();
+    }
 }
-Handle AudioEngine::createPushStream(std::uint32_t, std::uint32_t, std::uint32_t) {
-    return 0;
+
+bool AudioEngine::play(Handle channel, bool restart) {
+    Impl& d = *m_impl;
+    auto ch = d.find(channel);
+    if (!ch) {
+        return false;
+    }
+    if (ch->kind != Kind::Recording) {
+        return d.playStream(*ch, restart);
+    }
+    {
+        std::lock_guard lock(ch->dataMutex);
+        if (ch->state == kPlaying) {
+            return true;
+        }
+        ch->state = kPlaying;
+    }
+    d.backend.setCapturePaused(false);
+    return true;
 }
-std::int64_t AudioEngine::pushData(Handle, const void*, std::uint32_t) {
-    return -1;
+
+bool AudioEngine::pause(Handle channel) {
+    Impl& d = *m_impl;
+    auto ch = d.find(channel);
+    if (!ch) {
+        return false;
+    }
+    if (ch->kind == Kind::Recording) {
+        {
+            std::lock_guard lock(ch->dataMutex);
+            if (ch->state != kPlaying) {
+                return false;
+            }
+            ch->state = kPaused;
+        }
+        d.backend.setCapturePaused(true);
+        return true;
+    }
+    std::lock_guard control(ch->controlMutex);
+    if (ch->freed) {
+        return false;
+    }
+    {
+        std::lock_guard lock(ch->dataMutex);
+        if (ch->state != kPlaying) {
+            return false;
+        }
+        ch->state = kPaused;
+    }
+    if (ch->outputPlaying) {
+        d.backend.setOutputPlaying(ch->handle, false);
+        ch->outputPlaying = false;
+    }
+    return true;
 }
-Handle AudioEngine::createMemoryStream(const void*, std::uint64_t) {
-    return 0;
+
+int AudioEngine::state(Handle channel) const {
+    auto ch = m_impl->find(channel);
+    if (!ch) {
+        return -1;
+    }
+    std::lock_guard lock(ch->dataMutex);
+    return ch->state;
 }
-Handle AudioEngine::setEndNotice(Handle, EndProc) {
-    return 0;
+
+Handle AudioEngine::createPushStream(std::uint32_t rate, std::uint32_t channels,
+                                     std::uint32_t flags) {
+    Impl& d = *m_impl;
+    AudioFormat format;
+    if (!formatFromFlags(rate, channels, flags, &format)) {
+        return 0;
+    }
+    std::shared_ptr<Channel> ch;
+    {
+        std::lock_guard lock(d.mutex);
+        if (!d.outputReady) {
+            return 0;
+        }
+        ch = std::make_shared<Channel>(Kind::Push, d.newHandleLocked(), format);
+    }
+    const std::size_t frameBytes = format.bytesPerFrame();
+    const std::size_t limitFrames =
+        std::max<std::size_t>(1, std::size_t{rate} * kPushQueueLimitMs / 1000);
+    ch->queueLimit = limitFrames * frameBytes;
+    ch->queue.reserve(ch->queueLimit * 2);
+    if (!d.backend.openOutput(ch->handle, format, ch.get())) {
+        return 0;
+    }
+    std::lock_guard lock(d.mutex);
+    d.channels.emplace(ch->handle, ch);
+    return ch->handle;
 }
-bool AudioEngine::freeStream(Handle) {
-    return false;
+
+std::int64_t AudioEngine::pushData(Handle stream, const void* data, std::uint32_t bytes) {
+    auto ch = m_impl->find(stream);
+    if (!ch || ch->kind != Kind::Push || (data == nullptr && bytes > 0)) {
+        return -1;
+    }
+    std::lock_guard lock(ch->dataMutex);
+    if (bytes > 0) {
+        // Reclaim the played part before it dominates, so the queue stays about one limit long.
+        if (ch->queueRead > 0 && ch->queueRead >= ch->queuedBytes()) {
+            ch->queue.erase(ch->queue.begin(),
+                            ch->queue.begin() + static_cast<std::ptrdiff_t>(ch->queueRead));
+            ch->queueRead = 0;
+        }
+        const auto* src = static_cast<const std::uint8_t*>(data);
+        ch->queue.insert(ch->queue.end(), src, src + bytes);
+        const std::size_t queued = ch->queuedBytes();
+        if (queued > ch->queueLimit) {
+            // Monitoring must stay live: a backlog means the output fell behind, and hearing the
+            // input late is worse than a skip. Drop the oldest whole frames.
+            const std::size_t frame = ch->format.bytesPerFrame();
+            const std::size_t excess = (queued - ch->queueLimit + frame - 1) / frame * frame;
+            ch->queueRead += std::min(excess, queued);
+        }
+    }
+    return static_cast<std::int64_t>(ch->queuedBytes());
 }
-std::uint32_t AudioEngine::level(Handle) const {
-    return 0xFFFFFFFFu;
+
+Handle AudioEngine::createMemoryStream(const void* image, std::uint64_t length) {
+    Impl& d = *m_impl;
+    WavLayout layout;
+    if (image == nullptr || !parseWavLayout(image, length, &layout)) {
+        return 0;
+    }
+    std::shared_ptr<Channel> ch;
+    {
+        std::lock_guard lock(d.mutex);
+        if (!d.outputReady) {
+            return 0;
+        }
+        ch = std::make_shared<Channel>(Kind::Memory, d.newHandleLocked(), layout.format);
+    }
+    ch->memory = static_cast<const std::uint8_t*>(image) + layout.dataOffset;
+    ch->memoryLength = static_cast<std::int64_t>(layout.dataBytes);
+    if (!d.backend.openOutput(ch->handle, layout.format, ch.get())) {
+        return 0;
+    }
+    std::lock_guard lock(d.mutex);
+    d.channels.emplace(ch->handle, ch);
+    return ch->handle;
 }
-std::int64_t AudioEngine::positionBytes(Handle) const {
-    return -1;
+
+Handle AudioEngine::setEndNotice(Handle stream, EndProc proc) {
+    Impl& d = *m_impl;
+    auto ch = d.findStream(stream);
+    if (!ch || !proc) {
+        return 0;
+    }
+    Handle sync = 0;
+    {
+        std::lock_guard lock(d.mutex);
+        if (!d.channels.contains(stream)) {
+            return 0;
+        }
+        sync = d.newHandleLocked();
+        d.syncs.emplace(sync, stream);
+    }
+    std::lock_guard control(ch->controlMutex);
+    if (ch->freed) {
+        return 0;
+    }
+    ch->endProcs.emplace_back(sync, std::move(proc));
+    return sync;
 }
-std::int64_t AudioEngine::lengthBytes(Handle) const {
-    return -1;
+
+bool AudioEngine::freeStream(Handle stream) {
+    Impl& d = *m_impl;
+    std::shared_ptr<Channel> ch;
+    {
+        std::lock_guard lock(d.mutex);
+        auto it = stream == 0 ? d.channels.end() : d.channels.find(stream);
+        if (it == d.channels.end() || it->second->kind == Kind::Recording) {
+            return false;
+        }
+        ch = it->second;
+        d.channels.erase(it);
+        std::erase_if(d.syncs, [stream](const auto& entry) { return entry.second == stream; });
+    }
+    d.releaseStream(*ch);
+    return true;
 }
-double AudioEngine::bytesToSeconds(Handle, std::int64_t) const {
-    return -1.0;
+
+std::uint32_t AudioEngine::level(Handle channel) const {
+    auto ch = m_impl->find(channel);
+    if (!ch) {
+        return 0xFFFFFFFFu;
+    }
+    std::lock_guard lock(ch->dataMutex);
+    if (ch->state != kPlaying) {
+        return 0;
+    }
+    // About 20 ms: short enough to follow syllables, long enough to hold a cycle of a low voice.
+    const std::uint32_t frames = std::max<std::uint32_t>(1, ch->format.rate / 50);
+    const auto toLevel = [](float peak) {
+        return static_cast<std::uint32_t>(std::min(32768.0f, std::round(peak * 32768.0f)));
+    };
+    const std::uint32_t left = toLevel(ch->ring.peak(0, frames));
+    const std::uint32_t right = ch->format.channels > 1 ? toLevel(ch->ring.peak(1, frames)) : left;
+    return left | (right << 16);
 }
-std::uint32_t AudioEngine::channelCount(Handle) const {
-    return 0;
+
+std::int64_t AudioEngine::positionBytes(Handle channel) const {
+    auto ch = m_impl->find(channel);
+    if (!ch) {
+        return -1;
+    }
+    std::lock_guard lock(ch->dataMutex);
+    return ch->position;
 }
-std::uint32_t AudioEngine::sampleRate(Handle) const {
-    return 0;
+
+std::int64_t AudioEngine::lengthBytes(Handle channel) const {
+    auto ch = m_impl->find(channel);
+    if (!ch || ch->kind != Kind::Memory) {
+        return -1;
+    }
+    return ch->memoryLength;
 }
-bool AudioEngine::latestSamples(Handle, float*, std::uint32_t) const {
-    return false;
+
+double AudioEngine::bytesToSeconds(Handle channel, std::int64_t bytes) const {
+    auto ch = m_impl->find(channel);
+    if (!ch) {
+        return -1.0;
+    }
+    return static_cast<double>(bytes) /
+           (static_cast<double>(ch->format.rate) * ch->format.bytesPerFrame());
 }
-bool AudioEngine::spectrum2048(Handle, float*) const {
-    return false;
+
+std::uint32_t AudioEngine::channelCount(Handle channel) const {
+    auto ch = m_impl->find(channel);
+    return ch ? ch->format.channels : 0;
+}
+
+std::uint32_t AudioEngine::sampleRate(Handle channel) const {
+    auto ch = m_impl->find(channel);
+    return ch ? ch->format.rate : 0;
+}
+
+bool AudioEngine::latestSamples(Handle channel, float* out, std::uint32_t frames) const {
+    auto ch = m_impl->find(channel);
+    if (!ch || out == nullptr || frames > SampleRing::kFrames) {
+        return false;
+    }
+    std::lock_guard lock(ch->dataMutex);
+    ch->ring.latest(out, frames);
+    return true;
+}
+
+bool AudioEngine::spectrum2048(Handle channel, float* out1024) const {
+    Impl& d = *m_impl;
+    auto ch = d.find(channel);
+    if (!ch || out1024 == nullptr) {
+        return false;
+    }
+    constexpr int kN = Impl::kFftSize;
+    std::lock_guard fft(d.fftMutex);
+    {
+        std::lock_guard lock(ch->dataMutex);
+        ch->ring.latestMixed(d.fftIn, kN);
+    }
+    for (int i = 0; i < kN; ++i) {
+        d.fftIn[i] *= d.window[static_cast<std::size_t>(i)];
+    }
+    fftwf_execute(d.plan);
+    // A sine of amplitude A centred on a bin gives |X| = A * sum(window) / 2 = A * kN / 4.
+    constexpr float kScale = 4.0f / kN;
+    for (int k = 0; k < kN / 2; ++k) {
+        out1024[k] = std::hypot(d.fftOut[k][0], d.fftOut[k][1]) * kScale;
+    }
+    return true;
 }
 
 }  // namespace quillar::audio

@@ -21,11 +21,19 @@ inline constexpr std::uint32_t kSample8Bit = 1;  // unsigned 8-bit
 inline constexpr std::uint32_t kSampleFloat =
     256;  // 32-bit IEEE float; neither flag: signed 16-bit
 
-// Capture block receiver. Runs on an engine thread, once per ~100 ms block, with the recording
-// channel's handle. Returning false stops capture.
+// Longest backlog a push stream keeps, in milliseconds of its own audio. Pushing more drops the
+// oldest queued audio, so live monitoring never lags the input by more than this (plus the output
+// device's own buffer).
+inline constexpr std::uint32_t kPushQueueLimitMs = 250;
+
+// Capture block receiver. Runs on an engine thread, once per 100 ms block (exactly rate / 10
+// frames), with the recording channel's handle. Returning false stops delivery (the channel then
+// reads as stopped). It may call pushData/play/level and the like, but not freeCapture().
 using CaptureProc = bool (*)(Handle channel, const void* data, std::uint32_t bytes, void* user);
 
-// End notice of a stream. Runs once on an engine thread when a memory stream has played out.
+// End notice of a stream. Runs once on an engine thread when a memory stream has played out (again
+// after each restart). It may free its own stream. A stream freed on another thread waits for a
+// notice in progress, and never notifies after freeStream() returns.
 using EndProc = std::function<void(Handle channel)>;
 
 class AudioBackend;
@@ -47,7 +55,8 @@ class AudioEngine {
     // --- capture -------------------------------------------------------------------------
     // Name of capture device `index` (0-based, system default first). False when there is none.
     bool captureDeviceName(int index, std::string* name) const;
-    // Opens capture device `index` for the next startCapture. False when it cannot be opened.
+    // Opens capture device `index` for the next startCapture. Indices are those of the latest
+    // listing. False when there is no such device or one is open already.
     bool openCapture(int index);
     // Starts capture on the opened device: rate in Hz, channels (2), sample flags. `proc` gets a
     // block every ~100 ms. Returns the recording channel's handle, 0 on failure.
@@ -58,7 +67,8 @@ class AudioEngine {
     void freeCapture();
 
     // --- channels (recording channels and streams) ----------------------------------------
-    // Starts or resumes a channel; restart = true plays a stream from its start.
+    // Starts or resumes a channel; restart = true plays a stream from its start (a played-out
+    // memory stream always starts again from its start). Any thread.
     bool play(Handle channel, bool restart);
     // Pauses a channel (a paused recording channel delivers nothing and its position stands).
     bool pause(Handle channel);
@@ -68,7 +78,9 @@ class AudioEngine {
 
     // Push stream: a stream fed by pushData. Not playing until play().
     Handle createPushStream(std::uint32_t rate, std::uint32_t channels, std::uint32_t flags);
-    // Queues bytes on a push stream (copied). Returns the queued byte count, -1 on failure.
+    // Queues bytes on a push stream (copied). Returns the queued byte count, -1 on failure. Any
+    // thread (the capture callback feeds monitoring). A dry stream plays silence and resumes
+    // when fed; play() with restart drops the queue.
     std::int64_t pushData(Handle stream, const void* data, std::uint32_t bytes);
 
     // Memory stream over a WAV image (RIFF header + data) owned by the caller, played in place:
@@ -82,7 +94,7 @@ class AudioEngine {
 
     // --- analysis --------------------------------------------------------------------------
     // Peak of the latest ~20 ms: left in the low 16 bits, right in the high 16 bits, each
-    // 0..32768. 0xFFFFFFFF on a bad handle.
+    // 0..32768. 0 while the channel is not playing; 0xFFFFFFFF on a bad handle.
     std::uint32_t level(Handle channel) const;
     // Bytes played (streams) or captured (recording channel); -1 on a bad handle.
     std::int64_t positionBytes(Handle channel) const;

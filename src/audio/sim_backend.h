@@ -1,6 +1,7 @@
 // A simulated audio platform for deterministic tests: the test decides which devices exist and
 // what they hear, pumps capture and playback by hand, and inspects afterwards what was opened,
 // queued and played. Nothing runs on its own thread; blocks arrive on the thread that pumps.
+// Pumping and the engine's calls may come from different threads (the thread-safety tests do).
 #pragma once
 
 #include <cstdint>
@@ -49,12 +50,23 @@ class SimBackend : public AudioBackend {
     std::vector<CaptureOpen> captureOpens() const;  // every startCapture, in order
     int captureOpenCount() const;                   // devices currently open (0 or 1)
     bool outputOpen() const;
-    std::vector<std::uint8_t> playedBytes(std::uint32_t streamHandle) const;  // consumed so far
-    std::int64_t queuedBytes(std::uint32_t streamHandle) const;               // push stream backlog
+    // Audio a stream has played so far (padding silence excluded); kept after the stream is freed.
+    std::vector<std::uint8_t> playedBytes(std::uint32_t streamHandle) const;
+    std::int64_t queuedBytes(std::uint32_t streamHandle) const;  // push stream backlog
     int playingStreamCount() const;
+    int openStreamCount() const;  // streams with an output open (playing or not)
 
     // --- AudioBackend overrides ------------------------------------------------------------
-    // (declared by the engine's author: the backend interface lives in audio_backend.h)
+    std::vector<std::string> captureDevices() override;
+    bool openCapture(int index, const AudioFormat& format, CaptureSink* sink) override;
+    void setCapturePaused(bool paused) override;
+    void closeCapture() override;
+    bool initOutput(int device, int rate, EndListener* listener) override;
+    void freeOutput() override;
+    bool openOutput(std::uint32_t streamId, const AudioFormat& format,
+                    OutputSource* source) override;
+    void setOutputPlaying(std::uint32_t streamId, bool playing) override;
+    void closeOutput(std::uint32_t streamId) override;
 
   private:
     struct State;
