@@ -1,0 +1,128 @@
+// The working loop's costs: loading a 100,000-line item file into the list with its first item
+// shown (UTF-8 and GBK), the decoding alone, and moving the selection down one item.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTemporaryDir>
+
+#include "items/item_file.h"
+#include "items/text_encoding.h"
+#include "support/test_app.h"
+
+namespace {
+
+using namespace Qt::StringLiterals;
+using quillar::test::TestApp;
+
+constexpr int kLines = 100000;
+
+QApplication& Application() {
+    static int argc = 1;
+    static char name[] = "items_bench";
+    static char* argv[] = {name, nullptr};
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    static QApplication app(argc, argv);
+    return app;
+}
+
+// A word list as fieldworkers make them: a number, a few Chinese characters, a gloss.
+QString wordList() {
+    static const char16_t* const words[] = {u"爸爸", u"妈妈", u"太阳",   u"月亮", u"吃饭",
+                                            u"喝水", u"一",   u"二十三", u"走路", u"睡觉"};
+    QString text;
+    text.reserve(kLines * 16);
+    for (int i = 0; i < kLines; ++i) {
+        text += QString::number(i + 1) + u' ' + QString::fromUtf16(words[i % 10]) + u" word\r\n"_s;
+    }
+    return text;
+}
+
+struct Fixture {
+    QTemporaryDir dir;
+    QString utf8Path;
+    QString gbkPath;
+    Fixture() {
+        Application();
+        const QString text = wordList();
+        utf8Path = write(u"utf8.txt"_s, text.toUtf8());
+        gbkPath = write(u"gbk.txt"_s, quillar::EncodeGb18030(text));
+    }
+    QString write(const QString& name, const QByteArray& bytes) {
+        QFile f(dir.filePath(name));
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        return f.fileName();
+    }
+};
+
+Fixture& Files() {
+    static Fixture fixture;
+    return fixture;
+}
+
+void LoadIntoShownList(benchmark::State& state, const QString& path) {
+    TestApp t;
+    t.form.编辑框_保存路径->setText(Files().dir.path());
+    t.form.show();
+    QApplication::processEvents();
+    for (auto _ : state) {
+        quillar::LoadItemFile(t.app, path);
+        QApplication::processEvents();  // the list paints its first rows
+        benchmark::DoNotOptimize(t.form.编辑框_当前录音文本->text());
+    }
+    if (t.form.列表框_录音文本列表->count() != kLines) {
+        state.SkipWithError("not every line became an item");
+    }
+}
+
+void BM_LoadItemFileUtf8(benchmark::State& state) {
+    LoadIntoShownList(state, Files().utf8Path);
+}
+BENCHMARK(BM_LoadItemFileUtf8)->Unit(benchmark::kMillisecond);
+
+void BM_LoadItemFileGbk(benchmark::State& state) {
+    LoadIntoShownList(state, Files().gbkPath);
+}
+BENCHMARK(BM_LoadItemFileGbk)->Unit(benchmark::kMillisecond);
+
+void BM_ReadItemFileGbk(benchmark::State& state) {
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(quillar::ReadItemFile(Files().gbkPath));
+    }
+}
+BENCHMARK(BM_ReadItemFileGbk)->Unit(benchmark::kMillisecond);
+
+void BM_ReadItemFileUtf8(benchmark::State& state) {
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(quillar::ReadItemFile(Files().utf8Path));
+    }
+}
+BENCHMARK(BM_ReadItemFileUtf8)->Unit(benchmark::kMillisecond);
+
+// One Down key on the list: the selection moves and the new item, its path and the existence
+// test of its recording are shown.
+void BM_KeyDownThroughTheList(benchmark::State& state) {
+    TestApp t;
+    t.form.编辑框_保存路径->setText(Files().dir.path());
+    t.form.show();
+    quillar::LoadItemFile(t.app, Files().utf8Path);
+    QListWidget* list = t.form.列表框_录音文本列表;
+    QApplication::processEvents();
+    for (auto _ : state) {
+        if (list->currentRow() == list->count() - 1) {
+            list->setCurrentRow(0);
+        }
+        QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+        QApplication::sendEvent(list, &down);
+        QApplication::processEvents();
+    }
+}
+BENCHMARK(BM_KeyDownThroughTheList)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
