@@ -148,7 +148,7 @@ void buildControls(MainForm& form, const std::vector<ControlRow>& rows) {
         QWidget* parent = containers.value(QString::fromUtf8(row.container), &form);
         QObject* made = nullptr;
         if (row.kind == ControlKind::Timer) {
-            auto* timer = new QTimer(&form);
+            auto* timer = new QTimer(parent);
             timer->setInterval(row.look.interval);
             if (row.look.interval > 0) {
                 timer->start();

@@ -17,6 +17,7 @@ void DrawingBoard::setBackground(const QColor& colour) {
 }
 
 void DrawingBoard::clear() {
+    fitCanvas();
     m_canvas.fill(m_background);
     update();
 }
@@ -47,6 +48,7 @@ QPointF DrawingBoard::toPixels(double x, double y) const {
 void DrawingBoard::line(double x1, double y1, double x2, double y2) {
     static const Qt::PenStyle styles[] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine, Qt::DashDotLine,
                                           Qt::DashDotDotLine};
+    fitCanvas();
     QPainter p(&m_canvas);
     QPen pen(m_pen);
     pen.setWidth(1);
@@ -60,6 +62,7 @@ void DrawingBoard::line(double x1, double y1, double x2, double y2) {
 }
 
 void DrawingBoard::text(double x, double y, const QString& s) {
+    fitCanvas();
     QPainter p(&m_canvas);
     p.setPen(m_textColour);
     p.setFont(font());
@@ -70,25 +73,39 @@ void DrawingBoard::text(double x, double y, const QString& s) {
 }
 
 void DrawingBoard::blit(int x, int y, const QImage& image) {
+    fitCanvas();
     QPainter p(&m_canvas);
     p.drawImage(QPoint(x, y), image);
     update(QRect(QPoint(x, y), image.size()));
 }
 
+const QImage& DrawingBoard::canvas() const {
+    fitCanvas();
+    return m_canvas;
+}
+
 void DrawingBoard::paintEvent(QPaintEvent* event) {
+    fitCanvas();
     QPainter p(this);
     p.drawImage(event->rect().topLeft(), m_canvas, event->rect());
 }
 
 void DrawingBoard::resizeEvent(QResizeEvent*) {
+    fitCanvas();
+}
+
+// A hidden widget gets its resize event only when it is first shown, so every drawing call
+// first brings the canvas to the board's size; what was drawn stays where it was.
+void DrawingBoard::fitCanvas() const {
     if (m_canvas.size() == size() || width() <= 0 || height() <= 0) {
         return;
     }
-    QImage grown(size(), QImage::Format_RGB32);
-    grown.fill(m_background);
-    QPainter p(&grown);
+    QImage fitted(size(), QImage::Format_RGB32);
+    fitted.fill(m_background);
+    QPainter p(&fitted);
     p.drawImage(0, 0, m_canvas);
-    m_canvas = grown;
+    p.end();
+    m_canvas = fitted;
 }
 
 }  // namespace quillar

@@ -1,6 +1,6 @@
 // A drawing board: a widget over a persistent canvas image. What is drawn stays until the board
 // is cleared, whatever repaints the window system asks for. Coordinates are pixels, or "fine
-// units" (23.5 per pixel across, 16 per pixel down) after setUnit(kFineUnits).
+// units" (23.5 per pixel across, 16 per pixel down) after setUnit(kFineUnits). GUI thread only.
 #pragma once
 
 #include <QColor>
@@ -35,8 +35,8 @@ class DrawingBoard : public QWidget {
     // Copies an image to the canvas with its top-left corner at (x, y) pixels.
     void blit(int x, int y, const QImage& image);
 
-    // The canvas as drawn so far (tests read pixels from it).
-    const QImage& canvas() const { return m_canvas; }
+    // The canvas as drawn so far, the board's size (tests read pixels from it).
+    const QImage& canvas() const;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -44,8 +44,9 @@ class DrawingBoard : public QWidget {
 
   private:
     QPointF toPixels(double x, double y) const;
+    void fitCanvas() const;
 
-    QImage m_canvas;
+    mutable QImage m_canvas;  // follows the board's size lazily; see fitCanvas()
     QColor m_background{Qt::white};
     QColor m_pen{Qt::black};
     QColor m_textColour{Qt::black};

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QGroupBox>
 #include <QListWidget>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -57,7 +58,7 @@ MainForm::MainForm(audio::AudioEngine& engine, QWidget* parent) : QWidget(parent
     }
     组合框3->setCurrentIndex(1);
 
-    媒体播放1 = new MediaPlayer(engine, this);
+    媒体播放1 = new MediaPlayer(engine, 分组框7);
     媒体播放1->setObjectName("媒体播放1");
 
     通用对话框2.filter = QStringLiteral("TXT文件 (*.txt)");

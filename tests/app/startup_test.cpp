@@ -1,0 +1,116 @@
+// Start-up and shut-down against the simulated engine: the device list, the boards, the output,
+// and what closing the window releases.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "app/drawing_board.h"
+#include "app/main_form.h"
+#include "app/startup.h"
+#include "audio/audio_engine.h"
+#include "support/test_app.h"
+
+namespace quillar::test {
+namespace {
+
+std::unique_ptr<audio::SimBackend> simWith(std::vector<std::string> devices, bool output = true) {
+    auto sim = std::make_unique<audio::SimBackend>();
+    sim->setDevices(std::move(devices));
+    sim->setOutputAvailable(output);
+    return sim;
+}
+
+bool noCapture(audio::Handle, const void*, std::uint32_t, void*) {
+    return true;
+}
+
+TEST(Startup, ListsTheDevicesInTheEnginesOrderWithTheFirstSelected) {
+    TestApp t(simWith({"Built-in microphone", "USB headset", "Monitor of speakers"}));
+    OnMainWindowCreated(t.app);
+    QComboBox* devices = t.form.组合框1;
+    ASSERT_EQ(devices->count(), 3);
+    const char* names[] = {"Built-in microphone", "USB headset", "Monitor of speakers"};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(devices->itemText(i), names[i]);
+        EXPECT_EQ(devices->itemData(i).toInt(), i);  // item index = device number
+    }
+    EXPECT_EQ(devices->currentIndex(), 0);
+    // The format boxes keep the window's own choices.
+    EXPECT_EQ(t.form.组合框2->currentIndex(), 4);
+    EXPECT_EQ(t.form.组合框3->currentIndex(), 1);
+}
+
+TEST(Startup, DeviceNamesKeepTheirNonAsciiText) {
+    TestApp t(simWith({"内置麦克风", "Micro-casque USB"}));
+    OnMainWindowCreated(t.app);
+    EXPECT_EQ(t.form.组合框1->itemText(0), "内置麦克风");
+    EXPECT_EQ(t.form.组合框1->itemText(1), "Micro-casque USB");
+}
+
+TEST(Startup, PreparesTheBoardsAndOpensTheOutput) {
+    TestApp t(simWith({"a", "b", "c"}));
+    OnMainWindowCreated(t.app);
+    EXPECT_EQ(t.form.画板2->width(), 668);
+    EXPECT_TRUE(t.sim.outputOpen());
+    // A line along the status strip's top edge in the board's pen colour, and nothing below it.
+    const QImage& strip = t.form.画板1->canvas();
+    ASSERT_EQ(strip.width(), 672);
+    EXPECT_EQ(QColor(strip.pixel(0, 0)), QColor(Qt::black));
+    EXPECT_EQ(QColor(strip.pixel(671, 0)), QColor(Qt::black));
+    EXPECT_EQ(QColor(strip.pixel(300, 1)), QColor(236, 236, 236));
+}
+
+TEST(Startup, WithoutDevicesOrOutputListsNothingAndTheWindowStillWorks) {
+    TestApp t(simWith({}, /*output=*/false));
+    OnMainWindowCreated(t.app);
+    EXPECT_EQ(t.form.组合框1->count(), 0);
+    EXPECT_EQ(t.form.组合框1->currentIndex(), -1);
+    EXPECT_FALSE(t.sim.outputOpen());
+    EXPECT_EQ(t.form.画板2->width(), 668);
+    EXPECT_EQ(t.form.列表框_录音文本列表->count(), 0);
+    // The blink timer runs and the help button answers.
+    EXPECT_TRUE(t.form.时钟3->isActive());
+    QTest::mouseClick(t.form.按钮_帮助, Qt::LeftButton);
+    EXPECT_EQ(t.ui.modalTitles.size(), 1);
+    t.form.close();
+    EXPECT_EQ(t.sim.captureOpenCount(), 0);
+}
+
+TEST(Shutdown, ClosingTheWindowFreesTheRecordingDeviceAndTheOutput) {
+    TestApp t(simWith({"a", "b", "c"}));
+    OnMainWindowCreated(t.app);
+    ASSERT_TRUE(t.engine.openCapture(1));
+    ASSERT_NE(t.engine.startCapture(44100, 2, 0, noCapture, nullptr), 0u);
+    const audio::Handle stream = t.engine.createPushStream(44100, 2, 0);
+    ASSERT_NE(stream, 0u);
+    ASSERT_EQ(t.sim.captureOpenCount(), 1);
+
+    t.form.show();
+    t.form.close();
+    EXPECT_EQ(t.sim.captureOpenCount(), 0);
+    EXPECT_FALSE(t.sim.outputOpen());
+    // Streams went with the output: calls on them fail harmlessly.
+    EXPECT_EQ(t.engine.pushData(stream, "\0\0\0\0", 4), -1);
+}
+
+TEST(Shutdown, RunsOnceHoweverTheProgramEnds) {
+    TestApp t(simWith({"a"}));
+    OnMainWindowCreated(t.app);
+    int runs = 0;
+    auto freeAll = std::move(t.form.onDestroying);
+    t.form.onDestroying = [&] {
+        ++runs;
+        freeAll();
+    };
+    t.form.close();
+    t.form.runDestroyingHook();  // what main does after the event loop
+    EXPECT_EQ(runs, 1);
+    EXPECT_FALSE(t.sim.outputOpen());
+}
+
+}  // namespace
+}  // namespace quillar::test
