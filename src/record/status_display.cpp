@@ -45,11 +45,11 @@ int SpectrumStyle(const MainForm& form) {
     return form.单选框2->isChecked() ? 1 : 0;
 }
 
-bool IsSilent(std::uint32_t level) {
+}  // namespace
+
+bool IsSilentLevel(std::uint32_t level) {
     return level == 0xFFFFFFFFu || (level & 0xFFFFu) < kSilenceLevel;
 }
-
-}  // namespace
 
 float PositionSeconds(const audio::AudioEngine& engine, audio::Handle channel) {
     return static_cast<float>(engine.bytesToSeconds(channel, engine.positionBytes(channel)));
@@ -78,7 +78,7 @@ void OnStatusTick(App& app) {
         s.status_ticks = 0;
     }
 
-    if (IsSilent(level)) {
+    if (IsSilentLevel(level)) {
         // Saturates rather than wrapping after years of silence, which would bring the spectrum
         // back for 40 ticks.
         if (s.silence_ticks < std::numeric_limits<int>::max()) {

@@ -23,6 +23,10 @@ void OnAuditionTick(App& app);
 float PositionSeconds(const audio::AudioEngine& engine, audio::Handle channel);
 float LengthSeconds(const audio::AudioEngine& engine, audio::Handle channel);
 
+// Whether a level reading (left peak in the low 16 bits, right in the high, 0xFFFFFFFF when the
+// channel is bad) counts as silence. Only the left channel is tested.
+bool IsSilentLevel(std::uint32_t level);
+
 // A left-channel peak (0..32768) under this is silence.
 inline constexpr std::uint32_t kSilenceLevel = 500;
 // Silent ticks in a row (30 ms each) before the spectrum stops and the notice blinks: the 41st.

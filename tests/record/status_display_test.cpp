@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -18,6 +19,11 @@
 #include "spectrum/spectrum.h"
 #include "spectrum/spectrum_frame.h"
 #include "support/test_app.h"
+
+// Readable failures for texts of the window.
+static void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace quillar::test {
 namespace {
@@ -47,6 +53,11 @@ TEST(StatusSilenceRule, OnlyTheLeftLevelCounts) {
 class StatusDisplay : public ::testing::Test {
   protected:
     void SetUp() override {
+        // Start-up lists the devices; here the simulated one is listed by hand.
+        if (t.form.组合框1->count() == 0) {
+            t.form.组合框1->addItem("Simulated input", 0);
+        }
+        t.form.组合框1->setCurrentIndex(0);
         t.form.show();
         初始化频谱(*t.form.画板2, t.engine);
         t.form.画板2->resize(668, 96);
@@ -276,6 +287,7 @@ TEST_F(StatusDisplay, WavePictureFollowsTheChannels) {
 }
 
 TEST_F(StatusDisplay, AuditionShowsTheRemainingTime) {
+    ASSERT_TRUE(t.engine.initOutput(-1, 44100));
     tone(440, 0.5);
     startRecording();
     blocks(30);  // 3 s

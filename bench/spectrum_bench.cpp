@@ -1,0 +1,146 @@
+// Cost of one spectrum frame, from the engine's data to the pixels on the board. A frame is drawn
+// every 30 ms while recording, so 50 us is well under one percent of a core.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <cmath>
+#include <memory>
+#include <numbers>
+#include <random>
+#include <vector>
+
+#include "app/drawing_board.h"
+#include "audio/audio_engine.h"
+#include "audio/sim_backend.h"
+#include "spectrum/spectrum.h"
+#include "spectrum/spectrum_frame.h"
+
+namespace {
+
+using namespace quillar;
+
+QApplication& Application() {
+    static int argc = 1;
+    static char name[] = "spectrum_bench";
+    static char* argv[] = {name, nullptr};
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    static QApplication app(argc, argv);
+    return app;
+}
+
+bool KeepCapturing(audio::Handle, const void*, std::uint32_t, void*) {
+    return true;
+}
+
+// A running recording on the simulated device, a tone plus noise on both channels, with the
+// spectrum drawing onto a shown board of the window's size.
+struct LiveRecording {
+    LiveRecording() {
+        Application();
+        auto backend = std::make_unique<audio::SimBackend>();
+        sim = backend.get();
+        engine = std::make_unique<audio::AudioEngine>(std::move(backend));
+        sim->setSignal([](int channel, std::int64_t frame) {
+            static thread_local std::minstd_rand noise(7);
+            const double t = double(frame) / 44100.0;
+            return 0.4 * std::sin(2 * std::numbers::pi * (channel ? 880.0 : 440.0) * t) +
+                   0.05 * (double(noise() % 2001) / 1000.0 - 1.0);
+        });
+        engine->openCapture(0);
+        channel = engine->startCapture(44100, 2, 0, &KeepCapturing, nullptr);
+        for (int i = 0; i < 3; ++i) {
+            sim->pumpCaptureBlock();
+        }
+        board = std::make_unique<DrawingBoard>();
+        board->setBackground(QColor(0, 0, 128));
+        初始化频谱(*board, *engine);
+        board->resize(668, 96);
+        board->show();
+        QApplication::processEvents();
+    }
+    ~LiveRecording() { engine->freeCapture(); }
+
+    audio::SimBackend* sim = nullptr;
+    std::unique_ptr<audio::AudioEngine> engine;
+    audio::Handle channel = 0;
+    std::unique_ptr<DrawingBoard> board;
+};
+
+void BM_WaveFrame(benchmark::State& state) {
+    LiveRecording live;
+    if (live.channel == 0) {
+        state.SkipWithError("no capture channel");
+        return;
+    }
+    for (auto _ : state) {
+        开始绘制频谱(live.channel, 0);
+    }
+}
+BENCHMARK(BM_WaveFrame)->Unit(benchmark::kMicrosecond);
+
+void BM_BarFrame(benchmark::State& state) {
+    LiveRecording live;
+    if (live.channel == 0) {
+        state.SkipWithError("no capture channel");
+        return;
+    }
+    for (auto _ : state) {
+        开始绘制频谱(live.channel, 1);
+    }
+}
+BENCHMARK(BM_BarFrame)->Unit(benchmark::kMicrosecond);
+
+// The parts of a frame, to see where the time goes.
+void BM_EngineFft(benchmark::State& state) {
+    LiveRecording live;
+    std::vector<float> bins(spectrum::kFftBins);
+    for (auto _ : state) {
+        live.engine->spectrum2048(live.channel, bins.data());
+        benchmark::DoNotOptimize(bins.data());
+    }
+}
+BENCHMARK(BM_EngineFft)->Unit(benchmark::kMicrosecond);
+
+void BM_FillWaveFrame(benchmark::State& state) {
+    std::vector<float> samples(2 * spectrum::kWaveFrames);
+    std::minstd_rand random(1);
+    for (float& s : samples) {
+        s = float(random() % 2001) / 1000.0f - 1.0f;  // worst case: long runs in every column
+    }
+    spectrum::Frame frame;
+    for (auto _ : state) {
+        spectrum::FillWaveFrame(samples, 2, frame);
+        benchmark::DoNotOptimize(frame.data());
+    }
+}
+BENCHMARK(BM_FillWaveFrame)->Unit(benchmark::kMicrosecond);
+
+void BM_FillBarFrame(benchmark::State& state) {
+    std::array<float, spectrum::kFftBins> bins;
+    bins.fill(1.0f);  // every bar full height
+    spectrum::Frame frame;
+    for (auto _ : state) {
+        spectrum::FillBarFrame(bins, frame);
+        benchmark::DoNotOptimize(frame.data());
+    }
+}
+BENCHMARK(BM_FillBarFrame)->Unit(benchmark::kMicrosecond);
+
+void BM_CopyToBoard(benchmark::State& state) {
+    Application();
+    DrawingBoard board;
+    board.resize(668, 96);
+    board.show();
+    QApplication::processEvents();
+    spectrum::Frame frame{};
+    QImage image = spectrum::MakeFrameImage();
+    for (auto _ : state) {
+        spectrum::FrameToImage(frame, image);
+        board.blit(0, 0, image);
+    }
+}
+BENCHMARK(BM_CopyToBoard)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
