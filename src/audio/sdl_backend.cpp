@@ -1,27 +1,317 @@
 #include "audio/sdl_backend.h"
 
+#include <SDL.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <thread>
+
 namespace quillar::audio {
 
-struct SdlBackend::State {};
+namespace {
 
-SdlBackend::SdlBackend() : m_state(std::make_unique<State>()) {}
-SdlBackend::~SdlBackend() = default;
+SDL_AudioFormat toSdl(SampleType type) {
+    switch (type) {
+        case SampleType::U8:
+            return AUDIO_U8;
+        case SampleType::S16:
+            return AUDIO_S16LSB;
+        case SampleType::S32:
+            return AUDIO_S32LSB;
+        case SampleType::F32:
+            return AUDIO_F32LSB;
+    }
+    return AUDIO_S16LSB;
+}
+
+// Device buffer of about 20-40 ms: small enough for live monitoring, large enough that a busy
+// desktop does not starve the device.
+Uint16 bufferFrames(std::uint32_t rate) {
+    Uint16 frames = 128;
+    while (frames < rate / 50 && frames < 8192) {
+        frames = static_cast<Uint16>(frames * 2);
+    }
+    return frames;
+}
+
+SDL_AudioSpec specFor(const AudioFormat& format, SDL_AudioCallback callback, void* user) {
+    SDL_AudioSpec spec{};
+    spec.freq = static_cast<int>(format.rate);
+    spec.format = toSdl(format.type);
+    spec.channels = static_cast<Uint8>(format.channels);
+    spec.samples = bufferFrames(format.rate);
+    spec.callback = callback;
+    spec.userdata = user;
+    return spec;
+}
+
+}  // namespace
+
+struct SdlBackend::State {
+    bool audioReady = false;  // SDL's audio subsystem came up
+
+    // Capture: written by the GUI thread only while the device is closed.
+    SDL_AudioDeviceID captureDevice = 0;
+    CaptureSink* sink = nullptr;
+    std::vector<std::string> captureNames;  // as last listed
+    bool firstIsDefault = false;            // captureNames[0] is the system default
+
+    // One SDL device per stream; the callback's user data points at its Output.
+    struct Output {
+        State* state = nullptr;
+        std::uint32_t id = 0;
+        OutputSource* source = nullptr;
+        SDL_AudioDeviceID device = 0;
+    };
+    std::mutex outputsMutex;  // never held while calling SDL
+    std::map<std::uint32_t, std::unique_ptr<Output>> outputs;
+    bool outputReady = false;
+    std::string outputName;  // empty: the system default
+
+    // End notices leave the device callback through this queue and a thread of their own, so
+    // that the receiver may close the very device that ended. The device callbacks take only
+    // noticeMutex.
+    std::mutex noticeMutex;
+    std::condition_variable noticeWake;
+    std::deque<std::uint32_t> notices;
+    bool noticeStop = false;
+    EndListener* listener = nullptr;  // guarded by noticeMutex
+    std::thread noticeThread;
+
+    static void captureCallback(void* user, Uint8* stream, int len) {
+        auto* s = static_cast<State*>(user);
+        if (s->sink != nullptr && len > 0) {
+            s->sink->captured(stream, static_cast<std::uint32_t>(len));
+        }
+    }
+
+    static void outputCallback(void* user, Uint8* stream, int len) {
+        auto* out = static_cast<Output*>(user);
+        const auto r = out->source->render(stream, static_cast<std::uint32_t>(len));
+        if (r.ended) {
+            State& s = *out->state;
+            {
+                std::lock_guard lock(s.noticeMutex);
+                s.notices.push_back(out->id);
+            }
+            s.noticeWake.notify_one();
+        }
+    }
+
+    void noticeLoop() {
+        std::unique_lock lock(noticeMutex);
+        for (;;) {
+            noticeWake.wait(lock, [this] { return noticeStop || !notices.empty(); });
+            if (noticeStop) {
+                return;
+            }
+            const std::uint32_t id = notices.front();
+            notices.pop_front();
+            EndListener* target = listener;
+            lock.unlock();
+            if (target != nullptr) {
+                target->outputEnded(id);
+            }
+            lock.lock();
+        }
+    }
+
+    void stopNotices() {
+        {
+            std::lock_guard lock(noticeMutex);
+            noticeStop = true;
+            listener = nullptr;
+            notices.clear();
+        }
+        noticeWake.notify_one();
+        if (noticeThread.joinable()) {
+            if (noticeThread.get_id() == std::this_thread::get_id()) {
+                noticeThread.detach();  // freed from inside an end notice
+            } else {
+                noticeThread.join();
+            }
+        }
+    }
+};
+
+SdlBackend::SdlBackend() : m_state(std::make_unique<State>()) {
+    // PulseAudio monitor sources let a user record what the computer plays; SDL hides them
+    // unless asked.
+    SDL_SetHint(SDL_HINT_AUDIO_INCLUDE_MONITORS, "1");
+    m_state->audioReady = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+}
+
+SdlBackend::~SdlBackend() {
+    closeCapture();
+    freeOutput();
+    if (m_state->audioReady) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+}
+
 std::vector<std::string> SdlBackend::captureDevices() {
-    return {};
+    State& s = *m_state;
+    std::vector<std::string> names;
+    s.firstIsDefault = false;
+    if (!s.audioReady) {
+        s.captureNames.clear();
+        return names;
+    }
+    char* defaultName = nullptr;
+    SDL_AudioSpec spec{};
+    if (SDL_GetDefaultAudioInfo(&defaultName, &spec, 1) == 0 && defaultName != nullptr) {
+        names.emplace_back(defaultName);
+        s.firstIsDefault = true;
+        SDL_free(defaultName);
+    }
+    const int count = SDL_GetNumAudioDevices(1);
+    for (int i = 0; i < count; ++i) {
+        const char* name = SDL_GetAudioDeviceName(i, 1);
+        if (name != nullptr && std::find(names.begin(), names.end(), name) == names.end()) {
+            names.emplace_back(name);
+        }
+    }
+    s.captureNames = names;
+    return names;
 }
-bool SdlBackend::openCapture(int, const AudioFormat&, CaptureSink*) {
-    return false;
+
+bool SdlBackend::openCapture(int index, const AudioFormat& format, CaptureSink* sink) {
+    State& s = *m_state;
+    if (!s.audioReady || s.captureDevice != 0 || index < 0 ||
+        static_cast<std::size_t>(index) >= s.captureNames.size()) {
+        return false;
+    }
+    const char* name = index == 0 && s.firstIsDefault
+                           ? nullptr
+                           : s.captureNames[static_cast<std::size_t>(index)].c_str();
+    s.sink = sink;
+    SDL_AudioSpec want = specFor(format, &State::captureCallback, &s);
+    SDL_AudioSpec have{};
+    // No allowed changes: SDL converts whatever the device delivers into our format.
+    s.captureDevice = SDL_OpenAudioDevice(name, 1, &want, &have, 0);
+    if (s.captureDevice == 0) {
+        s.sink = nullptr;
+        return false;
+    }
+    return true;
 }
-void SdlBackend::setCapturePaused(bool) {}
-void SdlBackend::closeCapture() {}
-bool SdlBackend::initOutput(int, int, EndListener*) {
-    return false;
+
+void SdlBackend::setCapturePaused(bool paused) {
+    if (m_state->captureDevice != 0) {
+        SDL_PauseAudioDevice(m_state->captureDevice, paused ? 1 : 0);
+    }
 }
-void SdlBackend::freeOutput() {}
-bool SdlBackend::openOutput(std::uint32_t, const AudioFormat&, OutputSource*) {
-    return false;
+
+void SdlBackend::closeCapture() {
+    State& s = *m_state;
+    if (s.captureDevice != 0) {
+        SDL_CloseAudioDevice(s.captureDevice);  // waits for a callback in progress
+        s.captureDevice = 0;
+    }
+    s.sink = nullptr;
 }
-void SdlBackend::setOutputPlaying(std::uint32_t, bool) {}
-void SdlBackend::closeOutput(std::uint32_t) {}
+
+bool SdlBackend::initOutput(int device, int rate, EndListener* listener) {
+    State& s = *m_state;
+    if (!s.audioReady || s.outputReady) {
+        return s.outputReady;
+    }
+    std::string name;
+    if (device >= 0) {
+        const char* n = SDL_GetAudioDeviceName(device, 0);
+        if (n == nullptr) {
+            return false;
+        }
+        name = n;
+    }
+    // Probe: an output that cannot be opened now would fail every stream later.
+    const AudioFormat probe{static_cast<std::uint32_t>(std::max(rate, 8000)), 2, SampleType::S16};
+    SDL_AudioSpec want = specFor(probe, nullptr, nullptr);
+    want.callback = [](void*, Uint8* stream, int len) { SDL_memset(stream, 0, len); };
+    const SDL_AudioDeviceID dev =
+        SDL_OpenAudioDevice(name.empty() ? nullptr : name.c_str(), 0, &want, nullptr, 0);
+    if (dev == 0) {
+        return false;
+    }
+    SDL_CloseAudioDevice(dev);
+    s.outputName = name;
+    {
+        std::lock_guard lock(s.noticeMutex);
+        s.noticeStop = false;
+        s.listener = listener;
+    }
+    s.noticeThread = std::thread([&s] { s.noticeLoop(); });
+    s.outputReady = true;
+    return true;
+}
+
+void SdlBackend::freeOutput() {
+    State& s = *m_state;
+    std::map<std::uint32_t, std::unique_ptr<State::Output>> outputs;
+    {
+        std::lock_guard lock(s.outputsMutex);
+        outputs.swap(s.outputs);
+    }
+    for (auto& [id, out] : outputs) {
+        SDL_CloseAudioDevice(out->device);
+    }
+    s.stopNotices();
+    s.outputReady = false;
+}
+
+bool SdlBackend::openOutput(std::uint32_t streamId, const AudioFormat& format,
+                            OutputSource* source) {
+    State& s = *m_state;
+    if (!s.outputReady || source == nullptr) {
+        return false;
+    }
+    auto out = std::make_unique<State::Output>();
+    out->state = &s;
+    out->id = streamId;
+    out->source = source;
+    SDL_AudioSpec want = specFor(format, &State::outputCallback, out.get());
+    SDL_AudioSpec have{};
+    out->device = SDL_OpenAudioDevice(s.outputName.empty() ? nullptr : s.outputName.c_str(), 0,
+                                      &want, &have, 0);
+    if (out->device == 0) {
+        return false;
+    }
+    std::lock_guard lock(s.outputsMutex);
+    s.outputs[streamId] = std::move(out);
+    return true;
+}
+
+void SdlBackend::setOutputPlaying(std::uint32_t streamId, bool playing) {
+    State& s = *m_state;
+    SDL_AudioDeviceID device = 0;
+    {
+        std::lock_guard lock(s.outputsMutex);
+        auto it = s.outputs.find(streamId);
+        if (it == s.outputs.end()) {
+            return;
+        }
+        device = it->second->device;
+    }
+    // The engine serialises the calls of one stream, so the device cannot close meanwhile.
+    SDL_PauseAudioDevice(device, playing ? 0 : 1);
+}
+
+void SdlBackend::closeOutput(std::uint32_t streamId) {
+    State& s = *m_state;
+    std::unique_ptr<State::Output> out;
+    {
+        std::lock_guard lock(s.outputsMutex);
+        auto it = s.outputs.find(streamId);
+        if (it == s.outputs.end()) {
+            return;
+        }
+        out = std::move(it->second);
+        s.outputs.erase(it);
+    }
+    SDL_CloseAudioDevice(out->device);  // waits for a callback in progress
+}
 
 }  // namespace quillar::audio
