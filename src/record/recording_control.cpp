@@ -63,9 +63,15 @@ bool StartRecording(App& app) {
     if (device < 0 || !app.engine.openCapture(device)) {
         return false;
     }
-    if (app.engine.startCapture(rate, kChannels, flags, &OnRecordData, &app) == 0) {
+    const audio::Handle channel =
+        app.engine.startCapture(rate, kChannels, flags, &OnRecordData, &app);
+    if (channel == 0) {
         return false;
     }
+    // Known now rather than at the first block, so a pause within the first 100 ms really
+    // pauses the device instead of going to a handle of 0 while capture runs on. The callback
+    // stores the same value.
+    s.record_handle.store(channel, std::memory_order_release);
 
     f.标签4->hide();
     f.按钮4->setEnabled(true);

@@ -6,7 +6,12 @@
 #include <thread>
 #include <vector>
 
+#include <QComboBox>
+#include <QPushButton>
+
 #include "record/record_buffer.h"
+#include "record/recording_control.h"
+#include "support/test_app.h"
 
 namespace quillar {
 namespace {
@@ -52,6 +57,35 @@ TEST(RecordBufferThreads, MillionBlocksAppendedWhileAnotherThreadReadsTheLength)
         }
         RecordProperty("length_reads", static_cast<int>(reads));
     }
+}
+
+TEST(RecordingThreads, CaptureThreadFillsTheRecordingWhileTheWindowReadsIt) {
+    test::TestApp t;
+    if (t.form.组合框1->count() == 0) {
+        t.form.组合框1->addItem("Simulated input", 0);
+    }
+    t.form.组合框1->setCurrentIndex(0);
+    t.form.按钮1->click();
+
+    constexpr int kBlocks = 500;
+    std::atomic<bool> done{false};
+    std::thread capture([&] {
+        for (int i = 0; i < kBlocks; ++i) {
+            t.sim.pumpCaptureBlock();
+        }
+        done.store(true, std::memory_order_release);
+    });
+    // What the status display reads 33 times a second, here as fast as it can.
+    std::uint64_t seen = 0;
+    while (!done.load(std::memory_order_acquire)) {
+        seen += t.app.state.record_buffer.size() + t.app.state.last_block_size.load() +
+                t.app.state.record_handle.load();
+    }
+    capture.join();
+    t.form.按钮1->click();
+
+    EXPECT_EQ(t.app.state.record_buffer.size(), std::size_t{kBlocks} * 17640 + 44);
+    EXPECT_GT(seen, 0u);
 }
 
 }  // namespace

@@ -157,6 +157,17 @@ TEST_F(RecordingControlTest, PauseThenStopResetsThePauseButton) {
     EXPECT_EQ(buffer().size(), 17640u + 44);
 }
 
+TEST_F(RecordingControlTest, PauseBeforeTheFirstBlockReallyPauses) {
+    click(t.form.按钮1);
+    click(t.form.按钮4);
+    expectState(kPaused);
+    t.sim.pumpCaptureBlock();
+    EXPECT_TRUE(buffer().empty()) << "the device went on capturing under a paused window";
+    click(t.form.按钮4);
+    t.sim.pumpCaptureBlock();
+    EXPECT_EQ(buffer().size(), 17640u);
+}
+
 TEST_F(RecordingControlTest, FormatComesFromTheComboBoxes) {
     const struct {
         int rateIndex, widthIndex;
