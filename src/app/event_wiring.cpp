@@ -65,6 +65,7 @@ class ItemListKeys : public QObject {
 
 void wireEvents(App& app) {
     MainForm& f = app.form;
+    f.onClosing = [&app] { return ConfirmClose(app); };
     f.onDestroying = [&app] { OnMainWindowDestroyed(app); };
 
     QObject::connect(f.按钮_帮助, &QPushButton::clicked, [&app] { OpenHelpWindow(app); });

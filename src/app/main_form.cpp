@@ -78,6 +78,10 @@ MainForm::MainForm(audio::AudioEngine& engine, QWidget* parent) : QWidget(parent
 MainForm::~MainForm() = default;
 
 void MainForm::closeEvent(QCloseEvent* event) {
+    if (onClosing && !onClosing()) {
+        event->ignore();
+        return;
+    }
     runDestroyingHook();
     event->accept();
 }

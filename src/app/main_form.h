@@ -33,6 +33,8 @@ class MainForm : public QWidget {
     explicit MainForm(audio::AudioEngine& engine, QWidget* parent = nullptr);
     ~MainForm() override;
 
+    // Asked before the window closes; false keeps it open.
+    std::function<bool()> onClosing;
     // Called when the window is being closed, before its controls go (shut-down hook).
     std::function<void()> onDestroying;
     // Runs onDestroying once; later calls do nothing. The close event calls it, and so does the

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <string>
 
 #include "app/app.h"
@@ -49,6 +50,15 @@ void OnMainWindowCreated(App& app) {
     if (!itemFile.isEmpty() && QFileInfo(itemFile).isFile()) {
         LoadItemFile(app, itemFile);
     }
+}
+
+bool ConfirmClose(App& app) {
+    if (app.form.按钮1->text() != QStringLiteral("停止录音")) {
+        return true;
+    }
+    return app.ui.confirm(&app.form, QStringLiteral("系统提示"),
+                          QStringLiteral("正在录音，这段录音还没有保存，退出后将会丢失。\n"
+                                         "确定要退出吗？"));
 }
 
 void OnMainWindowDestroyed(App& app) {

@@ -56,6 +56,11 @@ QString QtUi::chooseFolder(QWidget* owner, const QString& title, const QString& 
     return QFileDialog::getExistingDirectory(owner, title, start);
 }
 
+bool QtUi::confirm(QWidget* owner, const QString& title, const QString& text) {
+    return QMessageBox::question(owner, title, text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
 void QtUi::runModal(QDialog& window) {
     window.exec();
 }

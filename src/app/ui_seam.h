@@ -32,6 +32,8 @@ class UiSeam {
     virtual bool saveFile(QWidget* owner, CommonDialog& dlg) = 0;
     // Folder browser: the chosen folder, or an empty text when cancelled.
     virtual QString chooseFolder(QWidget* owner, const QString& title, const QString& start) = 0;
+    // A yes/no question; true when the user answered yes. No is the default answer.
+    virtual bool confirm(QWidget* owner, const QString& title, const QString& text) = 0;
     // Shows a window modally and returns when it is closed.
     virtual void runModal(QDialog& window) = 0;
 };
@@ -44,6 +46,7 @@ class QtUi : public UiSeam {
     bool openFile(QWidget* owner, CommonDialog& dlg) override;
     bool saveFile(QWidget* owner, CommonDialog& dlg) override;
     QString chooseFolder(QWidget* owner, const QString& title, const QString& start) override;
+    bool confirm(QWidget* owner, const QString& title, const QString& text) override;
     void runModal(QDialog& window) override;
 };
 

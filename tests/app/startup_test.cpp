@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <deque>
 
 #include "app/drawing_board.h"
 #include "app/main_form.h"
@@ -109,6 +110,46 @@ TEST(Shutdown, RunsOnceHoweverTheProgramEnds) {
     t.form.close();
     t.form.runDestroyingHook();  // what main does after the event loop
     EXPECT_EQ(runs, 1);
+    EXPECT_FALSE(t.sim.outputOpen());
+}
+
+TEST(Shutdown, ClosingWhileRecordingAsksFirstAndNoKeepsTheRecordingGoing) {
+    struct Case {
+        const char* what;
+        std::deque<bool> answers;
+        bool closes;
+    };
+    const Case cases[] = {
+        {"dialog dismissed", {}, false},
+        {"no", {false}, false},
+        {"yes", {true}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestApp t(simWith({"a"}));
+        OnMainWindowCreated(t.app);
+        t.form.show();
+        QTest::mouseClick(t.form.按钮1, Qt::LeftButton);
+        ASSERT_EQ(t.form.按钮1->text(), "停止录音");
+        ASSERT_EQ(t.sim.captureOpenCount(), 1);
+
+        t.ui.confirmAnswers = c.answers;
+        t.form.close();
+        ASSERT_EQ(t.ui.questions.size(), 1u);
+        EXPECT_EQ(t.ui.questions[0].title, "系统提示");
+        EXPECT_EQ(t.form.isVisible(), !c.closes);
+        EXPECT_EQ(t.sim.captureOpenCount(), c.closes ? 0 : 1);
+        EXPECT_EQ(t.sim.outputOpen(), !c.closes);
+    }
+}
+
+TEST(Shutdown, ClosingWhenIdleAsksNothing) {
+    TestApp t(simWith({"a"}));
+    OnMainWindowCreated(t.app);
+    t.form.show();
+    t.form.close();
+    EXPECT_TRUE(t.ui.questions.empty());
+    EXPECT_FALSE(t.form.isVisible());
     EXPECT_FALSE(t.sim.outputOpen());
 }
 

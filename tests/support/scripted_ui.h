@@ -27,6 +27,9 @@ class ScriptedUi : public UiSeam {
     std::deque<QString> folderAnswers;
     std::vector<CommonDialog> dialogsShown;
     QStringList folderTitles;
+    // Yes/no answers, front first; an empty queue answers no.
+    std::deque<bool> confirmAnswers;
+    std::vector<Message> questions;
 
     void message(QWidget*, const QString& title, const QString& text, MessageIcon icon) override {
         messages.push_back({title, text, icon});
@@ -41,6 +44,15 @@ class ScriptedUi : public UiSeam {
         QString a = folderAnswers.front();
         folderAnswers.pop_front();
         return a;
+    }
+    bool confirm(QWidget*, const QString& title, const QString& text) override {
+        questions.push_back({title, text, MessageIcon::Warning});
+        if (confirmAnswers.empty()) {
+            return false;
+        }
+        const bool yes = confirmAnswers.front();
+        confirmAnswers.pop_front();
+        return yes;
     }
     void runModal(QDialog& window) override { modalTitles << window.windowTitle(); }
 
