@@ -13,7 +13,7 @@ QUILLAR_TEST_PACKAGES=(
   "${QUILLAR_RUN_PACKAGES[@]}"
   libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev
   xvfb xauth x11-utils xdotool pulseaudio pulseaudio-utils sox
-  imagemagick espeak-ng clang libclang-rt-14-dev python3
+  imagemagick espeak-ng clang libclang-rt-14-dev python3 python3-xlib
 )
 
 # quillar_install_packages <package>...: installs those that are missing, through sudo when not
