@@ -1,5 +1,5 @@
 # The Debian packages Quillar needs, in one place; sourced by ./run and ./test.
-# shellcheck shell=bash
+# shellcheck shell=bash disable=SC2034
 
 # To build and run the program.
 QUILLAR_RUN_PACKAGES=(
