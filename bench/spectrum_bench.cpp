@@ -144,3 +144,4 @@ void BM_CopyToBoard(benchmark::State& state) {
 BENCHMARK(BM_CopyToBoard)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
+

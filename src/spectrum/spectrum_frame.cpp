@@ -58,20 +58,26 @@ void FillWaveFrame(std::span<const float> samples, std::uint32_t channels, Frame
     for (std::uint32_t c = 0; c < channels; ++c) {
         const std::uint8_t colour = (c % 2 == 0) ? kOddChannelColour : kEvenChannelColour;
         int p = 0;  // the pen row; carries from column to column, fresh for each channel
-        for (int x = 0; x < kWaveFrames; ++x) {
+        std::uint8_t* column = frame.data();
+        for (int x = 0; x < kWaveFrames; ++x, ++column) {
             const std::size_t at = std::size_t(x) * stride + c;
             const int y = WaveRow(at < samples.size() ? samples[at] : 0.0f);
             if (x == 0) {
                 p = y;
             }
-            do {
-                if (p < y) {
-                    ++p;
-                } else if (p > y) {
-                    --p;
-                }
-                frame[std::size_t(p) * kFrameWidth + std::size_t(x)] = colour;
-            } while (p != y);
+            // The pen steps from p to y and marks every row it steps onto: the run joins this
+            // sample to the previous one without marking the previous one's row again.
+            int lo = y;
+            int hi = y;
+            if (p < y) {
+                lo = p + 1;
+            } else if (p > y) {
+                hi = p - 1;
+            }
+            for (int r = lo; r <= hi; ++r) {
+                column[std::size_t(r) * kFrameWidth] = colour;
+            }
+            p = y;
         }
     }
 }
