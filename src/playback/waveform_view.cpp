@@ -1,10 +1,15 @@
 #include "playback/waveform_view.h"
 
+#include <unistd.h>
 #include <QFile>
 #include <QImage>
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <thread>
+#include <vector>
 
 #include "app/app.h"
 #include "app/drawing_board.h"
@@ -74,22 +79,34 @@ void drawGrid(DrawingBoard& board, Layout layout, int w, int h) {
     }
 }
 
-// Bounds-checked reads of the sample bytes; anything outside them reads as 0.
+// The (up to) four bytes the trace needs at one sample position; bytes outside the sample bytes
+// read as 0.
 class SampleReader {
   public:
-    explicit SampleReader(const WaveformSource& s) : m_p(s.samples), m_n(s.sampleBytes) {}
-    int u8(std::int64_t at) const { return at >= 0 && at < m_n ? m_p[at] : 0; }
-    int s16(std::int64_t at) const {
-        if (at < 0 || at + 1 >= m_n) {
-            return 0;
+    explicit SampleReader(const WaveformSource& s) : m_src(s) {}
+    std::array<std::uint8_t, 4> at(std::int64_t offset) const {
+        std::array<std::uint8_t, 4> out{};
+        if (offset < 0 || offset >= m_src.sampleBytes) {
+            return out;
         }
-        return static_cast<std::int16_t>(m_p[at] | (m_p[at + 1] << 8));
+        const auto n =
+            static_cast<std::size_t>(std::min<std::int64_t>(4, m_src.sampleBytes - offset));
+        if (m_src.samples) {
+            std::memcpy(out.data(), m_src.samples + offset, n);
+        } else if (m_src.fd >= 0) {
+            // A short or failed read (the file shrank meanwhile) leaves zeros.
+            (void)::pread(m_src.fd, out.data(), n, m_src.fileOffset + offset);
+        }
+        return out;
     }
 
   private:
-    const std::uint8_t* m_p;
-    std::int64_t m_n;
+    const WaveformSource& m_src;
 };
+
+int s16(std::uint8_t lo, std::uint8_t hi) {
+    return static_cast<std::int16_t>(lo | (hi << 8));
+}
 
 // Paints vertical strokes straight into an RGB32 image. Pixel for pixel what DrawingBoard::line
 // gives in fine units (ends truncated to fine units, then to pixels, both ends drawn, clipped),
@@ -119,25 +136,69 @@ int pixelColumn(double fineX) {
     return static_cast<int>(fineX / DrawingBoard::kFineX);
 }
 
+// Bytes between the sample positions of neighbouring frames, as each layout reads them.
+int layoutStride(Layout layout) {
+    switch (layout) {
+        case Layout::Mono8:
+            return 1;
+        case Layout::Mono16:
+        case Layout::Stereo8:
+            return 2;
+        case Layout::Stereo16:
+            return 4;
+        case Layout::None:
+            break;
+    }
+    return 0;
+}
+
+// One trace column that lands on the canvas: its pixel column and the sample bytes it shows.
+struct Column {
+    int px;
+    std::int64_t offset;            // into the sample bytes
+    std::array<std::uint8_t, 4> v;  // the bytes at offset
+};
+
+// Reading from the file costs one system call per column; spread them over a few threads.
+void fetch(std::vector<Column>& columns, const WaveformSource& src) {
+    const SampleReader r(src);
+    const auto range = [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            columns[i].v = r.at(columns[i].offset);
+        }
+    };
+    const unsigned threads =
+        src.samples ? 1u : std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+    if (threads == 1 || columns.size() < 1024) {
+        range(0, columns.size());
+        return;
+    }
+    std::vector<std::thread> helpers;
+    const std::size_t share = (columns.size() + threads - 1) / threads;
+    for (unsigned t = 1; t < threads; ++t) {
+        helpers.emplace_back(range, std::min(columns.size(), t * share),
+                             std::min(columns.size(), (t + 1) * share));
+    }
+    range(0, std::min(columns.size(), share));
+    for (std::thread& h : helpers) {
+        h.join();
+    }
+}
+
 void drawTrace(QImage& image, Layout layout, const WaveformSource& src, int w, int h) {
+    const int stride = layoutStride(layout);
     const int dataColumns = static_cast<int>(w * DrawingBoard::kFineX);
+    // A block align of 0 would leave no frames at all; the layout's own frame size stands in.
     const int frameBytes = src.header.fmt.block_align > 0 ? src.header.fmt.block_align
-                                                          : (layout == Layout::Stereo16 ? 4
-                                                             : layout == Layout::Mono8  ? 1
-                                                                                        : 2);
+                           : layout == Layout::Stereo16   ? 4
+                           : layout == Layout::Mono8      ? 1
+                                                          : 2;
     const std::int64_t frames = src.dataSize / frameBytes;
     const float sampleStep = dataColumns > 0 ? float(double(frames) / dataColumns) : 0.0f;
-    const double mono = std::trunc(h * 8.0);
-    const double upper = std::trunc(h * 5.0);
-    const double lower = std::trunc(h * 12.0);
-    const SampleReader r(src);
-    StrokePainter paint(image);
-    const QRgb green = qRgb(0, 255, 0);
-    const QRgb darkGreen = qRgb(0, 236, 0);
-    const QRgb red = qRgb(255, 0, 0);
-    const QRgb darkRed = qRgb(232, 0, 0);
     const double stereo16Advance = w > 0 ? (double(kColumnCount) / w) / 16.0 : 0.0;
 
+    std::vector<Column> columns;
+    columns.reserve(kColumnCount);
     double x = 0;  // fine units
     for (int j = 1; j <= kColumnCount; ++j) {
         const int px = pixelColumn(x);
@@ -145,22 +206,41 @@ void drawTrace(QImage& image, Layout layout, const WaveformSource& src, int w, i
             break;  // x only grows: the rest of the columns lie beyond the canvas
         }
         const auto k = static_cast<std::int64_t>(std::floor(j * double(sampleStep)));
+        columns.push_back({px, stride * k, {}});
+        // Two channels of 16 bits advance about every second column, so that trace is about
+        // half as wide as the others.
+        if (layout != Layout::Stereo16 || stereo16Advance * x <= j + 1e-7) {
+            x += 1;
+        }
+    }
+    fetch(columns, src);
+
+    const double mono = std::trunc(h * 8.0);
+    const double upper = std::trunc(h * 5.0);
+    const double lower = std::trunc(h * 12.0);
+    const QRgb green = qRgb(0, 255, 0);
+    const QRgb darkGreen = qRgb(0, 236, 0);
+    const QRgb red = qRgb(255, 0, 0);
+    const QRgb darkRed = qRgb(232, 0, 0);
+    StrokePainter paint(image);
+    for (const Column& col : columns) {
+        const auto& v = col.v;
+        const int px = col.px;
         switch (layout) {
             case Layout::Mono8: {
-                const int a = r.u8(k) - 128, b = r.u8(k + 1) - 128;
+                const int a = v[0] - 128, b = v[1] - 128;
                 paint.stroke(px, mono - a * 26, mono + b * 26, green);
                 paint.stroke(px, mono - a * 12, mono + b * 12, darkGreen);
                 break;
             }
             case Layout::Mono16: {
-                const int a = r.s16(2 * k), b = r.s16(2 * k + 2);
+                const int a = s16(v[0], v[1]), b = s16(v[2], v[3]);
                 paint.stroke(px, mono - a / 10.0, mono + b / 10.0, green);
                 paint.stroke(px, mono - a / 24.0, mono + b / 24.0, darkGreen);
                 break;
             }
             case Layout::Stereo8: {
-                const int a = r.u8(2 * k) - 128, b = r.u8(2 * k + 1) - 128;
-                const int c = r.u8(2 * k + 2) - 128, d = r.u8(2 * k + 3) - 128;
+                const int a = v[0] - 128, b = v[1] - 128, c = v[2] - 128, d = v[3] - 128;
                 paint.stroke(px, upper - a * 11, upper + b * 11, green);
                 paint.stroke(px, upper - a * 6, upper + b * 6, darkGreen);
                 paint.stroke(px, lower - c * 11, lower + d * 11, red);
@@ -168,17 +248,12 @@ void drawTrace(QImage& image, Layout layout, const WaveformSource& src, int w, i
                 break;
             }
             case Layout::Stereo16: {
-                const int a = r.s16(4 * k), b = r.s16(4 * k + 2);
+                const int a = s16(v[0], v[1]), b = s16(v[2], v[3]);
                 paint.stroke(px, upper - a / 22.0, upper + b / 22.0, green);
                 break;
             }
             case Layout::None:
                 return;
-        }
-        // Two channels of 16 bits advance about every second column, so that trace is about
-        // half as wide as the others.
-        if (layout != Layout::Stereo16 || stereo16Advance * x <= j + 1e-7) {
-            x += 1;
         }
     }
 }
@@ -191,31 +266,66 @@ QRgb lastStrokeColour(Layout layout) {
 
 }  // namespace
 
-WaveformSource waveformSourceOf(QByteArrayView file) {
+namespace {
+
+// Everything but where the samples live, from the file's first 46 bytes and its size.
+WaveformSource describe(QByteArrayView prefix, std::int64_t fileSize, std::int64_t* sampleOffset) {
     WaveformSource src;
-    src.header = ReadWavHeader(file);
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(file.data());
-    const std::int64_t n = file.size();
-    std::int64_t offset = kWavHeaderSize;
+    src.header = ReadWavHeader(prefix);
+    *sampleOffset = kWavHeaderSize;
     // The size field is read as unsigned: our own recordings may pass 2 GiB.
-    std::uint32_t declared = static_cast<std::uint32_t>(src.header.data.chunk_size);
+    auto declared = static_cast<std::uint32_t>(src.header.data.chunk_size);
     if (!src.header.dataIdAt36()) {
         // Taken for a file with an 18-byte fmt chunk: size at 42, samples from 46.
-        offset = 46;
+        *sampleOffset = 46;
         declared = 0;
         for (int i = 3; i >= 0; --i) {
-            declared = (declared << 8) | (42 + i < n ? bytes[42 + i] : 0u);
+            declared =
+                (declared << 8) | (42 + i < prefix.size() ? std::uint8_t(prefix[42 + i]) : 0u);
         }
     }
-    const std::int64_t available = std::max<std::int64_t>(0, n - offset);
+    const std::int64_t available = std::max<std::int64_t>(0, fileSize - *sampleOffset);
     src.dataSize = std::min<std::int64_t>(declared, available);
-    src.samples = available > 0 ? bytes + offset : nullptr;
     // With "data" at 36 the sample bytes run to the end of the file; otherwise they end with
     // the data.
     src.sampleBytes = src.header.dataIdAt36() ? available : src.dataSize;
     if (src.header.fmt.byte_rate > 0) {
         src.seconds = double(src.dataSize) / src.header.fmt.byte_rate;
     }
+    return src;
+}
+
+constexpr int kPrefixBytes = 46;                  // header and the 18-byte chunk's size
+constexpr std::int64_t kMapAtMost = 192ll << 20;  // bytes; see SampleAccess
+
+}  // namespace
+
+WaveformSource waveformSourceOf(QByteArrayView file) {
+    std::int64_t offset = 0;
+    WaveformSource src =
+        describe(file.first(std::min<qsizetype>(file.size(), kPrefixBytes)), file.size(), &offset);
+    if (src.sampleBytes > 0) {
+        src.samples = reinterpret_cast<const std::uint8_t*>(file.data()) + offset;
+    }
+    return src;
+}
+
+WaveformSource waveformSourceOf(QFile& file, SampleAccess access) {
+    const std::int64_t size = file.size();
+    if (access == SampleAccess::Automatic) {
+        access = size <= kMapAtMost ? SampleAccess::Map : SampleAccess::Read;
+    }
+    if (access == SampleAccess::Map && size > 0) {
+        if (const uchar* mapped = file.map(0, size)) {
+            return waveformSourceOf(QByteArrayView(mapped, size));
+        }
+    }
+    char prefix[kPrefixBytes];
+    const auto got = ::pread(file.handle(), prefix, sizeof prefix, 0);
+    std::int64_t offset = 0;
+    WaveformSource src = describe(QByteArrayView(prefix, got > 0 ? got : 0), size, &offset);
+    src.fd = file.handle();
+    src.fileOffset = offset;
     return src;
 }
 
@@ -238,22 +348,19 @@ void drawWaveform(DrawingBoard& board, const WaveformSource& source) {
 }
 
 void ShowWaveform(App& app, const QString& path) {
+    ShowWaveform(app, path, SampleAccess::Automatic);
+}
+
+void ShowWaveform(App& app, const QString& path, SampleAccess access) {
     MainForm& f = app.form;
     f.外形框2->move(kCursorStart, f.外形框2->y());
     app.state.waveform_path = path;
 
     QFile file(path);
-    QByteArray copy;  // only when the file cannot be mapped
-    QByteArrayView bytes;
-    if (file.open(QIODevice::ReadOnly) && file.size() > 0) {
-        if (const uchar* mapped = file.map(0, file.size())) {
-            bytes = QByteArrayView(mapped, file.size());
-        } else {
-            copy = file.readAll();
-            bytes = copy;
-        }
+    WaveformSource source;
+    if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        source = waveformSourceOf(file, access);
     }
-    const WaveformSource source = waveformSourceOf(bytes);
     app.state.waveform_seconds = static_cast<float>(source.seconds);
 
     f.画板3->setVisible(true);

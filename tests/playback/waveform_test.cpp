@@ -511,6 +511,27 @@ TEST(ShowWaveform, DrawsTheFileAndItsRulerAndResetsTheCursor) {
     EXPECT_EQ(t.major, (std::vector<int>{0, 189, 379, 569}));
 }
 
+TEST(ShowWaveform, MappedAndReadSamplesDrawTheSamePicture) {
+    ShownApp s;
+    MainForm& f = s.t.form;
+    std::mt19937 rng(3);
+    for (int frames : {1, 999, 20000, 200001}) {
+        SCOPED_TRACE(frames);
+        WavFields fields;
+        fields.dataSize = frames * 4 + 4000;  // claims more than is there
+        const QString path = s.write("r.wav", wavBytes(fields, pcm16(2, frames, [&](int, int) {
+                                                           return int(rng() % 40001) - 20000;
+                                                       })));
+        ShowWaveform(s.t.app, path, SampleAccess::Map);
+        const QImage mapped = f.画板3->canvas();
+        const QImage mappedRuler = f.画板5->canvas();
+        ShowWaveform(s.t.app, path, SampleAccess::Read);
+        EXPECT_TRUE(f.画板3->canvas() == mapped);
+        EXPECT_TRUE(f.画板5->canvas() == mappedRuler);
+        EXPECT_FLOAT_EQ(s.t.app.state.waveform_seconds, frames / 44100.0f);
+    }
+}
+
 TEST(ShowWaveform, FloatRecordingShowsOnlyTheRuler) {
     ShownApp s;
     MainForm& f = s.t.form;
