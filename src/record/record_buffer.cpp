@@ -63,11 +63,14 @@ RecordBuffer::~RecordBuffer() {
 void RecordBuffer::clear() {
     const std::size_t used = size() + (m_wrapped ? 0 : kHeaderBytes);
     if (m_backing == Backing::Reserved) {
-        if (size() > 0) {
-            // Hand the written pages back now; the next recording faults in fresh zero pages.
-            ::madvise(m_base, std::min(roundUp(used, pageSize()), m_capacity), MADV_DONTNEED);
+        // Pages up to kRetainedBytes stay mapped for the next take, so word-list takes of a few
+        // seconds append without a single page fault after the first; the rest goes back now.
+        const std::size_t keep = roundUp(kRetainedBytes, pageSize());
+        const std::size_t end = std::min(roundUp(used, pageSize()), m_capacity);
+        if (end > keep) {
+            ::madvise(m_base + keep, end - keep, MADV_DONTNEED);
         }
-    } else {
+    } else if (m_capacity > kRetainedBytes) {
         std::free(m_base);
         m_base = nullptr;
         m_capacity = 0;

@@ -23,13 +23,17 @@ class RecordBuffer {
     // Largest data length a 32-bit RIFF header can describe (RIFF size = 36 + data).
     static constexpr std::uint64_t kMaxDataBytes = 0xFFFFFFFFull - 36;
     static constexpr std::size_t kHeaderBytes = 44;
+    // Memory a cleared buffer keeps for the next recording (bytes): about 95 s of 44100 Hz
+    // 16-bit stereo. Anything beyond goes back to the system at clear().
+    static constexpr std::size_t kRetainedBytes = std::size_t{16} << 20;
 
     explicit RecordBuffer(Backing preferred = Backing::Reserved);
     ~RecordBuffer();
     RecordBuffer(const RecordBuffer&) = delete;
     RecordBuffer& operator=(const RecordBuffer&) = delete;
 
-    // Drops the recording and gives its pages back to the system (GUI thread, no capture).
+    // Drops the recording and gives its memory beyond kRetainedBytes back to the system (GUI
+    // thread, no capture).
     void clear();
     // Appends captured bytes (capture thread). Returns false, appending nothing, when the bytes
     // would push the data past dataLimit() or memory runs out; refusedAppend() then reads true

@@ -1,6 +1,8 @@
 #include "record/record_buffer.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <numeric>
@@ -98,6 +100,29 @@ TEST(RecordBuffer, ReservedRegionKeepsTheDataPointerForTheWholeRecording) {
         ASSERT_TRUE(buffer.append(block.data(), block.size()));
     }
     EXPECT_EQ(buffer.data(), first);
+}
+
+bool resident(const std::uint8_t* p) {
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    unsigned char v = 0;
+    void* start = reinterpret_cast<void*>(reinterpret_cast<std::uintptr_t>(p) & ~(page - 1));
+    return ::mincore(start, 1, &v) == 0 && (v & 1);
+}
+
+TEST(RecordBuffer, ClearKeepsMemoryForShortTakesAndReturnsTheRest) {
+    RecordBuffer buffer;
+    ASSERT_EQ(buffer.backing(), Backing::Reserved);
+    const std::vector<std::uint8_t> block(1 << 20, 0x42);
+    for (int i = 0; i < 24; ++i) {
+        ASSERT_TRUE(buffer.append(block.data(), block.size()));
+    }
+    const std::uint8_t* base = buffer.data();
+    ASSERT_TRUE(resident(base + (20 << 20)));
+
+    buffer.clear();
+    EXPECT_TRUE(resident(base + (1 << 20))) << "short takes should reuse these pages";
+    EXPECT_FALSE(resident(base + (20 << 20))) << "a long take's memory is kept after clear()";
+    EXPECT_FALSE(resident(base + (24 << 20) - 64));
 }
 
 }  // namespace

@@ -1,0 +1,172 @@
+// The recorder's costs: appending a capture block, making the WAV image at stop, and saving a
+// long recording (against cp of a file of the same size on the same disk).
+#include <benchmark/benchmark.h>
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "record/record_buffer.h"
+#include "record/saving.h"
+#include "record/wav_image.h"
+
+namespace {
+
+using quillar::RecordBuffer;
+
+// 10 minutes of 48000 Hz, 32-bit float stereo.
+constexpr std::size_t kLongRecordingBytes = std::size_t{48000} * 8 * 600;
+
+// Peak resident set size in KiB since the last resetPeakRss().
+long peakRssKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            return std::strtol(line.c_str() + 6, nullptr, 10);
+        }
+    }
+    return -1;
+}
+long rssKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::strtol(line.c_str() + 6, nullptr, 10);
+        }
+    }
+    return -1;
+}
+void resetPeakRss() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+void fill(RecordBuffer& buffer, std::size_t bytes) {
+    std::vector<std::uint8_t> block(38400, 0x5a);  // 100 ms of 48 kHz float stereo
+    for (std::size_t done = 0; done < bytes; done += block.size()) {
+        buffer.append(block.data(), std::min(block.size(), bytes - done));
+    }
+}
+
+// One capture callback's append of a 100 ms block. take_blocks is the length of a take: 50 (a
+// word-list item of 5 s, memory kept from the previous take) or 6000 (10 minutes, mostly fresh
+// pages that fault in as they are first written).
+void BM_AppendBlock(benchmark::State& state) {
+    const auto bytes = static_cast<std::size_t>(state.range(0));
+    const auto backing =
+        state.range(1) == 0 ? RecordBuffer::Backing::Reserved : RecordBuffer::Backing::Heap;
+    RecordBuffer buffer(backing);
+    std::vector<std::uint8_t> block(bytes, 0x11);
+    const auto blocksPerRecording = static_cast<std::size_t>(state.range(2));
+    std::size_t n = 0;
+    for (auto _ : state) {
+        if (++n == blocksPerRecording) {
+            state.PauseTiming();
+            buffer.clear();
+            n = 0;
+            state.ResumeTiming();
+        }
+        benchmark::DoNotOptimize(buffer.append(block.data(), block.size()));
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes));
+    state.SetLabel(std::string(backing == RecordBuffer::Backing::Reserved ? "reserved" : "heap") +
+                   (blocksPerRecording <= 50 ? ", 5 s takes" : ", 10 min takes"));
+}
+// 44100 Hz 16-bit stereo (17640 bytes) and 48000 Hz float stereo (38400 bytes).
+BENCHMARK(BM_AppendBlock)
+    ->ArgNames({"bytes", "heap", "take_blocks"})
+    ->Args({17640, 0, 50})
+    ->Args({38400, 0, 50})
+    ->Args({17640, 0, 6000})
+    ->Args({38400, 0, 6000})
+    ->Args({17640, 1, 50})
+    ->Args({38400, 1, 6000});
+
+// StopRecording's BuildWavImage on a 10-minute 48 kHz float recording.
+void BM_WavImageAtStop(benchmark::State& state) {
+    RecordBuffer buffer;
+    long dataKiB = 0;
+    long peakOverBaseKiB = 0;
+    for (auto _ : state) {
+        buffer.clear();
+        resetPeakRss();
+        const long base = rssKiB();
+        fill(buffer, kLongRecordingBytes);
+        const auto start = std::chrono::steady_clock::now();
+        quillar::BuildWavImage(buffer, 48000, 32, 2);
+        const auto end = std::chrono::steady_clock::now();
+        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+        peakOverBaseKiB = peakRssKiB() - base;
+        dataKiB = static_cast<long>(kLongRecordingBytes / 1024);
+        benchmark::DoNotOptimize(buffer.data());
+    }
+    state.counters["data_MiB"] = dataKiB / 1024.0;
+    state.counters["peak_rss_growth_MiB"] = peakOverBaseKiB / 1024.0;
+}
+BENCHMARK(BM_WavImageAtStop)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(5);
+
+// Where the files go: a fresh folder on the disk the program's build lives on (not tmpfs).
+QString benchFolder() {
+    const QByteArray env = qgetenv("QUILLAR_BENCH_DIR");
+    return env.isEmpty() ? QDir::currentPath() : QString::fromLocal8Bit(env);
+}
+
+// Saving the long recording: temporary file, write, flush to disk, rename.
+void BM_SaveLongRecording(benchmark::State& state) {
+    RecordBuffer buffer;
+    fill(buffer, kLongRecordingBytes);
+    quillar::BuildWavImage(buffer, 48000, 32, 2);
+    QTemporaryDir dir(benchFolder() + "/record_bench_XXXXXX");
+    const QString path = dir.filePath("take.wav");
+    for (auto _ : state) {
+        if (!quillar::writeWavImageFile(buffer, path)) {
+            state.SkipWithError("save failed");
+            break;
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(buffer.size()));
+}
+BENCHMARK(BM_SaveLongRecording)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// cp of a file of the same size; range(0) = 1 also syncs the copy to disk, as a save does.
+void BM_CpSameSize(benchmark::State& state) {
+    QTemporaryDir dir(benchFolder() + "/record_bench_XXXXXX");
+    const QString src = dir.filePath("source.wav");
+    {
+        QFile f(src);
+        f.open(QIODevice::WriteOnly);
+        const QByteArray chunk(1 << 20, 0x5a);
+        for (std::size_t done = 0; done < kLongRecordingBytes + 44; done += chunk.size()) {
+            f.write(chunk.constData(), static_cast<qint64>(std::min<std::size_t>(
+                                           chunk.size(), kLongRecordingBytes + 44 - done)));
+        }
+    }
+    const std::string cmd =
+        "cp '" + src.toStdString() + "' '" + dir.filePath("copy.wav").toStdString() + "'" +
+        (state.range(0) ? " && sync '" + dir.filePath("copy.wav").toStdString() + "'" : "");
+    for (auto _ : state) {
+        if (std::system(cmd.c_str()) != 0) {
+            state.SkipWithError("cp failed");
+            break;
+        }
+    }
+    state.SetBytesProcessed(state.iterations() *
+                            static_cast<std::int64_t>(kLongRecordingBytes + 44));
+    state.SetLabel(state.range(0) ? "cp + sync" : "cp");
+}
+BENCHMARK(BM_CpSameSize)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
+
+}  // namespace
