@@ -6,7 +6,15 @@ namespace quillar {
 struct App;
 
 // Click on 按钮_播放录音 and Ctrl in the item list (GUI thread). Plays the file named in
-// 编辑框_当前录音文件.
+// 编辑框_当前录音文件 and returns at once; a timer polls the player every few milliseconds and
+// moves 进度条1, 外形框2 and 标签_指针 in up to 100 steps, keeping 按钮_播放录音 disabled until
+// the end. A call while a file plays starts again from the beginning.
 void PlayCurrentRecording(App& app);
+
+// Whether a playback started by PlayCurrentRecording is still being polled.
+bool IsPlayingCurrentRecording(App& app);
+
+// One poll of the player, as the timer runs it (tests drive playback with it step by step).
+void PollCurrentRecording(App& app);
 
 }  // namespace quillar

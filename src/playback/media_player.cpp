@@ -1,27 +1,95 @@
 #include "playback/media_player.h"
 
+#include <QByteArray>
+#include <QFile>
+#include <algorithm>
+
+#include "audio/audio_engine.h"
+
 namespace quillar {
 
-struct MediaPlayer::Impl {};
+namespace {
+constexpr int kPlaying = 1;
+}
 
-MediaPlayer::MediaPlayer(audio::AudioEngine&, QObject* parent)
-    : QObject(parent), m_impl(new Impl) {}
+struct MediaPlayer::Impl {
+    explicit Impl(audio::AudioEngine& e) : engine(e) {}
+    audio::AudioEngine& engine;
+    QByteArray bytes;  // the file; the stream plays it in place, so it lives as long as the stream
+    audio::Handle stream = 0;
+    bool started = false;
+};
+
+MediaPlayer::MediaPlayer(audio::AudioEngine& engine, QObject* parent)
+    : QObject(parent), m_impl(new Impl(engine)) {}
+
 MediaPlayer::~MediaPlayer() {
+    stop();
     delete m_impl;
 }
-bool MediaPlayer::open(const QString&) {
-    return false;
+
+bool MediaPlayer::open(const QString& path) {
+    stop();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    m_impl->bytes = file.readAll();
+    if (m_impl->bytes.isEmpty()) {
+        return false;
+    }
+    m_impl->stream = m_impl->engine.createMemoryStream(
+        m_impl->bytes.constData(), static_cast<std::uint64_t>(m_impl->bytes.size()));
+    if (m_impl->stream == 0) {
+        m_impl->bytes.clear();
+        return false;
+    }
+    return true;
 }
-void MediaPlayer::play() {}
+
+void MediaPlayer::play() {
+    if (m_impl->stream != 0 && m_impl->engine.play(m_impl->stream, true)) {
+        m_impl->started = true;
+    }
+}
+
 int MediaPlayer::state() const {
-    return 0;
+    if (m_impl->stream == 0 || !m_impl->started) {
+        return 0;
+    }
+    const int s = m_impl->engine.state(m_impl->stream);
+    if (s == kPlaying) {
+        return kPlaying;
+    }
+    // Played out: the engine stops the stream at its end, but the player stays "playing" at the
+    // end until it is stopped.
+    const std::int64_t len = length();
+    if (s == 0 && m_impl->engine.positionBytes(m_impl->stream) >= len) {
+        return kPlaying;
+    }
+    return std::max(s, 0);
 }
+
 std::int64_t MediaPlayer::length() const {
-    return 0;
+    return m_impl->stream == 0
+               ? 0
+               : std::max<std::int64_t>(0, m_impl->engine.lengthBytes(m_impl->stream));
 }
+
 std::int64_t MediaPlayer::position() const {
-    return 0;
+    if (m_impl->stream == 0) {
+        return 0;
+    }
+    return std::clamp<std::int64_t>(m_impl->engine.positionBytes(m_impl->stream), 0, length());
 }
-void MediaPlayer::stop() {}
+
+void MediaPlayer::stop() {
+    if (m_impl->stream != 0) {
+        m_impl->engine.freeStream(m_impl->stream);
+    }
+    m_impl->stream = 0;
+    m_impl->started = false;
+    m_impl->bytes = QByteArray();
+}
 
 }  // namespace quillar

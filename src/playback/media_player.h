@@ -1,5 +1,5 @@
 // The player of saved recordings (媒体播放1): open a WAV file, play it through the audio engine,
-// and report state, length and position in one unit (bytes of sample data).
+// and report state, length and position in one unit (bytes of sample data). GUI thread only.
 #pragma once
 
 #include <QObject>
@@ -18,11 +18,17 @@ class MediaPlayer : public QObject {
     MediaPlayer(audio::AudioEngine& engine, QObject* parent = nullptr);
     ~MediaPlayer() override;
 
+    // Stops what was open, reads the whole file into memory (so that saving over it while it
+    // plays changes nothing) and makes it ready to play. False when the file cannot be read or
+    // is not a WAV file the engine plays; the player then stays closed (state 0).
     bool open(const QString& path);
-    void play();        // from position 0 to the end
-    int state() const;  // 1 while playing
-    std::int64_t length() const;
-    std::int64_t position() const;  // equals length() once playback has reached the end
+    void play();  // from position 0 to the end
+    // 1 from play() until stop(), also once the end has been reached: so a caller polling it sees
+    // position() == length() while the state is still 1. 0 when closed or never started, 3 when
+    // paused by the engine.
+    int state() const;
+    std::int64_t length() const;    // bytes of sample data, 0 when closed
+    std::int64_t position() const;  // bytes played, 0..length(); equals length() at the end
     void stop();                    // ends playback and releases the file
 
   private:

@@ -1,0 +1,194 @@
+#include "playback/file_playback.h"
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cmath>
+
+#include "app/drawing_board.h"
+#include "app/shape_box.h"
+#include "playback/media_player.h"
+#include "support/test_app.h"
+#include "wav_bytes.h"
+
+namespace quillar::test {
+namespace {
+
+// A shown window with an output device; the current recording file is `frames` frames of
+// 44100 Hz 16-bit stereo.
+class FilePlaybackTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(t.engine.initOutput(-1, 44100));
+        t.form.show();
+        t.form.按钮_播放录音->setEnabled(true);
+    }
+    QString recording(int frames) {
+        const QString path = dir.filePath("猫.wav");
+        EXPECT_TRUE(writeFile(path, wavBytes(WavFields{}, pcm16(2, frames, [](int, int i) {
+                                                 return (i * 97) % 20000 - 10000;
+                                             }))));
+        t.form.编辑框_当前录音文件->setText(path);
+        return path;
+    }
+    MainForm& f() { return t.form; }
+    bool finishedAtStart() const {
+        return t.form.进度条1->isHidden() && t.form.外形框2->x() == 16 &&
+               t.form.标签_指针->x() == 3;
+    }
+
+    TestApp t;
+    QTemporaryDir dir;
+};
+
+TEST_F(FilePlaybackTest, CursorAndBarMoveInHundredStepsAndReturnAtTheEnd) {
+    recording(44100);  // 176400 bytes: a step every 1764
+    f().外形框2->move(300, f().外形框2->y());
+    PlayCurrentRecording(t.app);
+    EXPECT_TRUE(IsPlayingCurrentRecording(t.app));
+    EXPECT_FALSE(f().按钮_播放录音->isEnabled());
+    EXPECT_TRUE(f().进度条1->isVisible());
+    EXPECT_EQ(f().进度条1->maximum(), 100);
+    EXPECT_EQ(f().进度条1->value(), 0);
+    EXPECT_EQ(f().外形框2->x(), 16);
+
+    const int w = f().画板5->width();
+    ASSERT_EQ(w, 672);
+    for (int step = 1; step < 100; ++step) {
+        t.sim.pumpOutput(441);
+        PollCurrentRecording(t.app);
+        ASSERT_EQ(f().进度条1->value(), step);
+        ASSERT_EQ(f().外形框2->x(), int(std::trunc(w / 100.0 * step + 16))) << step;
+        ASSERT_EQ(f().标签_指针->x(), int(std::trunc(w / 100.0 * step + 3))) << step;
+        ASSERT_FALSE(f().按钮_播放录音->isEnabled());
+    }
+    EXPECT_EQ(f().外形框2->x(), 681);
+
+    t.sim.pumpOutput(441);  // the end: step 100, then position = length
+    PollCurrentRecording(t.app);
+    EXPECT_EQ(f().进度条1->value(), 100);
+    EXPECT_TRUE(finishedAtStart());
+    EXPECT_FALSE(IsPlayingCurrentRecording(t.app));
+    EXPECT_TRUE(f().按钮_播放录音->isEnabled());
+    EXPECT_EQ(f().focusWidget(), f().列表框_录音文本列表);
+    EXPECT_EQ(f().媒体播放1->state(), 0);  // stopped and released
+}
+
+TEST_F(FilePlaybackTest, AtMostOneStepPerPoll) {
+    recording(44100);
+    PlayCurrentRecording(t.app);
+    t.sim.pumpOutput(441 * 30);
+    PollCurrentRecording(t.app);
+    EXPECT_EQ(f().进度条1->value(), 1);
+    PollCurrentRecording(t.app);
+    EXPECT_EQ(f().进度条1->value(), 2);
+}
+
+TEST_F(FilePlaybackTest, ARecordingShorterThanAHundredUnitsEndsThroughTheEnd) {
+    recording(10);  // 40 bytes
+    PlayCurrentRecording(t.app);
+    t.sim.pumpOutput(10);
+    PollCurrentRecording(t.app);
+    EXPECT_EQ(f().进度条1->value(), 1);  // the other 99 steps are never shown
+    EXPECT_TRUE(finishedAtStart());
+    EXPECT_TRUE(f().按钮_播放录音->isEnabled());
+}
+
+TEST_F(FilePlaybackTest, AFileThatDoesNotOpenLeavesTheBarVisibleAtZero) {
+    const struct {
+        const char* name;
+        QByteArray bytes;  // empty: no file at all
+    } cases[] = {{"missing", QByteArray()},
+                 {"not a WAV file", QByteArray("just some text, not audio")},
+                 {"header cut short", wavBytes(WavFields{}, QByteArray(400, '\0')).left(30)}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(QString("bad_%1.wav").arg(c.name));
+        if (!c.bytes.isEmpty()) {
+            ASSERT_TRUE(writeFile(path, c.bytes));
+        }
+        f().编辑框_当前录音文件->setText(path);
+        f().进度条1->hide();
+        f().按钮_播放录音->setFocus();
+        PlayCurrentRecording(t.app);
+        EXPECT_FALSE(IsPlayingCurrentRecording(t.app));
+        EXPECT_TRUE(f().进度条1->isVisible());
+        EXPECT_EQ(f().进度条1->value(), 0);
+        EXPECT_EQ(f().外形框2->x(), 16);
+        EXPECT_TRUE(f().按钮_播放录音->isEnabled());
+        EXPECT_EQ(f().focusWidget(), f().列表框_录音文本列表);
+    }
+}
+
+TEST_F(FilePlaybackTest, WithoutAnOutputDeviceNothingPlaysAndTheBarStays) {
+    t.engine.freeOutput();
+    recording(4410);
+    PlayCurrentRecording(t.app);
+    EXPECT_FALSE(IsPlayingCurrentRecording(t.app));
+    EXPECT_TRUE(f().进度条1->isVisible());
+    EXPECT_TRUE(f().按钮_播放录音->isEnabled());
+}
+
+TEST_F(FilePlaybackTest, ASecondRequestWhilePlayingStartsAgainFromTheStart) {
+    recording(44100);
+    PlayCurrentRecording(t.app);
+    for (int i = 0; i < 40; ++i) {
+        t.sim.pumpOutput(441);
+        PollCurrentRecording(t.app);
+    }
+    ASSERT_EQ(f().进度条1->value(), 40);
+    PlayCurrentRecording(t.app);  // Ctrl again
+    EXPECT_EQ(f().进度条1->value(), 0);
+    EXPECT_EQ(f().外形框2->x(), 16);
+    EXPECT_EQ(f().媒体播放1->position(), 0);
+    EXPECT_EQ(t.sim.playingStreamCount(), 1);
+    t.sim.pumpOutput(441);
+    PollCurrentRecording(t.app);
+    EXPECT_EQ(f().进度条1->value(), 1);
+}
+
+TEST_F(FilePlaybackTest, TheTimerPollsWhileTheWindowKeepsHandlingEvents) {
+    recording(4410);
+    PlayCurrentRecording(t.app);
+    ASSERT_TRUE(IsPlayingCurrentRecording(t.app));
+    QTest::qWait(40);  // polls with nothing played: no step is due yet
+    EXPECT_EQ(f().进度条1->value(), 0);
+    // A click on the disabled button changes nothing.
+    QTest::mouseClick(f().按钮_播放录音, Qt::LeftButton);
+    t.sim.pumpOutput(4410);
+    QTRY_VERIFY_WITH_TIMEOUT(!IsPlayingCurrentRecording(t.app), 2000);
+    EXPECT_TRUE(finishedAtStart());
+    EXPECT_TRUE(f().按钮_播放录音->isEnabled());
+}
+
+TEST_F(FilePlaybackTest, SavingOverThePlayingFileDoesNotDisturbIt) {
+    const QString path = recording(4410);
+    PlayCurrentRecording(t.app);
+    t.sim.pumpOutput(441);
+    ASSERT_TRUE(writeFile(path, QByteArray(10, 'x')));
+    t.sim.pumpOutput(4410);
+    PollCurrentRecording(t.app);
+    PollCurrentRecording(t.app);
+    EXPECT_TRUE(finishedAtStart());
+}
+
+TEST_F(FilePlaybackTest, SelectionMovedToAnItemWithoutRecordingKeepsTheButtonDisabled) {
+    recording(4410);
+    PlayCurrentRecording(t.app);
+    // What selecting an item without a recording does to the play controls.
+    f().编辑框_当前录音文件->clear();
+    f().按钮_播放录音->setEnabled(false);
+    t.sim.pumpOutput(4410);
+    PollCurrentRecording(t.app);
+    EXPECT_FALSE(IsPlayingCurrentRecording(t.app));
+    EXPECT_FALSE(f().按钮_播放录音->isEnabled());
+}
+
+}  // namespace
+}  // namespace quillar::test
