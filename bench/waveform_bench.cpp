@@ -1,0 +1,121 @@
+// Cost of drawing a recording's waveform and ruler, from the path to the pixels on the boards.
+// The view reads only the header and the sampled frames, so a one-hour recording should cost
+// about what a one-second one does (target: under 10 ms each).
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cmath>
+#include <memory>
+#include <random>
+
+#include "app/app.h"
+#include "app/drawing_board.h"
+#include "app/main_form.h"
+#include "audio/audio_engine.h"
+#include "audio/sim_backend.h"
+#include "playback/time_ruler.h"
+#include "playback/waveform_view.h"
+#include "record/wav_image.h"
+#include "support/scripted_ui.h"
+
+namespace {
+
+using namespace quillar;
+
+QApplication& Application() {
+    static int argc = 1;
+    static char name[] = "waveform_bench";
+    static char* argv[] = {name, nullptr};
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    static QApplication app(argc, argv);
+    return app;
+}
+
+// A shown window on the simulated engine, as the program has it while an item is selected.
+struct Window {
+    Window() : engine(std::make_unique<audio::SimBackend>()), form(engine), app(engine, ui, form) {
+        form.show();
+    }
+    audio::AudioEngine engine;
+    test::ScriptedUi ui;
+    MainForm form;
+    App app;
+};
+
+// A 44100 Hz stereo 16-bit recording of speech-like noise bursts, written once per length.
+QString Recording(int seconds) {
+    static QTemporaryDir dir;
+    const QString path = dir.filePath(QString("rec_%1s.wav").arg(seconds));
+    if (QFile::exists(path)) {
+        return path;
+    }
+    const std::uint32_t dataBytes = std::uint32_t(seconds) * 44100u * 4u;
+    const auto header = wavHeaderBytes(dataBytes, 44100, 16, 2);
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(reinterpret_cast<const char*>(header.data()), qint64(header.size()));
+    std::minstd_rand noise(11);
+    std::vector<std::int16_t> second(44100 * 2);
+    for (int s = 0; s < seconds; ++s) {
+        for (std::size_t i = 0; i < second.size(); i += 2) {
+            const double env = std::sin(double(i) / 9000.0 + s);
+            const int v = int(env * env * (int(noise() % 20001) - 10000));
+            second[i] = std::int16_t(v);
+            second[i + 1] = std::int16_t(v / 2);
+        }
+        f.write(reinterpret_cast<const char*>(second.data()), qint64(second.size() * 2));
+    }
+    return path;
+}
+
+// Arguments: seconds of audio, and how the samples are reached (0 as the program chooses,
+// 1 mapped, 2 read frame by frame).
+void BM_ShowWaveform(benchmark::State& state) {
+    Application();
+    const QString path = Recording(int(state.range(0)));
+    const auto access = static_cast<SampleAccess>(state.range(1));
+    Window w;
+    for (auto _ : state) {
+        ShowWaveform(w.app, path, access);
+    }
+    state.SetLabel(QString("%1 MB").arg(QFile(path).size() / 1e6, 0, 'f', 1).toStdString());
+}
+BENCHMARK(BM_ShowWaveform)
+    ->ArgsProduct({{1, 60, 3600}, {0}})
+    ->ArgsProduct({{60, 600, 1200, 3600}, {1, 2}})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The parts: the trace alone (board already sized) and the ruler alone.
+void BM_DrawWaveformOnly(benchmark::State& state) {
+    Application();
+    QFile f(Recording(int(state.range(0))));
+    f.open(QIODevice::ReadOnly);
+    const uchar* mapped = f.map(0, f.size());
+    const WaveformSource src = waveformSourceOf(QByteArrayView(mapped, f.size()));
+    DrawingBoard board;
+    board.resize(664, 91);
+    board.show();
+    for (auto _ : state) {
+        drawWaveform(board, src);
+    }
+}
+BENCHMARK(BM_DrawWaveformOnly)->Arg(1)->Arg(3600)->Unit(benchmark::kMillisecond);
+
+void BM_TimeRuler(benchmark::State& state) {
+    Application();
+    DrawingBoard ruler;
+    ruler.resize(672, 27);
+    ruler.show();
+    for (auto _ : state) {
+        DrawTimeRuler(ruler, float(state.range(0)), 664);
+    }
+}
+BENCHMARK(BM_TimeRuler)->Arg(1)->Arg(30)->Arg(300)->Arg(3600)->Unit(benchmark::kMillisecond);
+
+}  // namespace
