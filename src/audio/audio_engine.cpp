@@ -1,3 +1,17 @@
+// How the engine stays safe across threads.
+//
+// Channels live in one handle table (Impl::mutex) as shared_ptrs: a call looks its channel up,
+// drops the table lock and works on its own reference, so a concurrent free never pulls a channel
+// from under a caller. Each channel guards its audio state with dataMutex, a leaf lock that the
+// device threads take in render()/captured() and that nothing is called under. Backend calls of
+// one stream (open, play, pause, close) are serialised by its controlMutex together with the
+// `freed` flag, so that the capture thread's play() on a monitoring stream can never reopen or
+// touch a device that the GUI thread has just closed.
+//
+// Lock order: captureGate or noticeMutex -> controlMutex -> backend locks -> dataMutex;
+// Impl::mutex is taken alone. User callbacks (capture blocks, end notices) run with no engine
+// lock but captureGate (freeCapture waits for a block in delivery) or the stream's noticeMutex
+// (freeStream on another thread waits for a notice in progress).
 #include "audio/audio_engine.h"
 
 #include <fftw3.h>
@@ -582,8 +596,10 @@ std::int64_t AudioEngine::pushData(Handle stream, const void* data, std::uint32_
     }
     std::lock_guard lock(ch->dataMutex);
     if (bytes > 0) {
-        // Reclaim the played part before it dominates, so the queue stays about one limit long.
-        if (ch->queueRead > 0 && ch->queueRead >= ch->queuedBytes()) {
+        // Drop the played part first: the unplayed part is at most one limit long, so with the
+        // room reserved at creation a block of up to a limit is queued without allocating on
+        // the capture thread.
+        if (ch->queueRead > 0) {
             ch->queue.erase(ch->queue.begin(),
                             ch->queue.begin() + static_cast<std::ptrdiff_t>(ch->queueRead));
             ch->queueRead = 0;
