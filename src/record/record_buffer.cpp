@@ -30,6 +30,9 @@ std::size_t reservedBytes() {
 
 // First heap allocation: a few seconds of CD-quality stereo, so short takes never regrow.
 constexpr std::size_t kFirstHeapBytes = 1u << 20;
+// How far ahead of the data fresh pages are faulted in with one call (bytes): one trip into the
+// kernel per 2 MiB instead of one page fault per 4 KiB, about every 12 s of 44100 Hz 16-bit.
+constexpr std::size_t kPopulateAheadBytes = std::size_t{2} << 20;
 
 }  // namespace
 
@@ -66,10 +69,12 @@ void RecordBuffer::clear() {
         // Pages up to kRetainedBytes stay mapped for the next take, so word-list takes of a few
         // seconds append without a single page fault after the first; the rest goes back now.
         const std::size_t keep = roundUp(kRetainedBytes, pageSize());
-        const std::size_t end = std::min(roundUp(used, pageSize()), m_capacity);
+        const std::size_t end =
+            std::min(std::max(roundUp(used, pageSize()), m_populated), m_capacity);
         if (end > keep) {
             ::madvise(m_base + keep, end - keep, MADV_DONTNEED);
         }
+        m_populated = std::min(m_populated, keep);
     } else if (m_capacity > kRetainedBytes) {
         std::free(m_base);
         m_base = nullptr;
@@ -110,6 +115,12 @@ bool RecordBuffer::append(const void* data, std::size_t bytes) {
     if (end > m_capacity && (m_backing == Backing::Reserved || !growHeap(end))) {
         m_refused.store(true, std::memory_order_release);
         return false;
+    }
+    if (m_backing == Backing::Reserved && end > m_populated) {
+        const std::size_t to = std::min(roundUp(end + kPopulateAheadBytes, pageSize()), m_capacity);
+        // A kernel without MADV_POPULATE_WRITE refuses it; the pages then fault in one by one.
+        ::madvise(m_base + m_populated, to - m_populated, MADV_POPULATE_WRITE);
+        m_populated = to;
     }
     if (bytes > 0) {
         std::memcpy(m_base + kHeaderBytes + current, data, bytes);

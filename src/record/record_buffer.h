@@ -70,6 +70,7 @@ class RecordBuffer {
     Backing m_backing = Backing::Reserved;
     std::uint8_t* m_base = nullptr;      // 44 header bytes, then data
     std::size_t m_capacity = 0;          // bytes usable at m_base (header included)
+    std::size_t m_populated = 0;         // bytes from m_base already faulted in (Reserved)
     std::atomic<std::size_t> m_size{0};  // visible length (see size())
     std::atomic<bool> m_refused{false};
     std::uint64_t m_limit = kMaxDataBytes;

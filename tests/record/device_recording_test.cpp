@@ -111,6 +111,11 @@ TEST(DeviceRecording, ToneFromTheMonitorIsSavedAndReadsBack) {
         const bool enough =
             waitUntil(20000, [&] { return app.state.record_buffer.size() >= twoSeconds; });
         form.按钮1->click();
+        // Quiet the server before the engine goes: SDL's device watcher can otherwise be left
+        // with a query in flight when it shuts down.
+        player.kill();
+        player.waitForFinished(2000);
+        waitUntil(300, [] { return false; });
         ASSERT_TRUE(enough) << "only " << app.state.record_buffer.size() << " bytes in 20 s";
         ASSERT_TRUE(app.state.record_buffer.isWavImage());
 
@@ -120,8 +125,6 @@ TEST(DeviceRecording, ToneFromTheMonitorIsSavedAndReadsBack) {
         EXPECT_EQ(ui.messages[0].icon, MessageIcon::Information)
             << ui.messages[0].text.toStdString();
     }
-    player.kill();
-    player.waitForFinished(2000);
     qunsetenv("SDL_AUDIODRIVER");
 
     SF_INFO info{};

@@ -123,6 +123,7 @@ TEST(RecordBuffer, ClearKeepsMemoryForShortTakesAndReturnsTheRest) {
     EXPECT_TRUE(resident(base + (1 << 20))) << "short takes should reuse these pages";
     EXPECT_FALSE(resident(base + (20 << 20))) << "a long take's memory is kept after clear()";
     EXPECT_FALSE(resident(base + (24 << 20) - 64));
+    EXPECT_FALSE(resident(base + (25 << 20))) << "pages prepared ahead of the data are kept";
 }
 
 }  // namespace
