@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <cmath>
@@ -15,6 +16,7 @@
 #include "app/settings.h"
 #include "app/startup.h"
 #include "items/item_file.h"
+#include "playback/file_playback.h"
 #include "support/test_app.h"
 
 namespace quillar::test {
@@ -213,11 +215,37 @@ TEST_F(ItemLoop, HeldEnterIsOnePress) {
 TEST_F(ItemLoop, CtrlWithoutAnExistingRecordingPlaysNothing) {
     loadItems(u"爸爸\r\n"_s);
     press(Qt::Key_Control);  // no recording yet: the box is empty
+    EXPECT_FALSE(IsPlayingCurrentRecording(t.app));
     record(1);
     ASSERT_TRUE(QFile::remove(folder + u"/爸爸.wav"_s));
     press(Qt::Key_Control);  // the box names a file deleted since
-    EXPECT_EQ(t.sim.openStreamCount(), 0);
+    EXPECT_FALSE(IsPlayingCurrentRecording(t.app));
     EXPECT_EQ(t.sim.playingStreamCount(), 0);
+}
+
+TEST_F(ItemLoop, CtrlPlaysTheRecordingAlsoWhileRecording) {
+    loadItems(u"爸爸\r\n"_s);
+    record(1);
+    enter();
+    ASSERT_EQ(state(), u"录制中"_s);
+    press(Qt::Key_Control);
+    EXPECT_TRUE(IsPlayingCurrentRecording(t.app));
+}
+
+TEST_F(ItemLoop, HeldCtrlDoesNotRestartThePlayback) {
+    loadItems(u"爸爸\r\n"_s);
+    record(10);  // one second
+    press(Qt::Key_Control);
+    t.sim.pumpOutput(44100 / 2);
+    PollCurrentRecording(t.app);
+    const int halfway = t.form.进度条1->value();
+    ASSERT_GT(halfway, 0);
+    for (int i = 0; i < 3; ++i) {
+        press(Qt::Key_Control, true);
+    }
+    PollCurrentRecording(t.app);
+    EXPECT_GE(t.form.进度条1->value(), halfway);
+    EXPECT_TRUE(IsPlayingCurrentRecording(t.app));
 }
 
 }  // namespace
