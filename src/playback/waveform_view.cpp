@@ -113,7 +113,9 @@ int s16(std::uint8_t lo, std::uint8_t hi) {
 // at a fraction of the cost of one QPainter per stroke.
 class StrokePainter {
   public:
-    explicit StrokePainter(QImage& image) : m_image(image) {}
+    // `image` is 32 bits per pixel.
+    explicit StrokePainter(QImage& image)
+        : m_bits(image.bits()), m_stride(image.bytesPerLine()), m_height(image.height()) {}
     void stroke(int px, double fineTop, double fineBottom, QRgb colour) {
         int y1 = static_cast<int>(std::trunc(fineTop) / DrawingBoard::kFineY);
         int y2 = static_cast<int>(std::trunc(fineBottom) / DrawingBoard::kFineY);
@@ -121,14 +123,17 @@ class StrokePainter {
             std::swap(y1, y2);
         }
         y1 = std::max(y1, 0);
-        y2 = std::min(y2, m_image.height() - 1);
-        for (int y = y1; y <= y2; ++y) {
-            reinterpret_cast<QRgb*>(m_image.scanLine(y))[px] = colour;
+        y2 = std::min(y2, m_height - 1);
+        uchar* row = m_bits + y1 * m_stride + px * qsizetype(sizeof(QRgb));
+        for (int y = y1; y <= y2; ++y, row += m_stride) {
+            *reinterpret_cast<QRgb*>(row) = colour;
         }
     }
 
   private:
-    QImage& m_image;
+    uchar* m_bits;
+    qsizetype m_stride;  // bytes
+    int m_height;
 };
 
 // Integer part of a fine-unit coordinate, in pixels, as DrawingBoard maps it.
@@ -341,7 +346,7 @@ void drawWaveform(DrawingBoard& board, const WaveformSource& source) {
 
     board.setUnit(DrawingBoard::kFineUnits);
     board.setPenStyle(0);
-    QImage image = board.canvas();
+    QImage image = board.canvas().convertToFormat(QImage::Format_RGB32);
     drawTrace(image, layout, source, w, h);
     board.blit(0, 0, image);
     board.setPenColour(lastStrokeColour(layout));
