@@ -135,9 +135,9 @@ void BM_CopyToBoard(benchmark::State& state) {
     board.show();
     QApplication::processEvents();
     spectrum::Frame frame{};
-    QImage image = spectrum::MakeFrameImage();
+    QImage image(spectrum::kFrameWidth, spectrum::kFrameHeight, QImage::Format_RGB32);
     for (auto _ : state) {
-        spectrum::FrameToImage(frame, image);
+        spectrum::FrameToRgb32(frame, spectrum::ColourTable(), image);
         board.blit(0, 0, image);
     }
 }

@@ -17,11 +17,11 @@ namespace {
 // Only dereferenced while spectrum_window is alive: the engine outlives the window's controls.
 const audio::AudioEngine* spectrum_engine = nullptr;
 
-// Working memory kept between frames so that a frame costs no allocation; every frame
+// Working memory kept between frames so that a frame allocates no buffers of its own; every frame
 // overwrites all of it before use, so nothing carries over.
 struct Scratch {
     spectrum::Frame frame{};
-    QImage image;
+    QImage image;  // the frame as the board shows it, 32-bit
     std::vector<float> samples;
     std::array<float, spectrum::kFftBins> bins{};
 };
@@ -34,10 +34,9 @@ Scratch& scratch() {
 void CopyFrameToBoard(const spectrum::Frame& frame) {
     Scratch& s = scratch();
     if (s.image.isNull()) {
-        s.image = spectrum::MakeFrameImage();
-        s.image.setColorTable(spectrum_bitmap_info.colour_table);
+        s.image = QImage(spectrum_width, spectrum_height, QImage::Format_RGB32);
     }
-    spectrum::FrameToImage(frame, s.image);
+    spectrum::FrameToRgb32(frame, spectrum_bitmap_info.colour_table, s.image);
     spectrum_window->blit(0, 0, s.image);
 }
 

@@ -1,5 +1,6 @@
 #include "spectrum/spectrum_frame.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -126,17 +127,15 @@ const QList<QRgb>& ColourTable() {
     return table;
 }
 
-QImage MakeFrameImage() {
-    QImage image(kFrameWidth, kFrameHeight, QImage::Format_Indexed8);
-    image.setColorTable(ColourTable());
-    image.fill(0);
-    return image;
-}
-
-void FrameToImage(const Frame& frame, QImage& image) {
+void FrameToRgb32(const Frame& frame, const QList<QRgb>& table, QImage& image) {
+    std::array<QRgb, 256> colours{};
+    std::copy_n(table.cbegin(), std::min<qsizetype>(table.size(), 256), colours.begin());
     for (int r = 0; r < kFrameHeight; ++r) {
-        std::memcpy(image.scanLine(kFrameHeight - 1 - r),
-                    frame.data() + std::size_t(r) * kFrameWidth, kFrameWidth);
+        const std::uint8_t* src = frame.data() + std::size_t(r) * kFrameWidth;
+        auto* dst = reinterpret_cast<QRgb*>(image.scanLine(kFrameHeight - 1 - r));
+        for (int x = 0; x < kFrameWidth; ++x) {
+            dst[x] = colours[src[x]];
+        }
     }
 }
 

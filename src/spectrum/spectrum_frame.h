@@ -63,10 +63,9 @@ void FillBarFrame(std::span<const float, kFftBins> bins, Frame& frame);
 // (entry 127: red 254, green 2), 128..255 black.
 const QList<QRgb>& ColourTable();
 
-// A 512 x 96 Format_Indexed8 image with the palette, for FrameToImage.
-QImage MakeFrameImage();
-// Copies a bottom-up frame into an image from MakeFrameImage: frame row r lands on scan line
-// 95 - r.
-void FrameToImage(const Frame& frame, QImage& image);
+// Copies a bottom-up frame to a 512 x 96 Format_RGB32 image through `table` (256 entries), row r
+// to scan line 95 - r: what the window system does with a palette bitmap, done here so that the
+// copy to the board is a plain 32-bit blit.
+void FrameToRgb32(const Frame& frame, const QList<QRgb>& table, QImage& image);
 
 }  // namespace quillar::spectrum

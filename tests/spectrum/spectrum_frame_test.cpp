@@ -280,20 +280,27 @@ TEST(SpectrumBars, SilenceAndGarbageDrawNothing) {
     EXPECT_EQ(BarHeight(std::numeric_limits<float>::infinity(), 1), 96);
 }
 
-TEST(SpectrumImage, RowsAreBottomUp) {
+TEST(SpectrumImage, RowsAreBottomUpThroughThePalette) {
     Frame f{};
     f[0] = 127;                      // row 0, column 0
     f[95 * kFrameWidth + 511] = 1;   // row 95, column 511
     f[48 * kFrameWidth + 256] = 64;  // row 48, column 256
-    QImage image = MakeFrameImage();
-    FrameToImage(f, image);
-    ASSERT_EQ(image.format(), QImage::Format_Indexed8);
-    ASSERT_EQ(image.size(), QSize(512, 96));
-    EXPECT_EQ(image.pixelIndex(0, 95), 127);
-    EXPECT_EQ(image.pixelIndex(511, 0), 1);
-    EXPECT_EQ(image.pixelIndex(256, 47), 64);
+    f[10 * kFrameWidth + 3] = 200;   // outside the ramp
+    QImage image(kFrameWidth, kFrameHeight, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    FrameToRgb32(f, ColourTable(), image);
     EXPECT_EQ(image.pixel(0, 95), qRgb(254, 2, 0));
-    EXPECT_EQ(image.pixelIndex(0, 0), 0);
+    EXPECT_EQ(image.pixel(511, 0), qRgb(2, 254, 0));
+    EXPECT_EQ(image.pixel(256, 47), qRgb(128, 128, 0));
+    EXPECT_EQ(image.pixel(3, 85), qRgb(0, 0, 0));
+    // Every pixel is written: no white is left.
+    int white = 0;
+    for (int y = 0; y < kFrameHeight; ++y) {
+        for (int x = 0; x < kFrameWidth; ++x) {
+            white += image.pixel(x, y) == qRgb(255, 255, 255);
+        }
+    }
+    EXPECT_EQ(white, 0);
 }
 
 }  // namespace
