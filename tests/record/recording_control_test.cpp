@@ -272,18 +272,25 @@ TEST_F(RecordingControlTest, CapturedBlocksFeedTheMonitoringStream) {
     click(t.form.按钮1);
 }
 
-TEST_F(RecordingControlTest, StartingARecordingEndsAnAuditionOfThePreviousOne) {
+TEST_F(RecordingControlTest, EnterDuringAnAuditionEndsItAndStartsRecording) {
     ASSERT_TRUE(t.engine.initOutput(-1, 44100));
     click(t.form.按钮1);
     t.sim.pumpCaptureBlock();
     click(t.form.按钮1);
-    const audio::Handle audition = t.engine.createMemoryStream(buffer().data(), buffer().size());
-    ASSERT_NE(audition, 0u);
-    t.engine.play(audition, true);
-    t.app.state.audition_stream = audition;
+    click(t.form.按钮2);
+    const audio::Handle audition = t.app.state.audition_stream;
+    ASSERT_EQ(t.engine.state(audition), 1) << "the audition did not start";
+    ASSERT_FALSE(t.form.按钮1->isEnabled());
 
-    click(t.form.按钮1);
+    ToggleRecording(t.app);  // Enter in the item list reaches it despite the disabled button
+
     EXPECT_EQ(t.engine.state(audition), -1) << "the stream over the old take is freed first";
+    expectState(kRecording);
+    EXPECT_EQ(t.form.按钮2->text(), "试听录音");
+    EXPECT_EQ(intervalOf(t.form.时钟2), 0);
+    EXPECT_TRUE(t.form.按钮1->isEnabled()) << "the recording could not be stopped with the button";
+    t.sim.pumpOutput(44100);  // a late end of the freed stream changes nothing
+    QCoreApplication::processEvents();
     expectState(kRecording);
 }
 
