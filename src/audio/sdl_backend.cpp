@@ -148,6 +148,10 @@ SdlBackend::SdlBackend() : m_state(std::make_unique<State>()) {
     // PulseAudio monitor sources let a user record what the computer plays; SDL hides them
     // unless asked.
     SDL_SetHint(SDL_HINT_AUDIO_INCLUDE_MONITORS, "1");
+    // SDL's audio pulls in its event subsystem, which would take over SIGINT and SIGTERM and
+    // turn them into events nobody reads: the program could then not be ended by the session
+    // or a kill. Signals stay the program's own.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     m_state->audioReady = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
 }
 

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <csignal>
 #include <cstring>
 #include <mutex>
 #include <numbers>
@@ -250,6 +251,21 @@ TEST_F(SdlEngineTest, NoticeFreesItsOwnStreamAndMonitoringFeeds) {
     EXPECT_EQ(engine.state(s), -1);
     EXPECT_GT(engine.positionBytes(push), 0) << "the push stream played";
     engine.freeOutput();
+}
+
+TEST(SdlSignals, InterruptAndTerminateStayTheProgramsOwn) {
+    struct sigaction before[2], after[2];
+    sigaction(SIGINT, nullptr, &before[0]);
+    sigaction(SIGTERM, nullptr, &before[1]);
+    {
+        AudioEngine engine(std::make_unique<SdlBackend>());
+        engine.captureDeviceName(0, nullptr);
+        sigaction(SIGINT, nullptr, &after[0]);
+        sigaction(SIGTERM, nullptr, &after[1]);
+    }
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(after[i].sa_handler, before[i].sa_handler) << (i == 0 ? "SIGINT" : "SIGTERM");
+    }
 }
 
 TEST(SdlNoServer, NothingListedNothingCrashes) {
