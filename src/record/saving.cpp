@@ -1,5 +1,6 @@
 #include "record/saving.h"
 
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QSaveFile>
 
@@ -44,6 +45,8 @@ void SaveRecordingAs(App& app) {
         return;
     }
     const QString path = f.通用对话框1.fileName;
+    // The next save starts where this one went: takes of one session usually share a folder.
+    f.通用对话框1.initialDir = QFileInfo(path).absolutePath();
     if (WriteRecordingFile(app, path)) {
         app.ui.message(&f, QStringLiteral("系统提示"),
                        QStringLiteral("录音文件保存成功 , ") + f.编辑框4->text(),

@@ -122,6 +122,7 @@ TEST_F(SaveRecordingAsTest, TwoSavesUnderTwoNamesGiveIdenticalFilesAndQuoteTheSi
     EXPECT_EQ(a.size(), 8820 + 44);
     EXPECT_EQ(a, readAll(dir.filePath("b.wav")));
     EXPECT_EQ(a, imageBytes(t.app.state.record_buffer)) << "the recording stays in memory";
+    EXPECT_EQ(t.form.通用对话框1.initialDir, dir.path()) << "the next save starts in this folder";
 }
 
 TEST_F(SaveRecordingAsTest, ReadOnlyFolderReportsFailureAndKeepsTheRecording) {
