@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <thread>
 #include <vector>
 
 #include "app/app.h"
@@ -141,7 +140,8 @@ int pixelColumn(double fineX) {
     return static_cast<int>(fineX / DrawingBoard::kFineX);
 }
 
-// Bytes between the sample positions of neighbouring frames, as each layout reads them.
+// Bytes between the sample positions of neighbouring frames, as each layout reads them: the
+// frame size of its channels and width.
 int layoutStride(Layout layout) {
     switch (layout) {
         case Layout::Mono8:
@@ -164,40 +164,11 @@ struct Column {
     std::array<std::uint8_t, 4> v;  // the bytes at offset
 };
 
-// Reading from the file costs one system call per column; spread them over a few threads.
-void fetch(std::vector<Column>& columns, const WaveformSource& src) {
-    const SampleReader r(src);
-    const auto range = [&](std::size_t from, std::size_t to) {
-        for (std::size_t i = from; i < to; ++i) {
-            columns[i].v = r.at(columns[i].offset);
-        }
-    };
-    const unsigned threads =
-        src.samples ? 1u : std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
-    if (threads == 1 || columns.size() < 1024) {
-        range(0, columns.size());
-        return;
-    }
-    std::vector<std::thread> helpers;
-    const std::size_t share = (columns.size() + threads - 1) / threads;
-    for (unsigned t = 1; t < threads; ++t) {
-        helpers.emplace_back(range, std::min(columns.size(), t * share),
-                             std::min(columns.size(), (t + 1) * share));
-    }
-    range(0, std::min(columns.size(), share));
-    for (std::thread& h : helpers) {
-        h.join();
-    }
-}
-
 void drawTrace(QImage& image, Layout layout, const WaveformSource& src, int w, int h) {
     const int stride = layoutStride(layout);
     const int dataColumns = static_cast<int>(w * DrawingBoard::kFineX);
     // A block align of 0 would leave no frames at all; the layout's own frame size stands in.
-    const int frameBytes = src.header.fmt.block_align > 0 ? src.header.fmt.block_align
-                           : layout == Layout::Stereo16   ? 4
-                           : layout == Layout::Mono8      ? 1
-                                                          : 2;
+    const int frameBytes = src.header.fmt.block_align > 0 ? src.header.fmt.block_align : stride;
     const std::int64_t frames = src.dataSize / frameBytes;
     const float sampleStep = dataColumns > 0 ? float(double(frames) / dataColumns) : 0.0f;
     const double stereo16Advance = w > 0 ? (double(kColumnCount) / w) / 16.0 : 0.0;
@@ -218,7 +189,12 @@ void drawTrace(QImage& image, Layout layout, const WaveformSource& src, int w, i
             x += 1;
         }
     }
-    fetch(columns, src);
+    // One read per column: from a long file, pread of the few bytes each needs costs less than
+    // faulting in a page for each (and a pool of reading threads measured slower still).
+    const SampleReader reader(src);
+    for (Column& col : columns) {
+        col.v = reader.at(col.offset);
+    }
 
     const double mono = std::trunc(h * 8.0);
     const double upper = std::trunc(h * 5.0);
