@@ -107,6 +107,24 @@ void BM_DrawWaveformOnly(benchmark::State& state) {
 }
 BENCHMARK(BM_DrawWaveformOnly)->Arg(1)->Arg(3600)->Unit(benchmark::kMillisecond);
 
+// For comparison: the trace of a stereo 16-bit recording drawn as one board line per column, the
+// way the picture is defined (21150 lines), instead of painting the pixels straight.
+void BM_OneBoardLinePerColumn(benchmark::State& state) {
+    Application();
+    DrawingBoard board;
+    board.resize(664, 91);
+    board.show();
+    board.setUnit(DrawingBoard::kFineUnits);
+    board.setPenColour(QColor(0, 255, 0));
+    for (auto _ : state) {
+        for (int j = 1; j <= 21150; ++j) {
+            const double x = j / 2;
+            board.line(x, 455 - (j % 700), x, 455 + (j % 500));
+        }
+    }
+}
+BENCHMARK(BM_OneBoardLinePerColumn)->Unit(benchmark::kMillisecond);
+
 void BM_TimeRuler(benchmark::State& state) {
     Application();
     DrawingBoard ruler;
