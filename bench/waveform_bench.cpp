@@ -107,8 +107,8 @@ void BM_DrawWaveformOnly(benchmark::State& state) {
 }
 BENCHMARK(BM_DrawWaveformOnly)->Arg(1)->Arg(3600)->Unit(benchmark::kMillisecond);
 
-// For comparison: the trace of a stereo 16-bit recording drawn as one board line per column, the
-// way the picture is defined (21150 lines), instead of painting the pixels straight.
+// For comparison: the trace of a stereo 16-bit recording drawn as one board line per column
+// (21150 lines, each with its own painter), instead of painting the pixels straight.
 void BM_OneBoardLinePerColumn(benchmark::State& state) {
     Application();
     DrawingBoard board;

@@ -270,7 +270,7 @@ TEST(Waveform, HostileHeadersDrawWithoutFault) {
 }
 
 // An independent, slow drawing of the same picture, one board line per stroke, straight from
-// the layout tables: the fast painter must give the same pixels.
+// each layout's stroke formulas: the fast painter must give the same pixels.
 void referenceDrawing(DrawingBoard& b, const QByteArray& file) {
     const auto u8 = [&](std::int64_t at) {
         return at + 44 < file.size() ? int(std::uint8_t(file[int(at + 44)])) : 0;
