@@ -1,0 +1,185 @@
+#!/usr/bin/python3
+"""Runs Quillar's benchmarks and whole-program measurements and prints one table of every figure
+against its target, as Markdown.
+
+Usage: report.py <build-dir with bench/*_bench and quillar> [--seconds N]
+"""
+
+import argparse
+import json
+import os
+import platform
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
+import quillar_e2e  # noqa: E402  (the private X and sound servers of the end-to-end tests)
+
+US, MS = 1e-6, 1e-3
+
+# (figure, program, benchmark name, target in seconds, how the figure is read)
+MICRO = [
+    ("Capture block append, 100 ms of 44100 Hz 16-bit, a 5 s take", "record_bench",
+     "BM_AppendBlock/bytes:17640/heap:0/take_blocks:50", 10 * US),
+    ("Capture block append, 100 ms of 48000 Hz 32-bit, a 10 min take", "record_bench",
+     "BM_AppendBlock/bytes:38400/heap:0/take_blocks:6000", 10 * US),
+    ("WAV image at stop, 10 min of 48000 Hz 32-bit (220 MiB)", "record_bench",
+     "BM_WavImageAtStop/iterations:5/manual_time", 1 * MS),
+    ("Spectrum frame, wave picture (engine to board)", "spectrum_bench", "BM_WaveFrame", 50 * US),
+    ("Spectrum frame, bar picture with its FFT (engine to board)", "spectrum_bench",
+     "BM_BarFrame", 50 * US),
+    ("Waveform of a 1 s recording", "waveform_bench", "BM_ShowWaveform/1/0/real_time", 10 * MS),
+    ("Waveform of a 60 min recording", "waveform_bench", "BM_ShowWaveform/3600/0/real_time",
+     10 * MS),
+    ("100,000-line UTF-8 item file into the list, first item shown", "items_bench",
+     "BM_LoadItemFileUtf8", 150 * MS),
+    ("100,000-line GBK item file into the list, first item shown", "items_bench",
+     "BM_LoadItemFileGbk", 150 * MS),
+    ("Down key through a 100,000-item list", "items_bench", "BM_KeyDownThroughTheList", 16 * MS),
+]
+
+
+def run_bench(build, program, cache):
+    if program not in cache:
+        out = tempfile.mktemp(suffix=".json")
+        subprocess.run([os.path.join(build, "bench", program), "--benchmark_out=" + out,
+                        "--benchmark_out_format=json"], check=True, stdout=subprocess.DEVNULL)
+        with open(out) as f:
+            cache[program] = {b["name"]: b for b in json.load(f)["benchmarks"]}
+        os.unlink(out)
+    return cache[program]
+
+
+def seconds_of(b, field):
+    scale = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}[b.get("time_unit", "ns")]
+    return b[field] * scale
+
+
+def fmt(seconds):
+    if seconds < 1e-3:
+        return "%.2f µs" % (seconds / US)
+    if seconds < 1:
+        return "%.2f ms" % (seconds / MS)
+    return "%.2f s" % seconds
+
+
+def cpu_seconds(pid):
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    ticks = os.sysconf("SC_CLK_TCK")
+    return (int(fields[11]) + int(fields[12])) / ticks  # utime + stime
+
+
+def whole_program(build, window_seconds):
+    """Start-up time to a mapped window (median of 5) and CPU use idle and while recording."""
+    quillar_e2e.QUILLAR = os.path.join(build, "quillar")
+    servers = quillar_e2e.Servers()
+    rows = []
+    try:
+        startups = []
+        for _ in range(5):
+            app_dir = tempfile.mkdtemp(dir=servers.tmp)
+            binary = os.path.join(app_dir, "quillar")
+            shutil.copy2(quillar_e2e.QUILLAR, binary)
+            began = time.monotonic()
+            proc = subprocess.Popen([binary], env=servers.env, stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL)
+            quillar_e2e.wait_for(
+                lambda: subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Quillar"],
+                                       env=servers.env, capture_output=True).returncode == 0,
+                60, "the window", interval=0.01)
+            startups.append(time.monotonic() - began)
+            proc.kill()
+            proc.wait()
+        startups.sort()
+        rows.append(("Start-up to a mapped window (median of 5)", startups[2], 1.0, "s"))
+
+        tone = os.path.join(servers.tmp, "tone.wav")
+        quillar_e2e.make_tone(tone, window_seconds + 5, 1000)
+        app = quillar_e2e.Quillar(servers, ["测试"])
+        try:
+            time.sleep(2)
+            before = cpu_seconds(app.proc.pid)
+            time.sleep(window_seconds)
+            idle = (cpu_seconds(app.proc.pid) - before) / window_seconds
+            player = subprocess.Popen(["paplay", "--device=" + quillar_e2e.SINK,
+                                       "--latency-msec=20", tone], env=servers.env)
+            app.key("Return")
+            time.sleep(2)
+            before = cpu_seconds(app.proc.pid)
+            time.sleep(window_seconds)
+            recording = (cpu_seconds(app.proc.pid) - before) / window_seconds
+            app.key("Return")
+            player.wait(60)
+        finally:
+            app.kill()
+        rows.append(("CPU while idle, window open (%d s)" % window_seconds, idle, None, "%"))
+        rows.append(("CPU while recording a tone, window open, spectrum running (%d s)"
+                     % window_seconds, recording, 0.02, "%"))
+    finally:
+        servers.close()
+    return rows
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("build")
+    parser.add_argument("--seconds", type=int, default=60)
+    args = parser.parse_args()
+    build = os.path.abspath(args.build)
+    cache = {}
+
+    print("| figure | measured (wall) | CPU | target | |")
+    print("|---|---|---|---|---|")
+    for figure, program, name, target in MICRO:
+        b = run_bench(build, program, cache).get(name)
+        if b is None:
+            print("| %s | not measured | | < %s | ? |" % (figure, fmt(target)))
+            continue
+        real, cpu = seconds_of(b, "real_time"), seconds_of(b, "cpu_time")
+        extra = ""
+        if "peak_rss_growth_MiB" in b:
+            extra = " (peak memory +%.0f MiB for %.0f MiB of data)" % (b["peak_rss_growth_MiB"],
+                                                                      b.get("data_MiB", 0))
+        verdict = "ok" if real < target else "over"
+        print("| %s | %s%s | %s | < %s | %s |" % (figure, fmt(real), extra, fmt(cpu), fmt(target),
+                                                  verdict))
+
+    save = run_bench(build, "record_bench", cache).get("BM_SaveLongRecording/iterations:3/real_time")
+    cp = run_bench(build, "record_bench", cache).get("BM_CpSameSize/0/iterations:3/real_time")
+    cp_sync = run_bench(build, "record_bench", cache).get("BM_CpSameSize/1/iterations:3/real_time")
+    if save and cp:
+        s, c = seconds_of(save, "real_time"), seconds_of(cp, "real_time")
+        line = "cp %s" % fmt(c)
+        if cp_sync:
+            line += ", cp + sync %s" % fmt(seconds_of(cp_sync, "real_time"))
+        print("| Saving the 10 min 48000 Hz 32-bit recording (temporary file, flush, rename) | %s "
+              "| | disk speed (%s) | %s |" % (fmt(s), line, "ok" if s < 2.5 * c else "over"))
+
+    for figure, value, target, unit in whole_program(build, args.seconds):
+        if unit == "%":
+            shown = "%.2f %% of a core" % (value * 100)
+            goal = "< %.0f %% of a core" % (target * 100) if target else "(reference)"
+        else:
+            shown, goal = fmt(value), "< %s" % fmt(target)
+        verdict = "" if target is None else ("ok" if value < target else "over")
+        print("| %s | %s | | %s | %s |" % (figure, shown, goal, verdict))
+
+    cpu = "unknown"
+    with open("/proc/cpuinfo") as f:
+        for line in f:
+            if line.startswith("model name"):
+                cpu = line.split(":", 1)[1].strip()
+                break
+    print()
+    print("Machine: %s, %d cores, %s, Linux %s; load average %s at the end." % (
+        cpu, os.cpu_count(), platform.machine(), platform.release(),
+        open("/proc/loadavg").read().split()[0]))
+
+
+if __name__ == "__main__":
+    main()
