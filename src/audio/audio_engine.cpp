@@ -10,8 +10,9 @@
 //
 // Lock order: captureGate or noticeMutex -> controlMutex -> backend locks -> dataMutex;
 // Impl::mutex is taken alone. User callbacks (capture blocks, end notices) run with no engine
-// lock but captureGate (freeCapture waits for a block in delivery) or the stream's noticeMutex
-// (freeStream on another thread waits for a notice in progress).
+// lock but captureGate (freeCapture waits for a block in delivery, and holds it while it hands
+// over the last partial block itself) or the stream's noticeMutex (freeStream on another thread
+// waits for a notice in progress).
 #include "audio/audio_engine.h"
 
 #include <fftw3.h>
@@ -280,6 +281,58 @@ struct AudioEngine::Impl final : CaptureSink, EndListener {
         }
     }
 
+    // Closes the capture device and takes the recording channel out of service. The device is
+    // closed first and the target kept until then, so every chunk the device still hands over
+    // goes into the block; with the device silent, the partial block can go to the receiver on
+    // this thread without racing a delivery on the capture thread.
+    void releaseCapture(bool deliverRest) {
+        std::shared_ptr<Channel> ch;
+        {
+            std::lock_guard lock(mutex);
+            ch = recording;
+            captureDevice = -1;
+        }
+        if (ch) {
+            backend.closeCapture();
+        }
+        {
+            std::lock_guard gate(captureGate);
+            if (deliverRest && ch && captureTarget == ch && captureProc != nullptr) {
+                deliverPartialBlock(*ch);
+            }
+            captureTarget.reset();
+            captureProc = nullptr;
+            captureUser = nullptr;
+            blockFill = 0;
+        }
+        if (ch) {
+            std::lock_guard lock(mutex);
+            channels.erase(ch->handle);
+            if (recording == ch) {
+                recording.reset();
+            }
+        }
+    }
+
+    // With captureGate held and the device closed.
+    void deliverPartialBlock(Channel& ch) {
+        const std::size_t frame = ch.format.bytesPerFrame();
+        const auto bytes = static_cast<std::uint32_t>(blockFill / frame * frame);
+        blockFill = 0;
+        {
+            std::lock_guard lock(ch.dataMutex);
+            // A receiver that refused a block wants nothing more; a pause keeps what came
+            // before it.
+            if (ch.state == kStopped || bytes == 0) {
+                return;
+            }
+        }
+        if (!captureProc(ch.handle, block.data(), bytes, captureUser)) {
+            std::lock_guard lock(ch.dataMutex);
+            ch.state = kStopped;
+        }
+    }
+
     void outputEnded(std::uint32_t streamId) override {
         auto ch = findStream(streamId);
         if (!ch) {
@@ -355,7 +408,9 @@ AudioEngine::AudioEngine(std::unique_ptr<AudioBackend> backend)
     : m_backend(std::move(backend)), m_impl(std::make_unique<Impl>(*m_backend)) {}
 
 AudioEngine::~AudioEngine() {
-    freeCapture();
+    // The receiver's owner may already be gone (it usually dies before the engine), so the
+    // partial block is not handed to it here.
+    m_impl->releaseCapture(false);
     freeOutput();
 }
 
@@ -475,26 +530,7 @@ Handle AudioEngine::startCapture(std::uint32_t rate, std::uint32_t channels, std
 }
 
 void AudioEngine::freeCapture() {
-    Impl& d = *m_impl;
-    bool open = false;
-    {
-        std::lock_guard lock(d.mutex);
-        if (d.recording) {
-            d.channels.erase(d.recording->handle);
-            d.recording.reset();
-            open = true;
-        }
-        d.captureDevice = -1;
-    }
-    {
-        std::lock_guard gate(d.captureGate);
-        d.captureTarget.reset();
-        d.captureProc = nullptr;
-        d.captureUser = nullptr;
-    }
-    if (open) {
-        d.backend.closeCapture();
-    }
+    m_impl->releaseCapture(true);
 }
 
 bool AudioEngine::play(Handle channel, bool restart) {

@@ -26,9 +26,13 @@ inline constexpr std::uint32_t kSampleFloat =
 // device's own buffer).
 inline constexpr std::uint32_t kPushQueueLimitMs = 250;
 
-// Capture block receiver. Runs on an engine thread, once per 100 ms block (exactly rate / 10
-// frames), with the recording channel's handle. Returning false stops delivery (the channel then
-// reads as stopped). It may call pushData/play/level and the like, but not freeCapture().
+// Capture block receiver, with the recording channel's handle. Each call gets one 100 ms block
+// (exactly rate / 10 frames) on an engine thread, except the last: freeCapture() hands over the
+// audio captured since the last full block (whole frames, shorter than a block, never empty) on
+// the thread that calls freeCapture(), once the device has stopped delivering. Calls never
+// overlap, and each sees what the previous one did. Returning false stops delivery (the channel
+// then reads as stopped, and freeCapture() hands over nothing more). It may call
+// pushData/play/level and the like, but not openCapture, startCapture or freeCapture.
 using CaptureProc = bool (*)(Handle channel, const void* data, std::uint32_t bytes, void* user);
 
 // End notice of a stream. Runs once on an engine thread when a memory stream has played out (again
@@ -62,8 +66,10 @@ class AudioEngine {
     // block every ~100 ms. Returns the recording channel's handle, 0 on failure.
     Handle startCapture(std::uint32_t rate, std::uint32_t channels, std::uint32_t flags,
                         CaptureProc proc, void* user);
-    // Stops and frees the recording channel and closes the capture device. No block is delivered
-    // after it returns. Safe to call when nothing is open.
+    // Stops and frees the recording channel and closes the capture device. The audio captured
+    // since the last full block, paused or not, then goes to the receiver on this thread before
+    // this returns (see CaptureProc); no block is delivered after it returns. Safe to call when
+    // nothing is open. Destroying the engine frees the capture without that last delivery.
     void freeCapture();
 
     // --- channels (recording channels and streams) ----------------------------------------

@@ -189,6 +189,11 @@ int SimBackend::captureOpenCount() const {
     return m_state->captureOpen ? 1 : 0;
 }
 
+std::int64_t SimBackend::capturedFrames() const {
+    std::lock_guard lock(m_state->mutex);
+    return m_state->captureFrame;
+}
+
 bool SimBackend::outputOpen() const {
     std::lock_guard lock(m_state->mutex);
     return m_state->outputInit;

@@ -37,8 +37,8 @@ class SimBackend : public AudioBackend {
     void setSignal(Signal signal);                    // default: silence
 
     // --- pumping ---------------------------------------------------------------------------
-    // Captures `frames` frames from the signal; full 100 ms blocks are delivered to the engine on
-    // this thread. Does nothing when no capture is running or it is paused.
+    // Captures `frames` frames from the signal and hands them to the engine on this thread, so
+    // the capture receiver runs here. Does nothing when no capture is running or it is paused.
     void pumpCapture(std::int64_t frames);
     // Delivers one whole 100 ms capture block (rate / 10 frames).
     void pumpCaptureBlock();
@@ -49,6 +49,8 @@ class SimBackend : public AudioBackend {
     // --- inspection ------------------------------------------------------------------------
     std::vector<CaptureOpen> captureOpens() const;  // every startCapture, in order
     int captureOpenCount() const;                   // devices currently open (0 or 1)
+    // Frames handed to the engine since the latest startCapture (kept after it is freed).
+    std::int64_t capturedFrames() const;
     bool outputOpen() const;
     // Audio a stream has played so far (padding silence excluded); kept after the stream is freed.
     std::vector<std::uint8_t> playedBytes(std::uint32_t streamHandle) const;

@@ -18,10 +18,12 @@ struct App;
 void ToggleRecording(App& app);
 // Click on 按钮4 (GUI thread).
 void PauseOrResume(App& app);
-// Capture block receiver (capture thread); `user` is the App. Appends the block to
-// record_buffer and feeds the monitoring stream. Returns false, appending nothing, when the block
-// would take the recording past what a WAV header can describe; the recording is then stopped on
-// the GUI thread as if the user had stopped it, and the user is told why.
+// Capture block receiver (capture thread; the end of the recording comes on the GUI thread from
+// inside the stop's freeCapture, never at the same time as another block); `user` is the App.
+// Appends the block to record_buffer and feeds the monitoring stream. Returns false, appending
+// nothing, when the block would take the recording past what a WAV header can describe; the
+// recording is then stopped on the GUI thread as if the user had stopped it, and the user is told
+// why (unless the user had stopped it already).
 bool OnRecordData(audio::Handle channel, const void* data, std::uint32_t bytes, void* user);
 
 // WAV bits per sample for the sample flags of 组合框3: 8, 16 or 32.

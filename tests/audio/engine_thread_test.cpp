@@ -20,6 +20,7 @@ struct Shared {
     std::atomic<Handle> monitor{0};
     std::atomic<Handle> recording{0};
     std::atomic<int> blocks{0};
+    std::atomic<std::int64_t> bytes{0};
 };
 
 // What the recorder's capture callback does: remember the handle, feed monitoring.
@@ -30,6 +31,7 @@ bool feed(Handle channel, const void* data, std::uint32_t bytes, void* user) {
     s->engine->pushData(monitor, data, bytes);
     s->engine->play(monitor, false);
     s->blocks.fetch_add(1);
+    s->bytes.fetch_add(bytes);
     return true;
 }
 
@@ -86,11 +88,16 @@ TEST(EngineThreads, CaptureThreadAndGuiThreadShareChannels) {
     EXPECT_GT(shared.blocks.load(), 0);
     const int delivered = shared.blocks.load();
 
-    // Free the capture while blocks are still being pumped: none may arrive after it returns.
+    // Free the capture while audio is still being pumped, in pieces that leave a partial block
+    // behind: it arrives during freeCapture() on this thread, nothing arrives after it returns,
+    // and nothing captured is missing.
+    // (Blocks refused by a pause above were captured but not delivered: count from here.)
+    const std::int64_t bytesBefore = shared.bytes.load();
+    const std::int64_t framesBefore = sim.capturedFrames();
     std::atomic<bool> stop{false};
     std::thread late([&] {
         while (!stop.load()) {
-            sim.pumpCaptureBlock();
+            sim.pumpCapture(333);
         }
     });
     while (shared.blocks.load() < delivered + 20) {
@@ -104,6 +111,7 @@ TEST(EngineThreads, CaptureThreadAndGuiThreadShareChannels) {
     stop = true;
     late.join();
     EXPECT_EQ(shared.blocks.load(), atFree);
+    EXPECT_EQ(shared.bytes.load() - bytesBefore, (sim.capturedFrames() - framesBefore) * 4);
     engine.freeOutput();
 }
 

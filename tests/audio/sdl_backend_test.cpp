@@ -31,9 +31,12 @@ using namespace std::chrono_literals;
 
 // Collects capture blocks; the test thread waits on it.
 struct Capture {
+    AudioEngine* engine = nullptr;
     std::mutex mutex;
     std::condition_variable wake;
     std::vector<std::vector<std::uint8_t>> blocks;
+    std::int64_t positionAtLastBlock = -1;  // bytes the channel had captured by then
+    std::thread::id lastThread;
     Handle handle = 0;
 };
 
@@ -44,6 +47,8 @@ bool onBlock(Handle channel, const void* data, std::uint32_t bytes, void* user) 
         const auto* p = static_cast<const std::uint8_t*>(data);
         c->blocks.emplace_back(p, p + bytes);
         c->handle = channel;
+        c->positionAtLastBlock = c->engine->positionBytes(channel);
+        c->lastThread = std::this_thread::get_id();
     }
     c->wake.notify_one();
     return true;
@@ -147,6 +152,7 @@ TEST_P(SdlToneTest, ToneComesBackAtOneKilohertz) {
     auto player = playTone();
 
     Capture capture;
+    capture.engine = &engine;
     ASSERT_TRUE(engine.openCapture(0));
     const Handle rec = engine.startCapture(44100, 2, flags, &onBlock, &capture);
     ASSERT_NE(rec, 0u);
@@ -187,7 +193,22 @@ TEST_P(SdlToneTest, ToneComesBackAtOneKilohertz) {
     EXPECT_NEAR(peakBin * 44100.0 / 2048, 1000.0, 44100.0 / 2048);
     EXPECT_GT(engine.level(rec) & 0xFFFF, 8000u);
 
+    // The stop hands over the audio of the unfinished block, here on this thread, so that the
+    // recording holds every byte the device captured.
     engine.freeCapture();
+    {
+        std::lock_guard lock(capture.mutex);
+        const std::size_t fullBlock = 4410u * 2 * bytesPerSample;
+        ASSERT_FALSE(capture.blocks.empty());
+        EXPECT_LT(capture.blocks.back().size(), fullBlock);
+        EXPECT_EQ(capture.blocks.back().size() % (2 * bytesPerSample), 0u);
+        EXPECT_EQ(capture.lastThread, std::this_thread::get_id());
+        std::int64_t delivered = 0;
+        for (const auto& block : capture.blocks) {
+            delivered += static_cast<std::int64_t>(block.size());
+        }
+        EXPECT_EQ(delivered, capture.positionAtLastBlock);
+    }
     player->kill();
     player->waitForFinished(2000);
 }

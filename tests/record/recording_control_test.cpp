@@ -260,6 +260,58 @@ TEST_F(RecordingControlTest, LateLimitNoticeDoesNotStopTheNextRecording) {
     EXPECT_TRUE(t.ui.messages.empty());
 }
 
+TEST_F(RecordingControlTest, StopKeepsTheEndOfTheUtterance) {
+    // 44100 Hz 16-bit stereo: 4 bytes a frame, 17640 a block. The stop falls inside a block.
+    const struct {
+        const char* name;
+        std::uint64_t dataLimit;
+        bool pauseFirst;
+        bool startNext;  // Enter on the next item right after the stop
+        std::size_t dataBytes;
+        std::size_t monitored;
+    } cases[] = {
+        {"stop mid-block", RecordBuffer::kMaxDataBytes, false, false, 2 * 17640 + 4000,
+         2 * 17640 + 4000},
+        {"paused mid-block, then stopped", RecordBuffer::kMaxDataBytes, true, false,
+         2 * 17640 + 4000, 2 * 17640 + 4000},
+        {"the rest would pass the size limit", 2 * 17640 + 100, false, false, 2 * 17640, 2 * 17640},
+        {"over the limit, next item started at once", 2 * 17640 + 100, false, true, 0, 0},
+    };
+    ASSERT_TRUE(t.engine.initOutput(-1, 44100));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        t.ui.messages.clear();
+        const audio::Handle monitor = t.engine.createPushStream(44100, 2, 0);
+        t.app.state.monitor_stream = monitor;
+        t.app.state.record_buffer.setDataLimit(c.dataLimit);
+        click(t.form.按钮1);
+        t.sim.pumpCapture(2 * 4410 + 1000);
+        if (c.pauseFirst) {
+            click(t.form.按钮4);
+            t.sim.pumpCapture(700);
+        }
+        click(t.form.按钮1);
+        if (c.startNext) {
+            click(t.form.按钮1);
+        }
+        QCoreApplication::processEvents();
+
+        if (c.startNext) {
+            expectState(kRecording);
+            click(t.form.按钮1);
+        } else {
+            expectState(kIdleWithRecording);
+            ASSERT_TRUE(buffer().isWavImage());
+            EXPECT_EQ(buffer().size(), 44 + c.dataBytes);
+            EXPECT_EQ(t.sim.queuedBytes(monitor), static_cast<std::int64_t>(c.monitored))
+                << "monitoring hears the end too";
+        }
+        EXPECT_TRUE(t.ui.messages.empty()) << "the user stopped it: no limit notice";
+        t.engine.freeStream(monitor);
+        t.app.state.monitor_stream = 0;
+    }
+}
+
 TEST_F(RecordingControlTest, CapturedBlocksFeedTheMonitoringStream) {
     ASSERT_TRUE(t.engine.initOutput(-1, 44100));
     const audio::Handle monitor = t.engine.createPushStream(44100, 2, 0);
