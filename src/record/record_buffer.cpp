@@ -1,5 +1,6 @@
 #include "record/record_buffer.h"
 
+#include <pthread.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -7,6 +8,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "record/wav_image.h"
 
@@ -22,6 +26,9 @@ std::size_t pageSize() {
 std::size_t roundUp(std::size_t n, std::size_t to) {
     return (n + to - 1) / to * to;
 }
+std::size_t roundDown(std::size_t n, std::size_t to) {
+    return n / to * to;
+}
 
 // The whole address range a recording can ever need: header plus the largest describable data.
 std::size_t reservedBytes() {
@@ -30,11 +37,105 @@ std::size_t reservedBytes() {
 
 // First heap allocation: a few seconds of CD-quality stereo, so short takes never regrow.
 constexpr std::size_t kFirstHeapBytes = 1u << 20;
-// How far ahead of the data fresh pages are faulted in with one call (bytes): one trip into the
-// kernel per 2 MiB instead of one page fault per 4 KiB, about every 12 s of 44100 Hz 16-bit.
-constexpr std::size_t kPopulateAheadBytes = std::size_t{2} << 20;
+// How far ahead of the data the warmer keeps pages faulted in (bytes): about 11 s of 48 kHz
+// float stereo, 2.7 s even at 192 kHz, so a warmer delayed by a busy machine still keeps up.
+constexpr std::size_t kWarmAheadBytes = std::size_t{4} << 20;
+// Data growth between two requests to the warmer (bytes): one wake-up every few seconds of audio
+// rather than one per block, and the populated lead never drops below 3 MiB.
+constexpr std::size_t kWarmStrideBytes = std::size_t{1} << 20;
+// Pages faulted in per hold of the warmer's mutex (bytes): clear() waits at most this long
+// (64 pages, well under a millisecond) for the warmer to let go.
+constexpr std::size_t kWarmChunkBytes = std::size_t{256} << 10;
 
 }  // namespace
+
+// Faults in the pages of the reserved region ahead of the capture thread's writes. It only ever
+// asks the kernel to map pages (never writes a byte), so a warmer that lags or fails costs the
+// capture thread its own page faults and nothing else.
+class RecordBuffer::Warmer {
+  public:
+    Warmer(std::uint8_t* base, std::size_t capacity) : m_base(base), m_capacity(capacity) {
+        m_thread = std::thread([this] { run(); });
+        ::pthread_setname_np(m_thread.native_handle(), "quillar-warm");
+    }
+    ~Warmer() {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        kick();
+        m_thread.join();
+    }
+    Warmer(const Warmer&) = delete;
+    Warmer& operator=(const Warmer&) = delete;
+
+    // Capture thread: asks for the pages up to `target` bytes from the base. Never blocks: an
+    // atomic store and a futex wake, and the wake only when the warmer sleeps.
+    void request(std::size_t target) {
+        m_target.store(target, std::memory_order_release);
+        kick();
+    }
+
+    // GUI thread, no capture running: the lock waits out a populate in progress and keeps the
+    // warmer away while the caller returns pages to the system.
+    std::unique_lock<std::mutex> pause() { return std::unique_lock<std::mutex>(m_mutex); }
+    // With the lock from pause(): bytes from the base the warmer has faulted in.
+    std::size_t populated() const { return m_populated; }
+    // With the lock from pause(): what is populated now, and nothing more is wanted.
+    void restart(std::size_t populated) {
+        m_populated = populated;
+        m_target.store(0, std::memory_order_release);
+    }
+
+  private:
+    void kick() {
+        m_kicks.fetch_add(1, std::memory_order_release);
+        m_kicks.notify_one();
+    }
+
+    void run() {
+        const std::size_t page = pageSize();
+        for (;;) {
+            // Read before looking at the target: a request made after that look changes the
+            // count, so the wait below returns at once instead of missing it.
+            const std::uint32_t seen = m_kicks.load(std::memory_order_acquire);
+            bool more = false;
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                if (m_stop) {
+                    return;
+                }
+                const std::size_t want =
+                    std::min(roundUp(m_target.load(std::memory_order_acquire), page), m_capacity);
+                // Below the data end at the request the capture thread has written every page
+                // itself; after a long stall, going over them again would only delay the lead.
+                const std::size_t written =
+                    want > kWarmAheadBytes ? roundDown(want - kWarmAheadBytes, page) : 0;
+                const std::size_t from = std::max(m_populated, written);
+                if (from < want) {
+                    const std::size_t to = std::min(want, from + kWarmChunkBytes);
+                    // A kernel without MADV_POPULATE_WRITE refuses it; the pages then fault in
+                    // on the capture thread as they would without a warmer.
+                    ::madvise(m_base + from, to - from, MADV_POPULATE_WRITE);
+                    m_populated = to;
+                    more = to < want;
+                }
+            }
+            if (!more) {
+                m_kicks.wait(seen, std::memory_order_acquire);
+            }
+        }
+    }
+
+    std::uint8_t* const m_base;
+    const std::size_t m_capacity;
+    std::mutex m_mutex;  // never taken by the capture thread
+    std::size_t m_populated = 0;
+    bool m_stop = false;
+    std::atomic<std::size_t> m_target{0};
+    std::atomic<std::uint32_t> m_kicks{0};
+    std::thread m_thread;  // last: starts once everything it reads is constructed
+};
 
 RecordBuffer::RecordBuffer(Backing preferred) {
     if (preferred == Backing::Reserved && sizeof(std::size_t) >= 8) {
@@ -53,6 +154,8 @@ RecordBuffer::RecordBuffer(Backing preferred) {
 }
 
 RecordBuffer::~RecordBuffer() {
+    // Joined before the region goes: the warmer may be inside a populate call on it.
+    m_warmer.reset();
     if (m_base == nullptr) {
         return;
     }
@@ -66,15 +169,26 @@ RecordBuffer::~RecordBuffer() {
 void RecordBuffer::clear() {
     const std::size_t used = size() + (m_wrapped ? 0 : kHeaderBytes);
     if (m_backing == Backing::Reserved) {
+        startWarmer();
         // Pages up to kRetainedBytes stay mapped for the next take, so word-list takes of a few
         // seconds append without a single page fault after the first; the rest goes back now.
         const std::size_t keep = roundUp(kRetainedBytes, pageSize());
-        const std::size_t end =
-            std::min(std::max(roundUp(used, pageSize()), m_populated), m_capacity);
+        std::unique_lock<std::mutex> paused;
+        std::size_t populated = roundUp(used, pageSize());
+        if (m_warmer) {
+            paused = m_warmer->pause();
+            populated = std::max(populated, m_warmer->populated());
+        }
+        const std::size_t end = std::min(populated, m_capacity);
         if (end > keep) {
             ::madvise(m_base + keep, end - keep, MADV_DONTNEED);
         }
-        m_populated = std::min(m_populated, keep);
+        const std::size_t kept = std::min(end, keep);
+        if (m_warmer) {
+            m_warmer->restart(kept);
+        }
+        // The next take needs the warmer only once its data nears the end of the kept pages.
+        m_wakeAt = kept > kWarmAheadBytes ? kept - kWarmAheadBytes : 0;
     } else if (m_capacity > kRetainedBytes) {
         std::free(m_base);
         m_base = nullptr;
@@ -104,6 +218,30 @@ bool RecordBuffer::growHeap(std::size_t needed) {
     return true;
 }
 
+void RecordBuffer::startWarmer() {
+    if (m_warmerTried) {
+        return;
+    }
+    m_warmerTried = true;
+    try {
+        m_warmer = std::make_unique<Warmer>(m_base, m_capacity);
+    } catch (const std::system_error&) {
+        // No thread to be had: the capture thread faults its pages in itself.
+    }
+}
+
+void RecordBuffer::requestWarm(std::size_t end) {
+    m_wakeAt = end + kWarmStrideBytes;
+    // Only when nothing cleared the buffer before: the program clears at every start, so the
+    // thread is normally made on the GUI thread, not inside the capture callback.
+    startWarmer();
+    if (m_warmer) {
+        // No further ahead than the data can ever reach.
+        const std::size_t limitEnd = static_cast<std::size_t>(kHeaderBytes + m_limit);
+        m_warmer->request(std::min(end + kWarmAheadBytes, limitEnd));
+    }
+}
+
 bool RecordBuffer::append(const void* data, std::size_t bytes) {
     if (!fits(bytes)) {
         m_refused.store(true, std::memory_order_release);
@@ -116,11 +254,8 @@ bool RecordBuffer::append(const void* data, std::size_t bytes) {
         m_refused.store(true, std::memory_order_release);
         return false;
     }
-    if (m_backing == Backing::Reserved && end > m_populated) {
-        const std::size_t to = std::min(roundUp(end + kPopulateAheadBytes, pageSize()), m_capacity);
-        // A kernel without MADV_POPULATE_WRITE refuses it; the pages then fault in one by one.
-        ::madvise(m_base + m_populated, to - m_populated, MADV_POPULATE_WRITE);
-        m_populated = to;
+    if (m_backing == Backing::Reserved && end > m_wakeAt) {
+        requestWarm(end);
     }
     if (bytes > 0) {
         std::memcpy(m_base + kHeaderBytes + current, data, bytes);

@@ -5,11 +5,14 @@
 // Threads: one capture thread appends while a recording runs; the GUI thread may read size() at
 // any time. Everything else (clear, wrap, data) is the GUI thread's, and only while no capture
 // runs. The length is published with release/acquire, so no lock is needed on either side.
+// With Reserved backing a helper thread, started at the first clear() or append(), faults fresh
+// pages in a few MiB ahead of the data, so the kernel's page zeroing stays off the capture thread.
 #pragma once
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace quillar {
 
@@ -65,12 +68,18 @@ class RecordBuffer {
     Backing backing() const { return m_backing; }
 
   private:
+    class Warmer;
+
     bool growHeap(std::size_t needed);
+    void startWarmer();
+    void requestWarm(std::size_t end);
 
     Backing m_backing = Backing::Reserved;
-    std::uint8_t* m_base = nullptr;      // 44 header bytes, then data
-    std::size_t m_capacity = 0;          // bytes usable at m_base (header included)
-    std::size_t m_populated = 0;         // bytes from m_base already faulted in (Reserved)
+    std::uint8_t* m_base = nullptr;    // 44 header bytes, then data
+    std::size_t m_capacity = 0;        // bytes usable at m_base (header included)
+    std::unique_ptr<Warmer> m_warmer;  // Reserved only; null until started or if it cannot start
+    bool m_warmerTried = false;
+    std::size_t m_wakeAt = 0;  // bytes from m_base past which the warmer is asked for more
     std::atomic<std::size_t> m_size{0};  // visible length (see size())
     std::atomic<bool> m_refused{false};
     std::uint64_t m_limit = kMaxDataBytes;
