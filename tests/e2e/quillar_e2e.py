@@ -11,6 +11,7 @@ Usage: quillar_e2e.py /path/to/quillar [unittest arguments]
 
 import array
 import os
+import select
 import shutil
 import signal
 import subprocess
@@ -83,13 +84,50 @@ class Servers:
         wait_for(lambda: self.pactl("info").returncode == 0, 20, "PulseAudio to answer")
         self.pactl("set-default-sink", SINK)
         self.pactl("set-default-source", SINK + ".monitor")
+        # An idle null sink gives its monitor nothing, and once a first client plays into it the
+        # monitor stays silent for up to two more seconds (measured: first data 1.7-1.8 s after
+        # the player started; the sink renders in 2-second periods while idle). A recording made
+        # then begins late by a varying amount, or only when its tone starts. Silence played from
+        # the start, and a wait until the monitor answers promptly, make every recording begin at
+        # its key press.
+        with open("/dev/zero", "rb") as zero:
+            self.keepalive = subprocess.Popen(
+                ["pacat", "--playback", "--raw", "--format=s16le", "--rate=44100",
+                 "--channels=2", "--latency-msec=20", "--device=" + SINK],
+                stdin=zero, env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for(self.monitor_answers, 20, "the null sink's monitor to deliver")
+
+    def monitor_answers(self):
+        """True when a fresh recording of the monitor gets its first 50 ms within 0.2 s."""
+        rec = subprocess.Popen(
+            ["parec", "--raw", "--format=s16le", "--rate=44100", "--channels=2",
+             "--latency-msec=20", "--device=" + SINK + ".monitor"],
+            env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        try:
+            got = 0
+            deadline = time.monotonic() + 0.2
+            while got < 44100 * 4 // 20:
+                left = deadline - time.monotonic()
+                if left <= 0 or not select.select([rec.stdout], [], [], left)[0]:
+                    return False
+                chunk = os.read(rec.stdout.fileno(), 65536)
+                if not chunk:
+                    return False
+                got += len(chunk)
+            return True
+        finally:
+            rec.kill()
+            rec.wait()
+            rec.stdout.close()
 
     def pactl(self, *args):
         return subprocess.run(["pactl"] + list(args), env=self.env, capture_output=True, text=True)
 
     def playback_streams(self):
-        out = self.pactl("list", "short", "sink-inputs").stdout
-        return [line for line in out.splitlines() if line.strip()]
+        """The sink's playback streams, the keep-alive left out."""
+        out = self.pactl("list", "sink-inputs").stdout
+        keepalive = 'application.process.id = "%d"' % self.keepalive.pid
+        return [block for block in out.split("Sink Input #")[1:] if keepalive not in block]
 
     def play_tone(self, path):
         """Plays a WAV file into the null sink with low latency and waits until it has played."""
@@ -97,6 +135,8 @@ class Servers:
                        env=self.env, check=True, timeout=30)
 
     def close(self):
+        self.keepalive.kill()
+        self.keepalive.wait()
         subprocess.run(["pulseaudio", "--kill"], env=self.env, check=False,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.xvfb.terminate()
