@@ -27,8 +27,9 @@ QApplication& Application() {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    static QApplication app(argc, argv);
-    return app;
+    // Left alive at exit: destroying it after Qt's own statics have gone crashes.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 // A word list as fieldworkers make them: a number, a few Chinese characters, a gloss.

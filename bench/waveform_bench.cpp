@@ -32,8 +32,9 @@ QApplication& Application() {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    static QApplication app(argc, argv);
-    return app;
+    // Left alive at exit: destroying it after Qt's own statics have gone crashes.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 // A shown window on the simulated engine, as the program has it while an item is selected.
