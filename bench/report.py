@@ -43,13 +43,28 @@ MICRO = [
 ]
 
 
+# Programs whose figures swing with the page cache and the disk: the median of three runs.
+REPEATED = {"record_bench": 3}
+
+
 def run_bench(build, program, cache):
     if program not in cache:
         out = tempfile.mktemp(suffix=".json")
-        subprocess.run([os.path.join(build, "bench", program), "--benchmark_out=" + out,
-                        "--benchmark_out_format=json"], check=True, stdout=subprocess.DEVNULL)
+        args = [os.path.join(build, "bench", program), "--benchmark_out=" + out,
+                "--benchmark_out_format=json"]
+        if program in REPEATED:
+            args.append("--benchmark_repetitions=%d" % REPEATED[program])
+        subprocess.run(args, check=True, stdout=subprocess.DEVNULL)
         with open(out) as f:
-            cache[program] = {b["name"]: b for b in json.load(f)["benchmarks"]}
+            runs = json.load(f)["benchmarks"]
+        by_name = {}
+        for b in runs:
+            if b.get("run_type") == "aggregate":
+                if b.get("aggregate_name") == "median":
+                    by_name[b["run_name"]] = b
+            else:
+                by_name.setdefault(b.get("run_name", b["name"]), b)
+        cache[program] = by_name
         os.unlink(out)
     return cache[program]
 
@@ -157,8 +172,11 @@ def main():
         line = "cp %s" % fmt(c)
         if cp_sync:
             line += ", cp + sync %s" % fmt(seconds_of(cp_sync, "real_time"))
-        print("| Saving the 10 min 48000 Hz 32-bit recording (temporary file, flush, rename) | %s "
-              "| | disk speed (%s) | %s |" % (fmt(s), line, "ok" if s < 2.5 * c else "over"))
+        # A save flushes to disk before it renames, so it is judged against cp followed by sync.
+        reference = seconds_of(cp_sync, "real_time") if cp_sync else c
+        print("| Saving the 10 min 48000 Hz 32-bit recording (temporary file, flush, rename), "
+              "median of 3 | %s | | disk speed (%s) | %s |"
+              % (fmt(s), line, "ok" if s < 1.5 * reference else "over"))
 
     for figure, value, target, unit in whole_program(build, args.seconds):
         if unit == "%":

@@ -72,10 +72,14 @@ class Servers:
             "ASAN_OPTIONS": "detect_leaks=0",
         })
         self.env.pop("WAYLAND_DISPLAY", None)
+        # -noreset: by default the server resets when its last client leaves, and refuses the
+        # next program that connects meanwhile.
         self.xvfb = subprocess.Popen(
-            ["Xvfb", self.display, "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
+            ["Xvfb", self.display, "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset"],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait_for(lambda: os.path.exists("/tmp/.X11-unix/X" + self.display[1:]), 20, "Xvfb")
+        # The socket file appears before the server accepts clients: ask the server itself.
+        wait_for(lambda: subprocess.run(["xdpyinfo"], env=self.env, capture_output=True).returncode
+                 == 0, 20, "Xvfb to accept clients", interval=0.1)
         subprocess.run(
             ["pulseaudio", "-n", "--daemonize=yes", "--exit-idle-time=-1", "--use-pid-file=yes",
              "-L", "module-native-protocol-unix auth-anonymous=1",
