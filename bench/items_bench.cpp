@@ -2,6 +2,8 @@
 // shown (UTF-8 and GBK), the decoding alone, and moving the selection down one item.
 #include <benchmark/benchmark.h>
 
+#include "bench_application.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QKeyEvent>
@@ -20,17 +22,7 @@ using quillar::test::TestApp;
 
 constexpr int kLines = 100000;
 
-QApplication& Application() {
-    static int argc = 1;
-    static char name[] = "items_bench";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    // Left alive at exit: destroying it after Qt's own statics have gone crashes.
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
+using quillar::bench::Application;
 
 // A word list as fieldworkers make them: a number, a few Chinese characters, a gloss.
 QString wordList() {

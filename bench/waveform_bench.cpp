@@ -3,6 +3,8 @@
 // about what a one-second one does (target: under 10 ms each).
 #include <benchmark/benchmark.h>
 
+#include "bench_application.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -25,17 +27,7 @@ namespace {
 
 using namespace quillar;
 
-QApplication& Application() {
-    static int argc = 1;
-    static char name[] = "waveform_bench";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    // Left alive at exit: destroying it after Qt's own statics have gone crashes.
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
+using quillar::bench::Application;
 
 // A shown window on the simulated engine, as the program has it while an item is selected.
 struct Window {

@@ -13,7 +13,7 @@
 #include "app/settings.h"
 #include "audio/audio_engine.h"
 #include "items/item_file.h"
-#include "spectrum/spectrum.h"
+#include "spectrum/live_display.h"
 
 namespace quillar {
 

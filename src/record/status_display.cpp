@@ -10,7 +10,7 @@
 #include "app/drawing_board.h"
 #include "app/main_form.h"
 #include "record/size_texts.h"
-#include "spectrum/spectrum.h"
+#include "spectrum/live_display.h"
 
 namespace quillar {
 

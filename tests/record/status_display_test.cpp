@@ -16,8 +16,8 @@
 #include "app/drawing_board.h"
 #include "record/recording_control.h"
 #include "record/size_texts.h"
-#include "spectrum/spectrum.h"
-#include "spectrum/spectrum_frame.h"
+#include "spectrum/live_display.h"
+#include "spectrum/palette_frame.h"
 #include "support/test_app.h"
 
 // Readable failures for texts of the window.

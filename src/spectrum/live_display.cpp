@@ -1,8 +1,8 @@
-#include "spectrum/spectrum.h"
+#include "spectrum/live_display.h"
 
 #include <vector>
 
-#include "spectrum/spectrum_frame.h"
+#include "spectrum/palette_frame.h"
 
 namespace quillar {
 

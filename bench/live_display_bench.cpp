@@ -2,6 +2,8 @@
 // every 30 ms while recording, so 50 us is well under one percent of a core.
 #include <benchmark/benchmark.h>
 
+#include "bench_application.h"
+
 #include <QApplication>
 #include <cmath>
 #include <memory>
@@ -12,24 +14,14 @@
 #include "app/drawing_board.h"
 #include "audio/audio_engine.h"
 #include "audio/sim_backend.h"
-#include "spectrum/spectrum.h"
-#include "spectrum/spectrum_frame.h"
+#include "spectrum/live_display.h"
+#include "spectrum/palette_frame.h"
 
 namespace {
 
 using namespace quillar;
 
-QApplication& Application() {
-    static int argc = 1;
-    static char name[] = "spectrum_bench";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    // Left alive at exit: destroying it after Qt's own statics have gone crashes.
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
+using quillar::bench::Application;
 
 bool KeepCapturing(audio::Handle, const void*, std::uint32_t, void*) {
     return true;
@@ -145,4 +137,3 @@ void BM_CopyToBoard(benchmark::State& state) {
 BENCHMARK(BM_CopyToBoard)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
-

@@ -6,8 +6,8 @@
 #include "app/drawing_board.h"
 #include "audio/audio_engine.h"
 #include "audio/sim_backend.h"
-#include "spectrum/spectrum.h"
-#include "spectrum/spectrum_frame.h"
+#include "spectrum/live_display.h"
+#include "spectrum/palette_frame.h"
 
 namespace quillar {
 namespace {

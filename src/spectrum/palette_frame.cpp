@@ -1,4 +1,4 @@
-#include "spectrum/spectrum_frame.h"
+#include "spectrum/palette_frame.h"
 
 #include <algorithm>
 #include <cmath>
