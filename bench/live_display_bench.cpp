@@ -61,29 +61,19 @@ struct LiveRecording {
     std::unique_ptr<DrawingBoard> board;
 };
 
-void BM_WaveFrame(benchmark::State& state) {
+// One whole frame in a picture style (0 wave, 1 bar), from the engine's data to the board.
+void BM_Frame(benchmark::State& state, int style) {
     LiveRecording live;
     if (live.channel == 0) {
         state.SkipWithError("no capture channel");
         return;
     }
     for (auto _ : state) {
-        开始绘制频谱(live.channel, 0);
+        开始绘制频谱(live.channel, style);
     }
 }
-BENCHMARK(BM_WaveFrame)->Unit(benchmark::kMicrosecond);
-
-void BM_BarFrame(benchmark::State& state) {
-    LiveRecording live;
-    if (live.channel == 0) {
-        state.SkipWithError("no capture channel");
-        return;
-    }
-    for (auto _ : state) {
-        开始绘制频谱(live.channel, 1);
-    }
-}
-BENCHMARK(BM_BarFrame)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_Frame, wave, 0)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_Frame, bar, 1)->Unit(benchmark::kMicrosecond);
 
 // The parts of a frame, to see where the time goes.
 void BM_EngineFft(benchmark::State& state) {

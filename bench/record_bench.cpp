@@ -25,26 +25,24 @@ using quillar::RecordBuffer;
 // 10 minutes of 48000 Hz, 32-bit float stereo.
 constexpr std::size_t kLongRecordingBytes = std::size_t{48000} * 8 * 600;
 
-// Peak resident set size in KiB since the last resetPeakRss().
-long peakRssKiB() {
+// A memory figure of this process in KiB from /proc/self/status ("VmHWM:" the peak since the
+// last resetPeakRss(), "VmRSS:" the current one); -1 when it cannot be read.
+long statusKiB(const char* key) {
     std::ifstream status("/proc/self/status");
     std::string line;
+    const std::size_t keyLength = std::strlen(key);
     while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) {
-            return std::strtol(line.c_str() + 6, nullptr, 10);
+        if (line.rfind(key, 0) == 0) {
+            return std::strtol(line.c_str() + keyLength, nullptr, 10);
         }
     }
     return -1;
 }
+long peakRssKiB() {
+    return statusKiB("VmHWM:");
+}
 long rssKiB() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) {
-            return std::strtol(line.c_str() + 6, nullptr, 10);
-        }
-    }
-    return -1;
+    return statusKiB("VmRSS:");
 }
 void resetPeakRss() {
     std::ofstream("/proc/self/clear_refs") << "5";
