@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "record/record_buffer.h"
+#include "kit/record_buffer.h"
 #include "record/saving.h"
 #include "record/wav_image.h"
 

@@ -13,11 +13,11 @@
 #include <memory>
 #include <random>
 
-#include "app/app.h"
-#include "app/drawing_board.h"
-#include "app/main_form.h"
 #include "audio/audio_engine.h"
 #include "audio/sim_backend.h"
+#include "kit/app.h"
+#include "kit/drawing_board.h"
+#include "kit/main_form.h"
 #include "playback/time_ruler.h"
 #include "playback/waveform_view.h"
 #include "record/wav_image.h"

@@ -1,13 +1,13 @@
 // Quillar: records a word list item by item, one WAV file per item.
 #include <QApplication>
 
-#include "app/app.h"
 #include "app/event_wiring.h"
-#include "app/main_form.h"
 #include "app/startup.h"
-#include "app/ui_seam.h"
 #include "audio/audio_engine.h"
 #include "audio/sdl_backend.h"
+#include "kit/app.h"
+#include "kit/main_form.h"
+#include "kit/ui_seam.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);

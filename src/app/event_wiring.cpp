@@ -9,12 +9,12 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "app/app.h"
-#include "app/help_window.h"
-#include "app/main_form.h"
 #include "app/settings.h"
 #include "app/startup.h"
 #include "items/item_list.h"
+#include "kit/app.h"
+#include "kit/help_window.h"
+#include "kit/main_form.h"
 #include "playback/audition.h"
 #include "playback/file_playback.h"
 #include "record/monitoring.h"

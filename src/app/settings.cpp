@@ -9,11 +9,11 @@
 #include <QSaveFile>
 #include <optional>
 
-#include "app/app.h"
-#include "app/main_form.h"
-#include "app/ui_seam.h"
 #include "items/item_file.h"
 #include "items/text_encoding.h"
+#include "kit/app.h"
+#include "kit/main_form.h"
+#include "kit/ui_seam.h"
 
 namespace quillar {
 

@@ -7,12 +7,12 @@
 #include <QPushButton>
 #include <string>
 
-#include "app/app.h"
-#include "app/drawing_board.h"
-#include "app/main_form.h"
 #include "app/settings.h"
 #include "audio/audio_engine.h"
 #include "items/item_file.h"
+#include "kit/app.h"
+#include "kit/drawing_board.h"
+#include "kit/main_form.h"
 #include "spectrum/live_display.h"
 
 namespace quillar {

@@ -4,10 +4,10 @@
 #include <QListWidget>
 #include <QSignalBlocker>
 
-#include "app/app.h"
-#include "app/main_form.h"
 #include "items/item_list.h"
 #include "items/text_encoding.h"
+#include "kit/app.h"
+#include "kit/main_form.h"
 
 namespace quillar {
 

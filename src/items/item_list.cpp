@@ -6,10 +6,10 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "app/app.h"
-#include "app/drawing_board.h"
-#include "app/main_form.h"
-#include "app/ui_seam.h"
+#include "kit/app.h"
+#include "kit/drawing_board.h"
+#include "kit/main_form.h"
+#include "kit/ui_seam.h"
 #include "playback/file_playback.h"
 #include "playback/waveform_view.h"
 #include "record/recording_control.h"

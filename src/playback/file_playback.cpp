@@ -8,11 +8,11 @@
 #include <QTimer>
 #include <cmath>
 
-#include "app/app.h"
-#include "app/drawing_board.h"
-#include "app/main_form.h"
-#include "app/shape_box.h"
-#include "playback/media_player.h"
+#include "kit/app.h"
+#include "kit/drawing_board.h"
+#include "kit/main_form.h"
+#include "kit/media_player.h"
+#include "kit/shape_box.h"
 
 namespace quillar {
 

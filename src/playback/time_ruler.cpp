@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/drawing_board.h"
+#include "kit/drawing_board.h"
 #include "playback/format_seconds.h"
 
 namespace quillar {

@@ -10,10 +10,10 @@
 #include <limits>
 #include <vector>
 
-#include "app/app.h"
-#include "app/drawing_board.h"
-#include "app/main_form.h"
-#include "app/shape_box.h"
+#include "kit/app.h"
+#include "kit/drawing_board.h"
+#include "kit/main_form.h"
+#include "kit/shape_box.h"
 #include "playback/time_ruler.h"
 
 namespace quillar {

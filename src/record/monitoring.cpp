@@ -3,9 +3,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 
-#include "app/app.h"
-#include "app/main_form.h"
 #include "audio/audio_engine.h"
+#include "kit/app.h"
+#include "kit/main_form.h"
 
 namespace quillar {
 

@@ -5,10 +5,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/app.h"
-#include "app/drawing_board.h"
-#include "app/main_form.h"
-#include "app/ui_seam.h"
+#include "kit/app.h"
+#include "kit/drawing_board.h"
+#include "kit/main_form.h"
+#include "kit/ui_seam.h"
 #include "playback/audition.h"
 #include "record/size_texts.h"
 #include "record/wav_image.h"

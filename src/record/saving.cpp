@@ -4,10 +4,10 @@
 #include <QLineEdit>
 #include <QSaveFile>
 
-#include "app/app.h"
-#include "app/main_form.h"
-#include "app/ui_seam.h"
-#include "record/record_buffer.h"
+#include "kit/app.h"
+#include "kit/main_form.h"
+#include "kit/record_buffer.h"
+#include "kit/ui_seam.h"
 
 namespace quillar {
 

@@ -6,9 +6,9 @@
 #include <cmath>
 #include <limits>
 
-#include "app/app.h"
-#include "app/drawing_board.h"
-#include "app/main_form.h"
+#include "kit/app.h"
+#include "kit/drawing_board.h"
+#include "kit/main_form.h"
 #include "record/size_texts.h"
 #include "spectrum/live_display.h"
 

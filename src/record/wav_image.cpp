@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "record/record_buffer.h"
+#include "kit/record_buffer.h"
 
 namespace quillar {
 
@@ -60,7 +60,11 @@ std::array<std::uint8_t, kWavHeaderBytes> wavHeaderBytes(std::uint32_t dataLengt
 
 void BuildWavImage(RecordBuffer& buffer, std::uint32_t rate, std::uint16_t bits,
                    std::uint16_t channels) {
-    buffer.wrapAsWavImage(rate, bits, channels);
+    if (buffer.isWavImage() || buffer.empty()) {
+        return;
+    }
+    buffer.wrapWithHeader(
+        wavHeaderBytes(static_cast<std::uint32_t>(buffer.size()), rate, bits, channels));
 }
 
 }  // namespace quillar

@@ -8,8 +8,8 @@
 #include <QRgb>
 #include <cstdint>
 
-#include "app/drawing_board.h"
 #include "audio/audio_engine.h"
+#include "kit/drawing_board.h"
 
 namespace quillar {
 

@@ -9,10 +9,10 @@
 #include <QTimer>
 #include <deque>
 
-#include "app/drawing_board.h"
-#include "app/main_form.h"
 #include "app/startup.h"
 #include "audio/audio_engine.h"
+#include "kit/drawing_board.h"
+#include "kit/main_form.h"
 #include "support/test_app.h"
 
 namespace quillar::test {

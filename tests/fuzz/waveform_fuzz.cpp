@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "app/drawing_board.h"
+#include "kit/drawing_board.h"
 #include "playback/time_ruler.h"
 #include "playback/wav_header.h"
 #include "playback/waveform_view.h"

@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
-#include "app/drawing_board.h"
+#include "kit/drawing_board.h"
 #include "support/test_app.h"
 
 namespace quillar::test {

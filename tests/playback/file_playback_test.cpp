@@ -11,9 +11,9 @@
 #include <QTest>
 #include <cmath>
 
-#include "app/drawing_board.h"
-#include "app/shape_box.h"
-#include "playback/media_player.h"
+#include "kit/drawing_board.h"
+#include "kit/media_player.h"
+#include "kit/shape_box.h"
 #include "support/test_app.h"
 #include "wav_bytes.h"
 

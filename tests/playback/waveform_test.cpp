@@ -5,9 +5,9 @@
 #include <memory>
 #include <random>
 
-#include "app/drawing_board.h"
-#include "app/main_form.h"
-#include "app/shape_box.h"
+#include "kit/drawing_board.h"
+#include "kit/main_form.h"
+#include "kit/shape_box.h"
 #include "playback/time_ruler.h"
 #include "playback/waveform_view.h"
 #include "support/test_app.h"

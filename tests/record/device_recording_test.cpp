@@ -14,12 +14,12 @@
 #include <numbers>
 #include <vector>
 
-#include "app/app.h"
 #include "app/event_wiring.h"
-#include "app/main_form.h"
 #include "audio/audio_engine.h"
 #include "audio/sdl_backend.h"
-#include "record/record_buffer.h"
+#include "kit/app.h"
+#include "kit/main_form.h"
+#include "kit/record_buffer.h"
 #include "record/wav_image.h"
 #include "record_test_support.h"
 #include "support/pulse_server.h"

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "record/record_buffer.h"
+#include "kit/record_buffer.h"
 #include "record/wav_image.h"
 
 namespace quillar::test {

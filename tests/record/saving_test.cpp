@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 
-#include "record/record_buffer.h"
+#include "kit/record_buffer.h"
 #include "record_test_support.h"
 #include "support/test_app.h"
 

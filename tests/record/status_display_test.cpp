@@ -13,7 +13,7 @@
 #include <numbers>
 #include <set>
 
-#include "app/drawing_board.h"
+#include "kit/drawing_board.h"
 #include "record/recording_control.h"
 #include "record/size_texts.h"
 #include "spectrum/live_display.h"

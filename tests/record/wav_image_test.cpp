@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "record/record_buffer.h"
+#include "kit/record_buffer.h"
 
 namespace quillar {
 namespace {

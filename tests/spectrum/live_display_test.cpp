@@ -3,9 +3,9 @@
 #include <QApplication>
 #include <memory>
 
-#include "app/drawing_board.h"
 #include "audio/audio_engine.h"
 #include "audio/sim_backend.h"
+#include "kit/drawing_board.h"
 #include "spectrum/live_display.h"
 #include "spectrum/palette_frame.h"
 

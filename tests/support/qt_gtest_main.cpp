@@ -4,7 +4,7 @@
 
 #include <QApplication>
 
-#include "app/main_form.h"
+#include "kit/main_form.h"
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/ui_seam.h"
+#include "kit/ui_seam.h"
 
 namespace quillar::test {
 

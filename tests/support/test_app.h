@@ -3,11 +3,11 @@
 
 #include <memory>
 
-#include "app/app.h"
 #include "app/event_wiring.h"
-#include "app/main_form.h"
 #include "audio/audio_engine.h"
 #include "audio/sim_backend.h"
+#include "kit/app.h"
+#include "kit/main_form.h"
 #include "support/scripted_ui.h"
 
 namespace quillar::test {

@@ -1,4 +1,4 @@
-#include "record/record_buffer.h"
+#include "kit/record_buffer.h"
 
 #include <pthread.h>
 #include <sys/mman.h>
@@ -11,8 +11,6 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
-
-#include "record/wav_image.h"
 
 namespace quillar {
 
@@ -273,12 +271,11 @@ const std::uint8_t* RecordBuffer::data() const {
     return m_wrapped ? m_base : m_base + kHeaderBytes;
 }
 
-void RecordBuffer::wrapAsWavImage(std::uint32_t rate, std::uint16_t bits, std::uint16_t channels) {
+void RecordBuffer::wrapWithHeader(const std::array<std::uint8_t, kHeaderBytes>& header) {
     const std::size_t dataBytes = size();
     if (m_wrapped || dataBytes == 0) {
         return;
     }
-    const auto header = wavHeaderBytes(static_cast<std::uint32_t>(dataBytes), rate, bits, channels);
     std::memcpy(m_base, header.data(), header.size());
     m_wrapped = true;
     m_size.store(dataBytes + kHeaderBytes, std::memory_order_release);

@@ -1,11 +1,11 @@
-#include "app/help_window.h"
+#include "kit/help_window.h"
 
 #include <QPlainTextEdit>
 #include <QStringList>
 
-#include "app/app.h"
-#include "app/main_form.h"
-#include "app/ui_seam.h"
+#include "kit/app.h"
+#include "kit/main_form.h"
+#include "kit/ui_seam.h"
 
 namespace quillar {
 

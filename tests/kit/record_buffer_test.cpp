@@ -1,4 +1,4 @@
-#include "record/record_buffer.h"
+#include "kit/record_buffer.h"
 
 #include <gtest/gtest.h>
 #include <sys/mman.h>
@@ -7,6 +7,8 @@
 #include <cstring>
 #include <numeric>
 #include <vector>
+
+#include "record/wav_image.h"
 
 namespace quillar {
 namespace {
@@ -39,7 +41,7 @@ TEST_P(RecordBufferTest, ClearStartsAFreshRecording) {
     RecordBuffer buffer(GetParam());
     const auto first = pattern(5000, 1);
     ASSERT_TRUE(buffer.append(first.data(), first.size()));
-    buffer.wrapAsWavImage(8000, 16, 2);
+    BuildWavImage(buffer, 8000, 16, 2);
     ASSERT_TRUE(buffer.isWavImage());
 
     buffer.clear();
@@ -66,7 +68,7 @@ TEST_P(RecordBufferTest, RefusesTheBlockThatWouldPassTheLimitAndKeepsTheRest) {
     EXPECT_TRUE(buffer.refusedAppend());
     EXPECT_EQ(buffer.size(), 800u) << "a refused block must leave no partial bytes";
 
-    buffer.wrapAsWavImage(8000, 16, 2);
+    BuildWavImage(buffer, 8000, 16, 2);
     EXPECT_EQ(buffer.size(), 844u);
     EXPECT_FALSE(buffer.append(block.data(), 4)) << "no appends after the image is made";
 

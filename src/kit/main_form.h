@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "app/ui_seam.h"
+#include "kit/ui_seam.h"
 
 class QCheckBox;
 class QComboBox;

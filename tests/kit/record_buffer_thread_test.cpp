@@ -14,7 +14,7 @@
 #include <QComboBox>
 #include <QPushButton>
 
-#include "record/record_buffer.h"
+#include "kit/record_buffer.h"
 #include "record/recording_control.h"
 #include "support/test_app.h"
 

@@ -1,4 +1,4 @@
-#include "playback/media_player.h"
+#include "kit/media_player.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "app/main_form.h"
+#include "kit/main_form.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -11,8 +11,8 @@
 #include <QStyleFactory>
 #include <QTimer>
 
-#include "app/control_table.h"
-#include "playback/media_player.h"
+#include "kit/control_table.h"
+#include "kit/media_player.h"
 
 namespace quillar {
 

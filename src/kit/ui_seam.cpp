@@ -1,4 +1,4 @@
-#include "app/ui_seam.h"
+#include "kit/ui_seam.h"
 
 #include <QDialog>
 #include <QFileDialog>

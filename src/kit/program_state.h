@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "audio/audio_engine.h"
-#include "record/record_buffer.h"
+#include "kit/record_buffer.h"
 
 namespace quillar {
 

@@ -1,4 +1,4 @@
-#include "app/drawing_board.h"
+#include "kit/drawing_board.h"
 
 #include <QPaintEvent>
 #include <QPainter>

@@ -1,7 +1,7 @@
 // The drawing board keeps what is drawn until it is cleared, in pixels or fine units.
 #include <gtest/gtest.h>
 
-#include "app/drawing_board.h"
+#include "kit/drawing_board.h"
 
 namespace quillar::test {
 namespace {

@@ -18,11 +18,11 @@
 #include <QTimer>
 #include <optional>
 
-#include "app/control_table.h"
-#include "app/drawing_board.h"
-#include "app/help_window.h"
-#include "app/main_form.h"
-#include "app/shape_box.h"
+#include "kit/control_table.h"
+#include "kit/drawing_board.h"
+#include "kit/help_window.h"
+#include "kit/main_form.h"
+#include "kit/shape_box.h"
 #include "support/test_app.h"
 
 // Rows name only what differs from the defaults.

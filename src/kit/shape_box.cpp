@@ -1,4 +1,4 @@
-#include "app/shape_box.h"
+#include "kit/shape_box.h"
 
 #include <QPainter>
 

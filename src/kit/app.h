@@ -2,7 +2,7 @@
 // program-wide variables. Built once by main (or by a test) and passed by reference.
 #pragma once
 
-#include "app/program_state.h"
+#include "kit/program_state.h"
 
 namespace quillar {
 

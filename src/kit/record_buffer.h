@@ -9,6 +9,7 @@
 // pages in a few MiB ahead of the data, so the kernel's page zeroing stays off the capture thread.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -46,17 +47,18 @@ class RecordBuffer {
     // no capture runs).
     bool fits(std::size_t bytes) const;
     // Length in bytes as the program sees it: the captured data while recording, the whole WAV
-    // image after wrapAsWavImage. Safe from any thread.
+    // image after wrapWithHeader. Safe from any thread.
     std::size_t size() const { return m_size.load(std::memory_order_acquire); }
     bool empty() const { return size() == 0; }
     // First byte of the recording (data while recording, image after the wrap). GUI thread; the
     // pointer stays valid until clear() (and, with Heap backing, until the next append).
     // nullptr when nothing was ever recorded.
     const std::uint8_t* data() const;
-    // Turns the captured data into the WAV image in place (GUI thread, no capture running).
-    // Does nothing when no byte was captured or the image is already made.
-    void wrapAsWavImage(std::uint32_t rate, std::uint16_t bits, std::uint16_t channels);
-    // True once wrapAsWavImage has run for the current recording (GUI thread).
+    // Puts `header` in front of the captured data, making the WAV image in place (GUI thread, no
+    // capture running); the header's sizes are the caller's to get right for size(). Does
+    // nothing when no byte was captured or the image is already made.
+    void wrapWithHeader(const std::array<std::uint8_t, kHeaderBytes>& header);
+    // True once wrapWithHeader has run for the current recording (GUI thread).
     bool isWavImage() const { return m_wrapped; }
     // True when an append was refused since the last clear() (any thread).
     bool refusedAppend() const { return m_refused.load(std::memory_order_acquire); }

@@ -15,10 +15,10 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "app/control_table.h"
-#include "app/drawing_board.h"
-#include "app/main_form.h"
-#include "app/shape_box.h"
+#include "kit/control_table.h"
+#include "kit/drawing_board.h"
+#include "kit/main_form.h"
+#include "kit/shape_box.h"
 
 namespace quillar {
 

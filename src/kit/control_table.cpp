@@ -1,5 +1,5 @@
 // The main window's layout table. Positions are pixels in the client area of the container.
-#include "app/control_table.h"
+#include "kit/control_table.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,10 +12,10 @@
 #include <QRadioButton>
 #include <QTimer>
 
-#include "app/drawing_board.h"
-#include "app/main_form.h"
-#include "app/shape_box.h"
-#include "playback/media_player.h"
+#include "kit/drawing_board.h"
+#include "kit/main_form.h"
+#include "kit/media_player.h"
+#include "kit/shape_box.h"
 
 // Rows name only what differs from a control's defaults.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
