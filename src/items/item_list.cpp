@@ -74,6 +74,8 @@ QString RecordingPathOf(App& app) {
 
 void OnItemSelected(App& app) {
     MainForm& f = app.form;
+    // The file of the item left behind must not go on playing over the new item's waveform.
+    EndCurrentRecordingPlayback(app);
     f.编辑框_当前录音文本->setText(currentItemText(app));
     const QString path = RecordingPathOf(app);
     f.编辑框_当前录音文件->clear();

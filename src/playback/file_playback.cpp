@@ -62,9 +62,9 @@ class PlaybackPoll : public QObject {
         MainForm& f = m_form;
         MediaPlayer& player = *f.媒体播放1;
         if (player.state() != 1) {
-            // Stopped without reaching the end (never opened, or the device went): the bar and
-            // the cursor stay where they are.
-            finish();
+            // Stopped without reaching the end (never opened, or the device went): ends as the
+            // end does, so that no bar is left standing at a position nothing plays.
+            end();
             return;
         }
         if (m_step <= kSteps) {
@@ -79,32 +79,38 @@ class PlaybackPoll : public QObject {
             }
         }
         if (player.position() == player.length()) {
-            player.stop();
-            f.进度条1->setVisible(false);
-            moveLeft(f.标签_指针, kPointerStart);
-            moveLeft(f.外形框2, kCursorStart);
-            finish();
+            end();
         }
     }
 
-  private:
-    void finish() {
+    // The end of a playback, whatever ends it: the file played out, another item was selected,
+    // a recording started, or the file never played.
+    void end() {
         MainForm& f = m_form;
         m_timer.stop();
+        f.媒体播放1->stop();
+        f.进度条1->setVisible(false);
+        moveLeft(f.标签_指针, kPointerStart);
+        moveLeft(f.外形框2, kCursorStart);
         // The selection may have moved to an item without a recording while the file played;
         // the button then stays disabled, as the selection left it.
         f.按钮_播放录音->setEnabled(!f.编辑框_当前录音文件->text().isEmpty());
         f.列表框_录音文本列表->setFocus();
     }
 
+  private:
     MainForm& m_form;
     QTimer m_timer;
     int m_step = 1;
 };
 
-PlaybackPoll& pollOf(MainForm& form) {
-    auto* found = dynamic_cast<PlaybackPoll*>(
+PlaybackPoll* existingPollOf(MainForm& form) {
+    return dynamic_cast<PlaybackPoll*>(
         form.findChild<QObject*>(kPollName, Qt::FindDirectChildrenOnly));
+}
+
+PlaybackPoll& pollOf(MainForm& form) {
+    PlaybackPoll* found = existingPollOf(form);
     return found ? *found : *new PlaybackPoll(form);
 }
 
@@ -116,6 +122,13 @@ void PlayCurrentRecording(App& app) {
 
 bool IsPlayingCurrentRecording(App& app) {
     return pollOf(app.form).running();
+}
+
+void EndCurrentRecordingPlayback(App& app) {
+    PlaybackPoll* poll = existingPollOf(app.form);
+    if (poll != nullptr && poll->running()) {
+        poll->end();
+    }
 }
 
 void PollCurrentRecording(App& app) {

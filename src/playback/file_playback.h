@@ -14,6 +14,13 @@ void PlayCurrentRecording(App& app);
 // Whether a playback started by PlayCurrentRecording is still being polled.
 bool IsPlayingCurrentRecording(App& app);
 
+// Ends a playback started by PlayCurrentRecording as its own end does: player stopped,
+// 进度条1 hidden, 外形框2 and 标签_指针 at their starts, 按钮_播放录音 enabled when
+// 编辑框_当前录音文件 names a file. Another item's selection and the start of a recording call it,
+// so that a take never outlives its item or plays into the microphone. Nothing when none plays.
+// GUI thread.
+void EndCurrentRecordingPlayback(App& app);
+
 // One poll of the player, as the timer runs it (tests drive playback with it step by step).
 void PollCurrentRecording(App& app);
 

@@ -10,6 +10,7 @@
 #include "kit/main_form.h"
 #include "kit/ui_seam.h"
 #include "playback/audition.h"
+#include "playback/file_playback.h"
 #include "record/size_texts.h"
 #include "record/wav_image.h"
 
@@ -51,6 +52,8 @@ bool StartRecording(App& app) {
     // The audition plays record_buffer in place: it must end before the buffer is dropped.
     app.engine.freeStream(s.audition_stream);
     StopAuditionIfRunning(app);
+    // A saved take still playing would be heard by the microphone and land in the new one.
+    EndCurrentRecordingPlayback(app);
     s.record_buffer.clear();
     s.signal_active = 1;
     setSettingsEnabled(f, false);

@@ -10,10 +10,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
+#include <functional>
 
+#include "items/item_list.h"
 #include "kit/drawing_board.h"
 #include "kit/media_player.h"
 #include "kit/shape_box.h"
+#include "record/recording_control.h"
 #include "support/test_app.h"
 #include "wav_bytes.h"
 
@@ -100,7 +103,7 @@ TEST_F(FilePlaybackTest, ARecordingShorterThanAHundredUnitsEndsThroughTheEnd) {
     EXPECT_TRUE(f().按钮_播放录音->isEnabled());
 }
 
-TEST_F(FilePlaybackTest, AFileThatDoesNotOpenLeavesTheBarVisibleAtZero) {
+TEST_F(FilePlaybackTest, AFileThatDoesNotOpenEndsAsTheEndDoes) {
     const struct {
         const char* name;
         QByteArray bytes;  // empty: no file at all
@@ -118,20 +121,18 @@ TEST_F(FilePlaybackTest, AFileThatDoesNotOpenLeavesTheBarVisibleAtZero) {
         f().按钮_播放录音->setFocus();
         PlayCurrentRecording(t.app);
         EXPECT_FALSE(IsPlayingCurrentRecording(t.app));
-        EXPECT_TRUE(f().进度条1->isVisible());
-        EXPECT_EQ(f().进度条1->value(), 0);
-        EXPECT_EQ(f().外形框2->x(), 16);
+        EXPECT_TRUE(finishedAtStart());
         EXPECT_TRUE(f().按钮_播放录音->isEnabled());
         EXPECT_EQ(f().focusWidget(), f().列表框_录音文本列表);
     }
 }
 
-TEST_F(FilePlaybackTest, WithoutAnOutputDeviceNothingPlaysAndTheBarStays) {
+TEST_F(FilePlaybackTest, WithoutAnOutputDeviceNothingPlaysAndTheBarGoes) {
     t.engine.freeOutput();
     recording(4410);
     PlayCurrentRecording(t.app);
     EXPECT_FALSE(IsPlayingCurrentRecording(t.app));
-    EXPECT_TRUE(f().进度条1->isVisible());
+    EXPECT_TRUE(finishedAtStart());
     EXPECT_TRUE(f().按钮_播放录音->isEnabled());
 }
 
@@ -188,6 +189,60 @@ TEST_F(FilePlaybackTest, SelectionMovedToAnItemWithoutRecordingKeepsTheButtonDis
     PollCurrentRecording(t.app);
     EXPECT_FALSE(IsPlayingCurrentRecording(t.app));
     EXPECT_FALSE(f().按钮_播放录音->isEnabled());
+}
+
+// What may end a playback before its file has played out, in the item list the user works in:
+// each ends it exactly as the natural end does, with the play button as the new selection has it.
+TEST_F(FilePlaybackTest, AnotherItemOrARecordingEndsThePlaybackAsItsEndDoes) {
+    struct Case {
+        const char* name;
+        std::function<void(TestApp&)> act;
+        bool buttonAfter;  // 按钮_播放录音 enabled afterwards
+    };
+    const Case cases[] = {
+        {"Down to an item with a recording",
+         [](TestApp& a) { QTest::keyClick(a.form.列表框_录音文本列表, Qt::Key_Down); }, true},
+        {"click on an item without one",
+         [](TestApp& a) { a.form.列表框_录音文本列表->setCurrentRow(2); }, false},
+        {"Enter starts a recording", [](TestApp& a) { OnItemListKeyDown(a.app, kKeyEnter, 0); },
+         true},
+        {"a click on the start button", [](TestApp& a) { a.form.按钮1->click(); }, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestApp a;
+        ASSERT_TRUE(a.engine.initOutput(-1, 44100));
+        a.form.show();
+        a.form.编辑框_保存路径->setText(dir.path());
+        for (const char* item : {"一", "二"}) {
+            ASSERT_TRUE(writeFile(dir.filePath(QString::fromUtf8(item) + ".wav"),
+                                  wavBytes(WavFields{}, pcm16(2, 44100, [](int, int i) {
+                                               return (i * 31) % 8000 - 4000;
+                                           }))));
+        }
+        a.form.列表框_录音文本列表->addItems({"一", "二", "三"});
+        a.form.列表框_录音文本列表->setCurrentRow(0);
+        a.form.列表框_录音文本列表->setFocus();
+        OnItemListKeyDown(a.app, kKeyControl, 0);
+        for (int i = 0; i < 30; ++i) {
+            a.sim.pumpOutput(441);
+            PollCurrentRecording(a.app);
+        }
+        ASSERT_EQ(a.form.进度条1->value(), 30);
+        ASSERT_EQ(a.sim.playingStreamCount(), 1);
+
+        c.act(a);
+        EXPECT_FALSE(IsPlayingCurrentRecording(a.app));
+        EXPECT_EQ(a.sim.playingStreamCount(), 0);  // nothing of the old take plays on
+        EXPECT_EQ(a.form.媒体播放1->state(), 0);
+        EXPECT_TRUE(a.form.进度条1->isHidden());
+        EXPECT_EQ(a.form.外形框2->x(), 16);
+        EXPECT_EQ(a.form.标签_指针->x(), 3);
+        EXPECT_EQ(a.form.按钮_播放录音->isEnabled(), c.buttonAfter);
+        if (a.form.按钮1->text() == QStringLiteral("停止录音")) {
+            ToggleRecording(a.app);
+        }
+    }
 }
 
 }  // namespace
