@@ -1,8 +1,8 @@
 #include "record/saving.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QSaveFile>
 
 #include "kit/app.h"
 #include "kit/main_form.h"
@@ -11,31 +11,15 @@
 
 namespace quillar {
 
-bool writeWavImageFile(const RecordBuffer& buffer, const QString& path) {
+SaveResult writeWavImageFile(const RecordBuffer& buffer, const QString& path,
+                             const StepCheck& check) {
     if (path.isEmpty() || buffer.empty() || !buffer.isWavImage()) {
-        return false;
+        return {};
     }
-    QSaveFile file(path);
-    // Never write straight into the target: a half-written take must not replace a good one.
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    const char* bytes = reinterpret_cast<const char*>(buffer.data());
-    qint64 left = static_cast<qint64>(buffer.size());
-    while (left > 0) {
-        const qint64 written = file.write(bytes, left);
-        if (written <= 0) {
-            file.cancelWriting();
-            return false;
-        }
-        bytes += written;
-        left -= written;
-    }
-    return file.commit();
+    return replaceTakeFile(path, buffer.data(), buffer.size(), QDateTime::currentDateTime(), check);
 }
 
-bool WriteRecordingFile(App& app, const QString& path) {
+SaveResult WriteRecordingFile(App& app, const QString& path) {
     return writeWavImageFile(app.state.record_buffer, path);
 }
 

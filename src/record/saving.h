@@ -3,19 +3,22 @@
 
 #include <QString>
 
+#include "record/take_replacement.h"
+
 namespace quillar {
 
 struct App;
 class RecordBuffer;
 
-// Writes the WAV image in `buffer` whole to `path` through a temporary file in the same folder
-// that is flushed to disk and then renamed over the target, so the target is either the old file
-// or the complete new one, never a mix. False, leaving any existing file untouched, when the
-// buffer holds no finished image (empty, or a recording still running) or anything fails.
-// GUI thread.
-bool writeWavImageFile(const RecordBuffer& buffer, const QString& path);
-// writeWavImageFile of record_buffer. GUI thread.
-bool WriteRecordingFile(App& app, const QString& path);
+// Writes the WAV image in `buffer` whole to `path` with replaceTakeFile: a file that stood there
+// moves into the earlier-takes folder beside it (SaveResult::replaced), and the target is either
+// the old file or the complete new one, never a mix. Not written, leaving any existing file
+// untouched, when the buffer holds no finished image (empty, or a recording still running) or
+// anything fails. GUI thread.
+SaveResult writeWavImageFile(const RecordBuffer& buffer, const QString& path,
+                             const StepCheck& check = {});
+// writeWavImageFile of record_buffer, replaced now. GUI thread.
+SaveResult WriteRecordingFile(App& app, const QString& path);
 // Click on 按钮3 (GUI thread): asks for a file with 通用对话框1 and reports the outcome.
 void SaveRecordingAs(App& app);
 

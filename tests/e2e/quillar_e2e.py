@@ -306,6 +306,24 @@ class WorkingLoop(unittest.TestCase):
         leftovers = [n for n in os.listdir(app.folder) if not n.endswith(".wav")]
         self.assertEqual(leftovers, [], "half-written files left behind")
 
+    def test_recording_an_item_again_keeps_the_first_take(self):
+        app = self.start(["水"])
+        path = app.record_item(self.tone, "水")
+        with open(path, "rb") as f:
+            first = f.read()
+        low = os.path.join(self.servers.tmp, "tone440.wav")
+        make_tone(low, 1.0, 440)
+        app.record_item(low, "水")
+        self.assertAlmostEqual(dominant_frequency(path), 440, delta=20)
+        earlier = os.path.join(app.folder, "早前录音")
+        names = os.listdir(earlier)
+        self.assertEqual(len(names), 1, names)
+        self.assertRegex(names[0], r"^水\.\d{8}-\d{6}\.wav$")
+        with open(os.path.join(earlier, names[0]), "rb") as f:
+            self.assertEqual(f.read(), first, "the first take is not byte-identical")
+        self.assertEqual(sorted(os.listdir(app.folder)), ["早前录音", "水.wav"])
+        self.assertEqual(app.close(), 0)
+
     def test_ctrl_plays_the_recording_and_the_next_item_ends_it(self):
         app = self.start(["风", "雨"])
         long_tone = os.path.join(self.servers.tmp, "tone6s.wav")

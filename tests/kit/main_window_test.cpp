@@ -358,11 +358,12 @@ TEST(HelpWindow, TextHasItsSectionsInOrderWithCrLfLines) {
     EXPECT_FALSE(lines[notice + 1].isEmpty());
     EXPECT_TRUE(lines[notice + 2].isEmpty());
     EXPECT_TRUE(lines[notice + 3].isEmpty());
-    // Two numbered paragraphs of credits and contact.
+    // Numbered paragraphs of credits and contact, then where earlier takes go.
     const qsizetype other = lines.indexOf("【其他事项】");
     EXPECT_TRUE(lines[other + 1].startsWith("1."));
     EXPECT_TRUE(lines[other + 2].startsWith("2."));
-    EXPECT_TRUE(lines[other + 3].isEmpty());
+    EXPECT_TRUE(lines[other + 3].startsWith("3.") && lines[other + 3].contains("“早前录音”"));
+    EXPECT_TRUE(lines[other + 4].isEmpty());
 }
 
 }  // namespace

@@ -36,9 +36,12 @@ TEST_F(WriteWavImageFile, WritesTheImageAndReplacesALongerOldFileWhole) {
     ASSERT_TRUE(writeAll(path, QByteArray(100000, 'x')));
     test::makeWavImage(buffer, 4000);
 
-    ASSERT_TRUE(writeWavImageFile(buffer, path));
+    const SaveResult r = writeWavImageFile(buffer, path);
+    ASSERT_TRUE(r.written);
     EXPECT_EQ(readAll(path), imageBytes(buffer));
-    EXPECT_EQ(entries(), QStringList{"词.wav"}) << "no temporary file left behind";
+    EXPECT_EQ(entries(), (QStringList{"早前录音", "词.wav"})) << "no temporary file left behind";
+    EXPECT_EQ(QFileInfo(r.replaced).dir().path(), dir.filePath("早前录音"));
+    EXPECT_EQ(readAll(r.replaced), QByteArray(100000, 'x')) << "the earlier take is kept";
 }
 
 TEST_F(WriteWavImageFile, RefusesWithoutAFinishedImageAndLeavesTheOldFile) {

@@ -1,0 +1,47 @@
+// Putting a new take file where an older one stands without destroying the older one: it moves
+// into the folder of earlier takes beside it. Used by the saves; any one thread at a time (it only
+// touches the file system).
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <cstddef>
+#include <functional>
+
+namespace quillar {
+
+// The folder, beside an item's file, that receives the takes replaced by later saves. With the
+// Enter loop that is inside the auto-save folder.
+inline const QString kEarlierTakesFolder = QStringLiteral("早前录音");
+
+// What a save did. `replaced` is the path the file that stood at the target now has (in the
+// earlier-takes folder), or empty when the target did not exist.
+struct SaveResult {
+    bool written = false;
+    QString replaced;
+    explicit operator bool() const { return written; }
+};
+
+// The steps of a replacement, in their order. A test's StepCheck may refuse one, which then fails
+// as if the system had refused it.
+enum class TakeStep {
+    WriteTemporary,  // the new take written beside the target and flushed to disk
+    MoveEarlier,     // the file at the target renamed into the earlier-takes folder
+    PlaceNew,        // the new take renamed to the target
+};
+using StepCheck = std::function<bool(TakeStep)>;
+
+// Writes `bytes` at `data` to `path`: first to a temporary file in the same folder (fdatasync),
+// then the file at `path`, if any, is renamed into kEarlierTakesFolder beside it under
+// earlierTakeName(file name, `when`), then the temporary file is renamed to `path` and the folders
+// are flushed. Whatever fails, the old or the new take stands at `path` and nothing is
+// overwritten; a failure before the new take is in place leaves everything as it was.
+SaveResult replaceTakeFile(const QString& path, const void* data, std::size_t bytes,
+                           const QDateTime& when, const StepCheck& check = {});
+
+// Name of the earlier take of `fileName` replaced at `when` (local time, to the second):
+// "词.wav" -> "词.20261209-011530.wav"; `attempt` > 1 adds "-<attempt>" after the time, for a
+// name already taken.
+QString earlierTakeName(const QString& fileName, const QDateTime& when, int attempt);
+
+}  // namespace quillar
