@@ -773,6 +773,13 @@ std::uint32_t AudioEngine::sampleRate(Handle channel) const {
     return ch ? ch->format.rate : 0;
 }
 
+bool AudioEngine::hasFormat(Handle channel, std::uint32_t rate, std::uint32_t channels,
+                            std::uint32_t flags) const {
+    auto ch = m_impl->find(channel);
+    AudioFormat format;
+    return ch && formatFromFlags(rate, channels, flags, &format) && ch->format == format;
+}
+
 bool AudioEngine::latestSamples(Handle channel, float* out, std::uint32_t frames) const {
     auto ch = m_impl->find(channel);
     if (!ch || out == nullptr || frames > SampleRing::kFrames) {

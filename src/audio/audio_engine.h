@@ -112,6 +112,10 @@ class AudioEngine {
     std::uint32_t channelCount(Handle channel) const;
     // Sample rate in Hz, 0 on a bad handle.
     std::uint32_t sampleRate(Handle channel) const;
+    // True when the channel's format is the one that createPushStream or startCapture makes from
+    // these arguments (rate in Hz, channels, sample flags); false on a bad handle.
+    bool hasFormat(Handle channel, std::uint32_t rate, std::uint32_t channels,
+                   std::uint32_t flags) const;
     // The latest `frames` frames (<= 2048), interleaved floats in -1..1, oldest first, into `out`
     // (room for frames * channelCount values). False on a bad handle; `out` is then untouched.
     bool latestSamples(Handle channel, float* out, std::uint32_t frames) const;

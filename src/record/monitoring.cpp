@@ -9,18 +9,35 @@
 
 namespace quillar {
 
+namespace {
+
+constexpr std::uint32_t kChannels = 2;
+
+// The capture thread may be pushing into the old stream right now; the engine refuses calls on a
+// freed handle, so freeing first and publishing the new handle afterwards is safe.
+void armStream(App& app, std::uint32_t rate, std::uint32_t flags) {
+    app.engine.freeStream(app.state.monitor_stream.load());
+    app.state.monitor_stream.store(app.engine.createPushStream(rate, kChannels, flags));
+}
+
+}  // namespace
+
 void ToggleMonitoring(App& app) {
     MainForm& f = app.form;
-    // The capture thread may be pushing into the old stream right now; the engine refuses calls on
-    // a freed handle, so freeing first and publishing the new handle afterwards is safe.
-    app.engine.freeStream(app.state.monitor_stream.load());
     if (!f.选择框1->isChecked()) {
+        app.engine.freeStream(app.state.monitor_stream.load());
         return;
     }
-    // The format is taken now: changing rate or width later needs the box cleared and ticked.
-    const auto rate = static_cast<std::uint32_t>(f.组合框2->currentData().toInt());
-    const auto flags = static_cast<std::uint32_t>(f.组合框3->currentData().toInt());
-    app.state.monitor_stream.store(app.engine.createPushStream(rate, 2, flags));
+    // The format is taken now; a recording in another format makes the stream again at its start.
+    armStream(app, f.组合框2->currentData().toUInt(), f.组合框3->currentData().toUInt());
+}
+
+void MatchMonitoringToRecording(App& app, std::uint32_t rate, std::uint32_t flags) {
+    if (!app.form.选择框1->isChecked() ||
+        app.engine.hasFormat(app.state.monitor_stream.load(), rate, kChannels, flags)) {
+        return;
+    }
+    armStream(app, rate, flags);
 }
 
 }  // namespace quillar

@@ -11,6 +11,7 @@
 #include "kit/ui_seam.h"
 #include "playback/audition.h"
 #include "playback/file_playback.h"
+#include "record/monitoring.h"
 #include "record/size_texts.h"
 #include "record/wav_image.h"
 
@@ -63,6 +64,9 @@ bool StartRecording(App& app) {
     const int device = f.组合框1->currentIndex();
     const std::uint32_t rate = f.组合框2->currentData().toUInt();
     const std::uint32_t flags = f.组合框3->currentData().toUInt();
+    // Before the first block: a monitoring stream armed in another format would play these
+    // bytes as that format (16-bit samples heard as floats are full-scale noise).
+    MatchMonitoringToRecording(app, rate, flags);
     if (device < 0 || !app.engine.openCapture(device)) {
         return false;
     }

@@ -78,6 +78,11 @@ TEST_P(CaptureFormatTest, DeliversWholeTenthSecondBlocks) {
     EXPECT_DOUBLE_EQ(engine.bytesToSeconds(h, engine.positionBytes(h)), 4.0 * (rate / 10) / rate);
     EXPECT_EQ(engine.channelCount(h), 2u);
     EXPECT_EQ(engine.sampleRate(h), rate);
+    EXPECT_TRUE(engine.hasFormat(h, rate, 2, flags));
+    EXPECT_TRUE(engine.hasFormat(h, rate, 2, flags | 0x10000)) << "only the width bits count";
+    EXPECT_FALSE(engine.hasFormat(h, rate, 2, flags ^ 256));
+    EXPECT_FALSE(engine.hasFormat(h, rate + 1, 2, flags));
+    EXPECT_FALSE(engine.hasFormat(h, rate, 1, flags));
     EXPECT_EQ(engine.state(h), 1);
 
     const auto opens = sim.captureOpens();
@@ -492,6 +497,7 @@ TEST_F(EngineTest, BadHandlesFailWithoutEffect) {
         EXPECT_LT(engine.bytesToSeconds(h, 1000), 0.0);
         EXPECT_EQ(engine.channelCount(h), 0u);
         EXPECT_EQ(engine.sampleRate(h), 0u);
+        EXPECT_FALSE(engine.hasFormat(h, 44100, 2, 0));
         EXPECT_FALSE(engine.latestSamples(h, buf, 512));
         EXPECT_FALSE(engine.spectrum2048(h, buf));
         EXPECT_EQ(buf[0], 7.0f) << "output untouched";

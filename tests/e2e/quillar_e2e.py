@@ -133,6 +133,19 @@ class Servers:
         keepalive = 'application.process.id = "%d"' % self.keepalive.pid
         return [block for block in out.split("Sink Input #")[1:] if keepalive not in block]
 
+    def sample_specs(self, pid):
+        """Sample specifications of the playback streams of process `pid`, such as
+        "s16le 2ch 44100Hz"."""
+        out = self.pactl("list", "sink-inputs").stdout
+        owner = 'application.process.id = "%d"' % pid
+        specs = []
+        for block in out.split("Sink Input #")[1:]:
+            if owner in block:
+                for line in block.splitlines():
+                    if line.strip().startswith("Sample Specification:"):
+                        specs.append(line.split(":", 1)[1].strip())
+        return specs
+
     def play_tone(self, path):
         """Plays a WAV file into the null sink with low latency and waits until it has played."""
         subprocess.run(["paplay", "--device=" + SINK, "--latency-msec=20", path],
@@ -385,6 +398,27 @@ class WorkingLoop(unittest.TestCase):
             player.wait(30)
         app.key("Return")
         wait_for(lambda: os.path.exists(app.wav("星")), 20, "the recording")
+        self.assertEqual(app.close(), 0)
+
+    def test_monitoring_plays_in_the_recording_format(self):
+        app = self.start(["雪"])
+        pid = app.proc.pid
+        app.click(MONITOR_CHECKBOX)  # armed at 16 Bit, the default width
+        wait_for(lambda: self.servers.sample_specs(pid) == ["s16le 2ch 44100Hz"], 10,
+                 "the armed 16-bit monitoring stream")
+        app.choose_combo(WIDTH_COMBO, "End")  # 32 Bit
+        app.click(ITEM_LIST_FIRST_ROW)
+        app.key("Return")
+        # 16-bit bytes played as floats would be full-scale noise: the stream is made again.
+        wait_for(lambda: self.servers.sample_specs(pid) == ["float32le 2ch 44100Hz"], 10,
+                 "the monitoring stream in the recording's format")
+        self.servers.play_tone(self.tone)
+        self.assertEqual(self.servers.sample_specs(pid), ["float32le 2ch 44100Hz"])
+        app.key("Return")
+        wait_for(lambda: os.path.exists(app.wav("雪")), 20, "the recording")
+        self.assertEqual(soxi(app.wav("雪"), "-b"), "32")
+        self.assertEqual(self.servers.sample_specs(pid), ["float32le 2ch 44100Hz"],
+                         "the stream outlives the recording while the box is ticked")
         self.assertEqual(app.close(), 0)
 
     def test_other_formats_come_out_as_chosen(self):

@@ -7,6 +7,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <algorithm>
+#include <vector>
 
 #include "record/recording_control.h"
 #include "support/test_app.h"
@@ -91,6 +93,66 @@ TEST_F(MonitoringTest, TheFormatIsTakenWhenTheBoxIsTicked) {
     tick(false);
     tick(true);
     EXPECT_EQ(t.engine.sampleRate(stream()), 8000u);
+}
+
+// The box ticked in one format and the recording made in another: the stream is made again in the
+// recording's format before the first block, so every block plays as what it is.
+TEST_F(MonitoringTest, ARecordingInAnotherFormatGetsAStreamInItsOwnFormat) {
+    struct Row {
+        const char* what;
+        int tickRate, tickWidth;      // combo indices when the box is ticked
+        int recordRate, recordWidth;  // and when the recording starts
+        std::uint32_t rate, flags;    // the recording's format
+        bool remade;
+    };
+    const Row rows[] = {
+        {"16 Bit to 32 Bit", 4, 1, 4, 2, 44100, 256, true},
+        {"rate only", 4, 1, 2, 1, 22050, 0, true},
+        {"8 Bit to 16 Bit", 0, 0, 0, 1, 8000, 0, true},
+        {"32 Bit to 8 Bit", 5, 2, 5, 0, 48000, 1, true},
+        {"same format", 4, 1, 4, 1, 44100, 0, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        t.form.组合框2->setCurrentIndex(row.tickRate);
+        t.form.组合框3->setCurrentIndex(row.tickWidth);
+        tick(true);
+        const audio::Handle armed = stream();
+        ASSERT_NE(armed, 0u);
+        t.form.组合框2->setCurrentIndex(row.recordRate);
+        t.form.组合框3->setCurrentIndex(row.recordWidth);
+
+        ToggleRecording(t.app);
+        const audio::Handle now = stream();
+        EXPECT_EQ(now != armed, row.remade);
+        EXPECT_TRUE(t.engine.hasFormat(now, row.rate, 2, row.flags));
+        EXPECT_EQ(t.sim.openStreamCount(), 1) << "the old stream is freed, not left open";
+        EXPECT_NE(t.engine.state(now), 1) << "still only armed before the first block";
+
+        t.sim.pumpCaptureBlock();
+        t.sim.pumpOutput(row.rate / 20);
+        const std::vector<std::uint8_t> played = t.sim.playedBytes(now);
+        const std::uint8_t* recorded = t.app.state.record_buffer.data();
+        ASSERT_FALSE(played.empty());
+        EXPECT_TRUE(std::equal(played.begin(), played.end(), recorded))
+            << "the speaker hears the recorded bytes as they are";
+
+        ToggleRecording(t.app);
+        EXPECT_EQ(stream(), now);
+        EXPECT_NE(t.engine.state(now), -1) << "a stop does not free the stream";
+        tick(false);
+        EXPECT_EQ(t.engine.state(now), -1);
+    }
+}
+
+TEST_F(MonitoringTest, WithTheBoxClearedARecordingMakesNoStream) {
+    tick(true);
+    tick(false);
+    t.form.组合框3->setCurrentIndex(2);
+    ToggleRecording(t.app);
+    t.sim.pumpCaptureBlock();
+    EXPECT_EQ(t.sim.openStreamCount(), 0);
+    ToggleRecording(t.app);
 }
 
 TEST_F(MonitoringTest, WithoutOutputTheRecordingIsUnaffected) {
