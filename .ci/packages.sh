@@ -14,6 +14,7 @@ QUILLAR_TEST_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev
   xvfb xauth x11-utils xdotool pulseaudio pulseaudio-utils sox
   imagemagick espeak-ng clang libclang-rt-14-dev python3 python3-xlib
+  desktop-file-utils appstream librsvg2-bin dpkg-dev file
 )
 
 # quillar_install_packages <package>...: installs those that are missing, through sudo when not

@@ -1,5 +1,6 @@
 // Quillar: records a word list item by item, one WAV file per item.
 #include <QApplication>
+#include <QIcon>
 
 #include "app/event_wiring.h"
 #include "app/startup.h"
@@ -8,10 +9,16 @@
 #include "kit/app.h"
 #include "kit/main_form.h"
 #include "kit/ui_seam.h"
+#include "program_identity.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     quillar::setUpApplicationLook();
+    // The desktop maps the window to its menu entry and icon by this id (on X11 by the window
+    // class, which Qt takes from the application name: StartupWMClass in the entry).
+    const QString id = QString::fromLatin1(quillar::kApplicationId);
+    QGuiApplication::setDesktopFileName(id);
+    QApplication::setWindowIcon(QIcon::fromTheme(id));
     quillar::audio::AudioEngine engine(std::make_unique<quillar::audio::SdlBackend>());
     quillar::QtUi ui;
     quillar::MainForm form(engine);

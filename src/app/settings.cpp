@@ -7,19 +7,38 @@
 #include <QLineEdit>
 #include <QList>
 #include <QSaveFile>
+#include <QStandardPaths>
 #include <optional>
+
+#include <unistd.h>
 
 #include "items/item_file.h"
 #include "items/text_encoding.h"
 #include "kit/app.h"
 #include "kit/main_form.h"
 #include "kit/ui_seam.h"
+#include "program_identity.h"
 
 namespace quillar {
 
 namespace {
 
-QString g_settingsFolder;  // empty: the program's folder. GUI thread only.
+QString g_programFolder;  // empty: the folder of the running program. GUI thread only.
+std::optional<bool> g_programFolderWritable;
+
+// An installed program's folder belongs to the system (/usr/bin): even where the user may write
+// there (root), settings do not go among the system's programs. The tree is recognised by the
+// desktop entry that installing puts beside it, whatever the prefix.
+bool isInstalledBinFolder(const QString& folder) {
+    return QFileInfo::exists(folder + QStringLiteral("/../share/applications/") +
+                             QString::fromLatin1(kApplicationId) + QStringLiteral(".desktop"));
+}
+
+bool takesSettings(const QString& folder) {
+    const bool writable = g_programFolderWritable.value_or(
+        ::access(QFile::encodeName(folder).constData(), W_OK) == 0);
+    return writable && !isInstalledBinFolder(folder);
+}
 
 // The file as lines, each with its own line break (the last may have none), so that lines that
 // are not edited are written back byte for byte.
@@ -138,12 +157,18 @@ void setEntry(IniLines& ini, const QString& section, const QString& key, const Q
 
 QString SettingsFilePath() {
     const QString folder =
-        g_settingsFolder.isEmpty() ? QCoreApplication::applicationDirPath() : g_settingsFolder;
-    return folder + QStringLiteral("/sys.ini");
+        g_programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : g_programFolder;
+    const QString beside = folder + QStringLiteral("/sys.ini");
+    if (QFileInfo::exists(beside) || takesSettings(folder)) {
+        return beside;
+    }
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/quillar/sys.ini");
 }
 
-void SetSettingsFolder(const QString& folder) {
-    g_settingsFolder = folder;
+void SetSettingsFolder(const QString& folder, std::optional<bool> writable) {
+    g_programFolder = folder;
+    g_programFolderWritable = folder.isEmpty() ? std::nullopt : writable;
 }
 
 QString ReadProfileString(const QString& path, const QString& section, const QString& key) {
@@ -228,6 +253,8 @@ void ChooseItemFile(App& app) {
 
 void SaveSettings(App& app) {
     const QString path = SettingsFilePath();
+    // The configuration folder may not exist yet; the program's folder always does.
+    QDir().mkpath(QFileInfo(path).absolutePath());
     const bool saved = WriteProfileStrings(
         path, QString::fromUtf16(kSettingsSection),
         {{QString::fromUtf16(kSaveFolderKey), app.form.编辑框_保存路径->text()},

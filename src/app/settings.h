@@ -1,10 +1,12 @@
-// The settings file sys.ini beside the program: the auto-save folder and the item file, read at
-// start-up and written on request. The file is GB18030 text in the INI layout of the Windows
+// The settings file sys.ini beside the program (or, for an installed program, in the user's
+// configuration folder): the auto-save folder and the item file, read at start-up and written on
+// request. The file is GB18030 text in the INI layout of the Windows
 // profile functions, and is edited the way they edit it: a key's line is replaced or added, every
 // other line keeps its bytes, CR LF and LF files are both read. GUI thread only.
 #pragma once
 
 #include <QString>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -16,10 +18,13 @@ inline constexpr char16_t kSettingsSection[] = u"录音文档设置";
 inline constexpr char16_t kSaveFolderKey[] = u"自动保存路径";
 inline constexpr char16_t kItemFileKey[] = u"录音文本源文件";
 
-// sys.ini in the program's own folder (or in the folder set by SetSettingsFolder).
+// sys.ini in the program's own folder when that folder already holds one, or when files can be
+// made there and it is not the bin folder of an installed tree; otherwise quillar/sys.ini in the
+// user's configuration folder ($XDG_CONFIG_HOME, by default ~/.config).
 QString SettingsFilePath();
-// Tests only: keep sys.ini in `folder` instead; an empty text restores the program's folder.
-void SetSettingsFolder(const QString& folder);
+// Tests only: take `folder` as the program's folder; `writable`, when given, stands for the test
+// of whether files can be made there. An empty folder restores the program's own.
+void SetSettingsFolder(const QString& folder, std::optional<bool> writable = std::nullopt);
 
 // The value of `key` in `section` of the INI file at `path`; empty when the file, the section or
 // the key is missing. Section and key names match without regard to case or surrounding blanks;

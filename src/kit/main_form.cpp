@@ -13,6 +13,7 @@
 
 #include "kit/control_table.h"
 #include "kit/media_player.h"
+#include "program_identity.h"
 
 namespace quillar {
 
@@ -37,7 +38,7 @@ void setUpApplicationLook() {
     font.setPixelSize(kDefaultFontPixels);
     QApplication::setFont(font);
     QApplication::setApplicationName("Quillar");
-    QApplication::setApplicationVersion("1.1");
+    QApplication::setApplicationVersion(QString::fromLatin1(kProgramVersion));
 }
 
 MainForm::MainForm(audio::AudioEngine& engine, QWidget* parent) : QWidget(parent) {

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
+#include "program_identity.h"
 #include "support/test_app.h"
 
 namespace quillar::test {
@@ -186,16 +187,98 @@ TEST_F(SettingsTest, UnwritableFileGivesTheFailureMessage) {
     EXPECT_FALSE(t.ui.messages[0].text.contains(u"成功"_s));
 }
 
-TEST_F(SettingsTest, ReadOnlyProgramFolderGivesTheFailureMessage) {
+TEST_F(SettingsTest, ReadOnlySettingsFileGivesTheFailureMessage) {
     if (geteuid() == 0) {
         GTEST_SKIP() << "permissions do not bind root";
     }
+    writeAll(ini(), kSection + "\r\n");
+    QFile::setPermissions(ini(), QFile::ReadOwner);
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
     TestApp t;
     SaveSettings(t.app);
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     ASSERT_EQ(t.ui.messages.size(), 1u);
     EXPECT_EQ(t.ui.messages[0].icon, MessageIcon::Error);
+}
+
+// An installed program: its folder takes no files (or belongs to the system), so the settings go
+// to the user's configuration folder.
+class InstalledSettingsTest : public SettingsTest {
+  protected:
+    void SetUp() override {
+        oldConfigHome = qgetenv("XDG_CONFIG_HOME");
+        oldHome = qgetenv("HOME");
+        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    }
+    void TearDown() override {
+        SettingsTest::TearDown();
+        qputenv("XDG_CONFIG_HOME", oldConfigHome);
+        qputenv("HOME", oldHome);
+    }
+    QString configIni() const { return config.filePath(u"quillar/sys.ini"_s); }
+
+    QTemporaryDir config;
+    QByteArray oldConfigHome, oldHome;
+};
+
+TEST_F(InstalledSettingsTest, UnwritableProgramFolderKeepsSettingsInTheConfigFolder) {
+    SetSettingsFolder(dir.path(), false);
+    const QString items = dir.filePath(u"词表.txt"_s);
+    writeAll(items, "\xB0\xD6\r\n");
+    {
+        TestApp t;
+        t.ui.folderAnswers.push_back(u"/data/录音"_s);
+        t.ui.openAnswers.push_back(items);
+        t.form.按钮_设置保存路径->click();
+        t.form.按钮_选择录音文本->click();
+        t.form.按钮_保存当前配置->click();
+        ASSERT_EQ(t.ui.messages.size(), 1u);
+        EXPECT_EQ(t.ui.messages[0].text, u"配置信息保存成功！"_s);
+    }
+    EXPECT_FALSE(QFile::exists(ini()));
+    EXPECT_TRUE(
+        readAll(configIni()).startsWith(kSection + "\r\n" + kFolderKey + "=/data/" + kLuYin));
+    TestApp restarted;
+    ReadSettings(restarted.app);
+    EXPECT_EQ(restarted.form.编辑框_保存路径->text(), u"/data/录音"_s);
+    EXPECT_EQ(restarted.form.编辑框_录音文本源路径->text(), items);
+}
+
+TEST_F(InstalledSettingsTest, ProgramFolderIsUsedWhenItHoldsOrTakesTheFile) {
+    const QString bin = dir.filePath(u"usr/bin"_s);
+    const QString entry = dir.filePath(u"usr/share/applications/"_s +
+                                       QString::fromLatin1(kApplicationId) + u".desktop"_s);
+    struct Case {
+        const char* name;
+        bool writable;
+        bool holdsIni;
+        bool installed;  // bin sits in a tree with the program's desktop entry
+        bool beside;     // expected: sys.ini in the program's folder
+    } const cases[] = {
+        {"writable build folder", true, false, false, true},
+        {"unwritable, holds sys.ini", false, true, false, true},
+        {"unwritable, no sys.ini", false, false, false, false},
+        {"installed, writable (root)", true, false, true, false},
+        {"installed, holds sys.ini", true, true, true, true},
+    };
+    for (const Case& c : cases) {
+        QDir(dir.path()).removeRecursively();
+        QDir().mkpath(bin);
+        if (c.holdsIni) {
+            writeAll(bin + u"/sys.ini"_s, "");
+        }
+        if (c.installed) {
+            QDir().mkpath(QFileInfo(entry).absolutePath());
+            writeAll(entry, "");
+        }
+        SetSettingsFolder(bin, c.writable);
+        EXPECT_EQ(SettingsFilePath(), c.beside ? bin + u"/sys.ini"_s : configIni()) << c.name;
+    }
+    // Without XDG_CONFIG_HOME the configuration folder is ~/.config.
+    SetSettingsFolder(dir.filePath(u"none"_s), false);
+    qunsetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", config.path().toUtf8());
+    EXPECT_EQ(SettingsFilePath(), config.filePath(u".config/quillar/sys.ini"_s));
 }
 
 }  // namespace
