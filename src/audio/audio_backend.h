@@ -84,6 +84,8 @@ class AudioBackend {
     // Opens device `index` of captureDevices() in `format`, delivering to `sink` while not paused.
     // Capture starts paused.
     virtual bool openCapture(int index, const AudioFormat& format, CaptureSink* sink) = 0;
+    // Pausing returns once the device delivers nothing more; the chunk it was capturing when
+    // asked (audio from before the request) is delivered to `sink` before that.
     virtual void setCapturePaused(bool paused) = 0;
     // Closes the capture device; `sink` is not called after this returns.
     virtual void closeCapture() = 0;

@@ -77,6 +77,8 @@ class AudioEngine {
     // memory stream always starts again from its start). Any thread.
     bool play(Handle channel, bool restart);
     // Pauses a channel (a paused recording channel delivers nothing and its position stands).
+    // A recording channel keeps the chunk the device is capturing at the call: it may reach the
+    // receiver before this returns (on the capture thread, or on this one).
     bool pause(Handle channel);
     // 1 while playing or capturing, 0 when stopped or played out, 3 when paused, -1 on a bad
     // handle.

@@ -3,6 +3,8 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -63,6 +65,16 @@ struct SdlBackend::State {
     // Capture: written by the GUI thread only while the device is closed.
     SDL_AudioDeviceID captureDevice = 0;
     CaptureSink* sink = nullptr;
+    std::uint32_t chunkMs = 0;  // one device chunk, rounded up
+
+    // SDL drops the chunk its capture thread is reading when the device is paused under it, so a
+    // pause first lets that chunk through: Running -> Draining (GUI thread) -> Drained (capture
+    // thread, once the chunk is delivered). Drained delivers nothing more; resuming runs again.
+    enum Phase : int { kRunning, kDraining, kDrained };
+    std::atomic<int> capturePhase{kRunning};
+    std::mutex drainMutex;
+    std::condition_variable drained;
+    bool capturePaused = true;              // GUI thread only; SDL opens devices paused
     std::vector<std::string> captureNames;  // as last listed
     bool firstIsDefault = false;            // captureNames[0] is the system default
 
@@ -90,8 +102,19 @@ struct SdlBackend::State {
 
     static void captureCallback(void* user, Uint8* stream, int len) {
         auto* s = static_cast<State*>(user);
+        const int phase = s->capturePhase.load(std::memory_order_acquire);
+        if (phase == kDrained) {
+            return;
+        }
         if (s->sink != nullptr && len > 0) {
             s->sink->captured(stream, static_cast<std::uint32_t>(len));
+        }
+        if (phase == kDraining) {
+            {
+                std::lock_guard lock(s->drainMutex);
+                s->capturePhase.store(kDrained, std::memory_order_release);
+            }
+            s->drained.notify_all();
         }
     }
 
@@ -207,13 +230,33 @@ bool SdlBackend::openCapture(int index, const AudioFormat& format, CaptureSink* 
         s.sink = nullptr;
         return false;
     }
+    s.chunkMs = static_cast<std::uint32_t>(have.samples) * 1000 / std::max(have.freq, 1) + 1;
+    s.capturePaused = true;
+    s.capturePhase.store(State::kRunning);
     return true;
 }
 
 void SdlBackend::setCapturePaused(bool paused) {
-    if (m_state->captureDevice != 0) {
-        SDL_PauseAudioDevice(m_state->captureDevice, paused ? 1 : 0);
+    State& s = *m_state;
+    if (s.captureDevice == 0) {
+        return;
     }
+    if (paused && !s.capturePaused) {
+        // Released before SDL's pause, which waits for a callback that may want this lock.
+        std::unique_lock lock(s.drainMutex);
+        s.capturePhase.store(State::kDraining, std::memory_order_release);
+        // A chunk is always on its way while the device runs; a stalled device is not waited
+        // for longer than a few chunks.
+        s.drained.wait_for(lock, std::chrono::milliseconds(4 * s.chunkMs + 50), [&s] {
+            return s.capturePhase.load(std::memory_order_acquire) == State::kDrained;
+        });
+        s.capturePhase.store(State::kDrained, std::memory_order_release);
+        lock.unlock();
+    } else if (!paused) {
+        s.capturePhase.store(State::kRunning, std::memory_order_release);
+    }
+    SDL_PauseAudioDevice(s.captureDevice, paused ? 1 : 0);
+    s.capturePaused = paused;
 }
 
 void SdlBackend::closeCapture() {

@@ -42,7 +42,9 @@ void writeSample(double value, SampleType type, std::uint8_t* out) {
 struct SimBackend::State {
     // Lock order: deliveryMutex, then renderMutex, then mutex. The engine's callbacks run with
     // deliveryMutex (capture) or renderMutex (output) held, never with `mutex` held.
-    std::mutex deliveryMutex;  // held while captured audio goes to the sink
+    // Held while captured audio goes to the sink. Recursive, like a device lock: a receiver may
+    // pause or resume the capture from inside its block.
+    std::recursive_mutex deliveryMutex;
     std::mutex renderMutex;    // held while streams render
     mutable std::mutex mutex;  // everything below
 
@@ -56,6 +58,8 @@ struct SimBackend::State {
     AudioFormat captureFormat;
     CaptureSink* sink = nullptr;
     std::int64_t captureFrame = 0;  // frames captured since the device was opened
+    bool holdsChunk = false;
+    std::vector<std::uint8_t> inFlight;  // a captured chunk not yet handed over
     std::vector<CaptureOpen> opens;
 
     bool outputInit = false;
@@ -92,6 +96,32 @@ void SimBackend::setSignal(Signal signal) {
     m_state->signal = std::move(signal);
 }
 
+void SimBackend::setHoldsChunkInFlight(bool holds) {
+    std::lock_guard lock(m_state->mutex);
+    m_state->holdsChunk = holds;
+}
+
+bool SimBackend::chunkInFlight() const {
+    std::lock_guard lock(m_state->mutex);
+    return !m_state->inFlight.empty();
+}
+
+namespace {
+
+// With deliveryMutex held: hands the chunk in flight, if any, to the sink.
+void deliverInFlight(std::mutex& mutex, std::vector<std::uint8_t>& inFlight, CaptureSink* sink) {
+    std::vector<std::uint8_t> chunk;
+    {
+        std::lock_guard lock(mutex);
+        chunk.swap(inFlight);
+    }
+    if (!chunk.empty() && sink != nullptr) {
+        sink->captured(chunk.data(), static_cast<std::uint32_t>(chunk.size()));
+    }
+}
+
+}  // namespace
+
 void SimBackend::pumpCapture(std::int64_t frames) {
     State& s = *m_state;
     std::lock_guard delivery(s.deliveryMutex);
@@ -99,6 +129,7 @@ void SimBackend::pumpCapture(std::int64_t frames) {
     CaptureSink* sink = nullptr;
     std::int64_t first = 0;
     Signal signal;
+    bool holds = false;
     {
         std::lock_guard lock(s.mutex);
         if (!s.captureOpen || s.capturePaused || s.sink == nullptr || frames <= 0) {
@@ -106,6 +137,7 @@ void SimBackend::pumpCapture(std::int64_t frames) {
         }
         format = s.captureFormat;
         sink = s.sink;
+        holds = s.holdsChunk;
         first = s.captureFrame;
         s.captureFrame += frames;
         signal = s.signal;
@@ -119,10 +151,16 @@ void SimBackend::pumpCapture(std::int64_t frames) {
             out += sampleBytes;
         }
     }
+    deliverInFlight(s.mutex, s.inFlight, sink);
     // Like a device, hand the audio over in chunks smaller than a block.
     const std::size_t chunk = std::size_t{1024} * format.bytesPerFrame();
     for (std::size_t at = 0; at < bytes.size(); at += chunk) {
         const std::size_t n = std::min(chunk, bytes.size() - at);
+        if (holds && at + n == bytes.size()) {
+            std::lock_guard lock(s.mutex);
+            s.inFlight.assign(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.end());
+            break;
+        }
         sink->captured(bytes.data() + at, static_cast<std::uint32_t>(n));
     }
 }
@@ -252,19 +290,35 @@ bool SimBackend::openCapture(int index, const AudioFormat& format, CaptureSink* 
     s.captureFormat = format;
     s.sink = sink;
     s.captureFrame = 0;
+    s.inFlight.clear();
     return true;
 }
 
 void SimBackend::setCapturePaused(bool paused) {
-    std::lock_guard lock(m_state->mutex);
-    m_state->capturePaused = paused;
+    State& s = *m_state;
+    // Waits for a delivery in progress, and finishes the chunk in flight, as a device does.
+    std::lock_guard delivery(s.deliveryMutex);
+    if (paused) {
+        CaptureSink* sink = nullptr;
+        {
+            std::lock_guard lock(s.mutex);
+            sink = s.capturePaused ? nullptr : s.sink;
+        }
+        deliverInFlight(s.mutex, s.inFlight, sink);
+    }
+    std::lock_guard lock(s.mutex);
+    s.capturePaused = paused;
+    s.inFlight.clear();
 }
 
 void SimBackend::closeCapture() {
-    std::lock_guard delivery(m_state->deliveryMutex);
-    std::lock_guard lock(m_state->mutex);
-    m_state->captureOpen = false;
-    m_state->sink = nullptr;
+    State& s = *m_state;
+    std::lock_guard delivery(s.deliveryMutex);
+    std::lock_guard lock(s.mutex);
+    // A device shut mid-read loses the chunk it was reading.
+    s.captureOpen = false;
+    s.sink = nullptr;
+    s.inFlight.clear();
 }
 
 bool SimBackend::initOutput(int, int, EndListener* listener) {

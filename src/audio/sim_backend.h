@@ -35,6 +35,10 @@ class SimBackend : public AudioBackend {
     void setOutputAvailable(bool available);          // default: true
     void setCaptureFails(bool fails);                 // opening any capture device fails
     void setSignal(Signal signal);                    // default: silence
+    // With `holds` set, the last chunk of every pumpCapture stays in the device, captured but
+    // not yet handed over, as a real device holds the chunk it is reading: the next pump or a
+    // pause hands it over first; closing the device drops it. Default: off.
+    void setHoldsChunkInFlight(bool holds);
 
     // --- pumping ---------------------------------------------------------------------------
     // Captures `frames` frames from the signal and hands them to the engine on this thread, so
@@ -49,8 +53,10 @@ class SimBackend : public AudioBackend {
     // --- inspection ------------------------------------------------------------------------
     std::vector<CaptureOpen> captureOpens() const;  // every startCapture, in order
     int captureOpenCount() const;                   // devices currently open (0 or 1)
-    // Frames handed to the engine since the latest startCapture (kept after it is freed).
+    // Frames captured since the latest startCapture, a chunk in flight included (kept after it
+    // is freed).
     std::int64_t capturedFrames() const;
+    bool chunkInFlight() const;
     bool outputOpen() const;
     // Audio a stream has played so far (padding silence excluded); kept after the stream is freed.
     std::vector<std::uint8_t> playedBytes(std::uint32_t streamHandle) const;

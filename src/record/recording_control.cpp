@@ -13,6 +13,7 @@
 #include "playback/file_playback.h"
 #include "record/monitoring.h"
 #include "record/size_texts.h"
+#include "record/status_display.h"
 #include "record/wav_image.h"
 
 namespace quillar {
@@ -173,8 +174,11 @@ void PauseOrResume(App& app) {
     if (resume) {
         app.engine.play(channel, false);
     } else {
-        showRecordingSize(app);
+        // The device finishes the chunk in flight before the pause returns, so the size and
+        // time shown while paused are taken afterwards: they count exactly what is kept.
         app.engine.pause(channel);
+        showRecordingSize(app);
+        ShowRecordedTime(app);
     }
 }
 

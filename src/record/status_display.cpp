@@ -51,6 +51,12 @@ bool IsSilentLevel(std::uint32_t level) {
     return level == 0xFFFFFFFFu || (level & 0xFFFFu) < kSilenceLevel;
 }
 
+void ShowRecordedTime(App& app) {
+    const audio::Handle channel = app.state.record_handle.load(std::memory_order_acquire);
+    const std::int32_t t = WholeSeconds(PositionSeconds(app.engine, channel));
+    SetText(app.form.编辑框2, QStringLiteral("录制时间 ") + FormatHms(t));
+}
+
 float PositionSeconds(const audio::AudioEngine& engine, audio::Handle channel) {
     return static_cast<float>(engine.bytesToSeconds(channel, engine.positionBytes(channel)));
 }
@@ -66,8 +72,7 @@ void OnStatusTick(App& app) {
     const audio::Handle channel = s.record_handle.load(std::memory_order_acquire);
     const std::uint32_t level = app.engine.level(channel);
 
-    const std::int32_t t = WholeSeconds(PositionSeconds(app.engine, channel));
-    SetText(f.编辑框2, QStringLiteral("录制时间 ") + FormatHms(t));
+    ShowRecordedTime(app);
 
     if (s.status_ticks == kSizeRefreshTick) {
         SetText(f.编辑框3, QStringLiteral("每帧大小 ") +

@@ -19,6 +19,10 @@ void OnBlinkTick(App& app);
 // 时钟2, every 30 ms while auditioning (GUI thread): the audition's spectrum and remaining time.
 void OnAuditionTick(App& app);
 
+// 编辑框2 = "录制时间 " and the whole seconds the recording channel has kept (GUI thread): every
+// status tick, and a pause once the device has stopped.
+void ShowRecordedTime(App& app);
+
 // Channel position and length in seconds; negative on a bad handle (GUI thread).
 float PositionSeconds(const audio::AudioEngine& engine, audio::Handle channel);
 float LengthSeconds(const audio::AudioEngine& engine, audio::Handle channel);

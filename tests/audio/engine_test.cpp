@@ -158,6 +158,74 @@ TEST_F(EngineTest, PauseStopsDeliveryAndPosition) {
     EXPECT_EQ(engine.positionBytes(h), 2 * pos);
 }
 
+// 16-bit left samples that count the frames, so a lost or repeated stretch shows.
+double countingSignal(int channel, std::int64_t frame) {
+    return channel == 0 ? static_cast<double>(frame % 30000 - 15000) / 32768.0 : 0.0;
+}
+
+// True when `bytes` holds stereo 16-bit frames 0, 1, 2, ... of countingSignal, none missing.
+::testing::AssertionResult holdsFramesInOrder(const std::vector<std::uint8_t>& bytes,
+                                              std::int64_t frames) {
+    if (static_cast<std::int64_t>(bytes.size()) != frames * 4) {
+        return ::testing::AssertionFailure()
+               << bytes.size() / 4 << " frames kept, " << frames << " captured";
+    }
+    for (std::int64_t f = 0; f < frames; ++f) {
+        std::int16_t left = 0;
+        std::memcpy(&left, bytes.data() + f * 4, 2);
+        if (left != f % 30000 - 15000) {
+            return ::testing::AssertionFailure() << "frame " << f << " reads " << left;
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// The device holds a chunk in flight at every pause: it was captured before the click, and
+// pausing keeps it, so the take is exactly what was captured between the clicks.
+TEST_F(EngineTest, PausesKeepTheChunkInFlight) {
+    sim.setSignal(countingSignal);
+    sim.setHoldsChunkInFlight(true);
+    const Handle h = startCapture(44100, 0);
+    for (int i = 0; i < 5; ++i) {
+        sim.pumpCapture(3000 + 1777 * i);
+        ASSERT_TRUE(sim.chunkInFlight());
+        ASSERT_TRUE(engine.pause(h));
+        EXPECT_FALSE(sim.chunkInFlight());
+        EXPECT_EQ(engine.positionBytes(h), sim.capturedFrames() * 4) << "pause " << i;
+        sim.pumpCapture(5000);  // while paused: never captured
+        ASSERT_TRUE(engine.play(h, false));
+    }
+    sim.setHoldsChunkInFlight(false);
+    sim.pumpCapture(2500);
+    EXPECT_EQ(engine.positionBytes(h), sim.capturedFrames() * 4);
+    engine.freeCapture();
+    EXPECT_TRUE(holdsFramesInOrder(blocks.bytes, sim.capturedFrames()));
+}
+
+// A receiver that pauses inside its block: the rest of that chunk was counted already, and is
+// kept for the next block instead of vanishing.
+TEST_F(EngineTest, PauseFromInsideABlockKeepsTheRestOfTheChunk) {
+    struct Pauser {
+        AudioEngine* engine;
+        Blocks blocks;
+    } pauser{&engine, {}};
+    sim.setSignal(countingSignal);
+    ASSERT_TRUE(engine.openCapture(0));
+    const Handle h = engine.startCapture(
+        8000, 2, 0,
+        [](Handle channel, const void* data, std::uint32_t bytes, void* user) {
+            auto* p = static_cast<Pauser*>(user);
+            p->engine->pause(channel);
+            return collect(channel, data, bytes, &p->blocks);
+        },
+        &pauser);
+    sim.pumpCapture(900);  // one block of 800 frames ends inside the first 1024-frame chunk
+    EXPECT_EQ(engine.state(h), 3);
+    EXPECT_EQ(engine.positionBytes(h), 900 * 4);
+    engine.freeCapture();
+    EXPECT_TRUE(holdsFramesInOrder(pauser.blocks.bytes, 900));
+}
+
 TEST_F(EngineTest, ReceiverReturningFalseStopsDelivery) {
     const Handle h = startCapture(8000, 0);
     blocks.keepGoing = false;

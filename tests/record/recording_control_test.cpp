@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <cstring>
 
 #include "record/saving.h"
 #include "record/size_texts.h"
@@ -166,6 +167,44 @@ TEST_F(RecordingControlTest, PauseBeforeTheFirstBlockReallyPauses) {
     click(t.form.按钮4);
     t.sim.pumpCaptureBlock();
     EXPECT_EQ(buffer().size(), 17640u);
+}
+
+// Five pauses, each with a chunk in flight at the click: the take holds every frame captured
+// between the clicks, and the time shown while paused counts what is kept.
+TEST_F(RecordingControlTest, PausingFiveTimesKeepsEveryCapturedFrame) {
+    t.sim.setSignal([](int channel, std::int64_t frame) {
+        return channel == 0 ? static_cast<double>(frame % 30000 - 15000) / 32768.0 : 0.0;
+    });
+    t.sim.setHoldsChunkInFlight(true);
+    click(t.form.按钮1);
+    // The fifth pause comes at exactly 3 s, the last 1024 frames still in flight.
+    const std::int64_t spans[] = {17000, 26000, 30000, 33000, 132300 - 106000};
+    for (int i = 0; i < 5; ++i) {
+        t.sim.pumpCapture(spans[i]);
+        click(t.form.按钮4);
+        EXPECT_EQ(t.form.编辑框1->text(), "暂停中");
+        t.sim.pumpCapture(4410);  // paused: not recorded
+        if (i < 4) {
+            click(t.form.按钮4);
+        }
+    }
+    // Without the last chunk the time would read 2 s and the buffer lack its 30th block.
+    EXPECT_EQ(t.form.编辑框2->text(), "录制时间 00:00:03");
+    EXPECT_EQ(t.form.编辑框4->text(), "文件大小 " + FormatByteSize(3 * 176400));
+    click(t.form.按钮1);
+
+    ASSERT_EQ(t.sim.capturedFrames(), 132300);
+    ASSERT_EQ(buffer().size(), 44u + 132300 * 4);
+    const std::uint8_t* data = buffer().data() + 44;
+    std::int64_t wrong = -1;
+    for (std::int64_t f = 0; f < 132300 && wrong < 0; ++f) {
+        std::int16_t left = 0;
+        std::memcpy(&left, data + f * 4, 2);
+        if (left != f % 30000 - 15000) {
+            wrong = f;
+        }
+    }
+    EXPECT_EQ(wrong, -1) << "first frame lost or out of place";
 }
 
 TEST_F(RecordingControlTest, FormatComesFromTheComboBoxes) {
