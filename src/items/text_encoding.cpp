@@ -4,6 +4,9 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <algorithm>
+#include <memory>
+
+#include <uchardet.h>
 
 namespace quillar {
 
@@ -187,8 +190,49 @@ QString DecodeText(const QByteArray& bytes, int encodingClass) {
             }
             return decodeWith(QStringConverter::Utf16BE, view);
         default:
-            return DecodeGb18030(bytes);
+            return DecodeAnsi(bytes);
     }
+}
+
+QByteArray DetectCharsetName(const QByteArray& bytes) {
+    const std::unique_ptr<std::remove_pointer_t<uchardet_t>, decltype(&uchardet_delete)> detector(
+        uchardet_new(), &uchardet_delete);
+    if (!detector || uchardet_handle_data(detector.get(), bytes.constData(),
+                                          static_cast<size_t>(bytes.size())) != 0) {
+        return QByteArray();
+    }
+    uchardet_data_end(detector.get());
+    const char* name = uchardet_get_charset(detector.get());
+    return name != nullptr ? QByteArray(name).toUpper() : QByteArray();
+}
+
+bool DecodesAsBig5(const QByteArray& bytes) {
+    QStringDecoder decoder("Big5");
+    if (!decoder.isValid()) {
+        return false;
+    }
+    QString text = decoder(bytes);
+    // A trailing half character is an invalid sequence too, though the decoder waits for more: a
+    // line feed, never part of a sequence, flushes it out.
+    const QString flushed = decoder(QByteArrayView("\n", 1));
+    if (decoder.hasError() || flushed != u"\n") {
+        return false;
+    }
+    // The codec maps the user-defined rows (lead bytes 81..A0, FA..FE) into the private use
+    // area: no standard Big5 text holds them, GBK text read as Big5 does.
+    return std::none_of(text.cbegin(), text.cend(), [](QChar c) {
+        return c == QChar::ReplacementCharacter || (c.unicode() >= 0xE000 && c.unicode() <= 0xF8FF);
+    });
+}
+
+QString DecodeAnsi(const QByteArray& bytes) {
+    // The detector only gets a say for Big5, and only when the bytes agree: on short GBK lists it
+    // names whatever code page it likes best, and none of those may ever win over GB18030.
+    if (DetectCharsetName(bytes) == "BIG5" && DecodesAsBig5(bytes)) {
+        QStringDecoder decoder("Big5", kDecodeFlags);
+        return decoder(bytes);
+    }
+    return DecodeGb18030(bytes);
 }
 
 QString DecodeGb18030(const QByteArray& bytes) {

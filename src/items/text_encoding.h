@@ -28,6 +28,14 @@ int GuessUtf16(const QByteArray& bytes);
 // `bytes` as text in the given class; a leading signature of that class is removed.
 QString DecodeText(const QByteArray& bytes, int encodingClass);
 QString DecodeGb18030(const QByteArray& bytes);
+// A file of class 4: Big5 when the charset detector names Big5 and every byte decodes as Big5
+// (lists from Taiwan and Hong Kong), else GB18030.
+QString DecodeAnsi(const QByteArray& bytes);
+// The detector's name for the charset of `bytes`, upper case ("BIG5", "GB18030", ...); empty when
+// it has no answer.
+QByteArray DetectCharsetName(const QByteArray& bytes);
+// Whether `bytes` are Big5 from first to last byte, without an invalid or unfinished sequence.
+bool DecodesAsBig5(const QByteArray& bytes);
 QByteArray EncodeGb18030(const QString& text);
 
 }  // namespace quillar

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <QStringEncoder>
 
 namespace quillar {
 namespace {
@@ -115,6 +116,54 @@ TEST(Gb18030, RoundTripsEveryPlane) {
     const QString text = u"录音 ŋ ɛ 𠀀 é \u3000"_s;
     EXPECT_EQ(DecodeGb18030(EncodeGb18030(text)), text);
     EXPECT_EQ(EncodeGb18030(u"录音"_s), QByteArray("\xC2\xBC\xD2\xF4"));
+}
+
+}  // namespace
+}  // namespace quillar
+
+namespace quillar {
+namespace {
+
+QByteArray encodeAs(const char* charset, const QString& text) {
+    QStringEncoder encoder(charset);
+    return encoder(text);
+}
+
+// Class 4 files: Big5 only when the detector names it and the bytes agree; GB18030 otherwise.
+TEST(DecodeAnsi, Big5OnlyWhenTheDetectorAndTheBytesAgree) {
+    const QString traditional =
+        u"爸爸\r\n媽媽\r\n哥哥\r\n姊姊\r\n眼睛\r\n耳朵\r\n頭髮\r\n鼻子\r\n嘴巴\r\n牙齒\r\n"
+        u"喝水\r\n吃飯\r\n睡覺\r\n走路\r\n說話\r\n聽見\r\n看見\r\n買東西\r\n賣東西\r\n"
+        u"學校\r\n醫生\r\n電話\r\n颱風\r\n雞蛋\r\n豬肉\r\n魚\r\n鳥\r\n樹葉\r\n開門\r\n關門\r\n"_s;
+    const QString simplified =
+        u"爸爸\r\n妈妈\r\n哥哥\r\n姐姐\r\n眼睛\r\n耳朵\r\n头发\r\n鼻子\r\n嘴巴\r\n牙齿\r\n"
+        u"喝水\r\n吃饭\r\n睡觉\r\n走路\r\n说话\r\n听见\r\n看见\r\n买东西\r\n卖东西\r\n"_s;
+    QByteArray big5Broken = encodeAs("Big5", traditional);
+    big5Broken.append("\x81\x30");  // a GBK lead byte no Big5 text holds
+    const struct {
+        const char* name;
+        QByteArray data;
+        QString expected;
+    } cases[] = {
+        {"Big5 word list", encodeAs("Big5", traditional), traditional},
+        {"GBK word list", encodeAs("GB18030", simplified), simplified},
+        {"short GBK list the detector misreads", encodeAs("GB18030", u"你好\r\n"_s), u"你好\r\n"_s},
+        {"two GBK characters", encodeAs("GB18030", u"打"_s), u"打"_s},
+        {"ASCII", "abc\r\n", u"abc\r\n"_s},
+        {"Big5-looking with an invalid sequence stays GB18030", big5Broken,
+         DecodeGb18030(big5Broken)},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DecodeText(c.data, kEncodingAnsi), c.expected) << c.name;
+        EXPECT_EQ(DetectTextEncodingOf(c.data), kEncodingAnsi) << c.name;  // the class stays 4
+    }
+}
+
+TEST(DecodesAsBig5, RejectsInvalidAndUnfinishedSequences) {
+    const QByteArray whole = encodeAs("Big5", u"媽媽"_s);
+    EXPECT_TRUE(DecodesAsBig5(whole));
+    EXPECT_FALSE(DecodesAsBig5(whole.first(whole.size() - 1)));
+    EXPECT_FALSE(DecodesAsBig5(whole + "\x81\x40"));
 }
 
 }  // namespace
