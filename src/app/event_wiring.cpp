@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
@@ -12,6 +13,7 @@
 #include "app/settings.h"
 #include "app/startup.h"
 #include "items/item_list.h"
+#include "items/recording_marks.h"
 #include "kit/app.h"
 #include "kit/help_window.h"
 #include "kit/main_form.h"
@@ -26,7 +28,14 @@ namespace quillar {
 
 namespace {
 
-// Key-down on the item list, as key codes: Enter and Return are 13, either Control key 17.
+int shiftStateOf(Qt::KeyboardModifiers modifiers) {
+    return (modifiers & Qt::ShiftModifier ? kShiftDown : 0) |
+           (modifiers & Qt::ControlModifier ? kControlDown : 0) |
+           (modifiers & Qt::AltModifier ? kAltDown : 0);
+}
+
+// Key-down on the item list, as key codes: Enter and Return are 13, either Control key 17, F3
+// 114; the shift keys as kShiftDown, kControlDown and kAltDown.
 // Auto-repeated Enter and Ctrl are dropped: one physical press is one action, so holding Enter
 // cannot start and stop recordings in a burst over an item's file.
 class ItemListKeys : public QObject {
@@ -48,13 +57,17 @@ class ItemListKeys : public QObject {
             case Qt::Key_Control:
                 code = kKeyControl;
                 break;
+            case Qt::Key_F3:
+                code = kKeyF3;
+                break;
             default:
                 return QObject::eventFilter(watched, event);
         }
-        if (!key->isAutoRepeat()) {
-            OnItemListKeyDown(m_app, code, static_cast<int>(key->modifiers()));
+        // Held F3 walks on through the unrecorded items, as a held arrow key walks the list.
+        if (!key->isAutoRepeat() || code == kKeyF3) {
+            OnItemListKeyDown(m_app, code, shiftStateOf(key->modifiers()));
         }
-        return code == kKeyEnter;  // Enter is ours; Ctrl goes on to the list
+        return code != kKeyControl;  // Enter and F3 are ours; Ctrl goes on to the list
     }
 
   private:
@@ -80,7 +93,17 @@ void wireEvents(App& app) {
     QObject::connect(f.按钮1, &QPushButton::clicked, [&app] { ToggleRecording(app); });
     QObject::connect(f.按钮4, &QPushButton::clicked, [&app] { PauseOrResume(app); });
     QObject::connect(f.选择框1, &QCheckBox::clicked, [&app] { ToggleMonitoring(app); });
-    QObject::connect(f.按钮3, &QPushButton::clicked, [&app] { SaveRecordingAs(app); });
+    QObject::connect(f.按钮3, &QPushButton::clicked, [&app] {
+        SaveRecordingAs(app);
+        RefreshItemMarks(app);  // the take may have gone to an item's file
+    });
+    // A folder typed into the box; one chosen with 按钮_设置保存路径 refreshes the marks itself.
+    QObject::connect(f.编辑框_保存路径, &QLineEdit::editingFinished, [&app] {
+        if (app.form.编辑框_保存路径->isModified()) {
+            app.form.编辑框_保存路径->setModified(false);
+            RefreshItemMarks(app);
+        }
+    });
     QObject::connect(f.按钮2, &QPushButton::clicked, [&app] { ToggleAudition(app); });
     QObject::connect(f.按钮_播放录音, &QPushButton::clicked, [&app] { PlayCurrentRecording(app); });
 

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QList>
+#include <QListWidget>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <optional>
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 #include "items/item_file.h"
+#include "items/recording_marks.h"
 #include "items/text_encoding.h"
 #include "kit/app.h"
 #include "kit/main_form.h"
@@ -79,8 +81,8 @@ std::optional<QString> sectionOf(const QString& text) {
     return t.sliced(1, close - 1).trimmed();
 }
 
-bool sameName(const QString& a, const QString& b) {
-    return a.compare(b, Qt::CaseInsensitive) == 0;
+bool sameName(const QString& a, const QString& b, Qt::CaseSensitivity cs = Qt::CaseInsensitive) {
+    return a.compare(b, cs) == 0;
 }
 
 // Key and raw value of a "key=value" line.
@@ -117,7 +119,8 @@ void ensureBreakAfter(QByteArray& line, const QByteArray& eol) {
     }
 }
 
-void setEntry(IniLines& ini, const QString& section, const QString& key, const QString& value) {
+void setEntry(IniLines& ini, const QString& section, const QString& key, const QString& value,
+              Qt::CaseSensitivity keyCase = Qt::CaseInsensitive) {
     const QByteArray entry = EncodeGb18030(key + u'=' + value);
     QList<QByteArray>& lines = ini.lines;
     auto [first, end] = sectionBody(lines, section);
@@ -134,7 +137,7 @@ void setEntry(IniLines& ini, const QString& section, const QString& key, const Q
     }
     for (qsizetype i = first; i < end; ++i) {
         const auto e = entryOf(lineText(lines[i]));
-        if (e && sameName(e->first, key)) {
+        if (e && sameName(e->first, key, keyCase)) {
             const QByteArray& old = lines[i];
             const QByteArray brk = old.endsWith("\r\n") ? QByteArray("\r\n")
                                    : old.endsWith('\n') ? QByteArray("\n")
@@ -151,6 +154,79 @@ void setEntry(IniLines& ini, const QString& section, const QString& key, const Q
     }
     ensureBreakAfter(lines[at - 1], ini.eol);
     lines.insert(at, entry + ini.eol);
+}
+
+QString readEntry(const QString& path, const QString& section, const QString& key,
+                  Qt::CaseSensitivity keyCase) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return QString();
+    }
+    const IniLines ini = splitLines(file.readAll());
+    const auto [first, end] = sectionBody(ini.lines, section);
+    for (qsizetype i = std::max<qsizetype>(first, 0); first >= 0 && i < end; ++i) {
+        const auto e = entryOf(lineText(ini.lines[i]));
+        if (!e || !sameName(e->first, key, keyCase)) {
+            continue;
+        }
+        QString value = e->second.trimmed();
+        if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
+            value.back() == value.front()) {
+            value = value.sliced(1, value.size() - 2);
+        }
+        return value;
+    }
+    return QString();
+}
+
+bool writeEntries(const QString& path, const QString& section,
+                  const std::vector<std::pair<QString, QString>>& values,
+                  Qt::CaseSensitivity keyCase) {
+    IniLines ini;
+    QFile existing(path);
+    if (existing.exists()) {
+        // A file that is there but cannot be read must not be replaced by the new keys alone.
+        if (!existing.open(QIODevice::ReadOnly)) {
+            return false;
+        }
+        ini = splitLines(existing.readAll());
+        existing.close();
+    }
+    for (const auto& [key, value] : values) {
+        setEntry(ini, section, key, value, keyCase);
+    }
+    QSaveFile out(path);
+    // Where no temporary file can be made beside it, the file is written in place, as the
+    // platform's profile functions do.
+    out.setDirectWriteFallback(true);
+    if (!out.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    for (const QByteArray& line : ini.lines) {
+        if (out.write(line) != line.size()) {
+            out.cancelWriting();
+            return false;
+        }
+    }
+    return out.commit();
+}
+
+// An item file's path as a key: the characters that would end the key or read as a section are
+// escaped, and so are blanks at its two ends, which reading trims.
+QString positionKey(const QString& itemFile) {
+    QString key = QFileInfo(itemFile).absoluteFilePath();
+    key.replace(u'%', QStringLiteral("%25"))
+        .replace(u'=', QStringLiteral("%3D"))
+        .replace(u'[', QStringLiteral("%5B"))
+        .replace(u';', QStringLiteral("%3B"));
+    if (key.startsWith(u' ')) {
+        key.replace(0, 1, QStringLiteral("%20"));
+    }
+    if (key.endsWith(u' ')) {
+        key.chop(1);
+        key += QStringLiteral("%20");
+    }
+    return key;
 }
 
 }  // namespace
@@ -172,56 +248,38 @@ void SetSettingsFolder(const QString& folder, std::optional<bool> writable) {
 }
 
 QString ReadProfileString(const QString& path, const QString& section, const QString& key) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return QString();
-    }
-    const IniLines ini = splitLines(file.readAll());
-    const auto [first, end] = sectionBody(ini.lines, section);
-    for (qsizetype i = std::max<qsizetype>(first, 0); first >= 0 && i < end; ++i) {
-        const auto e = entryOf(lineText(ini.lines[i]));
-        if (!e || !sameName(e->first, key)) {
-            continue;
-        }
-        QString value = e->second.trimmed();
-        if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
-            value.back() == value.front()) {
-            value = value.sliced(1, value.size() - 2);
-        }
-        return value;
-    }
-    return QString();
+    return readEntry(path, section, key, Qt::CaseInsensitive);
 }
 
 bool WriteProfileStrings(const QString& path, const QString& section,
                          const std::vector<std::pair<QString, QString>>& values) {
-    IniLines ini;
-    QFile existing(path);
-    if (existing.exists()) {
-        // A file that is there but cannot be read must not be replaced by the new keys alone.
-        if (!existing.open(QIODevice::ReadOnly)) {
-            return false;
-        }
-        ini = splitLines(existing.readAll());
-        existing.close();
+    return writeEntries(path, section, values, Qt::CaseInsensitive);
+}
+
+int ReadItemPosition(const QString& iniPath, const QString& itemFile) {
+    bool ok = false;
+    const int row = readEntry(iniPath, QString::fromUtf16(kPositionSection), positionKey(itemFile),
+                              Qt::CaseSensitive)
+                        .toInt(&ok);
+    return ok && row >= 0 ? row : -1;
+}
+
+bool WriteItemPosition(const QString& iniPath, const QString& itemFile, int row) {
+    return writeEntries(iniPath, QString::fromUtf16(kPositionSection),
+                        {{positionKey(itemFile), QString::number(row)}}, Qt::CaseSensitive);
+}
+
+void RememberItemPosition(App& app) {
+    const QString itemFile = app.form.编辑框_录音文本源路径->text();
+    const int row = app.form.列表框_录音文本列表->currentRow();
+    if (itemFile.isEmpty() || row < 0) {
+        return;
     }
-    for (const auto& [key, value] : values) {
-        setEntry(ini, section, key, value);
+    // sys.ini is only rewritten when the position moved.
+    const QString path = SettingsFilePath();
+    if (ReadItemPosition(path, itemFile) != row) {
+        WriteItemPosition(path, itemFile, row);
     }
-    QSaveFile out(path);
-    // Where no temporary file can be made beside it, the file is written in place, as the
-    // platform's profile functions do.
-    out.setDirectWriteFallback(true);
-    if (!out.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    for (const QByteArray& line : ini.lines) {
-        if (out.write(line) != line.size()) {
-            out.cancelWriting();
-            return false;
-        }
-    }
-    return out.commit();
 }
 
 void ReadSettings(App& app) {
@@ -240,6 +298,7 @@ void ChooseSaveFolder(App& app) {
     // Cancelling keeps the folder: an emptied box would send the next recording nowhere.
     if (!folder.isEmpty()) {
         box->setText(folder);
+        RefreshItemMarks(app);
     }
 }
 
@@ -247,8 +306,10 @@ void ChooseItemFile(App& app) {
     if (!app.ui.openFile(&app.form, app.form.通用对话框2)) {
         return;
     }
+    RememberItemPosition(app);  // the file left now is picked up there when it comes back
     app.form.编辑框_录音文本源路径->setText(app.form.通用对话框2.fileName);
-    LoadItemFile(app, app.form.编辑框_录音文本源路径->text());
+    const QString itemFile = app.form.编辑框_录音文本源路径->text();
+    LoadItemFile(app, itemFile, std::max(0, ReadItemPosition(SettingsFilePath(), itemFile)));
 }
 
 void SaveSettings(App& app) {

@@ -17,6 +17,10 @@ struct App;
 inline constexpr char16_t kSettingsSection[] = u"录音文档设置";
 inline constexpr char16_t kSaveFolderKey[] = u"自动保存路径";
 inline constexpr char16_t kItemFileKey[] = u"录音文本源文件";
+// The section of the selected item per item file: the file's absolute path (with %, =, [, ; and
+// blanks at its ends %-escaped, matched with regard to case) = the row selected when the file was
+// last left, by closing or by choosing another file.
+inline constexpr char16_t kPositionSection[] = u"条目位置";
 
 // sys.ini in the program's own folder when that folder already holds one, or when files can be
 // made there and it is not the bin folder of an installed tree; otherwise quillar/sys.ini in the
@@ -36,10 +40,18 @@ QString ReadProfileString(const QString& path, const QString& section, const QSt
 bool WriteProfileStrings(const QString& path, const QString& section,
                          const std::vector<std::pair<QString, QString>>& values);
 
+// The row last selected in `itemFile`, kept in the INI file at `iniPath`; -1 when none is kept.
+int ReadItemPosition(const QString& iniPath, const QString& itemFile);
+bool WriteItemPosition(const QString& iniPath, const QString& itemFile, int row);
+// Keeps the selected row for the item file of 编辑框_录音文本源路径 in sys.ini, when it moved.
+void RememberItemPosition(App& app);
+
 // Puts the two saved paths into their edit boxes (start-up).
 void ReadSettings(App& app);
 void ChooseSaveFolder(App& app);  // click on 按钮_设置保存路径
-void ChooseItemFile(App& app);    // click on 按钮_选择录音文本
-void SaveSettings(App& app);      // click on 按钮_保存当前配置
+// Click on 按钮_选择录音文本: keeps the position in the file left, loads the chosen one at its
+// kept position (item 0 for a file not used before).
+void ChooseItemFile(App& app);
+void SaveSettings(App& app);  // click on 按钮_保存当前配置
 
 }  // namespace quillar

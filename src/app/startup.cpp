@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 #include <string>
 
 #include "app/settings.h"
@@ -48,7 +49,7 @@ void OnMainWindowCreated(App& app) {
     ReadSettings(app);
     const QString itemFile = f.编辑框_录音文本源路径->text();
     if (!itemFile.isEmpty() && QFileInfo(itemFile).isFile()) {
-        LoadItemFile(app, itemFile);
+        LoadItemFile(app, itemFile, std::max(0, ReadItemPosition(SettingsFilePath(), itemFile)));
     }
 }
 
@@ -62,6 +63,7 @@ bool ConfirmClose(App& app) {
 }
 
 void OnMainWindowDestroyed(App& app) {
+    RememberItemPosition(app);
     app.engine.freeCapture();
     app.engine.freeOutput();
 }

@@ -6,12 +6,14 @@ namespace quillar {
 struct App;
 
 // The main window exists: lists the capture devices, opens the output, prepares the spectrum
-// board, restores the saved paths and loads the item file they name.
+// board, restores the saved paths and loads the item file they name, at the item selected when
+// it was last left.
 void OnMainWindowCreated(App& app);
 // The window is asked to close: true to let it. While a recording runs the user is asked first,
 // as closing would throw the recording away.
 bool ConfirmClose(App& app);
-// The main window is closing: frees the capture device, the output and every stream.
+// The main window is closing: keeps the selected item's position, frees the capture device, the
+// output and every stream.
 void OnMainWindowDestroyed(App& app);
 
 }  // namespace quillar

@@ -5,6 +5,7 @@
 #include <QSignalBlocker>
 
 #include "items/item_list.h"
+#include "items/recording_marks.h"
 #include "items/text_encoding.h"
 #include "kit/app.h"
 #include "kit/main_form.h"
@@ -42,7 +43,7 @@ QStringList ReadItemFile(const QString& path) {
     return SplitItemLines(DecodeText(bytes, DetectTextEncodingOf(bytes)));
 }
 
-void LoadItemFile(App& app, const QString& path) {
+void LoadItemFile(App& app, const QString& path, int row) {
     const QStringList items = ReadItemFile(path);
     QListWidget* list = app.form.列表框_录音文本列表;
     {
@@ -53,9 +54,10 @@ void LoadItemFile(App& app, const QString& path) {
         list->setUniformItemSizes(true);
         list->clear();
         list->addItems(items);
-        list->setCurrentRow(0);
+        list->setCurrentRow(row > 0 && row < items.size() ? row : 0);
     }
     OnItemSelected(app);
+    RefreshItemMarks(app);
 }
 
 }  // namespace quillar

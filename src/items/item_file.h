@@ -13,8 +13,9 @@ struct App;
 QStringList SplitItemLines(const QString& text);
 // The items of the file at `path`; an unreadable file has none.
 QStringList ReadItemFile(const QString& path);
-// Replaces the item list with the items of the file at `path`, selects the first item and shows
-// it (OnItemSelected runs once, also for an empty list). GUI thread.
-void LoadItemFile(App& app, const QString& path);
+// Replaces the item list with the items of the file at `path`, selects item `row` (the first
+// when the file has no such item) and shows it (OnItemSelected runs once, also for an empty
+// list), then marks the items that have a recording. GUI thread.
+void LoadItemFile(App& app, const QString& path, int row = 0);
 
 }  // namespace quillar

@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include "items/recording_marks.h"
 #include "kit/app.h"
 #include "kit/drawing_board.h"
 #include "kit/main_form.h"
@@ -14,6 +15,8 @@
 #include "playback/waveform_view.h"
 #include "record/recording_control.h"
 #include "record/saving.h"
+#include "record/take_log.h"
+#include "record/take_logging.h"
 
 namespace quillar {
 
@@ -22,6 +25,20 @@ namespace {
 QString currentItemText(const App& app) {
     const QListWidgetItem* item = app.form.列表框_录音文本列表->currentItem();
     return item != nullptr ? item->text() : QString();
+}
+
+// Which occurrence of its text the item at `row` is: 1 for the first in list order.
+int occurrenceOf(const QListWidget* list, int row) {
+    const QListWidgetItem* item = list->item(row);
+    if (item == nullptr) {
+        return 1;
+    }
+    const QString text = item->text();
+    int occurrence = 1;
+    for (int i = 0; i < row; ++i) {
+        occurrence += list->item(i)->text() == text;
+    }
+    return occurrence;
 }
 
 void showRecording(App& app, const QString& path) {
@@ -47,7 +64,13 @@ void autoSave(App& app) {
     if (app.state.record_buffer.empty()) {
         return;
     }
-    if (!path.isEmpty() && WriteRecordingFile(app, path)) {
+    if (path.isEmpty()) {
+        reportFailedAutoSave(app, path);
+        return;
+    }
+    if (const SaveResult saved = WriteRecordingFile(app, path)) {
+        MarkSelectedItemRecorded(app, path, app.state.take_clipped);
+        LogTake(app, path, saved.replaced, kTakeHowEnter);
         showRecording(app, path);
         return;
     }
@@ -57,19 +80,28 @@ void autoSave(App& app) {
 }  // namespace
 
 QString RecordingPathOf(const QString& folder, const QString& item) {
+    return RecordingPathOf(folder, item, 1);
+}
+
+QString RecordingPathOf(const QString& folder, const QString& item, int occurrence) {
     // Without a folder the path would begin at "/": that is no place for recordings.
     if (QString(folder).remove(u'\t').trimmed().isEmpty()) {
         return QString();
     }
     QString name = item;
     name.replace(u'/', u'_').replace(QChar(u'\0'), u'_');
+    if (occurrence > 1) {
+        name += QStringLiteral(" (%1)").arg(occurrence);
+    }
     QString path = (folder + u'/' + name + QStringLiteral(".wav")).trimmed();
     path.remove(u'\t');
     return path;
 }
 
 QString RecordingPathOf(App& app) {
-    return RecordingPathOf(app.form.编辑框_保存路径->text(), currentItemText(app));
+    const QListWidget* list = app.form.列表框_录音文本列表;
+    return RecordingPathOf(app.form.编辑框_保存路径->text(), currentItemText(app),
+                           occurrenceOf(list, list->currentRow()));
 }
 
 void OnItemSelected(App& app) {
@@ -89,12 +121,14 @@ void OnItemSelected(App& app) {
     }
 }
 
-void OnItemListKeyDown(App& app, int keyCode, int /*shift*/) {
+void OnItemListKeyDown(App& app, int keyCode, int shift) {
     if (keyCode == kKeyEnter) {
         ToggleRecording(app);
         if (app.form.编辑框1->text() == QStringLiteral("停止中")) {
             autoSave(app);
         }
+    } else if (keyCode == kKeyF3) {
+        SelectNextUnrecorded(app, (shift & kShiftDown) != 0);
     } else if (keyCode == kKeyControl) {
         const QString path = app.form.编辑框_当前录音文件->text();
         if (!path.isEmpty() && QFileInfo(path).isFile()) {

@@ -1,5 +1,6 @@
 // The item list's handlers: selecting an item shows it and its recording; Enter records and saves
-// it under its own name; Ctrl plays its recording.
+// it under its own name; Ctrl plays its recording; F3 and Shift+F3 go to the next and previous
+// item without a recording.
 #pragma once
 
 #include <QString>
@@ -10,6 +11,11 @@ struct App;
 
 inline constexpr int kKeyEnter = 13;
 inline constexpr int kKeyControl = 17;
+inline constexpr int kKeyF3 = 114;
+// Bits of the shift-key state of a key-down.
+inline constexpr int kShiftDown = 1;
+inline constexpr int kControlDown = 2;
+inline constexpr int kAltDown = 4;
 
 // The recording file of `item` in `folder`: folder, "/", item, ".wav", with the two ends of the
 // whole path trimmed and every TAB removed. A "/" (or NUL) inside the item becomes "_", so the
@@ -17,7 +23,11 @@ inline constexpr int kKeyControl = 17;
 // is then no recording path, never one at the file-system root. The same rule serves the lookup
 // and the auto-save.
 QString RecordingPathOf(const QString& folder, const QString& item);
-// The recording file of the item selected now, in the folder of 编辑框_保存路径.
+// The same for the `occurrence`-th item of that text in the list (1 for the first): from the
+// second on, homographs get files of their own, "<item> (2).wav", "<item> (3).wav".
+QString RecordingPathOf(const QString& folder, const QString& item, int occurrence);
+// The recording file of the item selected now, in the folder of 编辑框_保存路径; a later
+// occurrence of an earlier item's text gets its own file, as above.
 QString RecordingPathOf(App& app);
 
 void OnItemSelected(App& app);                             // selection changed (GUI thread)

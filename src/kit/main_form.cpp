@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include "kit/control_table.h"
+#include "kit/item_marks.h"
 #include "kit/media_player.h"
 #include "program_identity.h"
 
@@ -49,6 +50,7 @@ MainForm::MainForm(audio::AudioEngine& engine, QWidget* parent) : QWidget(parent
     buildControls(*this, mainWindowControls());
     // The help button reaches over the recording area's frame; it must stay clickable.
     按钮_帮助->raise();
+    条目标记 = new ItemMarks(列表框_录音文本列表);
 
     for (const ComboItem& item : sampleRateItems()) {
         组合框2->addItem(item.text, item.value);

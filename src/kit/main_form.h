@@ -26,6 +26,7 @@ class AudioEngine;
 class DrawingBoard;
 class MediaPlayer;
 class ShapeBox;
+class ItemMarks;
 
 class MainForm : public QWidget {
     Q_OBJECT
@@ -67,6 +68,8 @@ class MainForm : public QWidget {
     QPushButton* 按钮_保存当前配置 = nullptr;
     QLabel* 标签8 = nullptr;
     QListWidget* 列表框_录音文本列表 = nullptr;
+    ItemMarks* 条目标记 = nullptr;    // the list's delegate: recorded and clipped marks
+    QLabel* 标签_录音进度 = nullptr;  // "recorded / total" beside the list's caption
     QLabel* 标签5 = nullptr;
     // --- 分组框2: the recording area
     // --------------------------------------------------------------
@@ -93,10 +96,12 @@ class MainForm : public QWidget {
     QGroupBox* 分组框3 = nullptr;
     DrawingBoard* 画板2 = nullptr;
     QLabel* 标签4 = nullptr;
-    QTimer* 时钟1 = nullptr;   // status timer, 30 ms while recording
-    QTimer* 时钟2 = nullptr;   // audition timer, 30 ms while auditioning
-    QTimer* 时钟3 = nullptr;   // blink timer, 700 ms always
-    CommonDialog 通用对话框1;  // save dialog for recordings
+    QLabel* 标签_削波警告 = nullptr;  // red warning over the spectrum while a take clips
+    QLabel* 标签_日志提示 = nullptr;  // says the take log cannot be written
+    QTimer* 时钟1 = nullptr;          // status timer, 30 ms while recording
+    QTimer* 时钟2 = nullptr;          // audition timer, 30 ms while auditioning
+    QTimer* 时钟3 = nullptr;          // blink timer, 700 ms always
+    CommonDialog 通用对话框1;         // save dialog for recordings
     DrawingBoard* 画板1 = nullptr;
     QLineEdit* 编辑框1 = nullptr;
     QLineEdit* 编辑框2 = nullptr;

@@ -2,6 +2,7 @@
 // capture thread are atomics; everything else belongs to the GUI thread.
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <atomic>
 #include <cstdint>
@@ -28,6 +29,22 @@ struct ProgramState {
     int status_ticks = 0;
     // Consecutive silent status ticks; kept across recordings. GUI thread only.
     int silence_ticks = 0;
+    // The clipping check of the take being recorded (or just recorded): data bytes read so far,
+    // sample width, largest magnitude (fraction of full scale), whether a sample reached full
+    // scale, and when the last clipped block was seen (steady-clock ms; -1: not in this take).
+    // GUI thread only.
+    std::size_t take_checked_bytes = 0;
+    std::uint16_t take_bits = 16;
+    double take_peak = 0.0;
+    bool take_clipped = false;
+    std::int64_t clip_seen_ms = -1;
+    // Name of the capture device the take was made with.
+    QString take_device;
+    // Whether the latest take of each file written in this session clipped, by path, so that
+    // its mark is right even when the take log could not be written. GUI thread only.
+    QHash<QString, bool> clipped_takes;
+    // A failing take log write is reported once, until a write works again. GUI thread only.
+    bool take_log_failing = false;
     // The file the waveform view shows and its duration in seconds.
     QString waveform_path;
     float waveform_seconds = 0.0f;

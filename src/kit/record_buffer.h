@@ -54,6 +54,14 @@ class RecordBuffer {
     // pointer stays valid until clear() (and, with Heap backing, until the next append).
     // nullptr when nothing was ever recorded.
     const std::uint8_t* data() const;
+    // The captured data for a reader thread beside the capture thread (the take's journal): with
+    // Reserved backing they never move, so bytes [0, size()) may be read from any thread while
+    // the capture thread appends, up to the GUI thread's next clear() or wrapWithHeader(), which
+    // must wait until that reader is done. nullptr with Heap backing, where an append may move
+    // them.
+    const std::uint8_t* stableCapturedData() const {
+        return m_backing == Backing::Reserved ? m_base + kHeaderBytes : nullptr;
+    }
     // Puts `header` in front of the captured data, making the WAV image in place (GUI thread, no
     // capture running); the header's sizes are the caller's to get right for size(). Does
     // nothing when no byte was captured or the image is already made.

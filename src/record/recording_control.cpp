@@ -11,6 +11,7 @@
 #include "kit/ui_seam.h"
 #include "playback/audition.h"
 #include "playback/file_playback.h"
+#include "record/clip_check.h"
 #include "record/monitoring.h"
 #include "record/size_texts.h"
 #include "record/status_display.h"
@@ -80,6 +81,7 @@ bool StartRecording(App& app) {
     // pauses the device instead of going to a handle of 0 while capture runs on. The callback
     // stores the same value.
     s.record_handle.store(channel, std::memory_order_release);
+    BeginTakeCheck(app, bitsForSampleFlags(flags));
 
     f.标签4->hide();
     f.按钮4->setEnabled(true);
@@ -112,6 +114,7 @@ void StopRecording(App& app) {
     const std::uint32_t rate = f.组合框2->currentData().toUInt();
     const std::uint16_t bits = bitsForSampleFlags(f.组合框3->currentData().toUInt());
     BuildWavImage(s.record_buffer, rate, bits, kChannels);
+    FinishTakeCheck(app);
     showRecordingSize(app);
 }
 

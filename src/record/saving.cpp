@@ -8,6 +8,8 @@
 #include "kit/main_form.h"
 #include "kit/record_buffer.h"
 #include "kit/ui_seam.h"
+#include "record/take_log.h"
+#include "record/take_logging.h"
 
 namespace quillar {
 
@@ -31,7 +33,9 @@ void SaveRecordingAs(App& app) {
     const QString path = f.通用对话框1.fileName;
     // The next save starts where this one went: takes of one session usually share a folder.
     f.通用对话框1.initialDir = QFileInfo(path).absolutePath();
-    if (WriteRecordingFile(app, path)) {
+    if (const SaveResult saved = WriteRecordingFile(app, path)) {
+        app.state.clipped_takes.insert(QFileInfo(path).absoluteFilePath(), app.state.take_clipped);
+        LogTake(app, path, saved.replaced, kTakeHowSave);
         app.ui.message(&f, QStringLiteral("系统提示"),
                        QStringLiteral("录音文件保存成功 , ") + f.编辑框4->text(),
                        MessageIcon::Information);

@@ -9,6 +9,7 @@
 #include "kit/app.h"
 #include "kit/drawing_board.h"
 #include "kit/main_form.h"
+#include "record/clip_check.h"
 #include "record/size_texts.h"
 #include "spectrum/live_display.h"
 
@@ -69,6 +70,7 @@ void OnStatusTick(App& app) {
     ProgramState& s = app.state;
     MainForm& f = app.form;
     s.status_ticks += 1;
+    CheckTakeClipping(app, SteadyMs());
     const audio::Handle channel = s.record_handle.load(std::memory_order_acquire);
     const std::uint32_t level = app.engine.level(channel);
 

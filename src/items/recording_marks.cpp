@@ -1,0 +1,150 @@
+#include "items/recording_marks.h"
+
+#include <dirent.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+
+#include "items/item_list.h"
+#include "kit/app.h"
+#include "kit/item_marks.h"
+#include "kit/main_form.h"
+#include "record/take_log.h"
+
+namespace quillar {
+
+namespace {
+
+QStringList itemsOf(const QListWidget* list) {
+    QStringList items;
+    const int n = list->count();
+    items.reserve(n);
+    for (int i = 0; i < n; ++i) {
+        items.append(list->item(i)->text());
+    }
+    return items;
+}
+
+void showCount(App& app) {
+    const ItemMarks* marks = app.form.条目标记;
+    app.form.标签_录音进度->setText(QStringLiteral("%1 / %2")
+                                        .arg(marks->recordedCount())
+                                        .arg(app.form.列表框_录音文本列表->count()));
+}
+
+QString fileNameOf(const QString& path) {
+    return path.sliced(path.lastIndexOf(u'/') + 1);
+}
+
+}  // namespace
+
+QSet<QString> FileNamesIn(const QString& folder) {
+    QSet<QString> names;
+    // readdir gives the type with the name: 50,000 files are listed without a stat each.
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    if (dir == nullptr) {
+        return names;
+    }
+    while (const dirent* e = ::readdir(dir)) {
+        if (e->d_type == DT_REG || e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
+            names.insert(QFile::decodeName(e->d_name));
+        }
+    }
+    ::closedir(dir);
+    return names;
+}
+
+QStringList RecordingNamesOf(const QString& folder, const QStringList& items,
+                             QString* listedFolder) {
+    QStringList names;
+    names.reserve(items.size());
+    QHash<QString, int> seen;
+    seen.reserve(items.size());
+    listedFolder->clear();
+    for (const QString& item : items) {
+        const int occurrence = ++seen[item];
+        const QString path = RecordingPathOf(folder, item, occurrence);
+        if (path.isEmpty()) {
+            return {};
+        }
+        if (listedFolder->isEmpty()) {
+            *listedFolder = path.first(path.lastIndexOf(u'/'));
+        }
+        names.append(fileNameOf(path));
+    }
+    return names;
+}
+
+std::vector<std::uint8_t> MarksOf(const QStringList& names, const QSet<QString>& files,
+                                  const QHash<QString, bool>& clipped) {
+    std::vector<std::uint8_t> marks(static_cast<std::size_t>(names.size()), ItemMarks::kNone);
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (files.contains(names[i])) {
+            marks[static_cast<std::size_t>(i)] = clipped.value(names[i], false)
+                                                     ? ItemMarks::kRecorded | ItemMarks::kClipped
+                                                     : ItemMarks::kRecorded;
+        }
+    }
+    return marks;
+}
+
+void RefreshItemMarks(App& app) {
+    QString folder;
+    const QStringList names = RecordingNamesOf(app.form.编辑框_保存路径->text(),
+                                               itemsOf(app.form.列表框_录音文本列表), &folder);
+    std::vector<std::uint8_t> marks;
+    if (!folder.isEmpty()) {
+        QHash<QString, bool> clipped = ClippedTakesOf(folder);
+        // Takes of this session win over the log, which may have missed a line.
+        const QString prefix = QFileInfo(folder).absoluteFilePath() + u'/';
+        for (auto it = app.state.clipped_takes.cbegin(); it != app.state.clipped_takes.cend();
+             ++it) {
+            if (it.key().startsWith(prefix) && !it.key().sliced(prefix.size()).contains(u'/')) {
+                clipped.insert(fileNameOf(it.key()), it.value());
+            }
+        }
+        marks = MarksOf(names, FileNamesIn(folder), clipped);
+    }
+    app.form.条目标记->setMarks(std::move(marks));
+    showCount(app);
+}
+
+void MarkSelectedItemRecorded(App& app, const QString& path, bool clipped) {
+    app.state.clipped_takes.insert(QFileInfo(path).absoluteFilePath(), clipped);
+    const int row = app.form.列表框_录音文本列表->currentRow();
+    if (row >= 0) {
+        app.form.条目标记->setMark(
+            row, clipped ? ItemMarks::kRecorded | ItemMarks::kClipped : ItemMarks::kRecorded);
+    }
+    showCount(app);
+}
+
+int NextUnrecordedRow(App& app, int from, bool backwards) {
+    const ItemMarks* marks = app.form.条目标记;
+    const int n = app.form.列表框_录音文本列表->count();
+    if (n == 0) {
+        return -1;
+    }
+    const int step = backwards ? n - 1 : 1;
+    int row = from < 0 ? (backwards ? 0 : n - 1) : from;
+    for (int i = 0; i < n; ++i) {
+        row = (row + step) % n;
+        if ((marks->mark(row) & ItemMarks::kRecorded) == 0) {
+            return row;
+        }
+    }
+    return -1;
+}
+
+void SelectNextUnrecorded(App& app, bool backwards) {
+    QListWidget* list = app.form.列表框_录音文本列表;
+    const int row = NextUnrecordedRow(app, list->currentRow(), backwards);
+    if (row >= 0 && row != list->currentRow()) {
+        list->setCurrentRow(row);
+    }
+}
+
+}  // namespace quillar

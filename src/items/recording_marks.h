@@ -1,0 +1,41 @@
+// Progress through the item list: which items have a recording file (and whether its latest take
+// clipped), the "recorded / total" count beside the list's caption, and F3 / Shift+F3 to the next
+// or previous item without a recording. The folder is listed once per refresh, never tested item
+// by item. GUI thread only.
+#pragma once
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <vector>
+
+namespace quillar {
+
+struct App;
+
+// The names of the plain files in `folder`, read in one listing; empty when it cannot be read.
+QSet<QString> FileNamesIn(const QString& folder);
+// The recording file name of every item in `items` (homographs numbered), for the folder text
+// `folder`; the folder the names lie in goes to `*listedFolder` (empty without a folder).
+QStringList RecordingNamesOf(const QString& folder, const QStringList& items,
+                             QString* listedFolder);
+// One mark per item (ItemMarks::kRecorded, with kClipped) from the folder's file names and what
+// is known of the latest takes' clipping, by file name.
+std::vector<std::uint8_t> MarksOf(const QStringList& names, const QSet<QString>& files,
+                                  const QHash<QString, bool>& clipped);
+
+// Marks every item again from one listing of the auto-save folder and the take log there, and
+// shows the count. After a load, a changed folder and a save to a chosen file.
+void RefreshItemMarks(App& app);
+// A take of `clipped` was just written to `path` for the selected item: marks it and the count,
+// without listing the folder again.
+void MarkSelectedItemRecorded(App& app, const QString& path, bool clipped);
+// The row of the next item without a recording after `from` (before it when `backwards`),
+// wrapping at the ends, `from` itself last; -1 when every item has one.
+int NextUnrecordedRow(App& app, int from, bool backwards);
+// F3 (Shift+F3 backwards): selects that item, which runs OnItemSelected; nothing when none is left.
+void SelectNextUnrecorded(App& app, bool backwards);
+
+}  // namespace quillar

@@ -1,0 +1,75 @@
+#include "kit/item_marks.h"
+
+#include <QListWidget>
+#include <QPainter>
+
+namespace quillar {
+
+ItemMarks::ItemMarks(QListWidget* list) : QStyledItemDelegate(list), m_list(list) {
+    list->setItemDelegate(this);
+}
+
+void ItemMarks::setMarks(std::vector<std::uint8_t> marks) {
+    m_marks = std::move(marks);
+    m_recorded = 0;
+    for (const std::uint8_t m : m_marks) {
+        m_recorded += (m & kRecorded) != 0;
+    }
+    m_list->viewport()->update();
+}
+
+void ItemMarks::setMark(int row, std::uint8_t mark) {
+    if (row < 0) {
+        return;
+    }
+    if (row >= size()) {
+        m_marks.resize(static_cast<std::size_t>(row) + 1, kNone);
+    }
+    std::uint8_t& m = m_marks[static_cast<std::size_t>(row)];
+    m_recorded += ((mark & kRecorded) != 0) - ((m & kRecorded) != 0);
+    m = mark;
+    m_list->viewport()->update();
+}
+
+std::uint8_t ItemMarks::mark(int row) const {
+    return row >= 0 && row < size() ? m_marks[static_cast<std::size_t>(row)] : kNone;
+}
+
+void ItemMarks::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                      const QModelIndex& index) const {
+    QStyleOptionViewItem textOption = option;
+    textOption.rect.setLeft(option.rect.left() + kMarkWidth);
+    // The selection band runs under the mark as well, as it would without one.
+    if (option.state & QStyle::State_Selected) {
+        painter->fillRect(
+            QRect(option.rect.left(), option.rect.top(), kMarkWidth, option.rect.height()),
+            option.palette.brush(QPalette::Highlight));
+    }
+    QStyledItemDelegate::paint(painter, textOption, index);
+
+    const std::uint8_t m = mark(index.row());
+    if ((m & kRecorded) == 0) {
+        return;
+    }
+    const int d = std::min(9, option.rect.height() - 4);
+    const QRect dot(option.rect.left() + (kMarkWidth - d) / 2,
+                    option.rect.top() + (option.rect.height() - d) / 2, d, d);
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    const bool clipped = (m & kClipped) != 0;
+    painter->setPen(Qt::NoPen);
+    painter->setBrush(clipped ? QColor(220, 0, 0) : QColor(0, 160, 60));
+    painter->drawEllipse(dot);
+    if (clipped) {
+        painter->setPen(QPen(Qt::white, 2));
+        painter->drawLine(dot.center().x(), dot.top() + 2, dot.center().x(), dot.bottom() - 2);
+    }
+    painter->restore();
+}
+
+QSize ItemMarks::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    const QSize text = QStyledItemDelegate::sizeHint(option, index);
+    return {text.width() + kMarkWidth, text.height()};
+}
+
+}  // namespace quillar

@@ -1,0 +1,61 @@
+// The take log quillar-log.csv: one line for every take written to a file, in the folder it was
+// written to, for the archive. UTF-8 with a signature, a header line, comma-separated with
+// standard CSV quoting. Lines are only ever appended, each with one write that is flushed to disk.
+// Plain file work, any one thread at a time; the report of a failing write is the caller's.
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <vector>
+
+namespace quillar {
+
+inline const QString kTakeLogName = QStringLiteral("quillar-log.csv");
+
+// How a take reached its file.
+inline const QString kTakeHowEnter = QStringLiteral("enter");
+inline const QString kTakeHowSave = QStringLiteral("save");
+inline const QString kTakeHowRecovered = QStringLiteral("recovered");
+
+struct TakeLogEntry {
+    QDateTime time;  // when the file was written (shown as local time with its offset)
+    QString item;
+    QString file;  // the take's path; the log lies in its folder and names it relative to it
+    double seconds = 0.0;
+    std::uint32_t rate = 0;
+    std::uint16_t bits = 0;
+    std::uint16_t channels = 0;
+    double peak = 0.0;  // largest sample magnitude as a fraction of full scale, 0..1
+    bool clipped = false;
+    QString device;
+    QString itemFile;
+    QString replaced;  // where the earlier take now lies, or empty when none was kept
+    QString how;       // kTakeHowEnter, kTakeHowSave or kTakeHowRecovered
+};
+
+// The header line, signature and line break included.
+QByteArray TakeLogHeader();
+// The entry as one CSV line with its CR LF.
+QByteArray TakeLogLine(const TakeLogEntry& entry);
+// One CSV field: quoted (inner quotes doubled) when it holds a comma, a quote, CR or LF.
+QString CsvField(const QString& text);
+// "2026-12-09T09:15:30+08:00": local time with its offset from UTC.
+QString IsoLocalTime(const QDateTime& time);
+// Peak in dB of full scale with one decimal; "-inf" for digital silence.
+QString PeakDbfs(double peak);
+
+// Appends the entry's line to quillar-log.csv in the folder of entry.file, starting the file with
+// the signature and the header when it is new or empty. False when the line could not be written
+// whole and flushed; lines already there are never touched.
+bool AppendTakeLog(const TakeLogEntry& entry);
+
+// The records of CSV text (signature skipped), each a list of fields.
+std::vector<QStringList> ParseCsv(const QByteArray& text);
+// For each file named in the log of `folder`: whether its latest logged take clipped.
+QHash<QString, bool> ClippedTakesOf(const QString& folder);
+
+}  // namespace quillar

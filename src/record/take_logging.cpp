@@ -1,0 +1,112 @@
+#include "record/take_logging.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <cstring>
+
+#include "kit/app.h"
+#include "kit/main_form.h"
+#include "kit/record_buffer.h"
+#include "record/clip_check.h"
+#include "record/take_log.h"
+
+namespace quillar {
+
+namespace {
+
+template <typename T>
+T readLe(const std::uint8_t* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// Format, length and peak of a canonical 44-byte-header WAV image of `size` bytes.
+bool describeImage(const std::uint8_t* image, std::size_t size, TakeLogEntry& e,
+                   const PeakScan* known) {
+    if (image == nullptr || size < RecordBuffer::kHeaderBytes) {
+        return false;
+    }
+    e.channels = readLe<std::uint16_t>(image + 22);
+    e.rate = readLe<std::uint32_t>(image + 24);
+    e.bits = readLe<std::uint16_t>(image + 34);
+    const std::size_t frameBytes = std::size_t{e.channels} * e.bits / 8;
+    const std::size_t data = size - RecordBuffer::kHeaderBytes;
+    if (frameBytes == 0 || e.rate == 0) {
+        return false;
+    }
+    e.seconds = static_cast<double>(data / frameBytes) / e.rate;
+    const PeakScan scan =
+        known != nullptr ? *known : ScanSamples(image + RecordBuffer::kHeaderBytes, data, e.bits);
+    e.peak = scan.peak;
+    e.clipped = scan.clipped;
+    return true;
+}
+
+void fillCommon(App& app, TakeLogEntry& e, const QString& path, const QString& replaced,
+                const QString& how) {
+    e.time = QDateTime::currentDateTime();
+    e.file = QFileInfo(path).absoluteFilePath();
+    e.itemFile = app.form.编辑框_录音文本源路径->text();
+    e.replaced = replaced.isEmpty() ? QString() : QFileInfo(replaced).absoluteFilePath();
+    e.how = how;
+}
+
+}  // namespace
+
+bool AppendTakeLogLine(App& app, const TakeLogEntry& entry) {
+    QLabel* notice = app.form.标签_日志提示;
+    if (AppendTakeLog(entry)) {
+        app.state.take_log_failing = false;
+        notice->hide();
+        return true;
+    }
+    if (!app.state.take_log_failing) {
+        app.state.take_log_failing = true;
+        const QString log = QFileInfo(entry.file).absolutePath() + u'/' + kTakeLogName;
+        notice->setText(QStringLiteral(" 录音已保存，但录音日志无法写入：%1")
+                            .arg(QDir::toNativeSeparators(log)));
+        notice->show();
+        notice->raise();
+    }
+    return false;
+}
+
+void LogTake(App& app, const QString& path, const QString& replaced, const QString& how) {
+    const ProgramState& s = app.state;
+    TakeLogEntry e;
+    fillCommon(app, e, path, replaced, how);
+    e.item = app.form.编辑框_当前录音文本->text();
+    e.device = s.take_device;
+    const PeakScan scan{s.take_peak, s.take_clipped};
+    if (!s.record_buffer.isWavImage() ||
+        !describeImage(s.record_buffer.data(), s.record_buffer.size(), e, &scan)) {
+        return;
+    }
+    AppendTakeLogLine(app, e);
+}
+
+void LogRecoveredTake(App& app, const QString& path, const QString& item, const QString& device,
+                      const QString& replaced) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return;
+    }
+    const QByteArray image = file.readAll();
+    TakeLogEntry e;
+    fillCommon(app, e, path, replaced, kTakeHowRecovered);
+    e.item = item;
+    e.device = device;
+    if (!describeImage(reinterpret_cast<const std::uint8_t*>(image.constData()),
+                       static_cast<std::size_t>(image.size()), e, nullptr)) {
+        return;
+    }
+    app.state.clipped_takes.insert(e.file, e.clipped);
+    AppendTakeLogLine(app, e);
+}
+
+}  // namespace quillar

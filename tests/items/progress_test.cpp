@@ -1,0 +1,252 @@
+// Guidance through a long word list with the simulated engine: marks and the "recorded / total"
+// count, F3 and Shift+F3, homographs with files of their own, and resuming at the item that was
+// selected when a list was last left.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <cmath>
+
+#include "app/settings.h"
+#include "app/startup.h"
+#include "items/item_file.h"
+#include "items/item_list.h"
+#include "items/recording_marks.h"
+#include "kit/item_marks.h"
+#include "record/take_log.h"
+#include "support/test_app.h"
+
+namespace quillar::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+constexpr std::uint8_t kRec = ItemMarks::kRecorded;
+constexpr std::uint8_t kClip = ItemMarks::kRecorded | ItemMarks::kClipped;
+
+class Progress : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        SetSettingsFolder(dir.path());
+        t.sim.setSignal([](int, std::int64_t frame) {
+            return 0.25 * std::sin(0.05 * static_cast<double>(frame));
+        });
+        OnMainWindowCreated(t.app);
+        folder = dir.filePath(u"rec"_s);
+        ASSERT_TRUE(QDir().mkpath(folder));
+        t.form.编辑框_保存路径->setText(folder);
+    }
+    void TearDown() override {
+        OnMainWindowDestroyed(t.app);
+        SetSettingsFolder(QString());
+    }
+    QString writeList(const QString& name, const QString& lines) {
+        const QString path = dir.filePath(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(lines.toUtf8());
+        return path;
+    }
+    void load(const QString& lines) { LoadItemFile(t.app, writeList(u"items.txt"_s, lines)); }
+    void touch(const QString& name) { QFile(folder + u'/' + name).open(QIODevice::WriteOnly); }
+    QListWidget* list() { return t.form.列表框_录音文本列表; }
+    std::vector<std::uint8_t> marks() {
+        std::vector<std::uint8_t> m;
+        for (int i = 0; i < list()->count(); ++i) {
+            m.push_back(t.form.条目标记->mark(i));
+        }
+        return m;
+    }
+    QString count() { return t.form.标签_录音进度->text(); }
+    void press(int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QKeyEvent event(QEvent::KeyPress, key, mods);
+        QApplication::sendEvent(list(), &event);
+    }
+    void record(int blocks = 2) {
+        press(Qt::Key_Return);
+        for (int i = 0; i < blocks; ++i) {
+            t.sim.pumpCaptureBlock();
+        }
+        press(Qt::Key_Return);
+    }
+
+    QTemporaryDir dir;
+    TestApp t;
+    QString folder;
+};
+
+TEST_F(Progress, MarksAndCountAfterLoadSaveAndFolderChange) {
+    touch(u"一.wav"_s);
+    touch(u"三.wav"_s);
+    touch(u"三.wav.bak"_s);
+    ASSERT_TRUE(QDir(folder).mkdir(u"二.wav"_s));  // a folder is no recording
+    TakeLogEntry clipped;
+    clipped.file = folder + u"/三.wav"_s;
+    clipped.clipped = true;
+    ASSERT_TRUE(AppendTakeLog(clipped));  // a clipped take of an earlier session
+    load(u"一\r\n二\r\n三\r\n四\r\n"_s);
+    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{kRec, 0, kClip, 0}));
+    EXPECT_EQ(count(), u"2 / 4"_s);
+    EXPECT_EQ(list()->item(0)->text(), u"一"_s);  // the text stays the item's own
+
+    list()->setCurrentRow(3);
+    record();
+    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{kRec, 0, kClip, kRec}));
+    EXPECT_EQ(count(), u"3 / 4"_s);
+
+    // 按钮3 into the folder, under the second item's name.
+    t.ui.saveAnswers.push_back(folder + u"/二.wav"_s);
+    ASSERT_TRUE(QDir(folder).rmdir(u"二.wav"_s));
+    t.form.按钮3->click();
+    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{kRec, kRec, kClip, kRec}));
+
+    const QString other = dir.filePath(u"other"_s);
+    ASSERT_TRUE(QDir().mkpath(other));
+    QFile(other + u"/四.wav"_s).open(QIODevice::WriteOnly);
+    t.ui.folderAnswers.push_back(other);
+    ChooseSaveFolder(t.app);
+    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{0, 0, 0, kRec}));
+    EXPECT_EQ(count(), u"1 / 4"_s);
+
+    t.form.编辑框_保存路径->clear();
+    RefreshItemMarks(t.app);
+    EXPECT_EQ(count(), u"0 / 4"_s);
+}
+
+TEST_F(Progress, ClippedTakeOfThisSessionIsMarkedAtTheStop) {
+    t.sim.setSignal([](int, std::int64_t frame) { return frame % 50 < 25 ? 1.0 : -1.0; });
+    load(u"一\r\n二\r\n"_s);
+    record();
+    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{kClip, 0}));
+    // Also when the log line is lost: the session knows.
+    QFile::remove(folder + u'/' + kTakeLogName);
+    RefreshItemMarks(t.app);
+    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{kClip, 0}));
+}
+
+TEST_F(Progress, F3AndShiftF3GoToTheNextUnrecordedItemAndWrap) {
+    touch(u"b.wav"_s);
+    touch(u"c.wav"_s);
+    load(u"a\r\nb\r\nc\r\nd\r\ne\r\n"_s);
+    const struct {
+        int from;
+        Qt::KeyboardModifiers mods;
+        int to;
+    } steps[] = {
+        {0, Qt::NoModifier, 3},    {3, Qt::NoModifier, 4},    {4, Qt::NoModifier, 0},
+        {0, Qt::ShiftModifier, 4}, {3, Qt::ShiftModifier, 0}, {1, Qt::NoModifier, 3},
+        {2, Qt::ShiftModifier, 0},
+    };
+    for (const auto& s : steps) {
+        list()->setCurrentRow(s.from);
+        press(Qt::Key_F3, s.mods);
+        EXPECT_EQ(list()->currentRow(), s.to) << s.from << " shift " << (s.mods != 0);
+        EXPECT_EQ(t.form.编辑框_当前录音文本->text(), list()->item(s.to)->text());
+    }
+}
+
+TEST_F(Progress, F3WithEveryItemRecordedStaysAndTheLastUnrecordedIsKept) {
+    touch(u"a.wav"_s);
+    touch(u"b.wav"_s);
+    load(u"a\r\nb\r\n"_s);
+    list()->setCurrentRow(1);
+    press(Qt::Key_F3);
+    EXPECT_EQ(list()->currentRow(), 1);
+    QFile::remove(folder + u"/b.wav"_s);
+    RefreshItemMarks(t.app);
+    press(Qt::Key_F3);  // the selected item is the only one left
+    EXPECT_EQ(list()->currentRow(), 1);
+    list()->clear();
+    RefreshItemMarks(t.app);
+    press(Qt::Key_F3);  // nothing to go to, nothing breaks
+    EXPECT_EQ(list()->currentRow(), -1);
+}
+
+TEST_F(Progress, HomographsGetFilesOfTheirOwn) {
+    EXPECT_EQ(RecordingPathOf(u"/r"_s, u"打"_s, 1), u"/r/打.wav"_s);
+    EXPECT_EQ(RecordingPathOf(u"/r"_s, u"打"_s, 3), u"/r/打 (3).wav"_s);
+    EXPECT_EQ(RecordingPathOf(u"/r"_s, u"a\t"_s, 2), u"/r/a (2).wav"_s);
+    load(u"打\r\n人\r\n打\r\n打\r\n"_s);
+    record();
+    list()->setCurrentRow(2);
+    EXPECT_TRUE(t.form.编辑框_当前录音文件->text().isEmpty());  // the first's take is not its own
+    record();
+    list()->setCurrentRow(3);
+    record();
+    for (const QString& name : {u"打.wav"_s, u"打 (2).wav"_s, u"打 (3).wav"_s}) {
+        EXPECT_TRUE(QFile::exists(folder + u'/' + name)) << name.toStdString();
+    }
+    list()->setCurrentRow(2);
+    EXPECT_EQ(t.form.编辑框_当前录音文件->text(), folder + u"/打 (2).wav"_s);
+    RefreshItemMarks(t.app);
+    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{kRec, 0, kRec, kRec}));
+    const std::vector<QStringList> log = ParseCsv([&] {
+        QFile f(folder + u'/' + kTakeLogName);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }());
+    ASSERT_EQ(log.size(), 4u);
+    EXPECT_EQ(log[2][1], u"打"_s);
+    EXPECT_EQ(log[2][2], u"打 (2).wav"_s);
+}
+
+TEST_F(Progress, ResumesEachItemFileWhereItWasLeft) {
+    const QString first = writeList(u"first.txt"_s, u"a\r\nb\r\nc\r\nd\r\n"_s);
+    const QString second = writeList(u"sec=ond [x].txt"_s, u"p\r\nq\r\nr\r\n"_s);
+    const QString fresh = writeList(u"fresh.txt"_s, u"x\r\ny\r\n"_s);
+    t.ui.openAnswers = {first, second, first, fresh};
+    ChooseItemFile(t.app);
+    EXPECT_EQ(list()->currentRow(), 0);
+    list()->setCurrentRow(2);
+    ChooseItemFile(t.app);  // leaves `first` at 2
+    EXPECT_EQ(list()->currentRow(), 0);
+    list()->setCurrentRow(1);
+    ChooseItemFile(t.app);  // back to `first`
+    EXPECT_EQ(list()->currentRow(), 2);
+    EXPECT_EQ(t.form.编辑框_当前录音文本->text(), u"c"_s);
+    ChooseItemFile(t.app);  // a file not used before
+    EXPECT_EQ(list()->currentRow(), 0);
+
+    const QString ini = SettingsFilePath();
+    EXPECT_EQ(ReadItemPosition(ini, second), 1);
+    EXPECT_EQ(ReadItemPosition(ini, second.toUpper()), -1);  // paths differ by case on Linux
+    EXPECT_EQ(ReadItemPosition(ini, fresh), -1);
+    // The described section and keys are left as they are.
+    EXPECT_EQ(ReadProfileString(ini, QString::fromUtf16(kSettingsSection),
+                                QString::fromUtf16(kItemFileKey)),
+              QString());
+}
+
+TEST_F(Progress, StartUpOpensTheItemFileAtTheItemSelectedAtTheLastClose) {
+    const QString path = writeList(u"list.txt"_s, u"a\r\nb\r\nc\r\n"_s);
+    ASSERT_TRUE(WriteProfileStrings(SettingsFilePath(), QString::fromUtf16(kSettingsSection),
+                                    {{QString::fromUtf16(kItemFileKey), path}}));
+    {
+        TestApp first;
+        OnMainWindowCreated(first.app);
+        EXPECT_EQ(first.form.列表框_录音文本列表->currentRow(), 0);
+        first.form.列表框_录音文本列表->setCurrentRow(2);
+        OnMainWindowDestroyed(first.app);
+    }
+    TestApp again;
+    OnMainWindowCreated(again.app);
+    EXPECT_EQ(again.form.列表框_录音文本列表->currentRow(), 2);
+    EXPECT_EQ(again.form.编辑框_当前录音文本->text(), u"c"_s);
+    OnMainWindowDestroyed(again.app);
+
+    // A list that shrank since starts at its first item.
+    WriteItemPosition(SettingsFilePath(), path, 7);
+    TestApp shrunk;
+    OnMainWindowCreated(shrunk.app);
+    EXPECT_EQ(shrunk.form.列表框_录音文本列表->currentRow(), 0);
+    OnMainWindowDestroyed(shrunk.app);
+}
+
+}  // namespace
+}  // namespace quillar::test

@@ -1,0 +1,165 @@
+// The take log: its columns, CSV quoting, the signature and header of a new file, appending
+// without touching earlier lines, and a failing write reported once without failing the save.
+#include "record/take_log.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimeZone>
+
+#include "record/take_logging.h"
+#include "support/test_app.h"
+
+namespace quillar::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+QByteArray contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+TEST(TakeLog, QuotesOnlyWhatNeedsIt) {
+    const struct {
+        QString in;
+        QString out;
+    } cases[] = {
+        {u"太阳"_s, u"太阳"_s},
+        {u"一,二"_s, u"\"一,二\""_s},
+        {u"他说\"来\""_s, u"\"他说\"\"来\"\"\""_s},
+        {u"a\rb"_s, u"\"a\rb\""_s},
+        {u" 空格 "_s, u" 空格 "_s},
+        {QString(), QString()},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CsvField(c.in), c.out) << c.in.toStdString();
+        // What the log writes, a reader gets back.
+        const std::vector<QStringList> back = ParseCsv((CsvField(c.in) + u",x\r\n"_s).toUtf8());
+        ASSERT_EQ(back.size(), 1u);
+        EXPECT_EQ(back[0], (QStringList{c.in, u"x"_s}));
+    }
+}
+
+TEST(TakeLog, LineHoldsTheColumnsInOrder) {
+    TakeLogEntry e;
+    e.time = QDateTime(QDate(2026, 12, 9), QTime(9, 15, 30), QTimeZone(8 * 3600));
+    e.item = u"打,人"_s;
+    e.file = u"/rec/打,人.wav"_s;
+    e.seconds = 1.23456;
+    e.rate = 44100;
+    e.bits = 16;
+    e.channels = 2;
+    e.peak = 0.5;
+    e.clipped = false;
+    e.device = u"Monitor of \"Null\""_s;
+    e.itemFile = u"/lists/词表.txt"_s;
+    e.replaced = u"/rec/早前录音/打,人.20261209-091530.wav"_s;
+    e.how = kTakeHowEnter;
+    const std::vector<QStringList> rows = ParseCsv(TakeLogHeader() + TakeLogLine(e));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0], (QStringList{u"time"_s, u"item"_s, u"file"_s, u"seconds"_s, u"rate"_s,
+                                    u"bits"_s, u"channels"_s, u"peak_dbfs"_s, u"clipped"_s,
+                                    u"device"_s, u"item_file"_s, u"replaced"_s, u"how"_s}));
+    const QString time = IsoLocalTime(e.time);
+    EXPECT_EQ(QDateTime::fromString(time, Qt::ISODate), e.time) << time.toStdString();
+    EXPECT_TRUE(
+        QRegularExpression(u"^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d$"_s)
+            .match(time)
+            .hasMatch())
+        << time.toStdString();
+    EXPECT_EQ(rows[1].mid(1),
+              (QStringList{u"打,人"_s, u"打,人.wav"_s, u"1.235"_s, u"44100"_s, u"16"_s, u"2"_s,
+                           u"-6.0"_s, u"no"_s, u"Monitor of \"Null\""_s, u"/lists/词表.txt"_s,
+                           u"早前录音/打,人.20261209-091530.wav"_s, u"enter"_s}));
+    EXPECT_TRUE(TakeLogHeader().startsWith("\xEF\xBB\xBF"));
+    EXPECT_TRUE(TakeLogLine(e).endsWith("\r\n"));
+    EXPECT_EQ(PeakDbfs(0.0), u"-inf"_s);
+    EXPECT_EQ(PeakDbfs(1.0), u"0.0"_s);
+}
+
+TEST(TakeLog, AppendsToTheFolderOfTheTakeAndNeverRewrites) {
+    QTemporaryDir dir;
+    TakeLogEntry e;
+    e.file = dir.filePath(u"一.wav"_s);
+    e.clipped = true;
+    ASSERT_TRUE(AppendTakeLog(e));
+    const QString log = dir.filePath(kTakeLogName);
+    const QByteArray first = contents(log);
+    EXPECT_TRUE(first.startsWith(TakeLogHeader()));
+    // An earlier line cut short (a crash) keeps its bytes and does not swallow the next.
+    QFile f(log);
+    ASSERT_TRUE(f.open(QIODevice::Append));
+    f.write("cut");
+    f.close();
+    e.file = dir.filePath(u"二.wav"_s);
+    e.clipped = false;
+    ASSERT_TRUE(AppendTakeLog(e));
+    const QByteArray all = contents(log);
+    EXPECT_TRUE(all.startsWith(first + "cut\r\n"));
+    EXPECT_EQ(all.count("\xEF\xBB\xBF"), 1);
+    const QHash<QString, bool> clipped = ClippedTakesOf(dir.path());
+    EXPECT_EQ(clipped.value(u"一.wav"_s), true);
+    EXPECT_EQ(clipped.value(u"二.wav"_s, true), false);
+}
+
+TEST(TakeLog, FailingWriteIsReportedOnceAndNeverFailsTheSave) {
+    QTemporaryDir dir;
+    TestApp t;
+    ASSERT_TRUE(QDir(dir.path()).mkdir(kTakeLogName));  // the log cannot be opened as a file
+    TakeLogEntry e;
+    e.file = dir.filePath(u"一.wav"_s);
+    EXPECT_FALSE(AppendTakeLogLine(t.app, e));
+    EXPECT_FALSE(t.form.标签_日志提示->isHidden());
+    EXPECT_TRUE(t.form.标签_日志提示->text().contains(kTakeLogName));
+    t.form.标签_日志提示->hide();
+    EXPECT_FALSE(AppendTakeLogLine(t.app, e));
+    EXPECT_TRUE(t.form.标签_日志提示->isHidden());  // said once
+    EXPECT_TRUE(t.ui.messages.empty());             // and never in a box
+    ASSERT_TRUE(QDir(dir.path()).rmdir(kTakeLogName));
+    EXPECT_TRUE(AppendTakeLogLine(t.app, e));
+    EXPECT_FALSE(t.app.state.take_log_failing);
+}
+
+TEST(TakeLog, RecoveredTakeIsLoggedFromItsFile) {
+    QTemporaryDir dir;
+    TestApp t;
+    // 0.5 s of 8000 Hz 16-bit stereo, one sample at full scale.
+    QByteArray wav(44 + 8000 * 2, '\0');
+    auto put16 = [&](int at, std::uint16_t v) { std::memcpy(wav.data() + at, &v, 2); };
+    auto put32 = [&](int at, std::uint32_t v) { std::memcpy(wav.data() + at, &v, 4); };
+    std::memcpy(wav.data(), "RIFF", 4);
+    put32(4, static_cast<std::uint32_t>(wav.size() - 8));
+    std::memcpy(wav.data() + 8, "WAVEfmt ", 8);
+    put32(16, 16);
+    put16(20, 1);
+    put16(22, 2);
+    put32(24, 8000);
+    put32(28, 32000);
+    put16(32, 4);
+    put16(34, 16);
+    std::memcpy(wav.data() + 36, "data", 4);
+    put32(40, 8000 * 2);
+    put16(44 + 100, 0x8000);
+    const QString path = dir.filePath(u"太阳.wav"_s);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(wav);
+    f.close();
+    LogRecoveredTake(t.app, path, u"太阳"_s, u"Mic"_s, QString());
+    const std::vector<QStringList> rows = ParseCsv(contents(dir.filePath(kTakeLogName)));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1][2], u"太阳.wav"_s);
+    EXPECT_EQ(rows[1][3], u"0.500"_s);
+    EXPECT_EQ(rows[1][8], u"yes"_s);
+    EXPECT_EQ(rows[1][9], u"Mic"_s);
+    EXPECT_EQ(rows[1][12], u"recovered"_s);
+}
+
+}  // namespace
+}  // namespace quillar::test
