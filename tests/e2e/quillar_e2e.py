@@ -209,7 +209,11 @@ class Quillar:
         with open(self.item_file, "wb") as f:
             f.write("\r\n".join(items).encode(item_encoding) + b"\r\n")
         write_ini(os.path.join(self.dir, "sys.ini"), self.folder, self.item_file)
-        self.log = open(os.path.join(self.dir, "quillar.log"), "wb")
+        self.launch()
+
+    def launch(self):
+        """Starts the program in its folder and waits for its window."""
+        self.log = open(os.path.join(self.dir, "quillar.log"), "ab")
         self.proc = subprocess.Popen([self.binary], cwd=servers.tmp, env=servers.env,
                                      stdout=self.log, stderr=subprocess.STDOUT)
         out = wait_for(lambda: self.xdo("search", "--onlyvisible", "--name", "^Quillar").stdout.split(),
@@ -316,7 +320,8 @@ class WorkingLoop(unittest.TestCase):
         app.key("Down")
         app.record_item(self.tone, "太阳")  # the TAB is left out of the file name
         self.assertEqual(app.close(), 0)
-        leftovers = [n for n in os.listdir(app.folder) if not n.endswith(".wav")]
+        leftovers = [n for n in os.listdir(app.folder)
+                     if not n.endswith(".wav") and n != "quillar-log.csv"]
         self.assertEqual(leftovers, [], "half-written files left behind")
 
     def test_recording_an_item_again_keeps_the_first_take(self):
@@ -334,7 +339,7 @@ class WorkingLoop(unittest.TestCase):
         self.assertRegex(names[0], r"^水\.\d{8}-\d{6}\.wav$")
         with open(os.path.join(earlier, names[0]), "rb") as f:
             self.assertEqual(f.read(), first, "the first take is not byte-identical")
-        self.assertEqual(sorted(os.listdir(app.folder)), ["早前录音", "水.wav"])
+        self.assertEqual(sorted(os.listdir(app.folder)), ["quillar-log.csv", "早前录音", "水.wav"])
         self.assertEqual(app.close(), 0)
 
     def test_ctrl_plays_the_recording_and_the_next_item_ends_it(self):
@@ -419,6 +424,55 @@ class WorkingLoop(unittest.TestCase):
         self.assertEqual(soxi(app.wav("雪"), "-b"), "32")
         self.assertEqual(self.servers.sample_specs(pid), ["float32le 2ch 44100Hz"],
                          "the stream outlives the recording while the box is ticked")
+        self.assertEqual(app.close(), 0)
+
+    def read_take_log(self, app):
+        import csv
+        with open(os.path.join(app.folder, "quillar-log.csv"), "rb") as f:
+            data = f.read()
+        self.assertTrue(data.startswith(b"\xef\xbb\xbf"), "the log has no UTF-8 signature")
+        return list(csv.reader(data.decode("utf-8-sig").splitlines()))
+
+    def test_take_log_resume_and_the_next_unrecorded_item(self):
+        tone = os.path.join(self.servers.tmp, "tone500.wav")
+        make_tone(tone, 1.0, 500)
+        square = os.path.join(self.servers.tmp, "square300.wav")
+        subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", square,
+                        "synth", "1.0", "square", "300"], check=True)
+        app = self.start(["一", "二", "三", "四", "五"])
+        first = app.record_item(tone, "一")
+        app.key("Down")
+        second = app.record_item(square, "二")
+        rows = self.read_take_log(app)
+        self.assertEqual(rows[0], ["time", "item", "file", "seconds", "rate", "bits", "channels",
+                                   "peak_dbfs", "clipped", "device", "item_file", "replaced",
+                                   "how"])
+        self.assertEqual(len(rows), 3, rows)
+        for row, path, item, clipped in [(rows[1], first, "一", "no"),
+                                         (rows[2], second, "二", "yes")]:
+            self.assertEqual(row[1], item)
+            self.assertEqual(row[2], item + ".wav")
+            self.assertAlmostEqual(float(row[3]), float(soxi(path, "-D")), delta=0.0015)
+            self.assertEqual(row[4:7], ["44100", "16", "2"])
+            self.assertEqual(row[8], clipped)
+            self.assertEqual(row[10], app.item_file)
+            self.assertEqual(row[12], "enter")
+        self.assertRegex(rows[1][0], r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d$")
+
+        # Closed with the third item selected, the next start is there: Enter records it.
+        app.key("Down")
+        time.sleep(0.3)
+        self.assertEqual(app.close(), 0)
+        app.launch()
+        app.record_item(tone, "三")
+        self.assertFalse(os.path.exists(app.wav("四")))
+        # From the first item, F3 passes over 二 and 三, which have recordings, to 四.
+        app.key("Home")
+        time.sleep(0.3)
+        app.key("F3")
+        time.sleep(0.3)
+        app.record_item(tone, "四")
+        self.assertEqual(len(self.read_take_log(app)), 5)
         self.assertEqual(app.close(), 0)
 
     def test_other_formats_come_out_as_chosen(self):

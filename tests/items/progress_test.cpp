@@ -131,6 +131,22 @@ TEST_F(Progress, ClippedTakeOfThisSessionIsMarkedAtTheStop) {
     EXPECT_EQ(marks(), (std::vector<std::uint8_t>{kClip, 0}));
 }
 
+TEST_F(Progress, ALineForEveryTakeNamesTheEarlierTakeItReplaced) {
+    load(u"一\r\n"_s);
+    record();
+    record(3);
+    QFile f(folder + u'/' + kTakeLogName);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const std::vector<QStringList> log = ParseCsv(f.readAll());
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[1][11], QString());
+    EXPECT_TRUE(log[2][11].startsWith(u"早前录音/一."_s)) << log[2][11].toStdString();
+    EXPECT_TRUE(QFile::exists(folder + u'/' + log[2][11]));
+    EXPECT_EQ(log[2][3], u"0.300"_s);  // three 100 ms blocks
+    EXPECT_EQ(log[2][12], u"enter"_s);
+    EXPECT_EQ(t.form.标签_录音进度->text(), u"1 / 1"_s);  // the earlier take is no item's file
+}
+
 TEST_F(Progress, F3AndShiftF3GoToTheNextUnrecordedItemAndWrap) {
     touch(u"b.wav"_s);
     touch(u"c.wav"_s);

@@ -74,6 +74,7 @@ const Expected kControls[] = {
     {"按钮_选择录音文本", "QPushButton", "分组框1", {256, 251, 32, 40}, "选择"},
     {"按钮_保存当前配置", "QPushButton", "分组框1", {192, 291, 96, 24}, "保存当前配置"},
     {"标签8", "QLabel", "分组框1", {8, 292, 80, 24}, "录音文本列表", 12, false, kGreen},
+    {"标签_录音进度", "QLabel", "分组框1", {90, 292, 100, 24}, "0 / 0"},
     {"列表框_录音文本列表", "QListWidget", "分组框1", {8, 316, 280, 316}, ""},
     {"标签5", "QLabel", "分组框1", {8, 634, 288, 24},
      "确保焦点在列表，按回车键录音，再按回车自动保存。\r\n按CTRL 键可以播放当前选中的录音。",
@@ -101,6 +102,8 @@ const Expected kControls[] = {
     {"分组框3", "QGroupBox", "分组框2", {8, 507, 688, 152}, ""},
     {"画板2", "quillar::DrawingBoard", "分组框3", {8, 13, 672, 104}, "", 12, false, QColor(0, 0, 128)},
     {"标签4", "QLabel", "画板2", {8, 40, 80, 24}, "等待录音中", 12, false, QColor(0, 0, 0), QColor(255, 255, 255)},
+    {"标签_削波警告", "QLabel", "画板2", {440, 8, 224, 30}, " 削波！录音音量过大", 18, true, QColor(220, 0, 0), QColor(255, 255, 255), true},
+    {"标签_日志提示", "QLabel", "画板2", {8, 78, 656, 22}, "", 12, false, QColor(0, 0, 0), QColor(255, 96, 96), true},
     {"时钟1", "QTimer", "画板2", kNone, ""},
     {"时钟2", "QTimer", "画板2", kNone, ""},
     {"时钟3", "QTimer", "画板2", kNone, ""},
@@ -156,8 +159,8 @@ class MainWindowTest : public ::testing::Test {
 };
 
 TEST_F(MainWindowTest, EveryControlHasItsClassContainerGeometryTextAndLook) {
-    ASSERT_EQ(mainWindowControls().size(), 57u);
-    ASSERT_EQ(std::size(kControls) + kDialogCount, 57u);
+    ASSERT_EQ(mainWindowControls().size(), 60u);
+    ASSERT_EQ(std::size(kControls) + kDialogCount, 60u);
     for (const Expected& e : kControls) {
         SCOPED_TRACE(e.name);
         QObject* o = t.form.findChild<QObject*>(QString::fromUtf8(e.name));
@@ -363,7 +366,10 @@ TEST(HelpWindow, TextHasItsSectionsInOrderWithCrLfLines) {
     EXPECT_TRUE(lines[other + 1].startsWith("1."));
     EXPECT_TRUE(lines[other + 2].startsWith("2."));
     EXPECT_TRUE(lines[other + 3].startsWith("3.") && lines[other + 3].contains("“早前录音”"));
-    EXPECT_TRUE(lines[other + 4].isEmpty());
+    EXPECT_TRUE(lines[other + 4].startsWith("4.") && lines[other + 4].contains("F3") &&
+                lines[other + 4].contains("Shift+F3"));
+    EXPECT_TRUE(lines[other + 5].startsWith("5.") && lines[other + 5].contains("quillar-log.csv"));
+    EXPECT_TRUE(lines[other + 6].isEmpty());
 }
 
 }  // namespace
