@@ -214,7 +214,7 @@ class Quillar:
     def launch(self):
         """Starts the program in its folder and waits for its window."""
         self.log = open(os.path.join(self.dir, "quillar.log"), "ab")
-        self.proc = subprocess.Popen([self.binary], cwd=servers.tmp, env=servers.env,
+        self.proc = subprocess.Popen([self.binary], cwd=self.servers.tmp, env=self.servers.env,
                                      stdout=self.log, stderr=subprocess.STDOUT)
         out = wait_for(lambda: self.xdo("search", "--onlyvisible", "--name", "^Quillar").stdout.split(),
                        60, "the main window to be mapped", interval=0.2)
@@ -426,24 +426,32 @@ class WorkingLoop(unittest.TestCase):
                          "the stream outlives the recording while the box is ticked")
         self.assertEqual(app.close(), 0)
 
-    def read_take_log(self, app):
+    def read_take_log(self, app, lines):
+        """The take log's rows once it has `lines` of them (the line follows the take's file)."""
         import csv
-        with open(os.path.join(app.folder, "quillar-log.csv"), "rb") as f:
-            data = f.read()
-        self.assertTrue(data.startswith(b"\xef\xbb\xbf"), "the log has no UTF-8 signature")
-        return list(csv.reader(data.decode("utf-8-sig").splitlines()))
+        path = os.path.join(app.folder, "quillar-log.csv")
+
+        def rows():
+            if not os.path.exists(path):
+                return None
+            with open(path, "rb") as f:
+                data = f.read()
+            self.assertTrue(data.startswith(b"\xef\xbb\xbf"), "the log has no UTF-8 signature")
+            got = list(csv.reader(data.decode("utf-8-sig").splitlines()))
+            return got if len(got) >= lines else None
+        return wait_for(rows, 10, "%d lines in the take log" % lines)
 
     def test_take_log_resume_and_the_next_unrecorded_item(self):
         tone = os.path.join(self.servers.tmp, "tone500.wav")
         make_tone(tone, 1.0, 500)
         square = os.path.join(self.servers.tmp, "square300.wav")
         subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", square,
-                        "synth", "1.0", "square", "300"], check=True)
+                        "synth", "1.0", "square", "300", "gain", "-n"], check=True)
         app = self.start(["一", "二", "三", "四", "五"])
         first = app.record_item(tone, "一")
         app.key("Down")
         second = app.record_item(square, "二")
-        rows = self.read_take_log(app)
+        rows = self.read_take_log(app, 3)
         self.assertEqual(rows[0], ["time", "item", "file", "seconds", "rate", "bits", "channels",
                                    "peak_dbfs", "clipped", "device", "item_file", "replaced",
                                    "how"])
@@ -472,7 +480,7 @@ class WorkingLoop(unittest.TestCase):
         app.key("F3")
         time.sleep(0.3)
         app.record_item(tone, "四")
-        self.assertEqual(len(self.read_take_log(app)), 5)
+        self.assertEqual(len(self.read_take_log(app, 5)), 5)
         self.assertEqual(app.close(), 0)
 
     def test_other_formats_come_out_as_chosen(self):
