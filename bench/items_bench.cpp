@@ -1,5 +1,7 @@
 // The working loop's costs: loading a 100,000-line item file into the list with its first item
-// shown (UTF-8 and GBK), the decoding alone, and moving the selection down one item.
+// shown (UTF-8 and GBK), the decoding alone, and moving the selection down one item; and the
+// same list over a folder holding recordings of every other item (50,000) with a take log of
+// 50,000 lines: the load with every mark and the count, and marking again alone.
 #include <benchmark/benchmark.h>
 
 #include "bench_application.h"
@@ -12,7 +14,11 @@
 #include <QTemporaryDir>
 
 #include "items/item_file.h"
+#include "items/item_list.h"
+#include "items/recording_marks.h"
 #include "items/text_encoding.h"
+#include "kit/item_marks.h"
+#include "record/take_log.h"
 #include "support/test_app.h"
 
 namespace {
@@ -117,5 +123,69 @@ void BM_KeyDownThroughTheList(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_KeyDownThroughTheList)->Unit(benchmark::kMicrosecond);
+
+// A folder with the recordings of every other item of the list, and their take log.
+struct RecordedFolder {
+    QTemporaryDir dir;
+    RecordedFolder() {
+        const QStringList items = quillar::ReadItemFile(Files().utf8Path);
+        QByteArray log = quillar::TakeLogHeader();
+        quillar::TakeLogEntry e;
+        e.time = QDateTime::currentDateTime();
+        e.how = quillar::kTakeHowEnter;
+        for (qsizetype i = 0; i < items.size(); i += 2) {
+            const QString path = quillar::RecordingPathOf(dir.path(), items[i]);
+            QFile(path).open(QIODevice::WriteOnly);
+            e.item = items[i];
+            e.file = path;
+            e.clipped = i % 10 == 0;
+            log += quillar::TakeLogLine(e);
+        }
+        QFile f(dir.filePath(quillar::kTakeLogName));
+        f.open(QIODevice::WriteOnly);
+        f.write(log);
+    }
+};
+
+RecordedFolder& Recorded() {
+    static RecordedFolder folder;
+    return folder;
+}
+
+void checkMarks(benchmark::State& state, TestApp& t) {
+    if (t.form.条目标记->recordedCount() != kLines / 2) {
+        state.SkipWithError("not every recording was marked");
+    }
+}
+
+// Load, first item shown and every mark set, as the window paints it.
+void BM_LoadItemFileWithRecordings(benchmark::State& state) {
+    TestApp t;
+    t.form.编辑框_保存路径->setText(Recorded().dir.path());
+    t.form.show();
+    QApplication::processEvents();
+    for (auto _ : state) {
+        quillar::LoadItemFile(t.app, Files().utf8Path);
+        QApplication::processEvents();
+        benchmark::DoNotOptimize(t.form.编辑框_当前录音文本->text());
+    }
+    checkMarks(state, t);
+}
+BENCHMARK(BM_LoadItemFileWithRecordings)->Unit(benchmark::kMillisecond);
+
+// Marking again alone (after a save to a chosen file or a new folder): one listing, the log.
+void BM_RefreshItemMarks(benchmark::State& state) {
+    TestApp t;
+    t.form.编辑框_保存路径->setText(Recorded().dir.path());
+    t.form.show();
+    quillar::LoadItemFile(t.app, Files().utf8Path);
+    QApplication::processEvents();
+    for (auto _ : state) {
+        quillar::RefreshItemMarks(t.app);
+        QApplication::processEvents();
+    }
+    checkMarks(state, t);
+}
+BENCHMARK(BM_RefreshItemMarks)->Unit(benchmark::kMillisecond);
 
 }  // namespace
