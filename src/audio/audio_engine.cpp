@@ -15,9 +15,13 @@
 // waits for a notice in progress).
 #include "audio/audio_engine.h"
 
+#include <fcntl.h>
 #include <fftw3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -66,7 +70,27 @@ void fillSilence(void* out, std::uint32_t bytes, SampleType type) {
     std::memset(out, type == SampleType::U8 ? 0x80 : 0, bytes);
 }
 
-enum class Kind { Recording, Push, Memory };
+enum class Kind { Recording, Push, Memory, File };
+
+// Reads up to `n` bytes at `at`; fewer only at the end of the file or on a read error.
+std::uint64_t readAt(int fd, void* out, std::uint64_t n, std::uint64_t at) {
+    auto* dst = static_cast<std::uint8_t*>(out);
+    std::uint64_t got = 0;
+    while (got < n) {
+        const ssize_t r = ::pread(fd, dst + got, n - got, static_cast<off_t>(at + got));
+        if (r < 0 && errno == EINTR) {
+            continue;
+        }
+        if (r <= 0) {
+            break;
+        }
+        got += static_cast<std::uint64_t>(r);
+    }
+    return got;
+}
+
+// Stored frames a file stream converts per read.
+constexpr std::uint32_t kStagingBytes = 16384;
 
 // Channel states as reported by state().
 constexpr int kStopped = 0;
@@ -75,6 +99,13 @@ constexpr int kPaused = 3;
 
 struct Channel final : OutputSource {
     Channel(Kind k, Handle h, AudioFormat f) : kind(k), handle(h), format(f), ring(f) {}
+    ~Channel() {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+    Channel(const Channel&) = delete;
+    Channel& operator=(const Channel&) = delete;
 
     const Kind kind;
     const Handle handle;
@@ -90,9 +121,25 @@ struct Channel final : OutputSource {
     std::vector<std::uint8_t> queue;
     std::size_t queueRead = 0;
     std::size_t queueLimit = 0;  // bytes, whole frames
-    // Memory stream data, owned by the caller.
+    // Memory and file streams: what is played, as the device plays it (bytes, whole frames).
+    // A file stream's length shrinks when its file turns out shorter than its header said.
+    std::int64_t memoryLength = 0;
+    // Bumped by every restart, so that a file read begun before it is not counted after it.
+    std::uint64_t generation = 0;
+
+    // Set at creation, then read only. Memory stream: the data, owned by the caller. File
+    // stream: the open file, read as it plays; a file saved over by rename leaves this one
+    // intact, and one cut short in place only ends the playback early.
+    WavLayout layout;
     const std::uint8_t* memory = nullptr;
-    std::int64_t memoryLength = 0;  // bytes, whole frames
+    int fd = -1;
+
+    // Held by render() of a file stream around its reads, which run without dataMutex so that
+    // the GUI thread's position reads never wait for the disk.
+    std::mutex sourceMutex;
+    std::vector<std::uint8_t> staging;  // guarded by sourceMutex; stored frames being converted
+
+    bool playsData() const { return kind == Kind::Memory || kind == Kind::File; }
 
     // Serialises the backend calls of one stream (open/play/pause/close) with its release. Taken
     // before the backend's own locks; never taken inside render().
@@ -109,14 +156,90 @@ struct Channel final : OutputSource {
 
     std::uint64_t backlog() override {
         std::lock_guard lock(dataMutex);
-        if (kind == Kind::Memory) {
+        if (playsData()) {
             return static_cast<std::uint64_t>(std::max<std::int64_t>(0, memoryLength - position));
         }
         return queuedBytes();
     }
 
+    // Played bytes [pos, pos + n) of a memory or file stream into `dst`, n whole frames; returns
+    // the bytes got (fewer only when a file ends early).
+    std::uint32_t fetch(std::int64_t pos, std::uint8_t* dst, std::uint32_t n) {
+        const std::uint32_t outFrame = format.bytesPerFrame();
+        const std::uint32_t inFrame = layout.storedFrameBytes;
+        std::uint64_t frame = static_cast<std::uint64_t>(pos) / outFrame;
+        std::uint64_t frames = n / outFrame;
+        if (kind == Kind::Memory) {
+            convertStoredFrames(layout, memory + frame * inFrame, dst, frames);
+            return n;
+        }
+        const std::uint64_t at = layout.dataOffset + frame * inFrame;
+        if (layout.stored == StoredSample::AsPlayed) {
+            return static_cast<std::uint32_t>(readAt(fd, dst, frames * inFrame, at) / inFrame *
+                                              inFrame);
+        }
+        std::uint32_t done = 0;
+        const std::uint64_t perRead = staging.size() / inFrame;
+        while (frames > 0) {
+            const std::uint64_t want = std::min(frames, perRead);
+            const std::uint64_t got =
+                readAt(fd, staging.data(), want * inFrame, layout.dataOffset + frame * inFrame) /
+                inFrame;
+            convertStoredFrames(layout, staging.data(), dst + done, got);
+            done += static_cast<std::uint32_t>(got * outFrame);
+            frame += got;
+            frames -= got;
+            if (got < want) {
+                break;
+            }
+        }
+        return done;
+    }
+
+    Rendered renderFile(std::uint8_t* dst, std::uint32_t bytes) {
+        Rendered result;
+        std::lock_guard source(sourceMutex);
+        std::int64_t pos = 0;
+        std::uint64_t gen = 0;
+        std::uint32_t want = 0;
+        {
+            std::lock_guard lock(dataMutex);
+            if (state != kPlaying) {
+                fillSilence(dst, bytes, format.type);
+                return result;
+            }
+            pos = position;
+            gen = generation;
+            want = static_cast<std::uint32_t>(std::min<std::int64_t>(bytes, memoryLength - pos));
+        }
+        const std::uint32_t n = want > 0 ? fetch(pos, dst, want) : 0;
+        if (n < bytes) {
+            fillSilence(dst + n, bytes - n, format.type);
+        }
+        std::lock_guard lock(dataMutex);
+        if (generation != gen || state != kPlaying) {
+            fillSilence(dst, bytes, format.type);  // restarted, paused or stopped meanwhile
+            return result;
+        }
+        if (n < want) {
+            memoryLength = pos + n;  // cut short since it was opened: it ends where its data does
+        }
+        position += n;
+        ring.push(dst, n);
+        result.bytes = n;
+        if (position >= memoryLength && !endReported) {
+            endReported = true;
+            state = kStopped;
+            result.ended = true;
+        }
+        return result;
+    }
+
     Rendered render(void* out, std::uint32_t bytes) override {
         auto* dst = static_cast<std::uint8_t*>(out);
+        if (kind == Kind::File) {
+            return renderFile(dst, bytes);
+        }
         Rendered result;
         std::lock_guard lock(dataMutex);
         if (state != kPlaying) {
@@ -136,7 +259,7 @@ struct Channel final : OutputSource {
             const std::int64_t left = memoryLength - position;
             n = static_cast<std::uint32_t>(std::min<std::int64_t>(bytes, left));
             if (n > 0) {
-                std::memcpy(dst, memory + position, n);
+                fetch(position, dst, n);
             }
         }
         position += n;
@@ -384,8 +507,9 @@ struct AudioEngine::Impl final : CaptureSink, EndListener {
         }
         {
             std::lock_guard lock(ch.dataMutex);
-            const bool playedOut = ch.kind == Kind::Memory && ch.position >= ch.memoryLength;
+            const bool playedOut = ch.playsData() && ch.position >= ch.memoryLength;
             if (restart || (playedOut && ch.state != kPlaying)) {
+                ++ch.generation;
                 ch.position = 0;
                 ch.queue.clear();
                 ch.queueRead = 0;
@@ -672,9 +796,84 @@ Handle AudioEngine::createMemoryStream(const void* image, std::uint64_t length) 
         }
         ch = std::make_shared<Channel>(Kind::Memory, d.newHandleLocked(), layout.format);
     }
+    ch->layout = layout;
     ch->memory = static_cast<const std::uint8_t*>(image) + layout.dataOffset;
-    ch->memoryLength = static_cast<std::int64_t>(layout.dataBytes);
+    ch->memoryLength = static_cast<std::int64_t>(layout.playedBytes(layout.dataBytes));
     if (!d.backend.openOutput(ch->handle, layout.format, ch.get())) {
+        return 0;
+    }
+    std::lock_guard lock(d.mutex);
+    d.channels.emplace(ch->handle, ch);
+    return ch->handle;
+}
+
+Handle AudioEngine::createFileStream(const std::string& path, FileVerdict* verdict) {
+    Impl& d = *m_impl;
+    FileVerdict unused;
+    FileVerdict& v = verdict != nullptr ? *verdict : unused;
+    v = FileVerdict{};
+    {
+        std::lock_guard lock(d.mutex);
+        if (!d.outputReady) {
+            v.problem = FileProblem::NoOutput;
+            return 0;
+        }
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st = {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        v.problem = FileProblem::CannotOpen;
+        return 0;
+    }
+    struct FileOwner {
+        int fd;
+        ~FileOwner() {
+            if (fd >= 0) {
+                ::close(fd);
+            }
+        }
+    } owner{fd};
+    const auto length = static_cast<std::uint64_t>(st.st_size);
+    WavLayout layout;
+    const WavVerdict w = readWavLayout(
+        [fd](std::uint64_t at, void* out, std::uint64_t n) { return readAt(fd, out, n, at); },
+        length, &layout);
+    v.formatTag = layout.formatTag;
+    v.bits = layout.bits;
+    v.channels = layout.channels;
+    v.rate = layout.rate;
+    if (length == 0) {
+        v.problem = FileProblem::Empty;
+    } else if (w == WavVerdict::NotWav) {
+        v.problem = FileProblem::NotWav;
+    } else if (w == WavVerdict::Damaged) {
+        v.problem = FileProblem::Damaged;
+    } else if (w == WavVerdict::Unsupported) {
+        v.problem = FileProblem::UnsupportedFormat;
+    } else if (layout.dataBytes == 0) {
+        v.problem = FileProblem::NoAudio;
+    }
+    if (v.problem != FileProblem::None) {
+        return 0;
+    }
+    // Tells the kernel to read ahead of the playback, so reads on the playback thread hit the
+    // cache.
+    (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    std::shared_ptr<Channel> ch;
+    {
+        std::lock_guard lock(d.mutex);
+        ch = std::make_shared<Channel>(Kind::File, d.newHandleLocked(), layout.format);
+    }
+    ch->fd = std::exchange(owner.fd, -1);
+    ch->layout = layout;
+    ch->memoryLength = static_cast<std::int64_t>(layout.playedBytes(layout.dataBytes));
+    ch->staging.resize(std::max<std::uint32_t>(1, kStagingBytes / layout.storedFrameBytes) *
+                       layout.storedFrameBytes);
+    if (!d.backend.openOutput(ch->handle, layout.format, ch.get())) {
+        v.problem = FileProblem::NoOutput;
         return 0;
     }
     std::lock_guard lock(d.mutex);
@@ -752,9 +951,10 @@ std::int64_t AudioEngine::positionBytes(Handle channel) const {
 
 std::int64_t AudioEngine::lengthBytes(Handle channel) const {
     auto ch = m_impl->find(channel);
-    if (!ch || ch->kind != Kind::Memory) {
+    if (!ch || !ch->playsData()) {
         return -1;
     }
+    std::lock_guard lock(ch->dataMutex);
     return ch->memoryLength;
 }
 

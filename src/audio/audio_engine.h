@@ -42,6 +42,27 @@ using EndProc = std::function<void(Handle channel)>;
 
 class AudioBackend;
 
+// Why a file stream could not be made.
+enum class FileProblem : std::uint8_t {
+    None,
+    NoOutput,           // no output device (initOutput failed or was never called)
+    CannotOpen,         // missing, unreadable, or not a plain file
+    Empty,              // 0 bytes
+    NotWav,             // no RIFF/WAVE signature
+    Damaged,            // a WAV whose "fmt " or "data" chunk is missing or cut short
+    UnsupportedFormat,  // a sample format, channel count or rate that is not played
+    NoAudio,            // a WAV whose data chunk holds no whole frame
+};
+
+struct FileVerdict {
+    FileProblem problem = FileProblem::None;
+    // What the file's "fmt " says, as far as it was read (0 when not).
+    std::uint16_t formatTag = 0;  // 1 PCM, 3 float; an extensible file's sub-format
+    std::uint16_t bits = 0;
+    std::uint16_t channels = 0;
+    std::uint32_t rate = 0;  // Hz
+};
+
 class AudioEngine {
   public:
     explicit AudioEngine(std::unique_ptr<AudioBackend> backend);
@@ -94,6 +115,14 @@ class AudioEngine {
     // Memory stream over a WAV image (RIFF header + data) owned by the caller, played in place:
     // the memory must stay valid and unchanged until the stream is freed. 0 on failure.
     Handle createMemoryStream(const void* image, std::uint64_t length);
+    // File stream over a WAV file, played where it lies: only the header is read here; the
+    // samples are read as they play, on the playback thread, through a descriptor kept open,
+    // so a file replaced by rename while it plays goes on playing as it was, and one cut short
+    // in place ends early (its length then shrinks to what was there). Plays PCM 8/16/24/32-bit
+    // and 32/64-bit float, plain or extensible; 24-bit plays as 32-bit and 64-bit float as
+    // 32-bit float. 0 on failure, with the reason in `verdict` when given. Length and position
+    // are in bytes of the played format.
+    Handle createFileStream(const std::string& path, FileVerdict* verdict = nullptr);
     // Registers the end notice of a stream. Returns a non-zero sync handle on success.
     Handle setEndNotice(Handle stream, EndProc proc);
 
@@ -106,7 +135,8 @@ class AudioEngine {
     std::uint32_t level(Handle channel) const;
     // Bytes played (streams) or captured (recording channel); -1 on a bad handle.
     std::int64_t positionBytes(Handle channel) const;
-    // Length in bytes of a memory stream's data; -1 for other channels or a bad handle.
+    // Length in bytes of a memory or file stream's data as played; -1 for other channels or a
+    // bad handle.
     std::int64_t lengthBytes(Handle channel) const;
     // Bytes to seconds in the channel's format; negative on a bad handle.
     double bytesToSeconds(Handle channel, std::int64_t bytes) const;

@@ -1,6 +1,5 @@
 #include "kit/media_player.h"
 
-#include <QByteArray>
 #include <QFile>
 #include <algorithm>
 
@@ -15,8 +14,8 @@ constexpr int kPlaying = 1;
 struct MediaPlayer::Impl {
     explicit Impl(audio::AudioEngine& e) : engine(e) {}
     audio::AudioEngine& engine;
-    QByteArray bytes;  // the file; the stream plays it in place, so it lives as long as the stream
     audio::Handle stream = 0;
+    audio::FileVerdict verdict;
     bool started = false;
 };
 
@@ -30,21 +29,13 @@ MediaPlayer::~MediaPlayer() {
 
 bool MediaPlayer::open(const QString& path) {
     stop();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return false;
-    }
-    m_impl->bytes = file.readAll();
-    if (m_impl->bytes.isEmpty()) {
-        return false;
-    }
-    m_impl->stream = m_impl->engine.createMemoryStream(
-        m_impl->bytes.constData(), static_cast<std::uint64_t>(m_impl->bytes.size()));
-    if (m_impl->stream == 0) {
-        m_impl->bytes.clear();
-        return false;
-    }
-    return true;
+    m_impl->stream =
+        m_impl->engine.createFileStream(QFile::encodeName(path).toStdString(), &m_impl->verdict);
+    return m_impl->stream != 0;
+}
+
+const audio::FileVerdict& MediaPlayer::verdict() const {
+    return m_impl->verdict;
 }
 
 void MediaPlayer::play() {
@@ -89,7 +80,6 @@ void MediaPlayer::stop() {
     }
     m_impl->stream = 0;
     m_impl->started = false;
-    m_impl->bytes = QByteArray();
 }
 
 }  // namespace quillar

@@ -10,7 +10,8 @@ namespace quillar {
 
 namespace audio {
 class AudioEngine;
-}
+struct FileVerdict;
+}  // namespace audio
 
 class MediaPlayer : public QObject {
     Q_OBJECT
@@ -18,10 +19,13 @@ class MediaPlayer : public QObject {
     MediaPlayer(audio::AudioEngine& engine, QObject* parent = nullptr);
     ~MediaPlayer() override;
 
-    // Stops what was open, reads the whole file into memory (so that saving over it while it
-    // plays changes nothing) and makes it ready to play. False when the file cannot be read or
-    // is not a WAV file the engine plays; the player then stays closed (state 0).
+    // Stops what was open, reads the file's header and makes it ready to play where it lies
+    // (saving over it while it plays changes nothing: saves replace the file by rename). False
+    // when the file cannot be read or is not a WAV file the engine plays; the player then stays
+    // closed (state 0) and verdict() says why.
     bool open(const QString& path);
+    // Why the latest open() failed (problem None after a successful one).
+    const audio::FileVerdict& verdict() const;
     void play();  // from position 0 to the end
     // 1 from play() until stop(), also once the end has been reached: so a caller polling it sees
     // position() == length() while the state is still 1. 0 when closed or never started, 3 when

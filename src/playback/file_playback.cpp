@@ -1,5 +1,6 @@
 #include "playback/file_playback.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -8,11 +9,13 @@
 #include <QTimer>
 #include <cmath>
 
+#include "audio/audio_engine.h"
 #include "kit/app.h"
 #include "kit/drawing_board.h"
 #include "kit/main_form.h"
 #include "kit/media_player.h"
 #include "kit/shape_box.h"
+#include "kit/ui_seam.h"
 
 namespace quillar {
 
@@ -29,6 +32,60 @@ void moveLeft(QWidget* w, int left) {
     w->move(left, w->y());
 }
 
+QString formatName(const audio::FileVerdict& v) {
+    switch (v.formatTag) {
+        case 1:
+            return QStringLiteral("%1 位 PCM").arg(v.bits);
+        case 3:
+            return QStringLiteral("%1 位浮点").arg(v.bits);
+        case 0x55:
+            return QStringLiteral("MP3");
+        default:
+            return QStringLiteral("格式代码 0x%1，%2 位")
+                .arg(v.formatTag, 4, 16, QChar(u'0'))
+                .arg(v.bits);
+    }
+}
+
+QString whyNotPlayable(const audio::FileVerdict& v) {
+    using audio::FileProblem;
+    switch (v.problem) {
+        case FileProblem::None:
+            break;
+        case FileProblem::NoOutput:
+            return QStringLiteral("没有可用的声音输出设备。");
+        case FileProblem::CannotOpen:
+            return QStringLiteral("文件不存在或无法读取。");
+        case FileProblem::Empty:
+            return QStringLiteral("文件是空的（0 字节）。");
+        case FileProblem::NotWav:
+            return QStringLiteral("这不是 WAV 文件。");
+        case FileProblem::Damaged:
+            return QStringLiteral("WAV 文件头不完整或已损坏。");
+        case FileProblem::NoAudio:
+            return QStringLiteral("WAV 文件中没有声音数据。");
+        case FileProblem::UnsupportedFormat:
+            return QStringLiteral("不支持这种声音格式（%1，%2 声道，%3 Hz）。")
+                .arg(formatName(v))
+                .arg(v.channels)
+                .arg(v.rate);
+    }
+    return QString();
+}
+
+// Tells why a file does not play. Not during a take: a box would take the keyboard from the item
+// list, and the Enter meant to stop the take would close the box instead.
+void reportNotPlayable(App& app, const QString& path) {
+    MainForm& f = app.form;
+    if (f.按钮1->text() == QStringLiteral("停止录音")) {
+        return;
+    }
+    app.ui.message(&f, QStringLiteral("系统提示"),
+                   QStringLiteral("无法播放录音文件：\n%1\n\n%2")
+                       .arg(QDir::toNativeSeparators(path), whyNotPlayable(f.媒体播放1->verdict())),
+                   MessageIcon::Warning);
+}
+
 // The playback in progress: the poll timer and play_step, the next progress step to show
 // (1..101). Lives on the form, so it goes with the window.
 class PlaybackPoll : public QObject {
@@ -41,13 +98,18 @@ class PlaybackPoll : public QObject {
 
     bool running() const { return m_timer.isActive(); }
 
-    void start() {
+    void start(App& app) {
         MainForm& f = m_form;
         m_timer.stop();
         f.媒体播放1->stop();  // a second request starts the file again from the beginning
         moveLeft(f.外形框2, kCursorStart);
         moveLeft(f.标签_指针, kPointerStart);
-        f.媒体播放1->open(f.编辑框_当前录音文件->text());
+        const QString path = f.编辑框_当前录音文件->text();
+        if (!f.媒体播放1->open(path)) {
+            end();
+            reportNotPlayable(app, path);
+            return;
+        }
         f.媒体播放1->play();
         f.按钮_播放录音->setEnabled(false);
         f.进度条1->setVisible(true);
@@ -55,7 +117,7 @@ class PlaybackPoll : public QObject {
         f.进度条1->setValue(0);
         m_step = 1;
         m_timer.start();
-        poll();  // a file that did not open ends here and now
+        poll();  // a stream that did not start (no device) ends here and now
     }
 
     void poll() {
@@ -117,7 +179,7 @@ PlaybackPoll& pollOf(MainForm& form) {
 }  // namespace
 
 void PlayCurrentRecording(App& app) {
-    pollOf(app.form).start();
+    pollOf(app.form).start(app);
 }
 
 bool IsPlayingCurrentRecording(App& app) {

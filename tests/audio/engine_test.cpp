@@ -619,7 +619,7 @@ TEST_F(EngineTest, MemoryStreamImages) {
         {"header only", wavImage(8000, 2, 16, {}), 0},
         {"not RIFF", notRiff, -1},
         {"data before fmt", dataFirst, -1},
-        {"24-bit", wavImage(8000, 2, 24, std::vector<std::uint8_t>(600)), -1},
+        {"24-bit, played as 32-bit", wavImage(8000, 2, 24, std::vector<std::uint8_t>(600)), 800},
         {"compressed", withFmt(2, 16), -1},
         {"truncated header", std::vector<std::uint8_t>(good.begin(), good.begin() + 30), -1},
         {"empty", {}, -1},

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -133,6 +135,8 @@ TEST_F(FilePlaybackTest, WithoutAnOutputDeviceNothingPlaysAndTheBarGoes) {
     PlayCurrentRecording(t.app);
     EXPECT_FALSE(IsPlayingCurrentRecording(t.app));
     EXPECT_TRUE(finishedAtStart());
+    ASSERT_EQ(t.ui.messages.size(), 1u);
+    EXPECT_TRUE(t.ui.messages[0].text.contains(QStringLiteral("输出设备")));
     EXPECT_TRUE(f().按钮_播放录音->isEnabled());
 }
 
@@ -191,6 +195,95 @@ TEST_F(FilePlaybackTest, SelectionMovedToAnItemWithoutRecordingKeepsTheButtonDis
     EXPECT_FALSE(f().按钮_播放录音->isEnabled());
 }
 
+// Every kind of file a fieldworker may find under an item: the playable ones play to their end
+// with no word; the others end at once as the end does, with one box saying why.
+TEST_F(FilePlaybackTest, FileKindsPlayOrSayWhyNot) {
+    const int frames = 4410;
+    const auto raw = [frames](int frameBytes) { return QByteArray(frames * frameBytes, '\x11'); };
+    WavFields pcm24;
+    pcm24.bits = 24;
+    WavFields ext16;
+    ext16.subFormat = 1;
+    WavFields ext24 = ext16;
+    ext24.bits = 24;
+    WavFields extFloat = ext16;
+    extFloat.subFormat = 3;
+    extFloat.bits = 32;
+    WavFields float32;
+    float32.formatTag = 3;
+    float32.bits = 32;
+    WavFields float64 = float32;
+    float64.bits = 64;
+    WavFields adpcm;
+    adpcm.formatTag = 2;
+    adpcm.bits = 4;
+    WavFields pcm12;
+    pcm12.bits = 12;
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        const char* why;  // nullptr: plays
+    } cases[] = {
+        {"16-bit PCM", wavBytes(WavFields{}, raw(4)), nullptr},
+        {"24-bit PCM", wavBytes(pcm24, raw(6)), nullptr},
+        {"extensible 16-bit PCM", wavBytes(ext16, raw(4)), nullptr},
+        {"extensible 24-bit PCM", wavBytes(ext24, raw(6)), nullptr},
+        {"extensible float", wavBytes(extFloat, raw(8)), nullptr},
+        {"32-bit float", wavBytes(float32, raw(8)), nullptr},
+        {"64-bit float", wavBytes(float64, raw(16)), nullptr},
+        {"empty file", QByteArray(), "空的"},
+        {"MP3 renamed", QByteArray("ID3\x03\x00\x00\x00\x00\x00\x10\xFF\xFB\x90\x64", 14),
+         "不是 WAV"},
+        {"text", QByteArray("just some text, not audio"), "不是 WAV"},
+        {"header cut short", wavBytes(WavFields{}, raw(4)).left(30), "损坏"},
+        {"no sample data", wavBytes(WavFields{}, QByteArray()), "没有声音数据"},
+        {"ADPCM", wavBytes(adpcm, raw(1)), "格式代码 0x0002"},
+        {"12-bit PCM", wavBytes(pcm12, raw(3)), "12 位 PCM"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(QString("%1.wav").arg(c.name));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(c.bytes);
+        file.close();
+        f().编辑框_当前录音文件->setText(path);
+        t.ui.messages.clear();
+        PlayCurrentRecording(t.app);
+        if (c.why == nullptr) {
+            EXPECT_TRUE(IsPlayingCurrentRecording(t.app));
+            EXPECT_GT(f().媒体播放1->length(), 0);
+            t.sim.pumpOutput(frames);
+            PollCurrentRecording(t.app);
+            PollCurrentRecording(t.app);
+            EXPECT_TRUE(t.ui.messages.empty());
+        } else {
+            ASSERT_EQ(t.ui.messages.size(), 1u);
+            EXPECT_EQ(t.ui.messages[0].title, QStringLiteral("系统提示"));
+            EXPECT_TRUE(t.ui.messages[0].text.contains(QString::fromUtf8(c.why)))
+                << t.ui.messages[0].text.toStdString();
+        }
+        EXPECT_FALSE(IsPlayingCurrentRecording(t.app));
+        EXPECT_TRUE(finishedAtStart());
+        EXPECT_TRUE(f().按钮_播放录音->isEnabled());
+        EXPECT_EQ(t.sim.playingStreamCount(), 0);
+    }
+}
+
+TEST_F(FilePlaybackTest, NoBoxTakesTheKeyboardDuringATake) {
+    const QString path = dir.filePath("坏.wav");
+    ASSERT_TRUE(writeFile(path, QByteArray("not audio")));
+    f().编辑框_当前录音文件->setText(path);
+    f().组合框1->addItem("Simulated input", 0);
+    f().组合框1->setCurrentIndex(0);
+    ToggleRecording(t.app);
+    ASSERT_EQ(f().按钮1->text(), QStringLiteral("停止录音"));
+    PlayCurrentRecording(t.app);
+    EXPECT_TRUE(t.ui.messages.empty());
+    EXPECT_TRUE(finishedAtStart());
+    ToggleRecording(t.app);
+}
+
 // What may end a playback before its file has played out, in the item list the user works in:
 // each ends it exactly as the natural end does, with the play button as the new selection has it.
 TEST_F(FilePlaybackTest, AnotherItemOrARecordingEndsThePlaybackAsItsEndDoes) {
@@ -214,6 +307,8 @@ TEST_F(FilePlaybackTest, AnotherItemOrARecordingEndsThePlaybackAsItsEndDoes) {
         ASSERT_TRUE(a.engine.initOutput(-1, 44100));
         a.form.show();
         a.form.编辑框_保存路径->setText(dir.path());
+        a.form.组合框1->addItem("Simulated input", 0);
+        a.form.组合框1->setCurrentIndex(0);
         for (const char* item : {"一", "二"}) {
             ASSERT_TRUE(writeFile(dir.filePath(QString::fromUtf8(item) + ".wav"),
                                   wavBytes(WavFields{}, pcm16(2, 44100, [](int, int i) {
@@ -239,6 +334,7 @@ TEST_F(FilePlaybackTest, AnotherItemOrARecordingEndsThePlaybackAsItsEndDoes) {
         EXPECT_EQ(a.form.外形框2->x(), 16);
         EXPECT_EQ(a.form.标签_指针->x(), 3);
         EXPECT_EQ(a.form.按钮_播放录音->isEnabled(), c.buttonAfter);
+        EXPECT_EQ(a.sim.captureOpenCount(), a.form.按钮1->text() == QStringLiteral("停止录音"));
         if (a.form.按钮1->text() == QStringLiteral("停止录音")) {
             ToggleRecording(a.app);
         }

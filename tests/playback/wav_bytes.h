@@ -21,6 +21,9 @@ struct WavFields {
     std::int64_t blockAlign = -1;
     std::int64_t dataSize = -1;
     bool fmt18 = false;  // an 18-byte fmt chunk: "data" at 38, its size at 42, samples from 46
+    // Non-zero: a 40-byte WAVE_FORMAT_EXTENSIBLE fmt chunk (formatTag is then ignored) whose
+    // sub-format GUID starts with this tag.
+    std::uint16_t subFormat = 0;
 };
 
 inline void putLe(QByteArray& out, std::uint64_t v, int bytes) {
@@ -34,18 +37,25 @@ inline QByteArray wavBytes(const WavFields& f, const QByteArray& samples) {
     const std::int64_t byteRate = f.byteRate >= 0 ? f.byteRate : std::int64_t(f.rate) * frame;
     const std::int64_t blockAlign = f.blockAlign >= 0 ? f.blockAlign : frame;
     const std::int64_t dataSize = f.dataSize >= 0 ? f.dataSize : samples.size();
+    const int fmtSize = f.subFormat != 0 ? 40 : f.fmt18 ? 18 : 16;
     QByteArray out;
     out.append("RIFF");
-    putLe(out, (f.fmt18 ? 38 : 36) + samples.size(), 4);
+    putLe(out, 20 + fmtSize + samples.size(), 4);
     out.append("WAVEfmt ");
-    putLe(out, f.fmt18 ? 18 : 16, 4);
-    putLe(out, std::uint16_t(f.formatTag), 2);
+    putLe(out, std::uint64_t(fmtSize), 4);
+    putLe(out, f.subFormat != 0 ? 0xFFFEu : std::uint16_t(f.formatTag), 2);
     putLe(out, std::uint16_t(f.channels), 2);
     putLe(out, std::uint32_t(f.rate), 4);
     putLe(out, std::uint64_t(byteRate), 4);
     putLe(out, std::uint64_t(blockAlign), 2);
     putLe(out, std::uint16_t(f.bits), 2);
-    if (f.fmt18) {
+    if (f.subFormat != 0) {
+        putLe(out, 22, 2);                       // cbSize
+        putLe(out, std::uint16_t(f.bits), 2);    // valid bits
+        putLe(out, f.channels == 2 ? 3 : 4, 4);  // channel mask
+        putLe(out, f.subFormat, 2);
+        out.append("\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 14);
+    } else if (f.fmt18) {
         putLe(out, 0, 2);
     }
     out.append("data");
