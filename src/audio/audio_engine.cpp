@@ -8,7 +8,11 @@
 // `freed` flag, so that the capture thread's play() on a monitoring stream can never reopen or
 // touch a device that the GUI thread has just closed.
 //
-// Lock order: captureGate or noticeMutex -> controlMutex -> backend locks -> dataMutex;
+// A file stream's render() reads its file under its own sourceMutex, without dataMutex, so a slow
+// disk holds up only its own device callback, never a GUI thread's position read.
+//
+// Lock order: captureGate or noticeMutex -> controlMutex -> backend locks -> sourceMutex ->
+// dataMutex;
 // Impl::mutex is taken alone. User callbacks (capture blocks, end notices) run with no engine
 // lock but captureGate (freeCapture waits for a block in delivery, and holds it while it hands
 // over the last partial block itself) or the stream's noticeMutex (freeStream on another thread

@@ -344,8 +344,8 @@ class WorkingLoop(unittest.TestCase):
 
     def test_ctrl_plays_the_recording_and_the_next_item_ends_it(self):
         app = self.start(["风", "雨"])
-        long_tone = os.path.join(self.servers.tmp, "tone6s.wav")
-        make_tone(long_tone, 6, 440)
+        long_tone = os.path.join(self.servers.tmp, "tone8s.wav")
+        make_tone(long_tone, 8, 440)
         app.record_item(long_tone, "风")
         wait_for(lambda: not self.servers.playback_streams(), 10, "no playback stream")
         app.key("ctrl")
@@ -362,7 +362,7 @@ class WorkingLoop(unittest.TestCase):
         # Moving on to the next item ends the playback of the one left behind, seconds before
         # its file would have played out.
         app.key("Down")
-        wait_for(lambda: not self.servers.playback_streams(), 1.5,
+        wait_for(lambda: not self.servers.playback_streams(), 3,
                  "the playback stream to go with its item")
         self.assertEqual(app.close(), 0)
 
