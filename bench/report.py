@@ -165,6 +165,23 @@ def main():
         print("| %s | %s%s | %s | < %s | %s |" % (figure, fmt(real), extra, fmt(cpu), fmt(target),
                                                   verdict))
 
+    # Starting a saved file: the long ones are judged against the one-second one.
+    play = run_bench(build, "playback_bench", cache)
+    short = play.get("BM_PlayToFirstAudio/1/real_time")
+    for seconds, label in ((1, "1 s"), (1800, "30 min"), (3600, "60 min")):
+        b = play.get("BM_PlayToFirstAudio/%d/real_time" % seconds)
+        figure = "Play request to first audio, %s recording (44100 Hz 16-bit)" % label
+        if b is None or short is None:
+            print("| %s | not measured | | | ? |" % figure)
+            continue
+        real, cpu = seconds_of(b, "real_time"), seconds_of(b, "cpu_time")
+        if seconds == 1:
+            print("| %s | %s | %s | (reference) | |" % (figure, fmt(real), fmt(cpu)))
+            continue
+        limit = 3 * seconds_of(short, "real_time")
+        print("| %s | %s | %s | < 3 x the 1 s figure (%s) | %s |"
+              % (figure, fmt(real), fmt(cpu), fmt(limit), "ok" if real < limit else "over"))
+
     save = run_bench(build, "record_bench", cache).get("BM_SaveLongRecording/iterations:3/real_time")
     cp = run_bench(build, "record_bench", cache).get("BM_CpSameSize/0/iterations:3/real_time")
     cp_sync = run_bench(build, "record_bench", cache).get("BM_CpSameSize/1/iterations:3/real_time")
