@@ -10,6 +10,9 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <utility>
+#include <vector>
 
 namespace quillar {
 
@@ -135,51 +138,91 @@ bool AppendTakeLog(const TakeLogEntry& entry) {
     return ::close(fd) == 0 && ok;
 }
 
-std::vector<QStringList> ParseCsv(const QByteArray& data) {
-    QString text = QString::fromUtf8(data.startsWith(kSignature) ? data.sliced(3) : data);
-    std::vector<QStringList> records;
-    QStringList record;
-    QString field;
-    bool quoted = false;
-    bool any = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (quoted) {
-            if (c == u'"' && i + 1 < text.size() && text.at(i + 1) == u'"') {
-                field += u'"';
-                ++i;
-            } else if (c == u'"') {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == u'"') {
-            quoted = true;
-            any = true;
-        } else if (c == u',') {
-            record.append(field);
-            field.clear();
-            any = true;
-        } else if (c == u'\r' || c == u'\n') {
-            if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n') {
-                ++i;
-            }
-            if (any || !field.isEmpty()) {
-                record.append(field);
-                records.push_back(record);
-            }
-            record.clear();
-            field.clear();
-            any = false;
-        } else {
-            field += c;
-            any = true;
+namespace {
+
+// Calls `visit` with the fields of each record of `data` (UTF-8, a signature allowed), as bytes
+// with their quotes undone; the views hold only during the call. Blank lines are no records. The
+// log of a long survey has tens of thousands of lines and is read at every refresh of the marks,
+// so fields are sliced from the bytes, not built a character at a time.
+template <class Visit>
+void scanCsv(QByteArrayView data, Visit&& visit) {
+    if (data.startsWith(QByteArrayView(kSignature))) {
+        data = data.sliced(kSignature.size());
+    }
+    const char* p = data.data();
+    const char* const end = p + data.size();
+    const auto fieldEnd = [end](const char* q) {
+        while (q < end && *q != ',' && *q != '\r' && *q != '\n') {
+            ++q;
         }
+        return q;
+    };
+    std::vector<QByteArrayView> fields;
+    std::vector<QByteArray> unquoted;  // backs the views of quoted fields
+    bool any = false;
+    while (p < end) {
+        if (*p == '"') {
+            QByteArray field;
+            ++p;
+            while (p < end) {
+                const char* q = static_cast<const char*>(std::memchr(p, '"', end - p));
+                if (q == nullptr) {
+                    field.append(p, end - p);
+                    p = end;
+                    break;
+                }
+                field.append(p, q - p);
+                p = q + 1;
+                if (p < end && *p == '"') {
+                    field.append('"');
+                    ++p;
+                } else {
+                    break;
+                }
+            }
+            const char* rest = fieldEnd(p);
+            field.append(p, rest - p);
+            p = rest;
+            unquoted.push_back(std::move(field));
+            fields.emplace_back(unquoted.back());
+            any = true;
+        } else {
+            const char* rest = fieldEnd(p);
+            fields.emplace_back(p, rest - p);
+            any = any || rest > p;
+            p = rest;
+        }
+        if (p < end && *p == ',') {
+            any = true;
+            if (++p == end) {
+                fields.emplace_back();
+            }
+            continue;
+        }
+        if (p < end) {
+            p += (*p == '\r' && p + 1 < end && p[1] == '\n') ? 2 : 1;
+        }
+        if (any) {
+            visit(fields);
+        }
+        fields.clear();
+        unquoted.clear();
+        any = false;
     }
-    if (any || !field.isEmpty()) {
-        record.append(field);
-        records.push_back(record);
-    }
+}
+
+}  // namespace
+
+std::vector<QStringList> ParseCsv(const QByteArray& data) {
+    std::vector<QStringList> records;
+    scanCsv(data, [&records](const std::vector<QByteArrayView>& fields) {
+        QStringList record;
+        record.reserve(static_cast<qsizetype>(fields.size()));
+        for (const QByteArrayView f : fields) {
+            record.append(QString::fromUtf8(f));
+        }
+        records.push_back(std::move(record));
+    });
     return records;
 }
 
@@ -189,13 +232,15 @@ QHash<QString, bool> ClippedTakesOf(const QString& folder) {
     if (!file.open(QIODevice::ReadOnly)) {
         return clipped;
     }
-    const std::vector<QStringList> records = ParseCsv(file.readAll());
-    for (std::size_t i = 1; i < records.size(); ++i) {
-        const QStringList& r = records[i];
-        if (r.size() > kClippedColumn) {
-            clipped.insert(r[kFileColumn], r[kClippedColumn] == u"yes");
+    bool header = true;
+    scanCsv(file.readAll(), [&](const std::vector<QByteArrayView>& fields) {
+        if (std::exchange(header, false)) {
+            return;
         }
-    }
+        if (fields.size() > std::size_t{kClippedColumn}) {
+            clipped.insert(QString::fromUtf8(fields[kFileColumn]), fields[kClippedColumn] == "yes");
+        }
+    });
     return clipped;
 }
 
