@@ -171,7 +171,6 @@ void drawTrace(QImage& image, Layout layout, const WaveformSource& src, int w, i
     const int frameBytes = src.header.fmt.block_align > 0 ? src.header.fmt.block_align : stride;
     const std::int64_t frames = src.dataSize / frameBytes;
     const float sampleStep = dataColumns > 0 ? float(double(frames) / dataColumns) : 0.0f;
-    const double stereo16Advance = w > 0 ? (double(kColumnCount) / w) / 16.0 : 0.0;
 
     std::vector<Column> columns;
     columns.reserve(kColumnCount);
@@ -183,11 +182,10 @@ void drawTrace(QImage& image, Layout layout, const WaveformSource& src, int w, i
         }
         const auto k = static_cast<std::int64_t>(std::floor(j * double(sampleStep)));
         columns.push_back({px, stride * k, {}});
-        // Two channels of 16 bits advance about every second column, so that trace is about
-        // half as wide as the others.
-        if (layout != Layout::Stereo16 || stereo16Advance * x <= j + 1e-7) {
-            x += 1;
-        }
+        // Every layout, two channels of 16 bits too, advances one fine unit a column: the trace
+        // then spans the board as the ruler below it does, and a second of sound sits over its
+        // second on the ruler.
+        x += 1;
     }
     // One read per column: from a long file, pread of the few bytes each needs costs less than
     // faulting in a page for each (and a pool of reading threads measured slower still).

@@ -130,20 +130,47 @@ TEST(Waveform, EachLayoutHasItsGrid) {
     }
 }
 
-TEST(Waveform, StereoSixteenBitTraceIsAboutHalfAsWideAsMono) {
-    const auto loud = [](int, int i) { return i % 2 ? 3000 : -3000; };
-    auto mono = makeBoard();
-    auto stereo = makeBoard();
-    WavFields m;
-    m.channels = 1;
-    draw(*mono, wavBytes(m, pcm16(1, 44100, loud)));
-    draw(*stereo, wavBytes(WavFields{}, pcm16(2, 44100, loud)));
-    const int monoRight = rightmostWith(mono->canvas(), kGreen);
-    const int stereoRight = rightmostWith(stereo->canvas(), kGreen);
-    // The mono trace runs off the board's right edge (its 21150 columns span 900 pixels); the
-    // stereo one advances every second column and stops about half-way along that span.
-    EXPECT_EQ(monoRight, 663);
-    EXPECT_NEAR(stereoRight, 21150 / 23.5 / 2, 5);
+// The first and last column of row y that the trace covers, in any of its colours.
+std::pair<int, int> traceSpan(const QImage& img, int y) {
+    std::vector<int> xs;
+    for (QRgb c : {kGreen, qRgb(0, 236, 0), qRgb(255, 0, 0), qRgb(232, 0, 0)}) {
+        const std::vector<int> with = columnsWith(img, y, c);
+        xs.insert(xs.end(), with.begin(), with.end());
+    }
+    if (xs.empty()) {
+        return {-1, -1};
+    }
+    return {*std::min_element(xs.begin(), xs.end()), *std::max_element(xs.begin(), xs.end())};
+}
+
+// Trace and ruler agree in every layout: a 2-second file silent for its first second shows its
+// sound from the ruler's 1-second mark (x = 664 * 1000 / 2000 = 332) to the board's right edge.
+TEST(Waveform, EveryLayoutDrawsItsSecondsOverTheRuler) {
+    const auto loudLate = [](int, int i) { return i < 8000 ? 0 : 30000; };
+    const auto loudLate8 = [](int, int i) { return i < 8000 ? 128 : 250; };
+    const struct {
+        const char* name;
+        int channels, bits;
+        QByteArray samples;
+    } cases[] = {
+        {"mono 8", 1, 8, pcm8(1, 16000, loudLate8)},
+        {"mono 16", 1, 16, pcm16(1, 16000, loudLate)},
+        {"stereo 8", 2, 8, pcm8(2, 16000, loudLate8)},
+        {"stereo 16", 2, 16, pcm16(2, 16000, loudLate)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto board = makeBoard();
+        WavFields f;
+        f.channels = c.channels;
+        f.bits = c.bits;
+        f.rate = 8000;
+        draw(*board, wavBytes(f, c.samples));
+        const QImage& img = board->canvas();
+        const auto [first, last] = traceSpan(img, 10);
+        EXPECT_NEAR(first, 332, 1);
+        EXPECT_EQ(last, 663);
+    }
 }
 
 TEST(Waveform, StereoSixteenBitDrawsLeftUpAndRightDownAroundTheUpperCentre) {
@@ -327,9 +354,7 @@ void referenceDrawing(DrawingBoard& b, const QByteArray& file) {
         } else {
             stroke(x, upper, s16(4 * k) / 22.0, s16(4 * k + 2) / 22.0, g);
         }
-        if (!(channels == 2 && bits == 16) || (21150.0 / w) * x / 16 <= j + 1e-7) {
-            x += 1;
-        }
+        x += 1;
     }
 }
 
