@@ -5,11 +5,13 @@
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QStyleFactory>
 #include <QTimer>
+#include <algorithm>
 
 #include "kit/control_table.h"
 #include "kit/item_marks.h"
@@ -95,6 +97,25 @@ void MainForm::runDestroyingHook() {
         onDestroying = nullptr;
         hook();
     }
+}
+
+void setTextFitted(QLabel* label, const QString& text) {
+    label->setText(text);
+    int width = label->width();
+    const QString name = label->objectName();
+    for (const ControlRow& row : mainWindowControls()) {
+        if (name == QString::fromUtf8(row.name)) {
+            width = row.geometry.width();
+            break;
+        }
+    }
+    // Left-aligned text starts at the contents rectangle plus the indent; a frame or margin
+    // would take as much again on the right.
+    const QMargins m = label->contentsMargins();
+    const int indent = std::max(label->indent(), 0);
+    const int needed = label->fontMetrics().horizontalAdvance(text) + m.left() + m.right() +
+                       2 * label->frameWidth() + indent;
+    label->resize(std::max(width, needed), label->height());
 }
 
 void setInterval(QTimer* timer, int ms) {

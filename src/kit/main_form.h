@@ -120,6 +120,11 @@ inline constexpr int kDefaultFontPixels = 12;
 // Style and default font of the whole program; call once after the QApplication exists.
 void setUpApplicationLook();
 
+// Sets a label's text and its width to hold that text in the label's font, never narrower than
+// its width in the control table; left, top and height stay (GUI thread). For labels whose texts
+// change at run time, such as 标签4's notices.
+void setTextFitted(QLabel* label, const QString& text);
+
 // Timer interval as the handlers use it: milliseconds between ticks, 0 stops the timer.
 void setInterval(QTimer* timer, int ms);
 // 0 when the timer is stopped, else its interval.

@@ -87,7 +87,7 @@ bool StartRecording(App& app) {
     f.按钮4->setEnabled(true);
     setInterval(f.时钟1, kStatusIntervalMs);
     f.编辑框1->setText(kStateRecording);
-    f.标签4->setText(kNoticeNoSignal);
+    setTextFitted(f.标签4, kNoticeNoSignal);
     return true;
 }
 
@@ -98,7 +98,7 @@ void StopRecording(App& app) {
     f.画板2->update();
     setInterval(f.时钟1, 0);
     f.编辑框1->setText(kStateStopped);
-    f.标签4->setText(kNoticeWaiting);
+    setTextFitted(f.标签4, kNoticeWaiting);
     f.按钮4->setText(kPauseCaption);
     f.按钮4->setEnabled(false);
     s.signal_active = 0;

@@ -6,9 +6,11 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <cstring>
 
 #include "record/saving.h"
@@ -205,6 +207,28 @@ TEST_F(RecordingControlTest, PausingFiveTimesKeepsEveryCapturedFrame) {
         }
     }
     EXPECT_EQ(wrong, -1) << "first frame lost or out of place";
+}
+
+// The notice label holds each of its captions in the font it is drawn in, from the same corner;
+// the idle caption keeps the layout's 80 pixels.
+TEST_F(RecordingControlTest, TheNoticeLabelHoldsItsWholeText) {
+    QLabel* label = t.form.标签4;
+    const auto expectHolds = [label](const char* text, int width) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(label->text(), QString::fromUtf8(text));
+        const int needed = label->fontMetrics().horizontalAdvance(label->text());
+        EXPECT_GE(label->contentsRect().width(), needed) << "the text is cut off";
+        EXPECT_EQ(label->geometry(), QRect(8, 40, width, 24));
+        const QPalette& p = label->palette();
+        EXPECT_EQ(p.color(label->foregroundRole()), QColor(255, 255, 255));
+    };
+    const int noticeWidth =
+        std::max(80, label->fontMetrics().horizontalAdvance(QStringLiteral("未检测到声音信号")));
+    EXPECT_GT(noticeWidth, 80) << "the layout's 80 pixels would cut the notice off";
+    click(t.form.按钮1);
+    expectHolds("未检测到声音信号", noticeWidth);
+    click(t.form.按钮1);
+    expectHolds("等待录音中", 80);
 }
 
 TEST_F(RecordingControlTest, FormatComesFromTheComboBoxes) {
