@@ -15,6 +15,7 @@
 #include "items/item_list.h"
 #include "items/recording_marks.h"
 #include "kit/app.h"
+#include "kit/combo_box.h"
 #include "kit/help_window.h"
 #include "kit/main_form.h"
 #include "playback/audition.h"
@@ -90,6 +91,12 @@ void wireEvents(App& app) {
                      [&app](int) { OnItemSelected(app); });
     f.列表框_录音文本列表->installEventFilter(new ItemListKeys(app, f.列表框_录音文本列表));
 
+    // A microphone plugged in after start-up shows the next time the list is opened. The box is
+    // disabled while a take runs, so this is always between takes.
+    if (auto* devices = dynamic_cast<ComboBox*>(f.组合框1)) {
+        devices->beforePopup = [&app] { ListRecordingDevices(app); };
+    }
+
     QObject::connect(f.按钮1, &QPushButton::clicked, [&app] { ToggleRecording(app); });
     QObject::connect(f.按钮4, &QPushButton::clicked, [&app] { PauseOrResume(app); });
     QObject::connect(f.选择框1, &QCheckBox::clicked, [&app] { ToggleMonitoring(app); });
@@ -106,6 +113,13 @@ void wireEvents(App& app) {
     });
     QObject::connect(f.按钮2, &QPushButton::clicked, [&app] { ToggleAudition(app); });
     QObject::connect(f.按钮_播放录音, &QPushButton::clicked, [&app] { PlayCurrentRecording(app); });
+
+    // The engine's thread only passes the news on; the form as context drops it once the window
+    // is gone.
+    app.engine.setCaptureLostNotice([&app](audio::Handle) {
+        QMetaObject::invokeMethod(
+            &app.form, [&app] { OnRecordingDeviceLost(app); }, Qt::QueuedConnection);
+    });
 
     QObject::connect(f.时钟1, &QTimer::timeout, [&app] { OnStatusTick(app); });
     QObject::connect(f.时钟2, &QTimer::timeout, [&app] { OnAuditionTick(app); });

@@ -25,18 +25,27 @@ constexpr int kMaxCaptureDevices = 256;
 
 }  // namespace
 
-void OnMainWindowCreated(App& app) {
-    MainForm& f = app.form;
-
+void ListRecordingDevices(App& app) {
+    QComboBox* box = app.form.组合框1;
+    const QString chosen = box->currentText();
+    box->clear();
     // Item index = device number: recording opens the device by the combo box's index.
     std::string name;
     for (int device = 0; device < kMaxCaptureDevices; ++device) {
         if (!app.engine.captureDeviceName(device, &name)) {
             break;
         }
-        f.组合框1->addItem(QString::fromStdString(name), device);
+        box->addItem(QString::fromStdString(name), device);
     }
-    f.组合框1->setCurrentIndex(0);  // selects nothing when there is no device
+    // The device chosen before stays chosen while it is there; otherwise the system default.
+    // Selects nothing when there is no device.
+    box->setCurrentIndex(std::max(0, box->findText(chosen, Qt::MatchExactly)));
+}
+
+void OnMainWindowCreated(App& app) {
+    MainForm& f = app.form;
+
+    ListRecordingDevices(app);
 
     f.画板1->line(0, 0, f.画板1->width(), 0);
 

@@ -9,6 +9,9 @@ struct App;
 // board, restores the saved paths and loads the item file they name, at the item selected when
 // it was last left.
 void OnMainWindowCreated(App& app);
+// Fills 组合框1 with the recording devices the engine lists now (system default first), keeping
+// the device chosen before when it is still there. GUI thread, while no recording runs.
+void ListRecordingDevices(App& app);
 // The window is asked to close: true to let it. While a recording runs the user is asked first,
 // as closing would throw the recording away.
 bool ConfirmClose(App& app);

@@ -41,6 +41,10 @@ struct AudioFormat {
 class CaptureSink {
   public:
     virtual void captured(const void* data, std::uint32_t bytes) = 0;
+    // The open device is gone (unplugged, or its sound server ended). Called at most once per
+    // open, on the capture thread, after the last audio captured before the loss; what the
+    // device delivers afterwards (SDL pads with silence) is not real audio.
+    virtual void captureLost() = 0;
 
   protected:
     ~CaptureSink() = default;

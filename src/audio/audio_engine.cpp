@@ -25,11 +25,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <numbers>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -120,6 +124,7 @@ struct Channel final : OutputSource {
     SampleRing ring;            // latest frames as floats, for the analysis
     std::int64_t position = 0;  // bytes played or captured
     int state = kStopped;
+    bool lost = false;         // recording channel: its device is gone
     bool endReported = false;  // memory stream: render() said "ended" for this play-through
     // Push stream queue: bytes [queueRead, queue.size()) are waiting to be played.
     std::vector<std::uint8_t> queue;
@@ -328,6 +333,15 @@ struct AudioEngine::Impl final : CaptureSink, EndListener {
     void* captureUser = nullptr;             // guarded by captureGate
     std::vector<std::uint8_t> block;         // guarded by captureGate; one whole 100 ms block
     std::size_t blockFill = 0;               // guarded by captureGate
+    // When audio last arrived (or the channel was last seen paused), for the stall watch.
+    std::chrono::steady_clock::time_point lastCapture;  // guarded by captureGate
+    LostProc lostProc;                                  // guarded by captureGate
+
+    // The stall watch: a thread that runs while a recording channel exists.
+    std::thread watch;
+    std::mutex watchMutex;
+    std::condition_variable watchWake;
+    bool watchStop = false;  // guarded by watchMutex
 
     mutable std::mutex fftMutex;
     float* fftIn = nullptr;
@@ -377,9 +391,10 @@ struct AudioEngine::Impl final : CaptureSink, EndListener {
         }
         {
             std::lock_guard lock(ch->dataMutex);
-            if (ch->state != kPlaying) {
+            if (ch->state != kPlaying || ch->lost) {
                 return;
             }
+            lastCapture = std::chrono::steady_clock::now();
             ch->ring.push(data, bytes);
             ch->position += bytes;
         }
@@ -406,6 +421,74 @@ struct AudioEngine::Impl final : CaptureSink, EndListener {
         }
     }
 
+    void captureLost() override {
+        std::lock_guard gate(captureGate);
+        markLost();
+    }
+
+    // With captureGate held.
+    void markLost() {
+        Channel* ch = captureTarget.get();
+        if (ch == nullptr) {
+            return;
+        }
+        {
+            std::lock_guard lock(ch->dataMutex);
+            if (ch->lost) {
+                return;
+            }
+            ch->lost = true;
+        }
+        if (lostProc) {
+            lostProc(ch->handle);
+        }
+    }
+
+    // Sound servers that stall rather than report a removal (PipeWire) are caught here.
+    void watchLoop() {
+        using namespace std::chrono;
+        std::unique_lock lock(watchMutex);
+        while (!watchWake.wait_for(lock, milliseconds(100), [this] { return watchStop; })) {
+            lock.unlock();
+            {
+                std::lock_guard gate(captureGate);
+                Channel* ch = captureTarget.get();
+                bool running = false;
+                if (ch != nullptr) {
+                    std::lock_guard data(ch->dataMutex);
+                    running = ch->state == kPlaying && !ch->lost;
+                }
+                const auto now = steady_clock::now();
+                if (!running) {
+                    lastCapture = now;
+                } else if (now - lastCapture > milliseconds(kCaptureStallMs)) {
+                    markLost();
+                }
+            }
+            lock.lock();
+        }
+    }
+
+    void startWatch() {
+        stopWatch();
+        {
+            std::lock_guard lock(watchMutex);
+            watchStop = false;
+        }
+        watch = std::thread([this] { watchLoop(); });
+    }
+
+    void stopWatch() {
+        {
+            std::lock_guard lock(watchMutex);
+            watchStop = true;
+        }
+        watchWake.notify_all();
+        if (watch.joinable()) {
+            watch.join();
+        }
+    }
+
     // Closes the capture device and takes the recording channel out of service. The device is
     // closed first and the target kept until then, so every chunk the device still hands over
     // goes into the block; with the device silent, the partial block can go to the receiver on
@@ -417,6 +500,7 @@ struct AudioEngine::Impl final : CaptureSink, EndListener {
             ch = recording;
             captureDevice = -1;
         }
+        stopWatch();
         if (ch) {
             backend.closeCapture();
         }
@@ -640,6 +724,7 @@ Handle AudioEngine::startCapture(std::uint32_t rate, std::uint32_t channels, std
         // A block is exactly a tenth of a second, whatever the rate.
         d.block.assign(std::size_t{rate / 10} * format.bytesPerFrame(), 0);
         d.blockFill = 0;
+        d.lastCapture = std::chrono::steady_clock::now();
     }
     if (!d.backend.openCapture(device, format, &d)) {
         {
@@ -652,11 +737,26 @@ Handle AudioEngine::startCapture(std::uint32_t rate, std::uint32_t channels, std
         return 0;
     }
     d.backend.setCapturePaused(false);
+    d.startWatch();
     return ch->handle;
 }
 
 void AudioEngine::freeCapture() {
     m_impl->releaseCapture(true);
+}
+
+void AudioEngine::setCaptureLostNotice(LostProc proc) {
+    std::lock_guard gate(m_impl->captureGate);
+    m_impl->lostProc = std::move(proc);
+}
+
+bool AudioEngine::captureLost(Handle channel) const {
+    auto ch = m_impl->find(channel);
+    if (!ch || ch->kind != Kind::Recording) {
+        return false;
+    }
+    std::lock_guard lock(ch->dataMutex);
+    return ch->lost;
 }
 
 bool AudioEngine::play(Handle channel, bool restart) {

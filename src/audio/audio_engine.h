@@ -40,6 +40,15 @@ using CaptureProc = bool (*)(Handle channel, const void* data, std::uint32_t byt
 // notice in progress, and never notifies after freeStream() returns.
 using EndProc = std::function<void(Handle channel)>;
 
+// Told that the capture device of recording channel `channel` is gone: the backend reported it
+// removed (unplugged, sound server ended), or nothing came for kCaptureStallMs while capturing.
+// Runs once per channel on an engine thread, with no engine lock but the capture gate: it may
+// only hand the news on (a queued call), never call into the capture functions.
+using LostProc = std::function<void(Handle channel)>;
+
+// Capture silent this long while running (not paused) counts as a lost device. Milliseconds.
+inline constexpr std::uint32_t kCaptureStallMs = 1000;
+
 class AudioBackend;
 
 // Why a file stream could not be made.
@@ -92,6 +101,12 @@ class AudioEngine {
     // this returns (see CaptureProc); no block is delivered after it returns. Safe to call when
     // nothing is open. Destroying the engine frees the capture without that last delivery.
     void freeCapture();
+
+    // Registers the lost-device notice for every recording channel (an empty one removes it).
+    void setCaptureLostNotice(LostProc proc);
+    // True once the device of recording channel `channel` was lost: the channel captures nothing
+    // more, and freeCapture() still hands over what came before the loss. Any thread.
+    bool captureLost(Handle channel) const;
 
     // --- channels (recording channels and streams) ----------------------------------------
     // Starts or resumes a channel; restart = true plays a stream from its start (a played-out

@@ -62,8 +62,9 @@ SDL_AudioSpec specFor(const AudioFormat& format, SDL_AudioCallback callback, voi
 struct SdlBackend::State {
     bool audioReady = false;  // SDL's audio subsystem came up
 
-    // Capture: written by the GUI thread only while the device is closed.
-    SDL_AudioDeviceID captureDevice = 0;
+    // Capture: written by the GUI thread only while the device is closed (the callback reads the
+    // device number, hence atomic).
+    std::atomic<SDL_AudioDeviceID> captureDevice = 0;
     CaptureSink* sink = nullptr;
     std::uint32_t chunkMs = 0;  // one device chunk, rounded up
 
@@ -74,7 +75,14 @@ struct SdlBackend::State {
     std::atomic<int> capturePhase{kRunning};
     std::mutex drainMutex;
     std::condition_variable drained;
-    bool capturePaused = true;              // GUI thread only; SDL opens devices paused
+    bool capturePaused = true;        // GUI thread only; SDL opens devices paused
+    std::uint8_t captureSilence = 0;  // the byte SDL pads with in the capture format
+    std::uint32_t captureFrameBytes = 1;
+    bool captureGone = false;  // capture thread only, reset at each open
+    // A device was lost since SDL's audio came up: its connection to the sound server may be
+    // dead (SDL's PulseAudio driver keeps one for the subsystem's life), so the subsystem is
+    // restarted before the next listing or open, when nothing is open.
+    std::atomic<bool> serverSuspect = false;
     std::vector<std::string> captureNames;  // as last listed
     bool firstIsDefault = false;            // captureNames[0] is the system default
 
@@ -100,14 +108,29 @@ struct SdlBackend::State {
     EndListener* listener = nullptr;  // guarded by noticeMutex
     std::thread noticeThread;
 
+    // SDL marks a lost device stopped and from then on hands over silence, the chunk in which the
+    // loss happened padded with it: the real audio of that chunk is what comes before the
+    // padding. (The status is a plain read of SDL's own flag: no lock, no system call.)
     static void captureCallback(void* user, Uint8* stream, int len) {
         auto* s = static_cast<State*>(user);
         const int phase = s->capturePhase.load(std::memory_order_acquire);
         if (phase == kDrained) {
             return;
         }
-        if (s->sink != nullptr && len > 0) {
-            s->sink->captured(stream, static_cast<std::uint32_t>(len));
+        if (s->sink != nullptr && len > 0 && !s->captureGone) {
+            if (SDL_GetAudioDeviceStatus(s->captureDevice.load(std::memory_order_relaxed)) !=
+                SDL_AUDIO_STOPPED) {
+                s->sink->captured(stream, static_cast<std::uint32_t>(len));
+            } else {
+                s->captureGone = true;
+                s->serverSuspect.store(true, std::memory_order_relaxed);
+                const std::uint32_t real = realAudioBefore(stream, static_cast<std::uint32_t>(len),
+                                                           s->captureSilence, s->captureFrameBytes);
+                if (real > 0) {
+                    s->sink->captured(stream, real);
+                }
+                s->sink->captureLost();
+            }
         }
         if (phase == kDraining) {
             {
@@ -116,6 +139,35 @@ struct SdlBackend::State {
             }
             s->drained.notify_all();
         }
+    }
+
+    // Bytes of whole frames up to and including the last one that is not all padding.
+    static std::uint32_t realAudioBefore(const Uint8* data, std::uint32_t len, std::uint8_t pad,
+                                         std::uint32_t frameBytes) {
+        std::uint32_t end = len;
+        while (end > 0 && data[end - 1] == pad) {
+            --end;
+        }
+        const std::uint32_t frames = (end + frameBytes - 1) / frameBytes;
+        return std::min(len, frames * frameBytes);
+    }
+
+    bool anythingOpen() {
+        std::lock_guard lock(outputsMutex);
+        return captureDevice != 0 || !outputs.empty();
+    }
+
+    // Quit and init again: SDL then connects to the sound server afresh and lists what is there
+    // now. Only with no device open, since every device id dies with it.
+    void restartAudio() {
+        if (anythingOpen()) {
+            return;
+        }
+        if (audioReady) {
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        }
+        audioReady = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+        serverSuspect = false;
     }
 
     static void outputCallback(void* user, Uint8* stream, int len) {
@@ -188,6 +240,9 @@ SdlBackend::~SdlBackend() {
 
 std::vector<std::string> SdlBackend::captureDevices() {
     State& s = *m_state;
+    if (s.serverSuspect || !s.audioReady) {
+        s.restartAudio();
+    }
     std::vector<std::string> names;
     s.firstIsDefault = false;
     if (!s.audioReady) {
@@ -221,12 +276,24 @@ bool SdlBackend::openCapture(int index, const AudioFormat& format, CaptureSink* 
     const char* name = index == 0 && s.firstIsDefault
                            ? nullptr
                            : s.captureNames[static_cast<std::size_t>(index)].c_str();
+    if (s.serverSuspect) {
+        s.restartAudio();
+    }
     s.sink = sink;
+    s.captureGone = false;
+    s.captureSilence = format.type == SampleType::U8 ? 0x80 : 0;
+    s.captureFrameBytes = std::max<std::uint32_t>(1, format.bytesPerFrame());
     SDL_AudioSpec want = specFor(format, &State::captureCallback, &s);
     SDL_AudioSpec have{};
     // No allowed changes: SDL converts whatever the device delivers into our format.
-    s.captureDevice = SDL_OpenAudioDevice(name, 1, &want, &have, 0);
-    if (s.captureDevice == 0) {
+    SDL_AudioDeviceID device = SDL_OpenAudioDevice(name, 1, &want, &have, 0);
+    if (device == 0 && !s.anythingOpen()) {
+        // The sound server may have restarted since SDL connected to it.
+        s.restartAudio();
+        device = s.audioReady ? SDL_OpenAudioDevice(name, 1, &want, &have, 0) : 0;
+    }
+    s.captureDevice = device;
+    if (device == 0) {
         s.sink = nullptr;
         return false;
     }

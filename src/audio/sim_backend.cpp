@@ -57,6 +57,7 @@ struct SimBackend::State {
     bool capturePaused = true;
     AudioFormat captureFormat;
     CaptureSink* sink = nullptr;
+    bool captureLost = false;       // the open device has disappeared
     std::int64_t captureFrame = 0;  // frames captured since the device was opened
     bool holdsChunk = false;
     std::vector<std::uint8_t> inFlight;  // a captured chunk not yet handed over
@@ -140,7 +141,7 @@ void SimBackend::pumpCapture(std::int64_t frames) {
         holds = s.holdsChunk;
         first = s.captureFrame;
         s.captureFrame += frames;
-        signal = s.signal;
+        signal = s.captureLost ? Signal() : s.signal;
     }
     const std::uint32_t sampleBytes = format.bytesPerSample();
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(frames) * format.bytesPerFrame());
@@ -163,6 +164,21 @@ void SimBackend::pumpCapture(std::int64_t frames) {
         }
         sink->captured(bytes.data() + at, static_cast<std::uint32_t>(n));
     }
+}
+
+void SimBackend::loseCapture() {
+    State& s = *m_state;
+    std::lock_guard delivery(s.deliveryMutex);
+    CaptureSink* sink = nullptr;
+    {
+        std::lock_guard lock(s.mutex);
+        if (!s.captureOpen || s.captureLost || s.sink == nullptr) {
+            return;
+        }
+        s.captureLost = true;
+        sink = s.sink;
+    }
+    sink->captureLost();
 }
 
 void SimBackend::pumpCaptureBlock() {
@@ -291,6 +307,7 @@ bool SimBackend::openCapture(int index, const AudioFormat& format, CaptureSink* 
     s.sink = sink;
     s.captureFrame = 0;
     s.inFlight.clear();
+    s.captureLost = false;
     return true;
 }
 

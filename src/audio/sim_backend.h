@@ -46,6 +46,10 @@ class SimBackend : public AudioBackend {
     void pumpCapture(std::int64_t frames);
     // Delivers one whole 100 ms capture block (rate / 10 frames).
     void pumpCaptureBlock();
+    // The open capture device disappears, as when its sound server ends: the engine is told on
+    // this thread, and from then on pumping hands over silence (what SDL's PulseAudio driver
+    // does). A device that merely stalls is one the test stops pumping.
+    void loseCapture();
     // Lets every playing stream consume `frames` frames of its own rate; memory streams that run
     // out deliver their end notice on this thread.
     void pumpOutput(std::int64_t frames);

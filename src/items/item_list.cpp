@@ -58,11 +58,12 @@ void reportFailedAutoSave(App& app, const QString& path) {
                    MessageIcon::Error);
 }
 
-void autoSave(App& app) {
+// The path written, or empty when nothing was (an empty take, or a failure already reported).
+QString autoSave(App& app) {
     const QString path = RecordingPathOf(app);
     // An empty recording writes nothing and says nothing: an existing file of the item stays.
     if (app.state.record_buffer.empty()) {
-        return;
+        return QString();
     }
     if (path.isEmpty()) {
         reportFailedAutoSave(app, path);
@@ -72,9 +73,10 @@ void autoSave(App& app) {
         MarkSelectedItemRecorded(app, path, app.state.take_clipped);
         LogTake(app, path, saved.replaced, kTakeHowEnter);
         showRecording(app, path);
-        return;
+        return path;
     }
     reportFailedAutoSave(app, path);
+    return QString();
 }
 
 }  // namespace
@@ -123,9 +125,12 @@ void OnItemSelected(App& app) {
 
 void OnItemListKeyDown(App& app, int keyCode, int shift) {
     if (keyCode == kKeyEnter) {
+        const bool starting = app.form.按钮1->text() == QStringLiteral("开始录音");
         ToggleRecording(app);
         if (app.form.编辑框1->text() == QStringLiteral("停止中")) {
             autoSave(app);
+        } else if (starting) {
+            app.state.take_begun_with_enter = true;
         }
     } else if (keyCode == kKeyF3) {
         SelectNextUnrecorded(app, (shift & kShiftDown) != 0);
@@ -135,6 +140,25 @@ void OnItemListKeyDown(App& app, int keyCode, int shift) {
             PlayCurrentRecording(app);
         }
     }
+}
+
+void OnRecordingDeviceLost(App& app) {
+    if (!StopAtDeviceLoss(app)) {
+        return;
+    }
+    // As the next Enter would have done; the item is still the selected one, since the
+    // selection does not move while a take runs from the list.
+    const QString saved = app.state.take_begun_with_enter ? autoSave(app) : QString();
+    QString text = QStringLiteral("录音设备已断开（设备被拔出或声音服务已停止），录音已停止。");
+    if (app.state.record_buffer.empty()) {
+        text += QStringLiteral("断开之前没有录到声音。");
+    } else if (!saved.isEmpty()) {
+        text += QStringLiteral("断开之前录下的内容已自动保存为：\n%1\n也可以用“保存录音”另行保存。")
+                    .arg(QDir::toNativeSeparators(saved));
+    } else {
+        text += QStringLiteral("断开之前录下的内容保留在内存中，可以用“保存录音”保存。");
+    }
+    app.ui.message(&app.form, QStringLiteral("系统提示"), text, MessageIcon::Error);
 }
 
 }  // namespace quillar

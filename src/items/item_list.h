@@ -32,5 +32,8 @@ QString RecordingPathOf(App& app);
 
 void OnItemSelected(App& app);                             // selection changed (GUI thread)
 void OnItemListKeyDown(App& app, int keyCode, int shift);  // key down on the list (GUI thread)
+// The engine lost the recording device (GUI thread, from a queued call): the take stops, is
+// auto-saved when Enter began it, and the user is told.
+void OnRecordingDeviceLost(App& app);
 
 }  // namespace quillar

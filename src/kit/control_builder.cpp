@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "kit/combo_box.h"
 #include "kit/control_table.h"
 #include "kit/drawing_board.h"
 #include "kit/main_form.h"
@@ -77,7 +78,7 @@ QWidget* makeWidget(const ControlRow& row, QWidget* parent) {
         case ControlKind::List:
             return new QListWidget(parent);
         case ControlKind::Combo:
-            return new QComboBox(parent);
+            return new ComboBox(parent);
         case ControlKind::Check:
             return new QCheckBox(row.text, parent);
         case ControlKind::Radio:

@@ -45,6 +45,9 @@ struct ProgramState {
     QHash<QString, bool> clipped_takes;
     // A failing take log write is reported once, until a write works again. GUI thread only.
     bool take_log_failing = false;
+    // The running or latest take was begun with Enter in the item list, so it is auto-saved when
+    // it stops. GUI thread only.
+    bool take_begun_with_enter = false;
     // The file the waveform view shows and its duration in seconds.
     QString waveform_path;
     float waveform_seconds = 0.0f;

@@ -58,6 +58,7 @@ bool StartRecording(App& app) {
     // A saved take still playing would be heard by the microphone and land in the new one.
     EndCurrentRecordingPlayback(app);
     s.record_buffer.clear();
+    s.take_begun_with_enter = false;  // the item list says so after the start
     s.signal_active = 1;
     setSettingsEnabled(f, false);
     f.按钮2->setEnabled(false);
@@ -132,6 +133,15 @@ void StopAtSizeLimit(App& app) {
 }
 
 }  // namespace
+
+bool StopAtDeviceLoss(App& app) {
+    const audio::Handle channel = app.state.record_handle.load(std::memory_order_acquire);
+    if (app.form.按钮1->text() != kStopCaption || !app.engine.captureLost(channel)) {
+        return false;
+    }
+    ToggleRecording(app);
+    return true;
+}
 
 std::uint16_t bitsForSampleFlags(std::uint32_t flags) {
     if (flags & audio::kSample8Bit) {

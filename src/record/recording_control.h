@@ -26,6 +26,11 @@ void PauseOrResume(App& app);
 // why (unless the user had stopped it already).
 bool OnRecordData(audio::Handle channel, const void* data, std::uint32_t bytes, void* user);
 
+// The engine said the device of the running recording is lost (GUI thread, from a queued call):
+// stops it as the user would, keeping what was captured before the loss. False, doing nothing,
+// when that recording is no longer running (the user stopped it, or another one runs).
+bool StopAtDeviceLoss(App& app);
+
 // WAV bits per sample for the sample flags of 组合框3: 8, 16 or 32.
 std::uint16_t bitsForSampleFlags(std::uint32_t flags);
 

@@ -52,6 +52,29 @@ TEST(Startup, DeviceNamesKeepTheirNonAsciiText) {
     EXPECT_EQ(t.form.组合框1->itemText(1), "Micro-casque USB");
 }
 
+TEST(Startup, OpeningTheDeviceListShowsDevicesPluggedInLaterAndKeepsTheChoice) {
+    TestApp t(simWith({"Default", "Built-in microphone"}));
+    OnMainWindowCreated(t.app);
+    QComboBox* devices = t.form.组合框1;
+    devices->setCurrentIndex(1);
+
+    t.sim.setDevices({"Default", "USB recorder", "Built-in microphone"});
+    devices->showPopup();
+    devices->hidePopup();
+    ASSERT_EQ(devices->count(), 3);
+    EXPECT_EQ(devices->itemText(0), "Default") << "the system default stays first";
+    EXPECT_EQ(devices->itemText(1), "USB recorder");
+    EXPECT_EQ(devices->currentText(), "Built-in microphone");
+    EXPECT_EQ(devices->currentData().toInt(), 2) << "item index = device number, still";
+
+    // The chosen device unplugged: back to the system default.
+    t.sim.setDevices({"Default", "USB recorder"});
+    devices->showPopup();
+    devices->hidePopup();
+    EXPECT_EQ(devices->count(), 2);
+    EXPECT_EQ(devices->currentIndex(), 0);
+}
+
 TEST(Startup, PreparesTheBoardsAndOpensTheOutput) {
     TestApp t(simWith({"a", "b", "c"}));
     OnMainWindowCreated(t.app);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -335,6 +336,69 @@ TEST_F(EngineTest, DestroyingTheEngineHandsNothingOver) {
         other.pumpCapture(500);
     }
     EXPECT_TRUE(late.sizes.empty());
+}
+
+// What the lost-device notice saw, on which thread.
+struct LostNotices {
+    std::atomic<int> count{0};
+    std::atomic<Handle> channel{0};
+};
+
+TEST_F(EngineTest, LostDeviceKeepsTheAudioBeforeItAndNothingAfter) {
+    LostNotices lost;
+    engine.setCaptureLostNotice([&](Handle h) {
+        lost.channel = h;
+        ++lost.count;
+    });
+    sim.setSignal([](int, std::int64_t) { return 0.5; });
+    const Handle h = startCapture(8000, 0);
+    sim.pumpCapture(800 + 300);  // a block and 300 frames
+    EXPECT_FALSE(engine.captureLost(h));
+
+    sim.loseCapture();
+    sim.loseCapture();         // told once
+    sim.pumpCapture(800 * 3);  // the silence a dead server's driver goes on giving
+    EXPECT_EQ(lost.count, 1);
+    EXPECT_EQ(lost.channel, h);
+    EXPECT_TRUE(engine.captureLost(h));
+    EXPECT_EQ(blocks.sizes.size(), 1u) << "no block made of padding";
+
+    engine.freeCapture();
+    ASSERT_EQ(blocks.sizes.size(), 2u);
+    EXPECT_EQ(blocks.sizes[1], 300u * 4) << "the frames before the loss, no padding";
+    EXPECT_EQ(blocks.bytes.size(), 1100u * 4);
+    EXPECT_FALSE(engine.captureLost(h)) << "a freed channel is no channel";
+
+    // The next recording is a fresh one.
+    const Handle next = startCapture(8000, 0);
+    sim.pumpCapture(800);
+    EXPECT_FALSE(engine.captureLost(next));
+    EXPECT_EQ(blocks.sizes.size(), 3u);
+    EXPECT_EQ(lost.count, 1);
+}
+
+TEST_F(EngineTest, CaptureThatStallsCountsAsLostButAPauseDoesNot) {
+    LostNotices lost;
+    engine.setCaptureLostNotice([&](Handle) { ++lost.count; });
+    const Handle h = startCapture(8000, 0);
+    sim.pumpCapture(800);
+    ASSERT_TRUE(engine.pause(h));
+    std::this_thread::sleep_for(std::chrono::milliseconds(kCaptureStallMs + 400));
+    EXPECT_EQ(lost.count, 0) << "paused is not stalled";
+
+    ASSERT_TRUE(engine.play(h, false));
+    sim.pumpCapture(400);
+    const auto since = std::chrono::steady_clock::now();
+    while (lost.count == 0 &&
+           std::chrono::steady_clock::now() - since < std::chrono::milliseconds(5000)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const auto waited = std::chrono::steady_clock::now() - since;
+    EXPECT_EQ(lost.count, 1);
+    EXPECT_TRUE(engine.captureLost(h));
+    EXPECT_GE(waited, std::chrono::milliseconds(kCaptureStallMs - 100));
+    engine.freeCapture();
+    EXPECT_EQ(blocks.bytes.size(), 1200u * 4) << "everything captured before the stall";
 }
 
 TEST_F(EngineTest, DeviceListingAndOpening) {

@@ -80,6 +80,10 @@ class Servers:
         # The socket file appears before the server accepts clients: ask the server itself.
         wait_for(lambda: subprocess.run(["xdpyinfo"], env=self.env, capture_output=True).returncode
                  == 0, 20, "Xvfb to accept clients", interval=0.1)
+        self.start_pulse()
+
+    def start_pulse(self):
+        """Starts the PulseAudio server with the null sink and waits until its monitor answers."""
         subprocess.run(
             ["pulseaudio", "-n", "--daemonize=yes", "--exit-idle-time=-1", "--use-pid-file=yes",
              "-L", "module-native-protocol-unix auth-anonymous=1",
@@ -150,6 +154,14 @@ class Servers:
         """Plays a WAV file into the null sink with low latency and waits until it has played."""
         subprocess.run(["paplay", "--device=" + SINK, "--latency-msec=20", path],
                        env=self.env, check=True, timeout=30)
+
+    def stop_pulse(self):
+        """Ends the sound server the way a crash or a restart of the desktop's audio does."""
+        subprocess.run(["pulseaudio", "--kill"], env=self.env, check=False,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for(lambda: self.pactl("info").returncode != 0, 10, "PulseAudio to end")
+        self.keepalive.kill()
+        self.keepalive.wait()
 
     def close(self):
         self.keepalive.kill()
@@ -347,6 +359,41 @@ class WorkingLoop(unittest.TestCase):
         with open(os.path.join(earlier, names[0]), "rb") as f:
             self.assertEqual(f.read(), first, "the first take is not byte-identical")
         self.assertEqual(sorted(os.listdir(app.folder)), ["quillar-log.csv", "早前录音", "水.wav"])
+        self.assertEqual(app.close(), 0)
+
+    def test_a_sound_server_that_dies_mid_take_is_noticed_and_the_take_kept(self):
+        app = self.start(["火", "土"])
+        long_tone = os.path.join(self.servers.tmp, "tone5s.wav")
+        make_tone(long_tone, 5, 1000)
+        player = subprocess.Popen(["paplay", "--device=" + SINK, "--latency-msec=20", long_tone],
+                                  env=self.servers.env, stderr=subprocess.DEVNULL)
+        app.key("Return")
+        time.sleep(2.0)
+        killed = time.monotonic()
+        self.servers.stop_pulse()
+        box = wait_for(lambda: app.xdo("search", "--onlyvisible", "--name", "^系统提示$")
+                       .stdout.split(), 10, "the message box")
+        self.assertLess(time.monotonic() - killed, 3.0, "the loss was noticed too late")
+        player.wait(10)
+        self.assertIsNone(app.proc.poll(), "the program ended")
+        # Begun with Enter: saved as the next Enter would have, with what came before the loss.
+        path = app.wav("火")
+        wait_for(lambda: os.path.exists(path), 5, "the auto-saved take")
+        seconds = float(soxi(path, "-D"))
+        self.assertGreater(seconds, 1.5)
+        self.assertLess(seconds, 3.0, "silence after the loss was kept")
+        self.assertAlmostEqual(dominant_frequency(path), 1000, delta=30)
+        app.xdo("key", "--window", box[0], "Escape")
+        wait_for(lambda: not app.xdo("search", "--onlyvisible", "--name", "^系统提示$")
+                 .stdout.split(), 10, "the message box to close")
+
+        # The server comes back: the next take records without restarting the program.
+        self.servers.start_pulse()
+        app.xdo("windowfocus", "--sync", app.window)
+        time.sleep(0.5)  # let the toolkit take the focus back from the closed box
+        app.key("Down")
+        second = app.record_item(self.tone, "土")
+        self.assertAlmostEqual(dominant_frequency(second), 1000, delta=30)
         self.assertEqual(app.close(), 0)
 
     def test_ctrl_plays_the_recording_and_the_next_item_ends_it(self):

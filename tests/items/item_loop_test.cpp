@@ -181,6 +181,68 @@ TEST_F(ItemLoop, FailedAutoSaveSaysTheRecordingIsStillInMemory) {
     }
 }
 
+// 44100 Hz, 16-bit stereo: 4 bytes a frame, 4410 frames a block.
+constexpr std::int64_t kFramesBeforeLoss = 4410 * 2 + 1000;
+
+TEST_F(ItemLoop, LostDeviceStopsTheTakeWithWhatCameBeforeAndSaysSo) {
+    struct Case {
+        const char* name;
+        bool byEnter;  // else 按钮1
+    };
+    const Case cases[] = {{"take begun with Enter is auto-saved", true},
+                          {"take begun with the button stays in memory", false}};
+    loadItems(u"爸爸\r\n"_s);
+    const QString path = folder + u"/爸爸.wav"_s;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(path);
+        t.ui.messages.clear();
+        if (c.byEnter) {
+            enter();
+        } else {
+            t.form.按钮1->click();
+        }
+        t.sim.pumpCapture(kFramesBeforeLoss);
+        t.sim.loseCapture();
+        t.sim.pumpCapture(4410 * 3);  // padding silence, not the take
+        ASSERT_EQ(state(), u"录制中"_s) << "the news arrives by a queued call";
+        QCoreApplication::processEvents();
+
+        EXPECT_EQ(state(), u"停止中"_s);
+        EXPECT_EQ(t.form.按钮1->text(), u"开始录音"_s);
+        EXPECT_EQ(t.app.state.record_buffer.size(), 44 + kFramesBeforeLoss * 4);
+        EXPECT_TRUE(t.form.按钮3->isEnabled());
+        ASSERT_EQ(t.ui.messages.size(), 1u);
+        const auto& m = t.ui.messages[0];
+        EXPECT_EQ(m.title, u"系统提示"_s);
+        EXPECT_EQ(m.icon, MessageIcon::Error);
+        EXPECT_TRUE(m.text.contains(u"录音设备已断开"_s)) << m.text.toStdString();
+        EXPECT_TRUE(m.text.contains(u"“保存录音”"_s)) << m.text.toStdString();
+        if (c.byEnter) {
+            EXPECT_EQ(contents(path), recording());
+            EXPECT_EQ(t.form.编辑框_当前录音文件->text(), path);
+        } else {
+            EXPECT_FALSE(QFile::exists(path));
+        }
+    }
+}
+
+TEST_F(ItemLoop, LossNewsThatArrivesAfterTheUserStoppedChangesNothing) {
+    loadItems(u"爸爸\r\n"_s);
+    enter();
+    t.sim.pumpCaptureBlock();
+    t.sim.loseCapture();
+    enter();  // stopped and saved before the queued news is handled
+    const QByteArray saved = recording();
+    enter();  // and the next take already runs
+    t.sim.pumpCaptureBlock();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(state(), u"录制中"_s);
+    EXPECT_TRUE(t.ui.messages.empty());
+    EXPECT_EQ(contents(folder + u"/爸爸.wav"_s), saved);
+    enter();
+}
+
 TEST_F(ItemLoop, EmptyRecordingWithoutAFolderStaysSilent) {
     t.form.编辑框_保存路径->clear();
     loadItems(u"爸爸\r\n"_s);
