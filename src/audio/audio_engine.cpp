@@ -456,7 +456,9 @@ struct AudioEngine::Impl final : CaptureSink, EndListener {
                 bool running = false;
                 if (ch != nullptr) {
                     std::lock_guard data(ch->dataMutex);
-                    running = ch->state == kPlaying && !ch->lost;
+                    // Armed by the first audio: a device that never starts delivering (an idle
+                    // null sink's monitor can take two seconds) is not one that was lost.
+                    running = ch->state == kPlaying && !ch->lost && ch->position > 0;
                 }
                 const auto now = steady_clock::now();
                 if (!running) {

@@ -46,7 +46,8 @@ using EndProc = std::function<void(Handle channel)>;
 // only hand the news on (a queued call), never call into the capture functions.
 using LostProc = std::function<void(Handle channel)>;
 
-// Capture silent this long while running (not paused) counts as a lost device. Milliseconds.
+// Capture that delivered audio and then nothing for this long while running (not paused) counts
+// as a lost device. Milliseconds.
 inline constexpr std::uint32_t kCaptureStallMs = 1000;
 
 class AudioBackend;
