@@ -67,7 +67,7 @@ QString autoSave(App& app) {
     }
     if (path.isEmpty()) {
         reportFailedAutoSave(app, path);
-        return;
+        return QString();
     }
     if (const SaveResult saved = WriteRecordingFile(app, path)) {
         MarkSelectedItemRecorded(app, path, app.state.take_clipped);
