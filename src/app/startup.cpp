@@ -14,6 +14,9 @@
 #include "kit/app.h"
 #include "kit/drawing_board.h"
 #include "kit/main_form.h"
+#include "record/take_journal.h"
+#include "record/take_recovery.h"
+#include "record/take_safety.h"
 #include "spectrum/live_display.h"
 
 namespace quillar {
@@ -60,20 +63,37 @@ void OnMainWindowCreated(App& app) {
     if (!itemFile.isEmpty() && QFileInfo(itemFile).isFile()) {
         LoadItemFile(app, itemFile, std::max(0, ReadItemPosition(SettingsFilePath(), itemFile)));
     }
+    // Last, once the auto-save folder is known: the takes of a run that did not end cleanly.
+    RecoverUnfinishedTakes(app);
 }
 
 bool ConfirmClose(App& app) {
-    if (app.form.按钮1->text() != QStringLiteral("停止录音")) {
+    const bool recording = app.form.按钮1->text() == QStringLiteral("停止录音");
+    if (!recording && !TakeOnlyInMemory(app)) {
         return true;
     }
-    return app.ui.confirm(&app.form, QStringLiteral("系统提示"),
-                          QStringLiteral("正在录音，这段录音还没有保存，退出后将会丢失。\n"
-                                         "确定要退出吗？"));
+    const QString question = recording ? QStringLiteral(
+                                             "正在录音，这段录音还没有保存，退出后将会丢失。\n"
+                                             "确定要退出吗？")
+                                       : QStringLiteral(
+                                             "这段录音还没有保存，退出后将会丢失。\n"
+                                             "确定要退出吗？");
+    if (!app.ui.confirm(&app.form, QStringLiteral("系统提示"), question)) {
+        return false;
+    }
+    // The user let the take go: nothing to recover at the next start.
+    EndTakeJournal(app);
+    return true;
 }
 
 void OnMainWindowDestroyed(App& app) {
     RememberItemPosition(app);
     app.engine.freeCapture();
+    // Ended without the user's word (the session logs out): the journal takes the last of the
+    // audio and stays, to be recovered at the next start.
+    if (app.state.take_journal) {
+        app.state.take_journal->finish();
+    }
     app.engine.freeOutput();
 }
 

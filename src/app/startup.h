@@ -12,8 +12,8 @@ void OnMainWindowCreated(App& app);
 // Fills 组合框1 with the recording devices the engine lists now (system default first), keeping
 // the device chosen before when it is still there. GUI thread, while no recording runs.
 void ListRecordingDevices(App& app);
-// The window is asked to close: true to let it. While a recording runs the user is asked first,
-// as closing would throw the recording away.
+// The window is asked to close: true to let it. While a recording runs, or a take exists only in
+// memory, the user is asked first, as closing would throw it away; a yes drops its journal.
 bool ConfirmClose(App& app);
 // The main window is closing: keeps the selected item's position, frees the capture device, the
 // output and every stream.

@@ -98,10 +98,12 @@ class MainForm : public QWidget {
     QLabel* 标签4 = nullptr;
     QLabel* 标签_削波警告 = nullptr;  // red warning over the spectrum while a take clips
     QLabel* 标签_日志提示 = nullptr;  // says the take log cannot be written
-    QTimer* 时钟1 = nullptr;          // status timer, 30 ms while recording
-    QTimer* 时钟2 = nullptr;          // audition timer, 30 ms while auditioning
-    QTimer* 时钟3 = nullptr;          // blink timer, 700 ms always
-    CommonDialog 通用对话框1;         // save dialog for recordings
+    // Shown while the take in memory has no journal on disk (it could not be written).
+    QLabel* 标签_录音保护 = nullptr;
+    QTimer* 时钟1 = nullptr;   // status timer, 30 ms while recording
+    QTimer* 时钟2 = nullptr;   // audition timer, 30 ms while auditioning
+    QTimer* 时钟3 = nullptr;   // blink timer, 700 ms always
+    CommonDialog 通用对话框1;  // save dialog for recordings
     DrawingBoard* 画板1 = nullptr;
     QLineEdit* 编辑框1 = nullptr;
     QLineEdit* 编辑框2 = nullptr;

@@ -6,15 +6,22 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "audio/audio_engine.h"
 #include "kit/record_buffer.h"
 
 namespace quillar {
 
+class TakeJournal;  // record/take_journal.h
+
 struct ProgramState {
     // Captured bytes while recording; the complete WAV image after a non-empty recording.
     RecordBuffer record_buffer;
+    // The disk copy of the take in record_buffer for as long as that take exists only in memory
+    // (recording, or stopped and not yet written to a file); null otherwise. GUI thread. Declared
+    // after record_buffer so that it goes first: its thread reads the buffer.
+    std::shared_ptr<TakeJournal> take_journal;
     // Recording channel, stored by the capture callback (capture thread), read by the GUI thread.
     std::atomic<audio::Handle> record_handle{0};
     // Byte count of the latest captured block (capture thread writes, GUI thread reads).

@@ -1,8 +1,10 @@
 #include "record/recording_control.h"
 
 #include <QComboBox>
+#include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 
 #include "kit/app.h"
@@ -15,6 +17,8 @@
 #include "record/monitoring.h"
 #include "record/size_texts.h"
 #include "record/status_display.h"
+#include "record/take_info.h"
+#include "record/take_safety.h"
 #include "record/wav_image.h"
 
 namespace quillar {
@@ -57,6 +61,9 @@ bool StartRecording(App& app) {
     StopAuditionIfRunning(app);
     // A saved take still playing would be heard by the microphone and land in the new one.
     EndCurrentRecordingPlayback(app);
+    // The previous take is discarded now, and its journal with it; the journal's thread must be
+    // gone before the buffer is cleared.
+    EndTakeJournal(app);
     s.record_buffer.clear();
     s.take_begun_with_enter = false;  // the item list says so after the start
     s.signal_active = 1;
@@ -84,6 +91,17 @@ bool StartRecording(App& app) {
     s.record_handle.store(channel, std::memory_order_release);
     BeginTakeCheck(app, bitsForSampleFlags(flags));
 
+    TakeInfo take;
+    const QListWidgetItem* item = f.列表框_录音文本列表->currentItem();
+    take.item = item != nullptr ? item->text() : QString();
+    take.folder = f.编辑框_保存路径->text();
+    take.rate = rate;
+    take.bits = bitsForSampleFlags(flags);
+    take.channels = kChannels;
+    take.device = f.组合框1->currentText();
+    take.started = QDateTime::currentDateTime();
+    BeginTakeJournal(app, take);
+
     f.标签4->hide();
     f.按钮4->setEnabled(true);
     setInterval(f.时钟1, kStatusIntervalMs);
@@ -105,6 +123,8 @@ void StopRecording(App& app) {
     s.signal_active = 0;
     // After this no block arrives, so the buffer is the GUI thread's alone again.
     app.engine.freeCapture();
+    // Before the header goes in front of the data: the journal reads the data where it lies.
+    FinishTakeJournal(app);
 
     setSettingsEnabled(f, true);
     if (s.record_buffer.empty()) {
@@ -119,17 +139,22 @@ void StopRecording(App& app) {
     showRecordingSize(app);
 }
 
+// Stops the take as the user would and says why; the take stays in memory (and in its journal).
+void stopKeepingTake(App& app, const QString& why) {
+    ToggleRecording(app);
+    app.ui.message(&app.form, kMessageTitle,
+                   why + QStringLiteral("已录内容保留在内存中，请点击“保存录音”保存。"),
+                   MessageIcon::Warning);
+}
+
 // The capture thread refused a block at the WAV size limit: stop as the user would, unless the
 // user already stopped that recording (or started another) before this call came round.
 void StopAtSizeLimit(App& app) {
     if (app.form.按钮1->text() != kStopCaption || !app.state.record_buffer.refusedAppend()) {
         return;
     }
-    ToggleRecording(app);
-    app.ui.message(&app.form, kMessageTitle,
-                   QStringLiteral("录音已达到 WAV 文件能记录的最大长度（约 4 GB），已自动停止。"
-                                  "已录内容保留在内存中，请点击“保存录音”保存。"),
-                   MessageIcon::Warning);
+    stopKeepingTake(app,
+                    QStringLiteral("录音已达到 WAV 文件能记录的最大长度（约 4 GB），已自动停止。"));
 }
 
 }  // namespace
@@ -141,6 +166,13 @@ bool StopAtDeviceLoss(App& app) {
     }
     ToggleRecording(app);
     return true;
+}
+
+void StopAtLowMemory(App& app) {
+    if (app.form.按钮1->text() != kStopCaption) {
+        return;
+    }
+    stopKeepingTake(app, QStringLiteral("电脑的可用内存快要用完了，录音已自动停止。"));
 }
 
 std::uint16_t bitsForSampleFlags(std::uint32_t flags) {

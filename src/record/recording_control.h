@@ -30,6 +30,10 @@ bool OnRecordData(audio::Handle channel, const void* data, std::uint32_t bytes, 
 // stops it as the user would, keeping what was captured before the loss. False, doing nothing,
 // when that recording is no longer running (the user stopped it, or another one runs).
 bool StopAtDeviceLoss(App& app);
+// Available memory fell below the safe margin during a take (GUI thread): the recording is
+// stopped as at the WAV size limit, kept in memory, and the user is told. Does nothing when no
+// recording runs.
+void StopAtLowMemory(App& app);
 
 // WAV bits per sample for the sample flags of 组合框3: 8, 16 or 32.
 std::uint16_t bitsForSampleFlags(std::uint32_t flags);

@@ -10,6 +10,7 @@
 #include "kit/ui_seam.h"
 #include "record/take_log.h"
 #include "record/take_logging.h"
+#include "record/take_safety.h"
 
 namespace quillar {
 
@@ -22,7 +23,11 @@ SaveResult writeWavImageFile(const RecordBuffer& buffer, const QString& path,
 }
 
 SaveResult WriteRecordingFile(App& app, const QString& path) {
-    return writeWavImageFile(app.state.record_buffer, path);
+    SaveResult saved = writeWavImageFile(app.state.record_buffer, path);
+    if (saved) {
+        EndTakeJournal(app);  // the take is safe in a file now
+    }
+    return saved;
 }
 
 void SaveRecordingAs(App& app) {

@@ -104,6 +104,7 @@ const Expected kControls[] = {
     {"标签4", "QLabel", "画板2", {8, 40, 80, 24}, "等待录音中", 12, false, QColor(0, 0, 0), QColor(255, 255, 255)},
     {"标签_削波警告", "QLabel", "画板2", {440, 8, 224, 30}, " 削波！录音音量过大", 18, true, QColor(220, 0, 0), QColor(255, 255, 255), true},
     {"标签_日志提示", "QLabel", "画板2", {8, 78, 656, 22}, "", 12, false, QColor(0, 0, 0), QColor(255, 96, 96), true},
+    {"标签_录音保护", "QLabel", "画板2", {440, 44, 224, 20}, "本次录音未受保护：无法写入恢复文件", 12, false, QColor(192, 0, 0), QColor(255, 255, 255), true},
     {"时钟1", "QTimer", "画板2", kNone, ""},
     {"时钟2", "QTimer", "画板2", kNone, ""},
     {"时钟3", "QTimer", "画板2", kNone, ""},
@@ -159,8 +160,8 @@ class MainWindowTest : public ::testing::Test {
 };
 
 TEST_F(MainWindowTest, EveryControlHasItsClassContainerGeometryTextAndLook) {
-    ASSERT_EQ(mainWindowControls().size(), 60u);
-    ASSERT_EQ(std::size(kControls) + kDialogCount, 60u);
+    ASSERT_EQ(mainWindowControls().size(), 61u);
+    ASSERT_EQ(std::size(kControls) + kDialogCount, 61u);
     for (const Expected& e : kControls) {
         SCOPED_TRACE(e.name);
         QObject* o = t.form.findChild<QObject*>(QString::fromUtf8(e.name));

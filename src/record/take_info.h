@@ -1,0 +1,35 @@
+// What recovery needs to know of a take besides its audio, kept in a small UTF-8 file beside the
+// take's journal, and the folder where journals live. Any thread; plain file work, no widgets.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+namespace quillar {
+
+struct TakeInfo {
+    QString item;                // the item selected when the take began
+    QString folder;              // the auto-save folder then
+    std::uint32_t rate = 0;      // Hz
+    std::uint16_t bits = 0;      // 8, 16 or 32 (float)
+    std::uint16_t channels = 0;  // 2 for every take Quillar makes
+    QString device;              // capture device name
+    QDateTime started;           // local time the take began
+
+    std::uint32_t blockAlign() const { return std::uint32_t{channels} * bits / 8; }
+    // A format a WAV header can carry for the recorder's widths.
+    bool hasUsableFormat() const;
+};
+
+// $XDG_STATE_HOME/quillar, or ~/.local/state/quillar when that is unset or not absolute: on the
+// local disk whatever the auto-save folder is on.
+QString JournalFolder();
+
+// Writes `info` to `path` through a temporary file that is flushed and renamed into place.
+bool writeTakeInfo(const QString& path, const TakeInfo& info);
+// Reads what writeTakeInfo wrote; nothing when the file is missing or unreadable.
+std::optional<TakeInfo> readTakeInfo(const QString& path);
+
+}  // namespace quillar

@@ -1,0 +1,201 @@
+#include "record/take_journal.h"
+
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <system_error>
+
+#include "kit/record_buffer.h"
+#include "record/disk_io.h"
+#include "record/memory_watch.h"
+#include "record/wav_image.h"
+
+namespace quillar {
+
+namespace {
+
+std::atomic<std::uint64_t> g_journalSerial{0};
+
+}  // namespace
+
+QString takeInfoPathOf(const QString& journalPath) {
+    QString stem = journalPath;
+    if (stem.endsWith(QStringLiteral(".wav"))) {
+        stem.chop(4);
+    }
+    return stem + QStringLiteral(".json");
+}
+
+TakeJournal::TakeJournal(const RecordBuffer& buffer, const QString& folder, const TakeInfo& info,
+                         Hooks hooks)
+    : m_buffer(buffer),
+      m_data(buffer.stableCapturedData()),
+      m_info(info),
+      m_hooks(std::move(hooks)),
+      m_serial(++g_journalSerial) {
+    if (!create(folder)) {
+        fail();
+    }
+    try {
+        m_thread = std::thread([this] { run(); });
+        ::pthread_setname_np(m_thread.native_handle(), "quillar-journal");
+    } catch (const std::system_error&) {
+        // No thread to be had: nothing follows the take, which lives on in memory alone.
+        fail();
+    }
+}
+
+TakeJournal::~TakeJournal() {
+    finish();
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+}
+
+bool TakeJournal::create(const QString& folder) {
+    // With heap backing an append may move the data under the reader: no journal then.
+    if (m_data == nullptr || !m_info.hasUsableFormat() || folder.isEmpty()) {
+        return false;
+    }
+    const QString stem = QStringLiteral("%1/%2%3-%4-%5")
+                             .arg(folder, QLatin1String(kJournalPrefix),
+                                  m_info.started.toString(QStringLiteral("yyyyMMdd-HHmmss")))
+                             .arg(::getpid())
+                             .arg(m_serial);
+    m_path = stem + QStringLiteral(".wav");
+    m_infoPath = stem + QStringLiteral(".json");
+    if (!QDir().mkpath(folder) || !writeTakeInfo(m_infoPath, m_info)) {
+        QFile::remove(m_infoPath);
+        return false;
+    }
+    // Made and locked under a name recovery does not look at, then renamed: another Quillar
+    // starting up never sees the journal unlocked.
+    const QString making = QStringLiteral("%1/.%2.new").arg(folder, QFileInfo(m_path).fileName());
+    m_fd = ::open(QFile::encodeName(making).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                  0600);
+    const auto header = wavHeaderBytes(0, m_info.rate, m_info.bits, m_info.channels);
+    if (m_fd < 0 || ::flock(m_fd, LOCK_EX | LOCK_NB) != 0 ||
+        !writeAllAt(m_fd, header.data(), header.size(), 0) || ::fdatasync(m_fd) != 0 ||
+        ::rename(QFile::encodeName(making).constData(), QFile::encodeName(m_path).constData()) !=
+            0) {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+            m_fd = -1;
+            QFile::remove(making);
+        }
+        QFile::remove(m_infoPath);
+        return false;
+    }
+    syncFolder(folder);
+    return true;
+}
+
+void TakeJournal::fail() {
+    m_failed.store(true, std::memory_order_release);
+    if (!m_unprotectedSent.exchange(true) && m_hooks.unprotected) {
+        m_hooks.unprotected();
+    }
+}
+
+void TakeJournal::run() {
+    std::unique_lock<std::mutex> lock(m_stopMutex);
+    for (;;) {
+        const bool stopping =
+            m_stopSignal.wait_for(lock, m_hooks.period, [this] { return m_stop; });
+        lock.unlock();
+        // The stop comes after the capture's last delivery: this flush takes the take's end.
+        flush();
+        if (!stopping) {
+            watchMemory();
+        }
+        lock.lock();
+        if (stopping) {
+            return;
+        }
+    }
+}
+
+void TakeJournal::flush() {
+    if (m_fd < 0 || !isProtected()) {
+        return;
+    }
+    // The acquire load of the length makes every byte below it visible here.
+    std::uint64_t size = m_buffer.size();
+    size -= size % m_info.blockAlign();
+    if (size < m_written) {
+        return;  // the buffer was cleared under a live journal: never write from it again
+    }
+    if (size > m_written) {
+        if (!writeAllAt(m_fd, m_data + m_written, size - m_written, kWavHeaderBytes + m_written)) {
+            fail();
+            return;
+        }
+        m_written = size;
+    }
+    if (m_headerBytes != m_written) {
+        const auto header = wavHeaderBytes(static_cast<std::uint32_t>(m_written), m_info.rate,
+                                           m_info.bits, m_info.channels);
+        if (!writeAllAt(m_fd, header.data(), header.size(), 0)) {
+            fail();
+            return;
+        }
+        m_headerBytes = m_written;
+    }
+    if (m_syncedBytes == m_written) {
+        return;  // paused: nothing new since the last flush
+    }
+    if (::fdatasync(m_fd) != 0) {
+        fail();
+        return;
+    }
+    m_syncedBytes = m_written;
+    m_flushed.store(m_written, std::memory_order_release);
+    if (m_hooks.flushed) {
+        m_hooks.flushed(m_written);
+    }
+}
+
+void TakeJournal::watchMemory() {
+    if (m_memoryLowSent) {
+        return;
+    }
+    const std::optional<std::uint64_t> available =
+        m_hooks.availableMemory ? m_hooks.availableMemory() : availableMemoryBytes();
+    if (available && *available < kLowMemoryMarginBytes) {
+        m_memoryLowSent = true;
+        if (m_hooks.memoryLow) {
+            m_hooks.memoryLow();
+        }
+    }
+}
+
+void TakeJournal::finish() {
+    if (!m_thread.joinable()) {
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_stopMutex);
+        m_stop = true;
+    }
+    m_stopSignal.notify_one();
+    m_thread.join();
+}
+
+void TakeJournal::remove() {
+    finish();
+    if (m_fd < 0) {
+        return;
+    }
+    // Unlinked while still locked: a Quillar starting now either sees no file or a locked one.
+    QFile::remove(m_path);
+    QFile::remove(m_infoPath);
+    ::close(m_fd);
+    m_fd = -1;
+}
+
+}  // namespace quillar

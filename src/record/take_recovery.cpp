@@ -1,0 +1,229 @@
+#include "record/take_recovery.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <array>
+
+#include "kit/app.h"
+#include "kit/main_form.h"
+#include "kit/record_buffer.h"
+#include "kit/ui_seam.h"
+#include "record/disk_io.h"
+#include "record/take_journal.h"
+#include "record/take_logging.h"
+#include "record/wav_image.h"
+
+namespace quillar {
+
+namespace {
+
+// Longest item text in a recovered file's name (bytes of UTF-8), leaving room for the rest of
+// the name under the file systems' 255-byte limit.
+constexpr int kMaxItemNameBytes = 180;
+constexpr int kMaxNameTries = 999;
+
+// A journal opened and locked, or -1 when a running Quillar holds it or it went meanwhile.
+int claimJournal(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return -1;
+    }
+    struct stat held {};
+    struct stat named {};
+    // The lock may have been won just as its owner made the take safe and removed the file:
+    // only a journal still under its name is a take to recover.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &held) != 0 ||
+        ::stat(name.constData(), &named) != 0 || held.st_ino != named.st_ino ||
+        held.st_dev != named.st_dev || held.st_nlink == 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+std::uint16_t u16At(const std::array<std::uint8_t, kWavHeaderBytes>& h, std::size_t at) {
+    return static_cast<std::uint16_t>(h[at] | (h[at + 1] << 8));
+}
+std::uint32_t u32At(const std::array<std::uint8_t, kWavHeaderBytes>& h, std::size_t at) {
+    return std::uint32_t{h[at]} | (std::uint32_t{h[at + 1]} << 8) |
+           (std::uint32_t{h[at + 2]} << 16) | (std::uint32_t{h[at + 3]} << 24);
+}
+
+// What the journal's own header says, for a journal whose TakeInfo file was lost.
+TakeInfo infoFromHeader(int fd, const QString& path) {
+    TakeInfo info;
+    std::array<std::uint8_t, kWavHeaderBytes> h{};
+    if (::pread(fd, h.data(), h.size(), 0) == static_cast<ssize_t>(h.size()) &&
+        std::equal(h.begin(), h.begin() + 4, "RIFF")) {
+        info.channels = u16At(h, 22);
+        info.rate = u32At(h, 24);
+        info.bits = u16At(h, 34);
+    }
+    info.started = QFileInfo(path).lastModified();
+    return info;
+}
+
+QString itemFileName(QString item) {
+    item.remove(u'\t');
+    item.replace(u'/', u'_').replace(QChar(u'\0'), u'_');
+    item = item.trimmed();
+    while (QFile::encodeName(item).size() > kMaxItemNameBytes) {
+        item.chop(1);
+    }
+    return item.isEmpty() ? QStringLiteral("录音") : item;
+}
+
+// Writes the whole frames of the journal into a new file in `folder` and flushes it; the file's
+// path, or empty when nothing could be written there (nothing is left behind then).
+QString writeOut(int journal, const TakeInfo& info, std::uint64_t dataBytes,
+                 const QString& folder) {
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+        return QString();
+    }
+    const QDateTime started = info.started.isValid() ? info.started : QDateTime::currentDateTime();
+    const QString base = QStringLiteral("%1/%2.恢复-%3")
+                             .arg(folder, itemFileName(info.item),
+                                  started.toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    QString path;
+    int fd = -1;
+    for (int n = 1; n <= kMaxNameTries && fd < 0; ++n) {
+        path =
+            n == 1 ? base + QStringLiteral(".wav") : QStringLiteral("%1-%2.wav").arg(base).arg(n);
+        // O_EXCL: an existing file is never replaced, whoever made it.
+        fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                    0666);
+        if (fd < 0 && errno != EEXIST) {
+            return QString();
+        }
+    }
+    if (fd < 0) {
+        return QString();
+    }
+    const auto header =
+        wavHeaderBytes(static_cast<std::uint32_t>(dataBytes), info.rate, info.bits, info.channels);
+    bool ok = writeAllAt(fd, header.data(), header.size(), 0) &&
+              copyAllAt(journal, kWavHeaderBytes, fd, kWavHeaderBytes, dataBytes) &&
+              ::fdatasync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (!ok) {
+        QFile::remove(path);
+        return QString();
+    }
+    syncFolder(folder);
+    return path;
+}
+
+// A recovered take is on disk: it goes into its folder's take log like any saved take. It never
+// replaces a file, so no earlier take was kept.
+void reportRecoveredTake(App& app, const RecoveredTake& take) {
+    LogRecoveredTake(app, take.path, take.info.item, take.info.device, QString());
+}
+
+QString listOf(const RecoveryOutcome& outcome) {
+    QString text;
+    if (!outcome.recovered.empty()) {
+        text += QStringLiteral("上次 Quillar 没有正常结束，以下录音已经找回并保存：\n");
+        for (const RecoveredTake& t : outcome.recovered) {
+            text += QStringLiteral("\n%1\n    %2\n")
+                        .arg(t.info.item.isEmpty() ? QStringLiteral("（无录音文本）") : t.info.item,
+                             QDir::toNativeSeparators(t.path));
+        }
+    }
+    if (!outcome.leftOver.isEmpty()) {
+        if (!text.isEmpty()) {
+            text += u'\n';
+        }
+        text += QStringLiteral("以下录音的恢复文件暂时无法写出，仍保留着，下次启动时会再试：\n");
+        for (const QString& journal : outcome.leftOver) {
+            text += QStringLiteral("\n%1\n").arg(QDir::toNativeSeparators(journal));
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+RecoveryOutcome recoverJournals(const QString& journalFolder, const QStringList& fallbackFolders) {
+    RecoveryOutcome outcome;
+    const QDir dir(journalFolder);
+    const QStringList names = dir.entryList(
+        {QLatin1String(kJournalPrefix) + QStringLiteral("*.wav")}, QDir::Files, QDir::Name);
+    for (const QString& name : names) {
+        const QString path = dir.filePath(name);
+        const int fd = claimJournal(path);
+        if (fd < 0) {
+            continue;
+        }
+        const QString infoPath = takeInfoPathOf(path);
+        std::optional<TakeInfo> info = readTakeInfo(infoPath);
+        if (!info || !info->hasUsableFormat()) {
+            info = infoFromHeader(fd, path);
+        }
+        struct stat st {};
+        const std::uint64_t fileBytes =
+            ::fstat(fd, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+        if (!info->hasUsableFormat() && fileBytes > kWavHeaderBytes) {
+            // Audio whose format nobody can tell: kept for a person to look at.
+            outcome.leftOver << path;
+            ::close(fd);
+            continue;
+        }
+        std::uint64_t dataBytes = 0;
+        if (fileBytes > kWavHeaderBytes) {
+            // A torn last write leaves part of a frame: only whole frames are audio.
+            dataBytes =
+                std::min<std::uint64_t>(fileBytes - kWavHeaderBytes, RecordBuffer::kMaxDataBytes);
+            dataBytes -= dataBytes % info->blockAlign();
+        }
+        if (dataBytes == 0) {
+            // Not a frame of audio: nothing to bring back.
+            QFile::remove(path);
+            QFile::remove(infoPath);
+            ::close(fd);
+            continue;
+        }
+        QString written;
+        QStringList targets{info->folder};
+        targets += fallbackFolders;
+        for (const QString& folder : targets) {
+            written = writeOut(fd, *info, dataBytes, folder);
+            if (!written.isEmpty()) {
+                break;
+            }
+        }
+        if (written.isEmpty()) {
+            outcome.leftOver << path;
+        } else {
+            // Only now that the take is on disk elsewhere.
+            QFile::remove(path);
+            QFile::remove(infoPath);
+            syncFolder(journalFolder);
+            outcome.recovered.push_back({*info, written, dataBytes});
+        }
+        ::close(fd);
+    }
+    return outcome;
+}
+
+void RecoverUnfinishedTakes(App& app) {
+    const RecoveryOutcome outcome =
+        recoverJournals(JournalFolder(), {app.form.编辑框_保存路径->text(), QDir::homePath()});
+    for (const RecoveredTake& take : outcome.recovered) {
+        reportRecoveredTake(app, take);
+    }
+    if (outcome.recovered.empty() && outcome.leftOver.isEmpty()) {
+        return;
+    }
+    app.ui.message(&app.form, QStringLiteral("系统提示"), listOf(outcome),
+                   outcome.leftOver.isEmpty() ? MessageIcon::Information : MessageIcon::Warning);
+}
+
+}  // namespace quillar

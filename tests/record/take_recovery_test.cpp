@@ -1,0 +1,232 @@
+// Recovery of the takes of a run that did not end cleanly, and the journal's life in a session:
+// gone after every save, kept while the take exists only in memory, asked about at close.
+#include "record/take_recovery.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include "app/settings.h"
+#include "app/startup.h"
+#include "kit/record_buffer.h"
+#include "record/recording_control.h"
+#include "record/saving.h"
+#include "record/take_journal.h"
+#include "record_test_support.h"
+#include "support/test_app.h"
+
+namespace quillar::test {
+namespace {
+
+TakeInfo takeIn(const QString& folder) {
+    TakeInfo info;
+    info.item = QStringLiteral("太阳");
+    info.folder = folder;
+    info.rate = 8000;
+    info.bits = 16;
+    info.channels = 2;
+    info.started = QDateTime(QDate(2026, 12, 8), QTime(14, 30, 12));
+    return info;
+}
+
+// A journal of `dataBytes` bytes of a counting pattern, left as a killed run leaves it.
+QString leaveJournal(const QString& journals, const TakeInfo& info, std::size_t dataBytes) {
+    RecordBuffer buffer;
+    buffer.clear();
+    std::vector<std::uint8_t> data(dataBytes);
+    for (std::size_t i = 0; i < dataBytes; ++i) {
+        data[i] = static_cast<std::uint8_t>(i * 13 + 1);
+    }
+    buffer.append(data.data(), data.size());
+    TakeJournal journal(buffer, journals, info);
+    journal.finish();
+    return journal.path();
+}
+
+class TakeRecovery : public ::testing::Test {
+  protected:
+    QString journals() const { return dir.filePath("state/quillar"); }
+    QString folder(const char* name) const {
+        const QString f = dir.filePath(QString::fromUtf8(name));
+        QDir().mkpath(f);
+        return f;
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(TakeRecovery, ATornJournalGivesAValidWavOfItsWholeFramesAndGoes) {
+    const QString out = folder("录音");
+    constexpr std::size_t kData = 4000;
+    // Cut points: inside the header, at its end, inside a frame, at a frame's end, untouched.
+    struct Cut {
+        qint64 at;
+        qint64 frames;  // 4-byte frames recovered; -1: nothing
+    };
+    const Cut cuts[] = {{10, -1}, {44, -1},         {47, -1},
+                        {48, 1},  {44 + 2001, 500}, {44 + kData, 1000}};
+    for (const Cut& c : cuts) {
+        SCOPED_TRACE(c.at);
+        const QString path = leaveJournal(journals(), takeIn(out), kData);
+        const QByteArray whole = readAll(path);
+        ASSERT_TRUE(QFile::resize(path, c.at));
+        const RecoveryOutcome o = recoverJournals(journals(), {});
+        EXPECT_FALSE(QFile::exists(path));
+        EXPECT_FALSE(QFile::exists(takeInfoPathOf(path)));
+        if (c.frames < 0) {
+            EXPECT_TRUE(o.recovered.empty());
+            continue;
+        }
+        ASSERT_EQ(o.recovered.size(), 1u);
+        const QString wav = o.recovered[0].path;
+        EXPECT_EQ(QFileInfo(wav).absolutePath(), out);
+        // Byte for byte the journal's audio, under a header that says so.
+        const QByteArray got = readAll(wav);
+        EXPECT_EQ(got.mid(44), whole.mid(44, c.frames * 4));
+        SF_INFO sf{};
+        SNDFILE* file = sf_open(QFile::encodeName(wav).constData(), SFM_READ, &sf);
+        ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+        EXPECT_EQ(sf.frames, c.frames);
+        EXPECT_EQ(sf.samplerate, 8000);
+        sf_close(file);
+        QFile::remove(wav);
+    }
+}
+
+TEST_F(TakeRecovery, NeverReplacesAFileFallsBackWhenTheFolderIsGoneAndSkipsLiveTakes) {
+    const QString out = folder("录音");
+    const QString home = folder("home");
+    const QString taken = out + QStringLiteral("/太阳.恢复-20261208-143012.wav");
+    ASSERT_TRUE(writeAll(taken, "keep me"));
+    leaveJournal(journals(), takeIn(out), 400);
+    leaveJournal(journals(), takeIn(dir.filePath("gone")), 400);
+    RecordBuffer live;
+    live.clear();
+    TakeJournal running(live, journals(), takeIn(out));
+
+    const RecoveryOutcome o = recoverJournals(journals(), {QString(), home});
+    ASSERT_EQ(o.recovered.size(), 2u);
+    EXPECT_EQ(readAll(taken), "keep me");
+    QStringList paths{o.recovered[0].path, o.recovered[1].path};
+    paths.sort();
+    EXPECT_EQ(paths[0], home + QStringLiteral("/太阳.恢复-20261208-143012.wav"));
+    EXPECT_EQ(paths[1], out + QStringLiteral("/太阳.恢复-20261208-143012-2.wav"));
+    EXPECT_TRUE(QFile::exists(running.path())) << "another Quillar's live take was taken";
+    running.remove();
+}
+
+TEST_F(TakeRecovery, WithNowhereToWriteTheJournalStaysForTheNextStart) {
+    const QString path = leaveJournal(journals(), takeIn(dir.filePath("gone")), 400);
+    const RecoveryOutcome o = recoverJournals(journals(), {dir.filePath("also-gone")});
+    EXPECT_TRUE(o.recovered.empty());
+    EXPECT_EQ(o.leftOver, QStringList{path});
+    EXPECT_TRUE(QFile::exists(path));
+}
+
+// A whole program on the simulated engine, its journals in a state folder of its own.
+class TakeSession : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        qputenv("XDG_STATE_HOME", QFile::encodeName(dir.filePath("state")));
+        SetSettingsFolder(dir.path());
+        t = std::make_unique<TestApp>();
+        OnMainWindowCreated(t->app);
+        folder = dir.filePath("录音");
+        QDir().mkpath(folder);
+        t->form.编辑框_保存路径->setText(folder);
+    }
+    void TearDown() override {
+        t.reset();
+        SetSettingsFolder(QString());
+        qunsetenv("XDG_STATE_HOME");
+    }
+    void record(int blocks) {
+        ToggleRecording(t->app);
+        for (int i = 0; i < blocks; ++i) {
+            t->sim.pumpCaptureBlock();
+        }
+        ToggleRecording(t->app);
+    }
+    QStringList journalFiles() const {
+        return QDir(JournalFolder()).entryList(QDir::Files | QDir::Hidden);
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<TestApp> t;
+    QString folder;
+};
+
+TEST_F(TakeSession, ASavedTakeLeavesNoJournalAndTheNextStartRecoversNothing) {
+    record(5);
+    EXPECT_EQ(journalFiles().size(), 2u) << "the take exists only in memory";
+    ASSERT_TRUE(WriteRecordingFile(t->app, folder + "/a.wav"));
+    EXPECT_TRUE(journalFiles().isEmpty());
+    t->form.show();
+    t->form.close();
+    EXPECT_TRUE(t->ui.questions.empty());
+
+    t = std::make_unique<TestApp>();
+    OnMainWindowCreated(t->app);
+    EXPECT_TRUE(t->ui.messages.empty());
+}
+
+TEST_F(TakeSession, ATakeOnlyInMemoryIsAskedAboutAtCloseAndRecoveredAfterACrash) {
+    record(5);
+    const QByteArray take(reinterpret_cast<const char*>(t->app.state.record_buffer.data()),
+                          static_cast<qsizetype>(t->app.state.record_buffer.size()));
+    t->form.show();
+    t->form.close();  // answered no
+    ASSERT_EQ(t->ui.questions.size(), 1u);
+    EXPECT_TRUE(t->form.isVisible());
+
+    t.reset();  // the process dies with the take in memory
+    t = std::make_unique<TestApp>();
+    OnMainWindowCreated(t->app);
+    ASSERT_EQ(t->ui.messages.size(), 1u);
+    EXPECT_EQ(t->ui.messages[0].title, "系统提示");
+    const QStringList found = QDir(folder).entryList({"*.恢复-*.wav"}, QDir::Files);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(readAll(folder + "/" + found[0]), take);
+    EXPECT_TRUE(journalFiles().isEmpty());
+
+    // A yes at close lets the take go: nothing is recovered afterwards.
+    record(3);
+    t->ui.confirmAnswers = {true};
+    t->form.show();
+    t->form.close();
+    EXPECT_FALSE(t->form.isVisible());
+    EXPECT_TRUE(journalFiles().isEmpty());
+}
+
+TEST_F(TakeSession, AnUnwritableStateFolderShowsANoticeAndTheTakeIsWhole) {
+    ASSERT_TRUE(writeAll(dir.filePath("plain"), "x"));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(dir.filePath("plain")));
+    record(5);
+    QApplication::processEvents();
+    EXPECT_FALSE(t->form.标签_录音保护->isHidden());
+    EXPECT_TRUE(t->ui.messages.empty()) << "no box may take the keyboard from the list";
+    EXPECT_EQ(t->app.state.record_buffer.size(), 44u + 5u * 17640u);
+    ASSERT_TRUE(WriteRecordingFile(t->app, folder + "/a.wav"));
+    EXPECT_TRUE(t->form.标签_录音保护->isHidden());
+}
+
+TEST_F(TakeSession, LowMemoryStopsTheTakeAndKeepsIt) {
+    ToggleRecording(t->app);
+    t->sim.pumpCaptureBlock();
+    StopAtLowMemory(t->app);
+    EXPECT_EQ(t->form.按钮1->text(), "开始录音");
+    EXPECT_TRUE(t->form.按钮3->isEnabled());
+    EXPECT_TRUE(t->app.state.record_buffer.isWavImage());
+    ASSERT_EQ(t->ui.messages.size(), 1u);
+    StopAtLowMemory(t->app);  // idle: nothing happens
+    EXPECT_EQ(t->ui.messages.size(), 1u);
+}
+
+}  // namespace
+}  // namespace quillar::test
