@@ -221,12 +221,15 @@ class Quillar:
         with open(self.item_file, "wb") as f:
             f.write("\r\n".join(items).encode(item_encoding) + b"\r\n")
         write_ini(os.path.join(self.dir, "sys.ini"), self.folder, self.item_file)
+        # Take journals of its own: a take another test left behind is not recovered here.
+        self.state = os.path.join(self.dir, "state")
+        self.env = dict(servers.env, XDG_STATE_HOME=self.state)
         self.launch()
 
     def launch(self):
         """Starts the program in its folder and waits for its window."""
         self.log = open(os.path.join(self.dir, "quillar.log"), "ab")
-        self.proc = subprocess.Popen([self.binary], cwd=self.servers.tmp, env=self.servers.env,
+        self.proc = subprocess.Popen([self.binary], cwd=self.servers.tmp, env=self.env,
                                      stdout=self.log, stderr=subprocess.STDOUT)
         out = wait_for(lambda: self.xdo("search", "--onlyvisible", "--name", "^Quillar").stdout.split(),
                        60, "the main window to be mapped", interval=0.2)
@@ -394,6 +397,35 @@ class WorkingLoop(unittest.TestCase):
         app.key("Down")
         second = app.record_item(self.tone, "土")
         self.assertAlmostEqual(dominant_frequency(second), 1000, delta=30)
+        self.assertEqual(app.close(), 0)
+
+    def test_a_take_killed_mid_way_is_recovered_at_the_next_start(self):
+        app = self.start(["石"])
+        long_tone = os.path.join(self.servers.tmp, "tone8s.wav")
+        make_tone(long_tone, 8, 1000)
+        player = subprocess.Popen(["paplay", "--device=" + SINK, "--latency-msec=20", long_tone],
+                                  env=self.servers.env, stderr=subprocess.DEVNULL)
+        app.key("Return")
+        time.sleep(6.0)
+        app.kill()
+        player.wait(15)
+        self.assertFalse([n for n in os.listdir(app.folder) if n.endswith(".wav")])
+
+        app.launch()
+        box = wait_for(lambda: app.xdo("search", "--onlyvisible", "--name", "^系统提示$")
+                       .stdout.split(), 20, "the recovery message")
+        names = [n for n in os.listdir(app.folder) if n.endswith(".wav")]
+        self.assertEqual(len(names), 1, names)
+        self.assertRegex(names[0], r"^石\.恢复-\d{8}-\d{6}(-\d+)?\.wav$")
+        path = os.path.join(app.folder, names[0])
+        self.assertGreaterEqual(float(soxi(path, "-D")), 5.0, "more than the last second was lost")
+        self.assertAlmostEqual(dominant_frequency(path), 1000, delta=30)
+        journals = os.path.join(app.state, "quillar")
+        self.assertFalse([n for n in os.listdir(journals) if n.endswith(".wav")],
+                         "the journal outlived its recovery")
+        app.xdo("key", "--window", box[0], "Escape")
+        wait_for(lambda: not app.xdo("search", "--onlyvisible", "--name", "^系统提示$")
+                 .stdout.split(), 10, "the message box to close")
         self.assertEqual(app.close(), 0)
 
     def test_ctrl_plays_the_recording_and_the_next_item_ends_it(self):
