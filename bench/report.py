@@ -202,6 +202,23 @@ def main():
             print("| %s | %s | %s | < 3 x the 1 s figure (%s) | %s |"
                   % (figure, fmt(real), fmt(cpu), fmt(limit), "ok" if real < limit else "over"))
 
+        # The take journal: its thread's share of a core while recording, and recovery of a
+        # one-hour journal judged against cp and sync of the same bytes.
+        journal = run_bench(build, "journal_bench", cache)
+        j = journal.get("BM_JournalWhileRecording/iterations:3/real_time")
+        if j is not None:
+            share = j["journal_percent_of_a_core"] / 100
+            print("| Take journal while recording 44100 Hz 16-bit (its thread's CPU) | "
+                  "%.3f %% of a core | | < 0.30 %% of a core | %s |"
+                  % (share * 100, "ok" if share < 0.003 else "over"))
+        rec = journal.get("BM_RecoverOneHourJournal/iterations:2/real_time")
+        cps = journal.get("BM_CpSyncOneHour/iterations:2/real_time")
+        if rec is not None and cps is not None:
+            r, c = seconds_of(rec, "real_time"), seconds_of(cps, "real_time")
+            print("| Recovery of a one-hour journal (635 MB, written, flushed, journal removed) "
+                  "| %s | | disk speed (cp + sync %s) | %s |"
+                  % (fmt(r), fmt(c), "ok" if r < 1.5 * c else "over"))
+
         save = run_bench(build, "record_bench", cache).get("BM_SaveLongRecording/iterations:3/real_time")
         cp = run_bench(build, "record_bench", cache).get("BM_CpSameSize/0/iterations:3/real_time")
         cp_sync = run_bench(build, "record_bench", cache).get("BM_CpSameSize/1/iterations:3/real_time")
