@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_folder.h"
 #include "kit/record_buffer.h"
 #include "record/take_journal.h"
 #include "record/take_recovery.h"
@@ -25,11 +26,6 @@ using quillar::TakeJournal;
 
 constexpr std::size_t kBytesPerSecond = 44100 * 2 * 2;  // 44100 Hz, 16-bit, stereo
 constexpr std::size_t kBlockBytes = kBytesPerSecond / 10;
-
-QString benchFolder() {
-    const QByteArray env = qgetenv("QUILLAR_BENCH_DIR");
-    return env.isEmpty() ? QDir::currentPath() : QString::fromLocal8Bit(env);
-}
 
 TakeInfo infoFor(const QString& folder) {
     TakeInfo info;
@@ -53,7 +49,7 @@ double threadCpuSeconds() {
 // the same way, so the journal does per second of audio what it does per second of a take. The
 // counter is the journal thread's CPU per second of audio: its share of a core while recording.
 void BM_JournalWhileRecording(benchmark::State& state) {
-    QTemporaryDir dir(benchFolder() + "/journal_bench_XXXXXX");
+    QTemporaryDir dir(quillar::bench::benchFolder() + "/journal_bench_XXXXXX");
     const std::vector<std::uint8_t> block(kBlockBytes, 0x33);
     constexpr int kBlocks = 100;
     double journalCpu = 0;
@@ -92,7 +88,7 @@ QString leaveOneHourJournal(const QString& folder, const QString& saveFolder) {
 }
 
 void BM_RecoverOneHourJournal(benchmark::State& state) {
-    QTemporaryDir dir(benchFolder() + "/journal_bench_XXXXXX");
+    QTemporaryDir dir(quillar::bench::benchFolder() + "/journal_bench_XXXXXX");
     const QString journals = dir.filePath("state");
     const QString saves = dir.filePath("saves");
     QDir().mkpath(saves);
@@ -117,7 +113,7 @@ BENCHMARK(BM_RecoverOneHourJournal)->Unit(benchmark::kMillisecond)->Iterations(2
 
 // cp and sync of a file of the journal's size: the disk's own speed for the same bytes.
 void BM_CpSyncOneHour(benchmark::State& state) {
-    QTemporaryDir dir(benchFolder() + "/journal_bench_XXXXXX");
+    QTemporaryDir dir(quillar::bench::benchFolder() + "/journal_bench_XXXXXX");
     const QString src = dir.filePath("source.wav");
     {
         QFile f(src);

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_folder.h"
 #include "kit/record_buffer.h"
 #include "record/saving.h"
 #include "record/wav_image.h"
@@ -146,18 +147,13 @@ void BM_WavImageAtStop(benchmark::State& state) {
 BENCHMARK(BM_WavImageAtStop)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(5);
 
 // Where the files go: a fresh folder on the disk the program's build lives on (not tmpfs).
-QString benchFolder() {
-    const QByteArray env = qgetenv("QUILLAR_BENCH_DIR");
-    return env.isEmpty() ? QDir::currentPath() : QString::fromLocal8Bit(env);
-}
-
 // Saving the long recording: temporary file, write, flush to disk, the earlier take moved aside,
 // rename.
 void BM_SaveLongRecording(benchmark::State& state) {
     RecordBuffer buffer;
     fill(buffer, kLongRecordingBytes);
     quillar::BuildWavImage(buffer, 48000, 32, 2);
-    QTemporaryDir dir(benchFolder() + "/record_bench_XXXXXX");
+    QTemporaryDir dir(quillar::bench::benchFolder() + "/record_bench_XXXXXX");
     const QString path = dir.filePath("take.wav");
     for (auto _ : state) {
         const quillar::SaveResult saved = quillar::writeWavImageFile(buffer, path);
@@ -177,7 +173,7 @@ BENCHMARK(BM_SaveLongRecording)->Unit(benchmark::kMillisecond)->Iterations(3)->U
 
 // cp of a file of the same size; range(0) = 1 also syncs the copy to disk, as a save does.
 void BM_CpSameSize(benchmark::State& state) {
-    QTemporaryDir dir(benchFolder() + "/record_bench_XXXXXX");
+    QTemporaryDir dir(quillar::bench::benchFolder() + "/record_bench_XXXXXX");
     const QString src = dir.filePath("source.wav");
     {
         QFile f(src);

@@ -138,7 +138,7 @@ class Servers:
         return [block for block in out.split("Sink Input #")[1:] if keepalive not in block]
 
     def sample_specs(self, pid):
-        """Sample specifications of the playback streams of process `pid`, such as
+        """Sample formats of the playback streams of process `pid`, such as
         "s16le 2ch 44100Hz"."""
         out = self.pactl("list", "sink-inputs").stdout
         owner = 'application.process.id = "%d"' % pid
