@@ -41,6 +41,12 @@ MICRO = [
     ("100,000-line GBK item file into the list, first item shown", "items_bench",
      "BM_LoadItemFileGbk", 150 * MS),
     ("Down key through a 100,000-item list", "items_bench", "BM_KeyDownThroughTheList", 16 * MS),
+    ("100,000-item list over 50,000 recordings and their take log, first item shown",
+     "items_bench", "BM_LoadItemFileWithRecordingsFirstItem", 150 * MS),
+    ("The same list, first item and every mark", "items_bench", "BM_LoadItemFileWithRecordings",
+     300 * MS),
+    ("Marking that list again alone (one folder listing, the take log)", "items_bench",
+     "BM_RefreshItemMarks", 300 * MS),
 ]
 
 

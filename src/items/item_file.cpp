@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QListWidget>
 #include <QSignalBlocker>
+#include <QTimer>
 
 #include "items/item_list.h"
 #include "items/recording_marks.h"
@@ -57,7 +58,11 @@ void LoadItemFile(App& app, const QString& path, int row) {
         list->setCurrentRow(row > 0 && row < items.size() ? row : 0);
     }
     OnItemSelected(app);
-    RefreshItemMarks(app);
+    // The first item shows now; the marks of a long list come from a folder listing and the take
+    // log, so they follow once the window has painted. Until then no mark of the previous list
+    // stands beside the new one's items.
+    ClearItemMarks(app);
+    QTimer::singleShot(0, list, [&app] { RefreshItemMarks(app); });
 }
 
 }  // namespace quillar

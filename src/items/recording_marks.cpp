@@ -91,6 +91,11 @@ std::vector<std::uint8_t> MarksOf(const QStringList& names, const QSet<QString>&
     return marks;
 }
 
+void ClearItemMarks(App& app) {
+    app.form.条目标记->setMarks({});
+    showCount(app);
+}
+
 void RefreshItemMarks(App& app) {
     QString folder;
     const QStringList names = RecordingNamesOf(app.form.编辑框_保存路径->text(),

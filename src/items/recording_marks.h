@@ -26,8 +26,12 @@ QStringList RecordingNamesOf(const QString& folder, const QStringList& items,
 std::vector<std::uint8_t> MarksOf(const QStringList& names, const QSet<QString>& files,
                                   const QHash<QString, bool>& clipped);
 
+// No item marked, and the count of none recorded: what a freshly loaded list shows until
+// RefreshItemMarks has run.
+void ClearItemMarks(App& app);
 // Marks every item again from one listing of the auto-save folder and the take log there, and
-// shows the count. After a load, a changed folder and a save to a chosen file.
+// shows the count. Just after a load (queued, so the first item shows first), a changed folder and
+// a save to a chosen file.
 void RefreshItemMarks(App& app);
 // A take of `clipped` was just written to `path` for the selected item: marks it and the count,
 // without listing the folder again.

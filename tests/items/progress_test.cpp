@@ -54,7 +54,10 @@ class Progress : public ::testing::Test {
         f.write(lines.toUtf8());
         return path;
     }
-    void load(const QString& lines) { LoadItemFile(t.app, writeList(u"items.txt"_s, lines)); }
+    void load(const QString& lines) {
+        LoadItemFile(t.app, writeList(u"items.txt"_s, lines));
+        QCoreApplication::processEvents();  // the marks follow the first item
+    }
     void touch(const QString& name) { QFile(folder + u'/' + name).open(QIODevice::WriteOnly); }
     QListWidget* list() { return t.form.列表框_录音文本列表; }
     std::vector<std::uint8_t> marks() {
@@ -118,6 +121,20 @@ TEST_F(Progress, MarksAndCountAfterLoadSaveAndFolderChange) {
     t.form.编辑框_保存路径->clear();
     RefreshItemMarks(t.app);
     EXPECT_EQ(count(), u"0 / 4"_s);
+}
+
+TEST_F(Progress, ANewListShowsItsFirstItemFirstAndNoMarkOfTheListBefore) {
+    touch(u"一.wav"_s);
+    load(u"一\r\n二\r\n"_s);
+    ASSERT_EQ(marks(), (std::vector<std::uint8_t>{kRec, 0}));
+
+    LoadItemFile(t.app, writeList(u"other.txt"_s, u"甲\r\n一\r\n"_s));
+    EXPECT_EQ(t.form.编辑框_当前录音文本->text(), u"甲"_s);
+    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{0, 0})) << "a mark of the list before";
+    EXPECT_EQ(count(), u"0 / 2"_s);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{0, kRec}));
+    EXPECT_EQ(count(), u"1 / 2"_s);
 }
 
 TEST_F(Progress, ClippedTakeOfThisSessionIsMarkedAtTheStop) {
