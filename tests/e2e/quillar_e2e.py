@@ -201,7 +201,18 @@ def dominant_frequency(path):
     loud = [i for i in range(len(samples)) if abs(samples[i]) > 3000]
     if not loud:
         return 0.0
-    start, end = loud[0], loud[-1]
+    # The longest stretch without a quiet gap of more than 2 ms: a sine is near zero only for a
+    # fraction of a millisecond, so a longer gap is the sound server's, and would pass for a
+    # lower pitch.
+    start = best_start = best_end = loud[0]
+    for prev, cur in zip(loud, loud[1:]):
+        if cur - prev > 88:
+            start = cur
+        elif cur - start > best_end - best_start:
+            best_start, best_end = start, cur
+    start, end = best_start, best_end
+    if end - start < 4410:
+        return 0.0
     crossings = sum(1 for i in range(start + 1, end)
                     if (samples[i - 1] < 0) != (samples[i] < 0))
     return crossings / 2.0 / ((end - start) / 44100.0)
