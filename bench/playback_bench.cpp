@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench_application.h"
+#include "bench_recording.h"
 
 #include <QFile>
 #include <QLineEdit>
@@ -31,19 +32,11 @@ QString Recording(int seconds) {
     if (QFile::exists(path)) {
         return path;
     }
-    const std::uint32_t dataBytes = std::uint32_t(seconds) * 44100u * 4u;
-    const auto header = wavHeaderBytes(dataBytes, 44100, 16, 2);
-    QFile f(path);
-    f.open(QIODevice::WriteOnly);
-    f.write(reinterpret_cast<const char*>(header.data()), qint64(header.size()));
-    std::vector<std::int16_t> second(44100 * 2);
-    for (std::size_t i = 0; i < second.size(); ++i) {
-        second[i] = std::int16_t((i * 37) % 16000);
-    }
-    for (int s = 0; s < seconds; ++s) {
-        f.write(reinterpret_cast<const char*>(second.data()), qint64(second.size() * 2));
-    }
-    return path;
+    return bench::writeStereo16Recording(path, seconds, [](int, std::vector<std::int16_t>& second) {
+        for (std::size_t i = 0; i < second.size(); ++i) {
+            second[i] = std::int16_t((i * 37) % 16000);
+        }
+    });
 }
 
 // The play request (Ctrl or the play button) up to the first output buffer holding the file's

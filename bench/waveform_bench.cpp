@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench_application.h"
+#include "bench_recording.h"
 
 #include <QApplication>
 #include <QDir>
@@ -47,23 +48,16 @@ QString Recording(int seconds) {
     if (QFile::exists(path)) {
         return path;
     }
-    const std::uint32_t dataBytes = std::uint32_t(seconds) * 44100u * 4u;
-    const auto header = wavHeaderBytes(dataBytes, 44100, 16, 2);
-    QFile f(path);
-    f.open(QIODevice::WriteOnly);
-    f.write(reinterpret_cast<const char*>(header.data()), qint64(header.size()));
     std::minstd_rand noise(11);
-    std::vector<std::int16_t> second(44100 * 2);
-    for (int s = 0; s < seconds; ++s) {
-        for (std::size_t i = 0; i < second.size(); i += 2) {
-            const double env = std::sin(double(i) / 9000.0 + s);
-            const int v = int(env * env * (int(noise() % 20001) - 10000));
-            second[i] = std::int16_t(v);
-            second[i + 1] = std::int16_t(v / 2);
-        }
-        f.write(reinterpret_cast<const char*>(second.data()), qint64(second.size() * 2));
-    }
-    return path;
+    return bench::writeStereo16Recording(
+        path, seconds, [&noise](int s, std::vector<std::int16_t>& second) {
+            for (std::size_t i = 0; i < second.size(); i += 2) {
+                const double env = std::sin(double(i) / 9000.0 + s);
+                const int v = int(env * env * (int(noise() % 20001) - 10000));
+                second[i] = std::int16_t(v);
+                second[i + 1] = std::int16_t(v / 2);
+            }
+        });
 }
 
 // Arguments: seconds of audio, and how the samples are reached (0 as the program chooses,
