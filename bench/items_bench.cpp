@@ -158,12 +158,22 @@ void checkMarks(benchmark::State& state, TestApp& t) {
     }
 }
 
+// The window over the folder of recordings, shown and settled, for the marks benchmarks. The
+// application and the files are made first, so each of these runs alone as well.
+struct WindowOverRecordings {
+    const bool filesMade = (Files(), Recorded(), true);
+    TestApp t;
+    WindowOverRecordings() {
+        t.form.编辑框_保存路径->setText(Recorded().dir.path());
+        t.form.show();
+        QApplication::processEvents();
+    }
+};
+
 // Load up to the first item shown: the marks are queued behind it and set outside the timing.
 void BM_LoadItemFileWithRecordingsFirstItem(benchmark::State& state) {
-    TestApp t;
-    t.form.编辑框_保存路径->setText(Recorded().dir.path());
-    t.form.show();
-    QApplication::processEvents();
+    WindowOverRecordings w;
+    TestApp& t = w.t;
     for (auto _ : state) {
         quillar::LoadItemFile(t.app, Files().utf8Path);
         benchmark::DoNotOptimize(t.form.编辑框_当前录音文本->text());
@@ -177,10 +187,8 @@ BENCHMARK(BM_LoadItemFileWithRecordingsFirstItem)->Unit(benchmark::kMillisecond)
 
 // Load, first item shown and every mark set, as the window paints it.
 void BM_LoadItemFileWithRecordings(benchmark::State& state) {
-    TestApp t;
-    t.form.编辑框_保存路径->setText(Recorded().dir.path());
-    t.form.show();
-    QApplication::processEvents();
+    WindowOverRecordings w;
+    TestApp& t = w.t;
     for (auto _ : state) {
         quillar::LoadItemFile(t.app, Files().utf8Path);
         QApplication::processEvents();
@@ -192,9 +200,8 @@ BENCHMARK(BM_LoadItemFileWithRecordings)->Unit(benchmark::kMillisecond);
 
 // Marking again alone (after a save to a chosen file or a new folder): one listing, the log.
 void BM_RefreshItemMarks(benchmark::State& state) {
-    TestApp t;
-    t.form.编辑框_保存路径->setText(Recorded().dir.path());
-    t.form.show();
+    WindowOverRecordings w;
+    TestApp& t = w.t;
     quillar::LoadItemFile(t.app, Files().utf8Path);
     QApplication::processEvents();
     for (auto _ : state) {
