@@ -1,6 +1,6 @@
-// Progress through the item list: which items have a recording file (and whether its latest take
-// clipped), the "recorded / total" count beside the list's caption, and F3 / Shift+F3 to the next
-// or previous item without a recording. The folder is listed once per refresh, never tested item
+// Progress through the item list: which items have a recording file (and the verdict on its latest
+// take), the "recorded / total" count beside the list's caption, F3 / Shift+F3 to the next or
+// previous item without a recording and F4 / Shift+F4 to the next or previous one to redo. The folder is listed once per refresh, never tested item
 // by item. GUI thread only.
 #pragma once
 
@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <cstdint>
 #include <vector>
+
+#include "quality/take_judge.h"
 
 namespace quillar {
 
@@ -21,10 +23,10 @@ QSet<QString> FileNamesIn(const QString& folder);
 // `folder`; the folder the names lie in goes to `*listedFolder` (empty without a folder).
 QStringList RecordingNamesOf(const QString& folder, const QStringList& items,
                              QString* listedFolder);
-// One mark per item (ItemMarks::kRecorded, with kClipped) from the folder's file names and what
-// is known of the latest takes' clipping, by file name.
+// One mark per item (ItemMarks::kRecorded, with the verdict's bit) from the folder's file names
+// and the judgements of the latest takes, by file name; a file without one keeps the plain mark.
 std::vector<std::uint8_t> MarksOf(const QStringList& names, const QSet<QString>& files,
-                                  const QHash<QString, bool>& clipped);
+                                  const QHash<QString, quality::Judgement>& judged);
 
 // No item marked, and the count of none recorded: what a freshly loaded list shows until
 // RefreshItemMarks has run.
@@ -33,13 +35,20 @@ void ClearItemMarks(App& app);
 // shows the count. Just after a load (queued, so the first item shows first), a changed folder and
 // a save to a chosen file.
 void RefreshItemMarks(App& app);
-// A take of `clipped` was just written to `path` for the selected item: marks it and the count,
-// without listing the folder again.
+// The take just judged (take_judgement) was written to `path` for the selected item: marks it
+// with its verdict, updates the count and the item's quality line, without listing the folder
+// again. `clipped` is what the clipping check saw, for a take that could not be judged.
 void MarkSelectedItemRecorded(App& app, const QString& path, bool clipped);
+// What is known of the latest take of the file at `path` (this session's first, then the take
+// log read at the latest refresh); false when nothing is.
+bool LatestJudgementOf(const App& app, const QString& path, quality::Judgement* judgement);
 // The row of the next item without a recording after `from` (before it when `backwards`),
 // wrapping at the ends, `from` itself last; -1 when every item has one.
 int NextUnrecordedRow(App& app, int from, bool backwards);
 // F3 (Shift+F3 backwards): selects that item, which runs OnItemSelected; nothing when none is left.
 void SelectNextUnrecorded(App& app, bool backwards);
+// The same for the items whose latest take is to be redone (F4, Shift+F4).
+int NextRedoRow(App& app, int from, bool backwards);
+void SelectNextRedo(App& app, bool backwards);
 
 }  // namespace quillar

@@ -39,7 +39,10 @@ void SaveRecordingAs(App& app) {
     // The next save starts where this one went: takes of one session usually share a folder.
     f.通用对话框1.initialDir = QFileInfo(path).absolutePath();
     if (const SaveResult saved = WriteRecordingFile(app, path)) {
-        app.state.clipped_takes.insert(QFileInfo(path).absoluteFilePath(), app.state.take_clipped);
+        if (app.state.take_judgement.frames > 0) {
+            app.state.judged_takes.insert(QFileInfo(path).absoluteFilePath(),
+                                          app.state.take_judgement);
+        }
         LogTake(app, path, saved.replaced, kTakeHowSave);
         app.ui.message(&f, QStringLiteral("系统提示"),
                        QStringLiteral("录音文件保存成功 , ") + f.编辑框4->text(),

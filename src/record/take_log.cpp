@@ -24,9 +24,19 @@ const QStringList kColumns = {
     QStringLiteral("channels"), QStringLiteral("peak_dbfs"), QStringLiteral("clipped"),
     QStringLiteral("device"),   QStringLiteral("item_file"), QStringLiteral("replaced"),
     QStringLiteral("how"),
+    // Added with the judgement of takes: older logs end at "how".
+    QStringLiteral("noise_dbfs"), QStringLiteral("snr_db"), QStringLiteral("verdict"),
+    QStringLiteral("problems"),
 };
+constexpr int kItemColumn = 1;
 constexpr int kFileColumn = 2;
+constexpr int kPeakColumn = 7;
 constexpr int kClippedColumn = 8;
+constexpr int kReplacedColumn = 11;
+constexpr int kNoiseColumn = 13;
+constexpr int kSnrColumn = 14;
+constexpr int kVerdictColumn = 15;
+constexpr int kProblemsColumn = 16;
 
 const QByteArray kSignature("\xEF\xBB\xBF");
 
@@ -112,6 +122,10 @@ QByteArray TakeLogLine(const TakeLogEntry& e) {
         e.itemFile,
         relativeTo(folder, e.replaced),
         e.how,
+        e.judged ? quality::DbText(e.judgement.noiseDbfs) : QString(),
+        e.judged ? quality::DbText(e.judgement.snrDb) : QString(),
+        e.judged ? quality::VerdictName(e.judgement.verdict) : QString(),
+        e.judged ? quality::ProblemNames(e.judgement).join(u';') : QString(),
     });
 }
 
@@ -242,6 +256,64 @@ QHash<QString, bool> ClippedTakesOf(const QString& folder) {
         }
     });
     return clipped;
+}
+
+namespace {
+
+double dbOf(QByteArrayView text) {
+    if (text == "-inf") {
+        return -INFINITY;
+    }
+    if (text == "inf") {
+        return INFINITY;
+    }
+    bool ok = false;
+    const double v = text.toByteArray().toDouble(&ok);
+    return ok ? v : NAN;
+}
+
+}  // namespace
+
+void ReadTakeLog(const QString& folder, QHash<QString, quality::Judgement>* judgements,
+                 QHash<QString, QString>* items) {
+    QFile file(folder + u'/' + kTakeLogName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return;
+    }
+    bool header = true;
+    scanCsv(file.readAll(), [&](const std::vector<QByteArrayView>& fields) {
+        if (std::exchange(header, false) || fields.size() <= std::size_t{kClippedColumn}) {
+            return;
+        }
+        const QString name = QString::fromUtf8(fields[kFileColumn]);
+        if (items != nullptr) {
+            const QString item = QString::fromUtf8(fields[kItemColumn]);
+            items->insert(name, item);
+            if (fields.size() > std::size_t{kReplacedColumn} && !fields[kReplacedColumn].empty()) {
+                items->insert(QString::fromUtf8(fields[kReplacedColumn]), item);
+            }
+        }
+        if (judgements == nullptr) {
+            return;
+        }
+        quality::Judgement j;
+        j.peakDbfs = dbOf(fields[kPeakColumn]);
+        if (fields.size() > std::size_t{kProblemsColumn} &&
+            quality::ParseVerdict(QString::fromUtf8(fields[kVerdictColumn]), &j.verdict)) {
+            j.noiseDbfs = dbOf(fields[kNoiseColumn]);
+            j.snrDb = dbOf(fields[kSnrColumn]);
+            j.problems = quality::ProblemsOf(QString::fromUtf8(fields[kProblemsColumn]));
+            judgements->insert(name, j);
+        } else if (fields[kClippedColumn] == "yes") {
+            j.noiseDbfs = NAN;
+            j.snrDb = NAN;
+            j.problems = quality::kClipped;
+            quality::SettleVerdict(j);
+            judgements->insert(name, j);
+        } else {
+            judgements->remove(name);  // a later unjudged take: the plain mark
+        }
+    });
 }
 
 }  // namespace quillar

@@ -12,6 +12,7 @@
 #include "kit/main_form.h"
 #include "kit/record_buffer.h"
 #include "record/clip_check.h"
+#include "quality/wav_judgement.h"
 #include "record/take_log.h"
 
 namespace quillar {
@@ -87,6 +88,8 @@ void LogTake(App& app, const QString& path, const QString& replaced, const QStri
         !describeImage(s.record_buffer.data(), s.record_buffer.size(), e, &scan)) {
         return;
     }
+    e.judged = s.take_judgement.frames > 0;
+    e.judgement = s.take_judgement;
     AppendTakeLogLine(app, e);
 }
 
@@ -105,7 +108,11 @@ void LogRecoveredTake(App& app, const QString& path, const QString& item, const 
                        static_cast<std::size_t>(image.size()), e, nullptr)) {
         return;
     }
-    app.state.clipped_takes.insert(e.file, e.clipped);
+    e.judged = true;
+    e.judgement = quality::JudgeWavImage(reinterpret_cast<const std::uint8_t*>(image.constData()),
+                                         static_cast<std::size_t>(image.size()))
+                      .judgement;
+    app.state.judged_takes.insert(e.file, e.judgement);
     AppendTakeLogLine(app, e);
 }
 

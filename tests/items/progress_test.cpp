@@ -29,7 +29,8 @@ namespace {
 using namespace Qt::StringLiterals;
 
 constexpr std::uint8_t kRec = ItemMarks::kRecorded;
-constexpr std::uint8_t kClip = ItemMarks::kRecorded | ItemMarks::kClipped;
+// The steady tone of these takes never falls to a background: each is judged noisy, a redo.
+constexpr std::uint8_t kRedo = ItemMarks::kRecorded | ItemMarks::kRedo;
 
 class Progress : public ::testing::Test {
   protected:
@@ -95,20 +96,20 @@ TEST_F(Progress, MarksAndCountAfterLoadSaveAndFolderChange) {
     clipped.clipped = true;
     ASSERT_TRUE(AppendTakeLog(clipped));  // a clipped take of an earlier session
     load(u"一\r\n二\r\n三\r\n四\r\n"_s);
-    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{kRec, 0, kClip, 0}));
+    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{kRec, 0, kRedo, 0}));
     EXPECT_EQ(count(), u"2 / 4"_s);
     EXPECT_EQ(list()->item(0)->text(), u"一"_s);  // the text stays the item's own
 
     list()->setCurrentRow(3);
     record();
-    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{kRec, 0, kClip, kRec}));
+    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{kRec, 0, kRedo, kRedo}));
     EXPECT_EQ(count(), u"3 / 4"_s);
 
     // 按钮3 into the folder, under the second item's name.
     t.ui.saveAnswers.push_back(folder + u"/二.wav"_s);
     ASSERT_TRUE(QDir(folder).rmdir(u"二.wav"_s));
     t.form.按钮3->click();
-    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{kRec, kRec, kClip, kRec}));
+    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{kRec, kRedo, kRedo, kRedo}));
 
     const QString other = dir.filePath(u"other"_s);
     ASSERT_TRUE(QDir().mkpath(other));
@@ -141,11 +142,11 @@ TEST_F(Progress, ClippedTakeOfThisSessionIsMarkedAtTheStop) {
     t.sim.setSignal([](int, std::int64_t frame) { return frame % 50 < 25 ? 1.0 : -1.0; });
     load(u"一\r\n二\r\n"_s);
     record();
-    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{kClip, 0}));
+    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{kRedo, 0}));
     // Also when the log line is lost: the session knows.
     QFile::remove(folder + u'/' + kTakeLogName);
     RefreshItemMarks(t.app);
-    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{kClip, 0}));
+    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{kRedo, 0}));
 }
 
 TEST_F(Progress, ALineForEveryTakeNamesTheEarlierTakeItReplaced) {
@@ -219,7 +220,7 @@ TEST_F(Progress, HomographsGetFilesOfTheirOwn) {
     list()->setCurrentRow(2);
     EXPECT_EQ(t.form.编辑框_当前录音文件->text(), folder + u"/打 (2).wav"_s);
     RefreshItemMarks(t.app);
-    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{kRec, 0, kRec, kRec}));
+    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{kRedo, 0, kRedo, kRedo}));
     const std::vector<QStringList> log = ParseCsv([&] {
         QFile f(folder + u'/' + kTakeLogName);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();

@@ -65,7 +65,8 @@ TEST(TakeLog, LineHoldsTheColumnsInOrder) {
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0], (QStringList{u"time"_s, u"item"_s, u"file"_s, u"seconds"_s, u"rate"_s,
                                     u"bits"_s, u"channels"_s, u"peak_dbfs"_s, u"clipped"_s,
-                                    u"device"_s, u"item_file"_s, u"replaced"_s, u"how"_s}));
+                                    u"device"_s, u"item_file"_s, u"replaced"_s, u"how"_s,
+                                    u"noise_dbfs"_s, u"snr_db"_s, u"verdict"_s, u"problems"_s}));
     const QString time = IsoLocalTime(e.time);
     EXPECT_EQ(QDateTime::fromString(time, Qt::ISODate), e.time) << time.toStdString();
     EXPECT_TRUE(
@@ -76,7 +77,15 @@ TEST(TakeLog, LineHoldsTheColumnsInOrder) {
     EXPECT_EQ(rows[1].mid(1),
               (QStringList{u"打,人"_s, u"打,人.wav"_s, u"1.235"_s, u"44100"_s, u"16"_s, u"2"_s,
                            u"-6.0"_s, u"no"_s, u"Monitor of \"Null\""_s, u"/lists/词表.txt"_s,
-                           u"早前录音/打,人.20261209-091530.wav"_s, u"enter"_s}));
+                           u"早前录音/打,人.20261209-091530.wav"_s, u"enter"_s, QString(),
+                           QString(), QString(), QString()}));
+    e.judged = true;
+    e.judgement.noiseDbfs = -INFINITY;
+    e.judgement.snrDb = INFINITY;
+    e.judgement.problems = quality::kCutStart | quality::kTooQuiet;
+    quality::SettleVerdict(e.judgement);
+    EXPECT_EQ(ParseCsv(TakeLogLine(e))[0].mid(13),
+              (QStringList{u"-inf"_s, u"inf"_s, u"redo"_s, u"cut_start;too_quiet"_s}));
     EXPECT_TRUE(TakeLogHeader().startsWith("\xEF\xBB\xBF"));
     EXPECT_TRUE(TakeLogLine(e).endsWith("\r\n"));
     EXPECT_EQ(PeakDbfs(0.0), u"-inf"_s);
