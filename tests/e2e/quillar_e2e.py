@@ -583,9 +583,9 @@ class WorkingLoop(unittest.TestCase):
     def mark_colour(self, app):
         """"red", "green" or None: the colour of the mark of the item list's first row."""
         out = subprocess.run(["import", "-window", app.window, "-crop", "24x16+16+%d"
-                              % (ITEM_LIST_FIRST_ROW[1] - 8), "ppm:-"],
+                              % (ITEM_LIST_FIRST_ROW[1] - 8), "-depth", "8", "ppm:-"],
                              env=self.servers.env, capture_output=True, check=True).stdout
-        # Binary PPM: "P6", width, height, maximum, then RGB triples.
+        # Binary PPM: "P6", width, height, maximum (255), then RGB triples.
         header = out.split(maxsplit=4)
         pixels = header[4]
         red = green = 0
