@@ -139,21 +139,21 @@ namespace {
 
 struct ProblemText {
     Problem problem;
-    const char16_t* name;
+    const char* ascii;
     const char16_t* words;
 };
 constexpr ProblemText kProblemTexts[] = {
-    {kClipped, u"clipped", u"削波"},
-    {kSilent, u"silent", u"没有声音"},
-    {kCutStart, u"cut_start", u"开头被截断"},
-    {kCutEnd, u"cut_end", u"结尾被截断"},
-    {kNoisy, u"noisy", u"噪声太大"},
-    {kTooQuiet, u"too_quiet", u"音量太小"},
-    {kTooLoud, u"too_loud", u"音量太大"},
-    {kDeadChannel, u"dead_channel", u"一个声道没有声音"},
-    {kDcOffset, u"dc_offset", u"直流偏移"},
-    {kUnreadable, u"unreadable", u"无法读取"},
-    {kFormat, u"format", u"格式不符"},
+    {kClipped, "clipped", u"削波"},
+    {kSilent, "silent", u"没有声音"},
+    {kCutStart, "cut_start", u"开头被截断"},
+    {kCutEnd, "cut_end", u"结尾被截断"},
+    {kNoisy, "noisy", u"噪声太大"},
+    {kTooQuiet, "too_quiet", u"音量太小"},
+    {kTooLoud, "too_loud", u"音量太大"},
+    {kDeadChannel, "dead_channel", u"一个声道没有声音"},
+    {kDcOffset, "dc_offset", u"直流偏移"},
+    {kUnreadable, "unreadable", u"无法读取"},
+    {kFormat, "format", u"格式不符"},
 };
 
 }  // namespace
@@ -162,30 +162,35 @@ QStringList ProblemNames(const Judgement& j) {
     QStringList names;
     for (const ProblemText& t : kProblemTexts) {
         if (j.has(t.problem)) {
-            names.append(QString::fromUtf16(t.name));
+            names.append(QLatin1String(t.ascii));
         }
     }
     return names;
 }
 
-bool ParseVerdict(const QString& name, Verdict* v) {
-    for (const Verdict candidate : {Verdict::Good, Verdict::Check, Verdict::Redo}) {
-        if (name == VerdictName(candidate)) {
-            *v = candidate;
+bool ParseVerdict(QByteArrayView name, Verdict* v) {
+    static constexpr std::pair<const char*, Verdict> kNames[] = {
+        {"good", Verdict::Good}, {"check", Verdict::Check}, {"redo", Verdict::Redo}};
+    for (const auto& [text, verdict] : kNames) {
+        if (name == text) {
+            *v = verdict;
             return true;
         }
     }
     return false;
 }
 
-std::uint32_t ProblemsOf(const QString& names) {
+std::uint32_t ProblemsOf(QByteArrayView names) {
     std::uint32_t problems = 0;
-    for (const QStringView name : QStringView(names).split(u';')) {
+    while (!names.isEmpty()) {
+        const qsizetype end = names.indexOf(';');
+        const QByteArrayView name = end < 0 ? names : names.first(end);
         for (const ProblemText& t : kProblemTexts) {
-            if (name == QStringView(t.name)) {
+            if (name == t.ascii) {
                 problems |= t.problem;
             }
         }
+        names = end < 0 ? QByteArrayView() : names.sliced(end + 1);
     }
     return problems;
 }

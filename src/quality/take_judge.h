@@ -4,6 +4,7 @@
 // A TakeJudge belongs to one thread at a time; nothing here touches a widget or a file.
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <cstddef>
@@ -56,12 +57,12 @@ void SettleVerdict(Judgement& j);
 
 // "good", "check", "redo".
 QString VerdictName(Verdict v);
-// The verdict named `name`; false for any other text.
-bool ParseVerdict(const QString& name, Verdict* v);
+// The verdict named `name` (UTF-8); false for any other text.
+bool ParseVerdict(QByteArrayView name, Verdict* v);
 // The names of j's problems in their order ("clipped", "cut_start", ...).
 QStringList ProblemNames(const Judgement& j);
-// The Problem bits of `;`-separated names; unknown names are passed over.
-std::uint32_t ProblemsOf(const QString& names);
+// The Problem bits of `;`-separated names (UTF-8); unknown names are passed over.
+std::uint32_t ProblemsOf(QByteArrayView names);
 // The same problems in words for the user ("开头被截断", ...).
 QStringList ProblemWords(const Judgement& j);
 // A figure in dBFS or dB with `decimals` decimals; "-inf" / "inf" for the infinities.

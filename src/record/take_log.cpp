@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -267,9 +268,9 @@ double dbOf(QByteArrayView text) {
     if (text == "inf") {
         return INFINITY;
     }
-    bool ok = false;
-    const double v = text.toByteArray().toDouble(&ok);
-    return ok ? v : NAN;
+    double v = NAN;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), v);
+    return error == std::errc() && end == text.data() + text.size() ? v : NAN;
 }
 
 }  // namespace
@@ -298,11 +299,13 @@ void ReadTakeLog(const QString& folder, QHash<QString, quality::Judgement>* judg
         }
         quality::Judgement j;
         j.peakDbfs = dbOf(fields[kPeakColumn]);
+        // A long survey's log has tens of thousands of judged lines, read at every refresh of
+        // the marks: the judgement is read from the bytes, no text is built for it.
         if (fields.size() > std::size_t{kProblemsColumn} &&
-            quality::ParseVerdict(QString::fromUtf8(fields[kVerdictColumn]), &j.verdict)) {
+            quality::ParseVerdict(fields[kVerdictColumn], &j.verdict)) {
             j.noiseDbfs = dbOf(fields[kNoiseColumn]);
             j.snrDb = dbOf(fields[kSnrColumn]);
-            j.problems = quality::ProblemsOf(QString::fromUtf8(fields[kProblemsColumn]));
+            j.problems = quality::ProblemsOf(fields[kProblemsColumn]);
             judgements->insert(name, j);
         } else if (fields[kClippedColumn] == "yes") {
             j.noiseDbfs = NAN;

@@ -66,7 +66,7 @@ TEST(TakeJudge, FiguresOfACleanTake) {
     EXPECT_GT(j.snrDb, 60.0);
     EXPECT_EQ(DbText(-INFINITY), QStringLiteral("-inf"));
     EXPECT_EQ(DbText(-0.04), QStringLiteral("0.0"));
-    EXPECT_EQ(ProblemsOf(QStringLiteral("cut_start;too_quiet;nonsense")), kCutStart | kTooQuiet);
+    EXPECT_EQ(ProblemsOf("cut_start;too_quiet;nonsense"), kCutStart | kTooQuiet);
 }
 
 TEST(TakeJudge, PiecesOfAnySizeAreJudgedAsTheWhole) {
