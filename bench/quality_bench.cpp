@@ -34,6 +34,24 @@ BENCHMARK(BM_JudgeTenSecondTake)
     ->Arg(static_cast<int>(SampleFormat::F32))
     ->Unit(benchmark::kMillisecond);
 
+// What the window does at the stop of a long take: the ticks have fed it as it was made, so only
+// the judgement over its windows is left (one hour of 48000 Hz float stereo here).
+void BM_JudgeAtStopOfOneHourTake(benchmark::State& state) {
+    const QByteArray minute = test::EncodeSamples(
+        test::SynthSamples({.leadSeconds = 20, .wordSeconds = 20, .tailSeconds = 20,
+                            .noise = 0.001, .rate = 48000}),
+        SampleFormat::F32);
+    quality::TakeJudge judge(SampleFormat::F32, 2, 48000);
+    for (int i = 0; i < 60; ++i) {
+        judge.feed(reinterpret_cast<const std::uint8_t*>(minute.constData()),
+                   static_cast<std::size_t>(minute.size()));
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(judge.judge());
+    }
+}
+BENCHMARK(BM_JudgeAtStopOfOneHourTake)->Unit(benchmark::kMillisecond);
+
 constexpr int kFolderTakes = 1000;
 
 // 1,000 two-second takes as Quillar writes them (44100 Hz 16-bit stereo), made once.

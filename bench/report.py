@@ -51,6 +51,8 @@ MICRO = [
      20 * MS),
     ("A 10 s take judged, 44100 Hz 32-bit float stereo", "quality_bench",
      "BM_JudgeTenSecondTake/4", 20 * MS),
+    ("Judgement left at the stop of a 60 min take (48000 Hz float, fed while recording)",
+     "quality_bench", "BM_JudgeAtStopOfOneHourTake", 20 * MS),
 ]
 
 

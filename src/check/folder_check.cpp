@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <map>
+#include <mutex>
 #include <thread>
 
 #include "items/item_file.h"
@@ -43,12 +45,18 @@ void judgeAll(const QString& folder, quality::Profile profile, std::vector<Check
               const std::function<void(int, int)>& progress) {
     std::atomic<std::size_t> next{0};
     std::atomic<int> done{0};
+    std::mutex finishedMutex;
+    std::condition_variable finishedChanged;
+    std::size_t finished = 0;  // workers out of files; guarded by finishedMutex
     const auto work = [&] {
         std::vector<std::uint8_t> scratch;
         for (std::size_t i = next++; i < rows.size(); i = next++) {
             rows[i].wav = quality::JudgeWavFile(folder + u'/' + rows[i].file, profile, scratch);
-            done.fetch_add(1, std::memory_order_release);
+            done.fetch_add(1, std::memory_order_relaxed);
         }
+        const std::lock_guard<std::mutex> lock(finishedMutex);
+        ++finished;
+        finishedChanged.notify_all();
     };
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     const std::size_t count = std::min<std::size_t>(cores, std::max<std::size_t>(rows.size(), 1));
@@ -56,19 +64,18 @@ void judgeAll(const QString& folder, quality::Profile profile, std::vector<Check
     for (std::size_t t = 1; t < count; ++t) {
         workers.emplace_back(work);
     }
-    const auto start = std::chrono::steady_clock::now();
     if (!progress) {
         work();
     } else {
         // This thread only watches, so the progress comes on time.
         workers.emplace_back(work);
         const int total = static_cast<int>(rows.size());
-        while (done.load(std::memory_order_acquire) < total) {
-            std::this_thread::sleep_for(kProgressEvery / 4);
-            if (std::chrono::steady_clock::now() - start >= kQuietFor) {
-                progress(done.load(std::memory_order_acquire), total);
-                std::this_thread::sleep_for(kProgressEvery);
-            }
+        auto tick = std::chrono::steady_clock::now() + kQuietFor;
+        std::unique_lock<std::mutex> lock(finishedMutex);
+        while (!finishedChanged.wait_until(lock, tick,
+                                           [&] { return finished == workers.size(); })) {
+            progress(done.load(std::memory_order_relaxed), total);
+            tick += kProgressEvery;
         }
     }
     for (std::thread& w : workers) {
