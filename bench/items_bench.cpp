@@ -143,8 +143,9 @@ struct RecordedFolder {
             e.judged = true;
             e.judgement.noiseDbfs = -62.5;
             e.judgement.snrDb = 48.1;
-            e.judgement.problems = e.clipped ? quillar::quality::kClipped | quillar::quality::kCutEnd
-                                             : quillar::quality::Problem{0};
+            e.judgement.problems = e.clipped
+                                       ? quillar::quality::kClipped | quillar::quality::kCutEnd
+                                       : quillar::quality::Problem{0};
             quillar::quality::SettleVerdict(e.judgement);
             log += quillar::TakeLogLine(e);
         }

@@ -19,8 +19,8 @@ using quality::SampleFormat;
 void BM_JudgeTenSecondTake(benchmark::State& state) {
     const auto format = static_cast<SampleFormat>(state.range(0));
     const QByteArray data = test::EncodeSamples(
-        test::SynthSamples({.leadSeconds = 0.5, .wordSeconds = 9.0, .tailSeconds = 0.5,
-                            .noise = 0.001}),
+        test::SynthSamples(
+            {.leadSeconds = 0.5, .wordSeconds = 9.0, .tailSeconds = 0.5, .noise = 0.001}),
         format);
     for (auto _ : state) {
         benchmark::DoNotOptimize(quality::JudgeSamples(
@@ -37,10 +37,12 @@ BENCHMARK(BM_JudgeTenSecondTake)
 // What the window does at the stop of a long take: the ticks have fed it as it was made, so only
 // the judgement over its windows is left (one hour of 48000 Hz float stereo here).
 void BM_JudgeAtStopOfOneHourTake(benchmark::State& state) {
-    const QByteArray minute = test::EncodeSamples(
-        test::SynthSamples({.leadSeconds = 20, .wordSeconds = 20, .tailSeconds = 20,
-                            .noise = 0.001, .rate = 48000}),
-        SampleFormat::F32);
+    const QByteArray minute = test::EncodeSamples(test::SynthSamples({.leadSeconds = 20,
+                                                                      .wordSeconds = 20,
+                                                                      .tailSeconds = 20,
+                                                                      .noise = 0.001,
+                                                                      .rate = 48000}),
+                                                  SampleFormat::F32);
     quality::TakeJudge judge(SampleFormat::F32, 2, 48000);
     for (int i = 0; i < 60; ++i) {
         judge.feed(reinterpret_cast<const std::uint8_t*>(minute.constData()),

@@ -72,8 +72,8 @@ void judgeAll(const QString& folder, quality::Profile profile, std::vector<Check
         const int total = static_cast<int>(rows.size());
         auto tick = std::chrono::steady_clock::now() + kQuietFor;
         std::unique_lock<std::mutex> lock(finishedMutex);
-        while (!finishedChanged.wait_until(lock, tick,
-                                           [&] { return finished == workers.size(); })) {
+        while (
+            !finishedChanged.wait_until(lock, tick, [&] { return finished == workers.size(); })) {
             progress(done.load(std::memory_order_relaxed), total);
             tick += kProgressEvery;
         }
@@ -230,11 +230,11 @@ bool CheckFolder(const CheckOptions& o, std::vector<CheckRow>* rows, QString* er
 
 QByteArray CheckCsv(const std::vector<CheckRow>& rows) {
     QByteArray csv("\xEF\xBB\xBF");
-    csv += csvLine({QStringLiteral("file"), QStringLiteral("item"), QStringLiteral("seconds"),
-                    QStringLiteral("rate"), QStringLiteral("bits"), QStringLiteral("channels"),
-                    QStringLiteral("peak_dbfs"), QStringLiteral("noise_dbfs"),
-                    QStringLiteral("snr_db"), QStringLiteral("verdict"),
-                    QStringLiteral("problems")});
+    csv +=
+        csvLine({QStringLiteral("file"), QStringLiteral("item"), QStringLiteral("seconds"),
+                 QStringLiteral("rate"), QStringLiteral("bits"), QStringLiteral("channels"),
+                 QStringLiteral("peak_dbfs"), QStringLiteral("noise_dbfs"),
+                 QStringLiteral("snr_db"), QStringLiteral("verdict"), QStringLiteral("problems")});
     for (const CheckRow& r : rows) {
         const quality::WavJudgement& w = r.wav;
         // An unreadable file has no figures worth a number.

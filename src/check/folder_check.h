@@ -22,8 +22,8 @@ inline constexpr int kCheckUsageError = 2;
 
 struct CheckOptions {
     QString folder;
-    QString list;     // word list; empty: none
-    QString csv;      // CSV path, "-" for standard output; empty: none
+    QString list;  // word list; empty: none
+    QString csv;   // CSV path, "-" for standard output; empty: none
     quality::Profile profile = quality::Profile::None;
     bool earlier = false;  // the takes kept in 早前录音 too
 };

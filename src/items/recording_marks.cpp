@@ -198,8 +198,7 @@ int NextUnrecordedRow(App& app, int from, bool backwards) {
 }
 
 void SelectNextUnrecorded(App& app, bool backwards) {
-    selectRow(app,
-              NextUnrecordedRow(app, app.form.列表框_录音文本列表->currentRow(), backwards));
+    selectRow(app, NextUnrecordedRow(app, app.form.列表框_录音文本列表->currentRow(), backwards));
 }
 
 int NextRedoRow(App& app, int from, bool backwards) {

@@ -1,7 +1,7 @@
 // Progress through the item list: which items have a recording file (and the verdict on its latest
 // take), the "recorded / total" count beside the list's caption, F3 / Shift+F3 to the next or
-// previous item without a recording and F4 / Shift+F4 to the next or previous one to redo. The folder is listed once per refresh, never tested item
-// by item. GUI thread only.
+// previous item without a recording and F4 / Shift+F4 to the next or previous one to redo. The
+// folder is listed once per refresh, never tested item by item. GUI thread only.
 #pragma once
 
 #include <QHash>

@@ -33,9 +33,12 @@ void ItemMarks::setMark(int row, std::uint8_t mark) {
 
 std::uint8_t ItemMarks::markOf(quality::Verdict v) {
     switch (v) {
-        case quality::Verdict::Good: return kRecorded | kGood;
-        case quality::Verdict::Check: return kRecorded | kCheck;
-        case quality::Verdict::Redo: return kRecorded | kRedo;
+        case quality::Verdict::Good:
+            return kRecorded | kGood;
+        case quality::Verdict::Check:
+            return kRecorded | kCheck;
+        case quality::Verdict::Redo:
+            return kRecorded | kRedo;
     }
     return kRecorded;
 }
@@ -82,9 +85,9 @@ void ItemMarks::paint(QPainter* painter, const QStyleOptionViewItem& option,
         painter->drawEllipse(dot);
         if ((m & kGood) != 0) {
             painter->setPen(QPen(Qt::white, 1.5));
-            painter->drawPolyline(QPolygonF({QPointF(dot.left() + 2, c.y()),
-                                             QPointF(c.x() - 0.5, dot.bottom() - 2),
-                                             QPointF(dot.right() - 1.5, dot.top() + 2)}));
+            painter->drawPolyline(
+                QPolygonF({QPointF(dot.left() + 2, c.y()), QPointF(c.x() - 0.5, dot.bottom() - 2),
+                           QPointF(dot.right() - 1.5, dot.top() + 2)}));
         }
     }
     painter->restore();

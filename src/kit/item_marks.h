@@ -1,8 +1,9 @@
 // The marks beside the items of the item list: a green dot for an item with a recording file;
 // when its latest take was judged, the dot tells the verdict: green with a white tick (good),
-// amber with a white dot (check), red with a white bar (redo, which a clipped take always is). The marks are drawn by the list's
-// item delegate from one byte per row, so the item texts never change and 100,000 rows are marked
-// by filling a vector. Whoever knows the files (items/recording_marks) sets them; GUI thread only.
+// amber with a white dot (check), red with a white bar (redo, which a clipped take always is). The
+// marks are drawn by the list's item delegate from one byte per row, so the item texts never change
+// and 100,000 rows are marked by filling a vector. Whoever knows the files (items/recording_marks)
+// sets them; GUI thread only.
 #pragma once
 
 #include <QStyledItemDelegate>

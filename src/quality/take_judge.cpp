@@ -36,8 +36,8 @@ struct S24Reader {
     static constexpr int kMin = -8388608;
     static constexpr int kMax = 8388607;
     static int read(const std::uint8_t* p) {
-        const std::uint32_t u = std::uint32_t{p[0]} << 8 | std::uint32_t{p[1]} << 16 |
-                                std::uint32_t{p[2]} << 24;
+        const std::uint32_t u =
+            std::uint32_t{p[0]} << 8 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 24;
         return static_cast<std::int32_t>(u) >> 8;
     }
 };
@@ -96,29 +96,42 @@ bool SampleFormatOf(std::uint16_t bits, bool isFloat, SampleFormat* format) {
         return true;
     }
     switch (bits) {
-        case 8: *format = SampleFormat::U8; return true;
-        case 16: *format = SampleFormat::S16; return true;
-        case 24: *format = SampleFormat::S24; return true;
-        case 32: *format = SampleFormat::S32; return true;
-        default: return false;
+        case 8:
+            *format = SampleFormat::U8;
+            return true;
+        case 16:
+            *format = SampleFormat::S16;
+            return true;
+        case 24:
+            *format = SampleFormat::S24;
+            return true;
+        case 32:
+            *format = SampleFormat::S32;
+            return true;
+        default:
+            return false;
     }
 }
 
 std::size_t BytesPerSample(SampleFormat format) {
     switch (format) {
-        case SampleFormat::U8: return 1;
-        case SampleFormat::S16: return 2;
-        case SampleFormat::S24: return 3;
+        case SampleFormat::U8:
+            return 1;
+        case SampleFormat::S16:
+            return 2;
+        case SampleFormat::S24:
+            return 3;
         case SampleFormat::S32:
-        case SampleFormat::F32: return 4;
-        case SampleFormat::F64: return 8;
+        case SampleFormat::F32:
+            return 4;
+        case SampleFormat::F64:
+            return 8;
     }
     return 2;
 }
 
 void SettleVerdict(Judgement& j) {
-    constexpr std::uint32_t kRedoProblems =
-        kClipped | kSilent | kCutStart | kCutEnd | kUnreadable;
+    constexpr std::uint32_t kRedoProblems = kClipped | kSilent | kCutStart | kCutEnd | kUnreadable;
     if ((j.problems & kRedoProblems) != 0 || (j.has(kNoisy) && j.noiseRedo)) {
         j.verdict = Verdict::Redo;
     } else {
@@ -128,9 +141,12 @@ void SettleVerdict(Judgement& j) {
 
 QString VerdictName(Verdict v) {
     switch (v) {
-        case Verdict::Good: return QStringLiteral("good");
-        case Verdict::Check: return QStringLiteral("check");
-        case Verdict::Redo: return QStringLiteral("redo");
+        case Verdict::Good:
+            return QStringLiteral("good");
+        case Verdict::Check:
+            return QStringLiteral("check");
+        case Verdict::Redo:
+            return QStringLiteral("redo");
     }
     return QString();
 }
@@ -143,16 +159,11 @@ struct ProblemText {
     const char16_t* words;
 };
 constexpr ProblemText kProblemTexts[] = {
-    {kClipped, "clipped", u"削波"},
-    {kSilent, "silent", u"没有声音"},
-    {kCutStart, "cut_start", u"开头被截断"},
-    {kCutEnd, "cut_end", u"结尾被截断"},
-    {kNoisy, "noisy", u"噪声太大"},
-    {kTooQuiet, "too_quiet", u"音量太小"},
-    {kTooLoud, "too_loud", u"音量太大"},
-    {kDeadChannel, "dead_channel", u"一个声道没有声音"},
-    {kDcOffset, "dc_offset", u"直流偏移"},
-    {kUnreadable, "unreadable", u"无法读取"},
+    {kClipped, "clipped", u"削波"},          {kSilent, "silent", u"没有声音"},
+    {kCutStart, "cut_start", u"开头被截断"}, {kCutEnd, "cut_end", u"结尾被截断"},
+    {kNoisy, "noisy", u"噪声太大"},          {kTooQuiet, "too_quiet", u"音量太小"},
+    {kTooLoud, "too_loud", u"音量太大"},     {kDeadChannel, "dead_channel", u"一个声道没有声音"},
+    {kDcOffset, "dc_offset", u"直流偏移"},   {kUnreadable, "unreadable", u"无法读取"},
     {kFormat, "format", u"格式不符"},
 };
 
@@ -218,18 +229,28 @@ TakeJudge::TakeJudge(SampleFormat format, int channels, std::uint32_t rate)
     : m_format(format),
       m_channels(std::clamp(channels, 1, 8)),
       m_frameBytes(BytesPerSample(format) * static_cast<std::size_t>(m_channels)),
-      m_windowFrames(std::max<std::uint32_t>(1, static_cast<std::uint32_t>(
-                                                    std::lround(rate * kWindowMs / 1000.0)))),
+      m_windowFrames(std::max<std::uint32_t>(
+          1, static_cast<std::uint32_t>(std::lround(rate * kWindowMs / 1000.0)))),
       m_open(static_cast<std::size_t>(m_channels)),
       m_peak(static_cast<std::size_t>(m_channels), 0.0),
       m_clipped(static_cast<std::size_t>(m_channels), 0) {
     switch (format) {
-        case SampleFormat::U8: m_scale = 1.0 / 128; break;
-        case SampleFormat::S16: m_scale = 1.0 / 32768; break;
-        case SampleFormat::S24: m_scale = 1.0 / 8388608; break;
-        case SampleFormat::S32: m_scale = 1.0 / 2147483648.0; break;
+        case SampleFormat::U8:
+            m_scale = 1.0 / 128;
+            break;
+        case SampleFormat::S16:
+            m_scale = 1.0 / 32768;
+            break;
+        case SampleFormat::S24:
+            m_scale = 1.0 / 8388608;
+            break;
+        case SampleFormat::S32:
+            m_scale = 1.0 / 2147483648.0;
+            break;
         case SampleFormat::F32:
-        case SampleFormat::F64: m_scale = 1.0; break;
+        case SampleFormat::F64:
+            m_scale = 1.0;
+            break;
     }
 }
 
@@ -300,12 +321,24 @@ void TakeJudge::feed(const std::uint8_t* data, std::size_t bytes) {
     }
     const auto run = [this](const std::uint8_t* d, std::size_t frames) {
         switch (m_format) {
-            case SampleFormat::U8: feedFrames<U8Reader>(d, frames); break;
-            case SampleFormat::S16: feedFrames<S16Reader>(d, frames); break;
-            case SampleFormat::S24: feedFrames<S24Reader>(d, frames); break;
-            case SampleFormat::S32: feedFrames<S32Reader>(d, frames); break;
-            case SampleFormat::F32: feedFrames<F32Reader>(d, frames); break;
-            case SampleFormat::F64: feedFrames<F64Reader>(d, frames); break;
+            case SampleFormat::U8:
+                feedFrames<U8Reader>(d, frames);
+                break;
+            case SampleFormat::S16:
+                feedFrames<S16Reader>(d, frames);
+                break;
+            case SampleFormat::S24:
+                feedFrames<S24Reader>(d, frames);
+                break;
+            case SampleFormat::S32:
+                feedFrames<S32Reader>(d, frames);
+                break;
+            case SampleFormat::F32:
+                feedFrames<F32Reader>(d, frames);
+                break;
+            case SampleFormat::F64:
+                feedFrames<F64Reader>(d, frames);
+                break;
         }
     };
     if (m_carried > 0) {

@@ -7,8 +7,8 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
-#include <cstddef>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -97,12 +97,12 @@ class TakeJudge {
     // Raw sample units; the scale turns them into fractions of full scale.
     double m_scale = 1.0;
     std::uint64_t m_frames = 0;
-    std::uint32_t m_inWindow = 0;        // frames in the open window
-    std::vector<Window> m_open;          // per channel, the open window
-    std::vector<Window> m_windows;       // closed windows, channel by channel within a window
-    std::vector<double> m_peak;          // per channel, largest magnitude (raw units)
-    std::vector<std::uint8_t> m_clipped; // per channel
-    std::uint8_t m_carry[64] = {};       // a frame split across two feeds
+    std::uint32_t m_inWindow = 0;         // frames in the open window
+    std::vector<Window> m_open;           // per channel, the open window
+    std::vector<Window> m_windows;        // closed windows, channel by channel within a window
+    std::vector<double> m_peak;           // per channel, largest magnitude (raw units)
+    std::vector<std::uint8_t> m_clipped;  // per channel
+    std::uint8_t m_carry[64] = {};        // a frame split across two feeds
     std::size_t m_carried = 0;
 };
 

@@ -101,8 +101,10 @@ bool ParseProfile(const QString& name, Profile* profile) {
 bool FitsProfile(Profile profile, std::uint32_t rate, std::uint16_t bits, std::uint16_t channels,
                  bool isFloat) {
     switch (profile) {
-        case Profile::None: return true;
-        case Profile::Yubao: return !isFloat && bits == 16 && rate == 44100 && channels == 1;
+        case Profile::None:
+            return true;
+        case Profile::Yubao:
+            return !isFloat && bits == 16 && rate == 44100 && channels == 1;
         case Profile::Archive:
             return !isFloat && (bits == 16 || bits == 24) &&
                    (rate == 44100 || rate == 48000 || rate == 96000) &&
@@ -128,9 +130,8 @@ WavJudgement JudgeWavFile(const QString& path, Profile profile,
     } else {
         std::uint64_t at = layout.dataOffset;
         // Pieces of whole frames; the judge would carry a split frame, but there is no need.
-        const std::size_t piece =
-            std::max<std::size_t>(layout.storedFrameBytes,
-                                  kReadBytes - kReadBytes % layout.storedFrameBytes);
+        const std::size_t piece = std::max<std::size_t>(
+            layout.storedFrameBytes, kReadBytes - kReadBytes % layout.storedFrameBytes);
         w = judgeData(layout, profile, [&](std::uint64_t left) {
             const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, piece));
             if (scratch.size() < want) {

@@ -109,7 +109,8 @@ void BeginTakeCheck(App& app, std::uint16_t bits) {
     s.take_device = app.form.组合框1->currentText();
     quality::SampleFormat format = quality::SampleFormat::S16;
     quality::SampleFormatOf(bits, bits == 32, &format);
-    s.take_judge = quality::TakeJudge(format, kTakeChannels, app.form.组合框2->currentData().toUInt());
+    s.take_judge =
+        quality::TakeJudge(format, kTakeChannels, app.form.组合框2->currentData().toUInt());
     s.take_judgement = quality::Judgement{};
 }
 

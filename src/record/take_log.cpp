@@ -20,13 +20,23 @@ namespace quillar {
 namespace {
 
 const QStringList kColumns = {
-    QStringLiteral("time"),     QStringLiteral("item"),      QStringLiteral("file"),
-    QStringLiteral("seconds"),  QStringLiteral("rate"),      QStringLiteral("bits"),
-    QStringLiteral("channels"), QStringLiteral("peak_dbfs"), QStringLiteral("clipped"),
-    QStringLiteral("device"),   QStringLiteral("item_file"), QStringLiteral("replaced"),
+    QStringLiteral("time"),
+    QStringLiteral("item"),
+    QStringLiteral("file"),
+    QStringLiteral("seconds"),
+    QStringLiteral("rate"),
+    QStringLiteral("bits"),
+    QStringLiteral("channels"),
+    QStringLiteral("peak_dbfs"),
+    QStringLiteral("clipped"),
+    QStringLiteral("device"),
+    QStringLiteral("item_file"),
+    QStringLiteral("replaced"),
     QStringLiteral("how"),
     // Added with the judgement of takes: older logs end at "how".
-    QStringLiteral("noise_dbfs"), QStringLiteral("snr_db"), QStringLiteral("verdict"),
+    QStringLiteral("noise_dbfs"),
+    QStringLiteral("snr_db"),
+    QStringLiteral("verdict"),
     QStringLiteral("problems"),
 };
 constexpr int kItemColumn = 1;

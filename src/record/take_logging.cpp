@@ -11,8 +11,8 @@
 #include "kit/app.h"
 #include "kit/main_form.h"
 #include "kit/record_buffer.h"
-#include "record/clip_check.h"
 #include "quality/wav_judgement.h"
+#include "record/clip_check.h"
 #include "record/take_log.h"
 
 namespace quillar {

@@ -125,7 +125,9 @@ TEST_F(FolderCheck, ExitCodes) {
     }
     QFile written(csv);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(written.readAll().startsWith("\xEF\xBB\xBF" "file,item,seconds,"));
+    EXPECT_TRUE(
+        written.readAll().startsWith("\xEF\xBB\xBF"
+                                     "file,item,seconds,"));
 }
 
 }  // namespace

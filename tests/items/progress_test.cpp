@@ -191,7 +191,9 @@ TEST_F(Progress, VerdictsMarkTheItemsAndF4GoesToThoseToRedo) {
     const struct {
         const char16_t* name;
         quality::Problem problems;
-    } takes[] = {{u"a", 0}, {u"b", quality::kCutStart}, {u"c", quality::kTooQuiet},
+    } takes[] = {{u"a", 0},
+                 {u"b", quality::kCutStart},
+                 {u"c", quality::kTooQuiet},
                  {u"e", quality::kSilent}};
     for (const auto& take : takes) {
         TakeLogEntry e;
@@ -219,7 +221,7 @@ TEST_F(Progress, VerdictsMarkTheItemsAndF4GoesToThoseToRedo) {
         Qt::KeyboardModifiers mods;
         int to;
     } steps[] = {
-        {0, Qt::NoModifier, 1}, {1, Qt::NoModifier, 4}, {4, Qt::NoModifier, 1},
+        {0, Qt::NoModifier, 1},    {1, Qt::NoModifier, 4},    {4, Qt::NoModifier, 1},
         {1, Qt::ShiftModifier, 4}, {5, Qt::ShiftModifier, 4}, {2, Qt::ShiftModifier, 1},
     };
     for (const auto& s : steps) {
@@ -232,7 +234,8 @@ TEST_F(Progress, VerdictsMarkTheItemsAndF4GoesToThoseToRedo) {
     QLabel* line = t.form.标签_录音质量;
     list()->setCurrentRow(1);
     EXPECT_FALSE(line->isHidden());
-    EXPECT_EQ(line->text().trimmed(), u"峰值 -6.0 dBFS · 噪声 -61 dBFS · 信噪比 43 dB · 开头被截断"_s);
+    EXPECT_EQ(line->text().trimmed(),
+              u"峰值 -6.0 dBFS · 噪声 -61 dBFS · 信噪比 43 dB · 开头被截断"_s);
     list()->setCurrentRow(3);  // no judgement in the log
     EXPECT_TRUE(line->isHidden());
     list()->setCurrentRow(5);  // no recording

@@ -47,8 +47,8 @@ TEST(TakeJudge, SyntheticTakesInEveryWidthAreJudgedAsTheTableSays) {
                 JudgeWavImage(reinterpret_cast<const std::uint8_t*>(wav.constData()),
                               static_cast<std::size_t>(wav.size()));
             const Judgement& j = w.judgement;
-            const std::string what = std::string(c.name) + " in " +
-                                     std::to_string(BytesPerSample(f) * 8) + " bits";
+            const std::string what =
+                std::string(c.name) + " in " + std::to_string(BytesPerSample(f) * 8) + " bits";
             EXPECT_EQ(ProblemNames(j), ProblemNames(Judgement{.problems = c.problems})) << what;
             EXPECT_EQ(j.verdict, c.verdict) << what;
             EXPECT_EQ(w.channels, 2) << what;

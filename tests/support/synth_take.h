@@ -15,13 +15,13 @@
 namespace quillar::test {
 
 struct SynthTake {
-    double leadSeconds = 0.3;   // pause before the word
+    double leadSeconds = 0.3;  // pause before the word
     double wordSeconds = 0.5;
-    double tailSeconds = 0.3;   // pause after it
-    double amplitude = 0.3;     // of the word, fraction of full scale (beyond 1.0 clips)
-    double noise = 0.0;         // amplitude of a 3 kHz hum under everything
-    double offset = 0.0;        // DC, fraction of full scale
-    bool deadRight = false;     // the right channel carries nothing
+    double tailSeconds = 0.3;  // pause after it
+    double amplitude = 0.3;    // of the word, fraction of full scale (beyond 1.0 clips)
+    double noise = 0.0;        // amplitude of a 3 kHz hum under everything
+    double offset = 0.0;       // DC, fraction of full scale
+    bool deadRight = false;    // the right channel carries nothing
     int channels = 2;
     std::uint32_t rate = 44100;
 };
@@ -53,17 +53,20 @@ inline QByteArray EncodeSamples(const std::vector<double>& samples, quality::Sam
     for (const double v : samples) {
         switch (f) {
             case quality::SampleFormat::U8: {
-                const auto b = static_cast<std::uint8_t>(std::clamp(std::lround(v * 128) + 128, 0L, 255L));
+                const auto b =
+                    static_cast<std::uint8_t>(std::clamp(std::lround(v * 128) + 128, 0L, 255L));
                 put(&b, 1);
                 break;
             }
             case quality::SampleFormat::S16: {
-                const auto s = static_cast<std::int16_t>(std::clamp(std::lround(v * 32768), -32768L, 32767L));
+                const auto s =
+                    static_cast<std::int16_t>(std::clamp(std::lround(v * 32768), -32768L, 32767L));
                 put(&s, 2);
                 break;
             }
             case quality::SampleFormat::S24: {
-                const auto s = static_cast<std::int32_t>(std::clamp(std::lround(v * 8388608), -8388608L, 8388607L));
+                const auto s = static_cast<std::int32_t>(
+                    std::clamp(std::lround(v * 8388608), -8388608L, 8388607L));
                 put(&s, 3);  // little-endian: the low three bytes
                 break;
             }
