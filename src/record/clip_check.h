@@ -8,14 +8,16 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "quality/quality_limits.h"
+
 namespace quillar {
 
 struct App;
 
 // How long the warning stays after the last clipped block, in ms.
 inline constexpr int kClipWarningHoldMs = 2000;
-// A 32-bit float sample of this magnitude or more counts as full scale.
-inline constexpr float kFloatFullScale = 0.999f;
+// A 32-bit float sample of this magnitude or more counts as full scale: the judgement's own limit.
+inline constexpr float kFloatFullScale = static_cast<float>(quality::kFloatFullScale);
 
 struct PeakScan {
     double peak = 0.0;  // largest magnitude, fraction of full scale (0..1, floats may exceed 1)
