@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimeZone>
+#include <cmath>
 
 #include "record/take_logging.h"
 #include "support/test_app.h"
@@ -115,6 +116,35 @@ TEST(TakeLog, AppendsToTheFolderOfTheTakeAndNeverRewrites) {
     const QHash<QString, bool> clipped = ClippedTakesOf(dir.path());
     EXPECT_EQ(clipped.value(u"一.wav"_s), true);
     EXPECT_EQ(clipped.value(u"二.wav"_s, true), false);
+}
+
+TEST(TakeLog, JudgementsAndItemsAreReadFromOldAndNewLines) {
+    QTemporaryDir dir;
+    QFile f(dir.filePath(kTakeLogName));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    // A log begun before takes were judged, then lines with the judgement's four columns.
+    f.write("\xEF\xBB\xBFtime,item,file,seconds,rate,bits,channels,peak_dbfs,clipped,device,"
+            "item_file,replaced,how\r\n"
+            "t,一,一.wav,1.000,44100,16,2,-0.0,yes,d,l,,enter\r\n"
+            "t,二,二.wav,1.000,44100,16,2,-9.5,no,d,l,,enter\r\n"
+            "t,三,三.wav,1.000,44100,16,2,-9.5,no,d,l,,enter,-61.5,40.2,good,\r\n"
+            "t,\"a/b\",a_b.wav,1.000,44100,16,2,-20.0,no,d,l,早前录音/a_b.1.wav,enter,"
+            "-inf,inf,check,too_quiet\r\n");
+    f.close();
+    QHash<QString, quality::Judgement> judged;
+    QHash<QString, QString> items;
+    ReadTakeLog(dir.path(), &judged, &items);
+    EXPECT_EQ(judged.size(), 3);
+    EXPECT_EQ(judged.value(u"一.wav"_s).verdict, quality::Verdict::Redo);  // it clipped
+    EXPECT_TRUE(std::isnan(judged.value(u"一.wav"_s).noiseDbfs));
+    EXPECT_FALSE(judged.contains(u"二.wav"_s));  // the plain mark
+    EXPECT_EQ(judged.value(u"三.wav"_s).verdict, quality::Verdict::Good);
+    EXPECT_DOUBLE_EQ(judged.value(u"三.wav"_s).noiseDbfs, -61.5);
+    const quality::Judgement quiet = judged.value(u"a_b.wav"_s);
+    EXPECT_EQ(quiet.problems, quality::kTooQuiet);
+    EXPECT_TRUE(std::isinf(quiet.noiseDbfs) && quiet.noiseDbfs < 0);
+    EXPECT_EQ(items.value(u"a_b.wav"_s), u"a/b"_s);
+    EXPECT_EQ(items.value(u"早前录音/a_b.1.wav"_s), u"a/b"_s);
 }
 
 TEST(TakeLog, FailingWriteIsReportedOnceAndNeverFailsTheSave) {
