@@ -14,6 +14,8 @@
 #include <unistd.h>
 
 #include "items/item_file.h"
+#include "items/item_list.h"
+#include "items/pending_saving.h"
 #include "items/recording_marks.h"
 #include "items/text_encoding.h"
 #include "kit/app.h"
@@ -297,8 +299,11 @@ void ChooseSaveFolder(App& app) {
         app.ui.chooseFolder(&app.form, QStringLiteral("选择文件夹"), box->text());
     // Cancelling keeps the folder: an emptied box would send the next recording nowhere.
     if (!folder.isEmpty()) {
+        // A running take belongs to the folder it began in: it is saved there first.
+        StopAndSaveRunningTake(app);
         box->setText(folder);
         RefreshItemMarks(app);
+        SavePendingTakes(app);
     }
 }
 
@@ -306,9 +311,12 @@ void ChooseItemFile(App& app) {
     if (!app.ui.openFile(&app.form, app.form.通用对话框2)) {
         return;
     }
+    // A running take belongs to the list it began in: it is saved to its item first.
+    StopAndSaveRunningTake(app);
     RememberItemPosition(app);  // the file left now is picked up there when it comes back
-    app.form.编辑框_录音文本源路径->setText(app.form.通用对话框2.fileName);
-    const QString itemFile = app.form.编辑框_录音文本源路径->text();
+    // The box names the new file once it is loaded; a file refused leaves it and the list as
+    // they were.
+    const QString itemFile = app.form.通用对话框2.fileName;
     LoadItemFile(app, itemFile, std::max(0, ReadItemPosition(SettingsFilePath(), itemFile)));
 }
 

@@ -12,6 +12,7 @@
 #include "kit/app.h"
 #include "kit/item_marks.h"
 #include "kit/main_form.h"
+#include "record/recording_names.h"
 #include "record/take_log.h"
 
 namespace quillar {
@@ -59,21 +60,18 @@ QSet<QString> FileNamesIn(const QString& folder) {
 
 QStringList RecordingNamesOf(const QString& folder, const QStringList& items,
                              QString* listedFolder) {
+    *listedFolder = CleanFolder(folder);
+    if (listedFolder->isEmpty()) {
+        return {};
+    }
+    // One look at the file system for the whole list.
+    const NameRules rules = NameRulesOf(*listedFolder);
     QStringList names;
     names.reserve(items.size());
     QHash<QString, int> seen;
     seen.reserve(items.size());
-    listedFolder->clear();
     for (const QString& item : items) {
-        const int occurrence = ++seen[item];
-        const QString path = RecordingPathOf(folder, item, occurrence);
-        if (path.isEmpty()) {
-            return {};
-        }
-        if (listedFolder->isEmpty()) {
-            *listedFolder = path.first(path.lastIndexOf(u'/'));
-        }
-        names.append(fileNameOf(path));
+        names.append(ItemFileName(item, ++seen[item], rules));
     }
     return names;
 }
@@ -82,7 +80,7 @@ std::vector<std::uint8_t> MarksOf(const QStringList& names, const QSet<QString>&
                                   const QHash<QString, bool>& clipped) {
     std::vector<std::uint8_t> marks(static_cast<std::size_t>(names.size()), ItemMarks::kNone);
     for (qsizetype i = 0; i < names.size(); ++i) {
-        if (files.contains(names[i])) {
+        if (!names[i].isEmpty() && files.contains(names[i])) {
             marks[static_cast<std::size_t>(i)] = clipped.value(names[i], false)
                                                      ? ItemMarks::kRecorded | ItemMarks::kClipped
                                                      : ItemMarks::kRecorded;
@@ -117,13 +115,15 @@ void RefreshItemMarks(App& app) {
     showCount(app);
 }
 
-void MarkSelectedItemRecorded(App& app, const QString& path, bool clipped) {
+void MarkTakeRecorded(App& app, int row, const QString& item, const QString& path, bool clipped) {
     app.state.clipped_takes.insert(QFileInfo(path).absoluteFilePath(), clipped);
-    const int row = app.form.列表框_录音文本列表->currentRow();
-    if (row >= 0) {
-        app.form.条目标记->setMark(
-            row, clipped ? ItemMarks::kRecorded | ItemMarks::kClipped : ItemMarks::kRecorded);
+    const QListWidgetItem* at = app.form.列表框_录音文本列表->item(row);
+    if (at == nullptr || at->text() != item) {
+        RefreshItemMarks(app);
+        return;
     }
+    app.form.条目标记->setMark(
+        row, clipped ? ItemMarks::kRecorded | ItemMarks::kClipped : ItemMarks::kRecorded);
     showCount(app);
 }
 

@@ -18,7 +18,8 @@ struct App;
 // The names of the plain files in `folder`, read in one listing; empty when it cannot be read.
 QSet<QString> FileNamesIn(const QString& folder);
 // The recording file name of every item in `items` (homographs numbered), for the folder text
-// `folder`; the folder the names lie in goes to `*listedFolder` (empty without a folder).
+// `folder`, empty for an item without text; the folder the names lie in goes to `*listedFolder`
+// (empty without a folder, and then there are no names).
 QStringList RecordingNamesOf(const QString& folder, const QStringList& items,
                              QString* listedFolder);
 // One mark per item (ItemMarks::kRecorded, with kClipped) from the folder's file names and what
@@ -33,9 +34,10 @@ void ClearItemMarks(App& app);
 // shows the count. Just after a load (queued, so the first item shows first), a changed folder and
 // a save to a chosen file.
 void RefreshItemMarks(App& app);
-// A take of `clipped` was just written to `path` for the selected item: marks it and the count,
-// without listing the folder again.
-void MarkSelectedItemRecorded(App& app, const QString& path, bool clipped);
+// A take of `clipped` was just written to `path` for the item `item` at `row`: marks it and the
+// count without listing the folder again, or marks the whole list anew when that row no longer
+// holds the item.
+void MarkTakeRecorded(App& app, int row, const QString& item, const QString& path, bool clipped);
 // The row of the next item without a recording after `from` (before it when `backwards`),
 // wrapping at the ends, `from` itself last; -1 when every item has one.
 int NextUnrecordedRow(App& app, int from, bool backwards);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -29,6 +30,25 @@ QString takeInfoPathOf(const QString& journalPath) {
         stem.chop(4);
     }
     return stem + QStringLiteral(".json");
+}
+
+int ClaimJournal(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return -1;
+    }
+    struct stat held {};
+    struct stat named {};
+    // The lock may have been won just as its owner made the take safe and removed the file:
+    // only a journal still under its name is a take to recover.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &held) != 0 ||
+        ::stat(name.constData(), &named) != 0 || held.st_ino != named.st_ino ||
+        held.st_dev != named.st_dev || held.st_nlink == 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 TakeJournal::TakeJournal(const RecordBuffer& buffer, const QString& folder, const TakeInfo& info,
@@ -184,6 +204,15 @@ void TakeJournal::finish() {
     }
     m_stopSignal.notify_one();
     m_thread.join();
+}
+
+int TakeJournal::releaseLock() {
+    finish();
+    const int fd = isProtected() ? m_fd : -1;
+    if (fd >= 0) {
+        m_fd = -1;
+    }
+    return fd;
 }
 
 void TakeJournal::remove() {

@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "record/recording_names.h"
+
 namespace quillar {
 
 namespace {
@@ -100,7 +102,7 @@ QByteArray TakeLogLine(const TakeLogEntry& e) {
     const QString folder = QFileInfo(e.file).absolutePath();
     return csvLine({
         IsoLocalTime(e.time),
-        e.item,
+        PrintableText(e.item),
         relativeTo(folder, e.file),
         QString::number(e.seconds, 'f', 3),
         QString::number(e.rate),
@@ -108,8 +110,8 @@ QByteArray TakeLogLine(const TakeLogEntry& e) {
         QString::number(e.channels),
         PeakDbfs(e.peak),
         e.clipped ? QStringLiteral("yes") : QStringLiteral("no"),
-        e.device,
-        e.itemFile,
+        PrintableText(e.device),
+        PrintableText(e.itemFile),
         relativeTo(folder, e.replaced),
         e.how,
     });

@@ -16,6 +16,7 @@
 #include "kit/record_buffer.h"
 #include "kit/ui_seam.h"
 #include "record/disk_io.h"
+#include "record/recording_names.h"
 #include "record/take_journal.h"
 #include "record/take_logging.h"
 #include "record/wav_image.h"
@@ -24,30 +25,7 @@ namespace quillar {
 
 namespace {
 
-// Longest item text in a recovered file's name (bytes of UTF-8), leaving room for the rest of
-// the name under the file systems' 255-byte limit.
-constexpr int kMaxItemNameBytes = 180;
 constexpr int kMaxNameTries = 999;
-
-// A journal opened and locked, or -1 when a running Quillar holds it or it went meanwhile.
-int claimJournal(const QString& path) {
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return -1;
-    }
-    struct stat held {};
-    struct stat named {};
-    // The lock may have been won just as its owner made the take safe and removed the file:
-    // only a journal still under its name is a take to recover.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &held) != 0 ||
-        ::stat(name.constData(), &named) != 0 || held.st_ino != named.st_ino ||
-        held.st_dev != named.st_dev || held.st_nlink == 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
 
 std::uint16_t u16At(const std::array<std::uint8_t, kWavHeaderBytes>& h, std::size_t at) {
     return static_cast<std::uint16_t>(h[at] | (h[at + 1] << 8));
@@ -71,13 +49,9 @@ TakeInfo infoFromHeader(int fd, const QString& path) {
     return info;
 }
 
-QString itemFileName(QString item) {
+QString itemStem(QString item) {
     item.remove(u'\t');
-    item.replace(u'/', u'_').replace(QChar(u'\0'), u'_');
     item = item.trimmed();
-    while (QFile::encodeName(item).size() > kMaxItemNameBytes) {
-        item.chop(1);
-    }
     return item.isEmpty() ? QStringLiteral("录音") : item;
 }
 
@@ -89,14 +63,16 @@ QString writeOut(int journal, const TakeInfo& info, std::uint64_t dataBytes,
         return QString();
     }
     const QDateTime started = info.started.isValid() ? info.started : QDateTime::currentDateTime();
-    const QString base = QStringLiteral("%1/%2.恢复-%3")
-                             .arg(folder, itemFileName(info.item),
-                                  started.toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    const QString stem = itemStem(info.item);
+    const QString time =
+        QStringLiteral(".恢复-") + started.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const NameRules rules = NameRulesOf(folder);
     QString path;
     int fd = -1;
     for (int n = 1; n <= kMaxNameTries && fd < 0; ++n) {
-        path =
-            n == 1 ? base + QStringLiteral(".wav") : QStringLiteral("%1-%2.wav").arg(base).arg(n);
+        const QString suffix =
+            n == 1 ? time + QStringLiteral(".wav") : QStringLiteral("%1-%2.wav").arg(time).arg(n);
+        path = folder + u'/' + FitFileName(stem, suffix, rules, info.item);
         // O_EXCL: an existing file is never replaced, whoever made it.
         fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                     0666);
@@ -133,8 +109,9 @@ QString listOf(const RecoveryOutcome& outcome) {
         text += QStringLiteral("上次 Quillar 没有正常结束，以下录音已经找回并保存：\n");
         for (const RecoveredTake& t : outcome.recovered) {
             text += QStringLiteral("\n%1\n    %2\n")
-                        .arg(t.info.item.isEmpty() ? QStringLiteral("（无录音文本）") : t.info.item,
-                             QDir::toNativeSeparators(t.path));
+                        .arg(t.info.item.isEmpty() ? QStringLiteral("（无录音文本）")
+                                                   : ElideMiddle(PrintableText(t.info.item)),
+                             ElideMiddle(QDir::toNativeSeparators(t.path)));
         }
     }
     if (!outcome.leftOver.isEmpty()) {
@@ -143,7 +120,7 @@ QString listOf(const RecoveryOutcome& outcome) {
         }
         text += QStringLiteral("以下录音的恢复文件暂时无法写出，仍保留着，下次启动时会再试：\n");
         for (const QString& journal : outcome.leftOver) {
-            text += QStringLiteral("\n%1\n").arg(QDir::toNativeSeparators(journal));
+            text += QStringLiteral("\n%1\n").arg(ElideMiddle(QDir::toNativeSeparators(journal)));
         }
     }
     return text;
@@ -158,12 +135,17 @@ RecoveryOutcome recoverJournals(const QString& journalFolder, const QStringList&
         {QLatin1String(kJournalPrefix) + QStringLiteral("*.wav")}, QDir::Files, QDir::Name);
     for (const QString& name : names) {
         const QString path = dir.filePath(name);
-        const int fd = claimJournal(path);
+        const int fd = ClaimJournal(path);
         if (fd < 0) {
             continue;
         }
         const QString infoPath = takeInfoPathOf(path);
         std::optional<TakeInfo> info = readTakeInfo(infoPath);
+        if (info && info->pending && info->hasUsableFormat()) {
+            // A take that knows its item waits to be saved there (record/pending_takes.h).
+            ::close(fd);
+            continue;
+        }
         if (!info || !info->hasUsableFormat()) {
             info = infoFromHeader(fd, path);
         }

@@ -9,6 +9,9 @@
 #include <QRandomGenerator>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+
+#include "record/recording_names.h"
 
 namespace quillar {
 
@@ -75,10 +78,16 @@ bool renameNoReplace(const QByteArray& from, const QByteArray& to) {
 // nothing is left behind).
 QString writeTemporary(const QString& path, const void* data, std::size_t bytes, mode_t mode) {
     const QFileInfo target(path);
+    const NameRules rules = NameRulesOf(target.absolutePath());
     for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
-        const QString temp =
-            target.absolutePath() + QStringLiteral("/.") + target.fileName() + u'.' +
+        const QString random =
             QString::number(QRandomGenerator::global()->generate() & 0xFFFFFFu, 36);
+        QString tempName = u'.' + target.fileName() + u'.' + random;
+        // A name at the file system's limit has no room for the temporary's additions.
+        if (QFile::encodeName(tempName).size() > rules.nameMax) {
+            tempName = QStringLiteral(".quillar-save.") + random;
+        }
+        const QString temp = target.absolutePath() + u'/' + tempName;
         const QByteArray name = native(temp);
         const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd < 0) {
@@ -93,7 +102,9 @@ QString writeTemporary(const QString& path, const void* data, std::size_t bytes,
         if (ok && closed) {
             return temp;
         }
+        const int error = errno;
         ::unlink(name.constData());
+        errno = error;
         return QString();
     }
     return QString();
@@ -106,8 +117,10 @@ QString moveToEarlierTakes(const QString& path, const QDateTime& when) {
     if (::mkdir(native(folder).constData(), 0777) != 0 && errno != EEXIST) {
         return QString();
     }
+    const int nameMax = NameRulesOf(folder).nameMax;
     for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
-        const QString moved = folder + u'/' + earlierTakeName(target.fileName(), when, attempt);
+        const QString moved =
+            folder + u'/' + earlierTakeName(target.fileName(), when, attempt, nameMax);
         if (renameNoReplace(native(path), native(moved))) {
             return moved;
         }
@@ -120,19 +133,49 @@ QString moveToEarlierTakes(const QString& path, const QDateTime& when) {
 
 }  // namespace
 
-QString earlierTakeName(const QString& fileName, const QDateTime& when, int attempt) {
+QString earlierTakeName(const QString& fileName, const QDateTime& when, int attempt, int nameMax) {
     const qsizetype dot = fileName.lastIndexOf(u'.');
     // A leading dot starts a hidden name, not a suffix.
     const bool hasSuffix = dot > 0;
-    QString name = hasSuffix ? fileName.left(dot) : fileName;
-    name += u'.' + when.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString stem = hasSuffix ? fileName.left(dot) : fileName;
+    QString suffix = u'.' + when.toString(QStringLiteral("yyyyMMdd-HHmmss"));
     if (attempt > 1) {
-        name += u'-' + QString::number(attempt);
+        suffix += u'-' + QString::number(attempt);
     }
     if (hasSuffix) {
-        name += fileName.mid(dot);
+        suffix += fileName.mid(dot);
     }
-    return name;
+    if (QFile::encodeName(stem + suffix).size() <= nameMax) {
+        return stem + suffix;
+    }
+    NameRules rules;
+    rules.nameMax = nameMax;
+    return FitFileName(stem, suffix, rules, stem);
+}
+
+QString SaveErrorText(int error) {
+    switch (error) {
+        case ENOENT:
+            return QStringLiteral("文件夹不存在");
+        case ENOTDIR:
+            return QStringLiteral("路径不是文件夹");
+        case EACCES:
+        case EPERM:
+            return QStringLiteral("没有写入权限");
+        case EROFS:
+            return QStringLiteral("文件夹只读");
+        case ENOSPC:
+        case EDQUOT:
+            return QStringLiteral("磁盘空间不足");
+        case ENAMETOOLONG:
+            return QStringLiteral("文件名过长");
+        case EISDIR:
+            return QStringLiteral("同名的文件夹已存在");
+        case 0:
+            return QStringLiteral("未知原因");
+        default:
+            return QString::fromLocal8Bit(std::strerror(error));
+    }
 }
 
 SaveResult replaceTakeFile(const QString& path, const void* data, std::size_t bytes,
@@ -145,6 +188,7 @@ SaveResult replaceTakeFile(const QString& path, const void* data, std::size_t by
     struct stat old {};
     const bool exists = ::lstat(target.constData(), &old) == 0;
     if (exists && S_ISDIR(old.st_mode)) {
+        result.error = EISDIR;
         return result;
     }
     // A replaced file's permissions carry over to its successor.
@@ -153,6 +197,7 @@ SaveResult replaceTakeFile(const QString& path, const void* data, std::size_t by
     const QString temp =
         step(check, TakeStep::WriteTemporary) ? writeTemporary(path, data, bytes, mode) : QString();
     if (temp.isEmpty()) {
+        result.error = errno;
         return result;
     }
     const QByteArray tempName = native(temp);
@@ -161,11 +206,13 @@ SaveResult replaceTakeFile(const QString& path, const void* data, std::size_t by
             result.replaced = moveToEarlierTakes(path, when);
         }
         if (result.replaced.isEmpty()) {
+            result.error = errno;
             ::unlink(tempName.constData());
             return result;
         }
     }
     if (!step(check, TakeStep::PlaceNew) || !renameNoReplace(tempName, target)) {
+        result.error = errno;
         // Put the old take back under the item's name. Should even that fail, the new take stays
         // in its temporary file: both takes are then still on disk.
         if (result.replaced.isEmpty() || renameNoReplace(native(result.replaced), target)) {
