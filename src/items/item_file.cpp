@@ -38,15 +38,25 @@ void refuse(App& app, const QString& path) {
         MessageIcon::Error);
 }
 
-void finishLoad(App& app) {
+// Marks worked out on the reader thread for the folder of the load's start.
+struct ReadMarks {
+    QString folder;
+    std::vector<std::uint8_t> marks;
+};
+
+void finishLoad(App& app, std::shared_ptr<ReadMarks> read = {}) {
     app.state.item_file_loading = false;
-    RefreshItemMarks(app);
+    if (read && read->folder == app.form.编辑框_保存路径->text()) {
+        SetItemMarks(app, std::move(read->marks));
+    } else {
+        RefreshItemMarks(app);
+    }
 }
 
 // Puts items [from, end) into the list, a slice per turn of the event loop; the item `row` is
 // selected and shown as soon as it is in the list.
 void addSlices(App& app, std::shared_ptr<const QStringList> items, qsizetype from, int row,
-               std::uint64_t generation) {
+               std::uint64_t generation, std::shared_ptr<ReadMarks> marks) {
     if (generation != app.state.item_load_generation) {
         return;  // a later load took over
     }
@@ -64,16 +74,17 @@ void addSlices(App& app, std::shared_ptr<const QStringList> items, qsizetype fro
         OnItemSelected(app);
     }
     if (end < items->size()) {
-        QTimer::singleShot(0, list, [&app, items = std::move(items), end, row, generation] {
-            addSlices(app, items, end, row, generation);
+        QTimer::singleShot(0, list, [&app, items = std::move(items), end, row, generation,
+                                     marks = std::move(marks)] {
+            addSlices(app, items, end, row, generation, marks);
         });
         return;
     }
-    finishLoad(app);
+    finishLoad(app, std::move(marks));
 }
 
 void show(App& app, const QString& path, ItemFileContent content, int row,
-          std::uint64_t generation) {
+          std::uint64_t generation, std::shared_ptr<ReadMarks> marks = {}) {
     if (generation != app.state.item_load_generation) {
         return;
     }
@@ -119,7 +130,7 @@ void show(App& app, const QString& path, ItemFileContent content, int row,
     }
     app.state.item_file_loading = true;
     addSlices(app, std::make_shared<const QStringList>(std::move(content.items)), 0, selected,
-              generation);
+              generation, std::move(marks));
 }
 
 }  // namespace
@@ -188,13 +199,22 @@ void LoadItemFile(App& app, const QString& path, int row) {
     // the thread is joined before the program's state goes.
     app.state.item_file_loading = true;
     app.state.item_reader.reset();  // the previous reader, if any, is joined first
+    // The marks of a million items take seconds too: worked out there as well, for the folder of
+    // now, and used if the folder is still the same when the list is in place.
+    auto marks = std::make_shared<ReadMarks>();
+    marks->folder = app.form.编辑框_保存路径->text();
     app.state.item_reader = std::shared_ptr<std::thread>(
-        new std::thread([&app, path, row, generation] {
+        new std::thread([&app, path, row, generation, marks,
+                         clipped = app.state.clipped_takes] {
             ItemFileContent content = ReadItemFileContent(path);
+            if (!content.notText && !CleanFolder(marks->folder).isEmpty()) {
+                marks->marks = ComputeItemMarks(marks->folder, content.items, clipped);
+            }
             QMetaObject::invokeMethod(
                 &app.form,
-                [&app, path, row, generation, content = std::move(content)]() mutable {
-                    show(app, path, std::move(content), row, generation);
+                [&app, path, row, generation, marks,
+                 content = std::move(content)]() mutable {
+                    show(app, path, std::move(content), row, generation, marks);
                 },
                 Qt::QueuedConnection);
         }),

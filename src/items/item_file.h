@@ -13,8 +13,8 @@ struct App;
 // Files up to this size are read and shown at once, as every word list ever is; larger ones are
 // read on a thread.
 inline constexpr qint64 kItemFileReadInPlaceBytes = 4 * 1024 * 1024;
-// Items put into the list per turn of the event loop (about 30 ms of work each).
-inline constexpr int kItemSliceSize = 50000;
+// Items put into the list per turn of the event loop (about 15 ms of work each).
+inline constexpr int kItemSliceSize = 20000;
 
 // What reading an item file gave.
 struct ItemFileContent {

@@ -94,25 +94,36 @@ void ClearItemMarks(App& app) {
     showCount(app);
 }
 
-void RefreshItemMarks(App& app) {
+std::vector<std::uint8_t> ComputeItemMarks(const QString& folderText, const QStringList& items,
+                                           const QHash<QString, bool>& sessionClipped) {
     QString folder;
-    const QStringList names = RecordingNamesOf(app.form.编辑框_保存路径->text(),
-                                               itemsOf(app.form.列表框_录音文本列表), &folder);
-    std::vector<std::uint8_t> marks;
-    if (!folder.isEmpty()) {
-        QHash<QString, bool> clipped = ClippedTakesOf(folder);
-        // Takes of this session win over the log, which may have missed a line.
-        const QString prefix = QFileInfo(folder).absoluteFilePath() + u'/';
-        for (auto it = app.state.clipped_takes.cbegin(); it != app.state.clipped_takes.cend();
-             ++it) {
-            if (it.key().startsWith(prefix) && !it.key().sliced(prefix.size()).contains(u'/')) {
-                clipped.insert(fileNameOf(it.key()), it.value());
-            }
-        }
-        marks = MarksOf(names, FileNamesIn(folder), clipped);
+    const QStringList names = RecordingNamesOf(folderText, items, &folder);
+    if (folder.isEmpty()) {
+        return {};
     }
+    QHash<QString, bool> clipped = ClippedTakesOf(folder);
+    // Takes of this session win over the log, which may have missed a line.
+    const QString prefix = QFileInfo(folder).absoluteFilePath() + u'/';
+    for (auto it = sessionClipped.cbegin(); it != sessionClipped.cend(); ++it) {
+        if (it.key().startsWith(prefix) && !it.key().sliced(prefix.size()).contains(u'/')) {
+            clipped.insert(fileNameOf(it.key()), it.value());
+        }
+    }
+    return MarksOf(names, FileNamesIn(folder), clipped);
+}
+
+void SetItemMarks(App& app, std::vector<std::uint8_t> marks) {
     app.form.条目标记->setMarks(std::move(marks));
     showCount(app);
+}
+
+void RefreshItemMarks(App& app) {
+    const QString folder = app.form.编辑框_保存路径->text();
+    // Without a folder no item has a recording: the texts of a long list are not even read.
+    SetItemMarks(app, CleanFolder(folder).isEmpty()
+                          ? std::vector<std::uint8_t>{}
+                          : ComputeItemMarks(folder, itemsOf(app.form.列表框_录音文本列表),
+                                             app.state.clipped_takes));
 }
 
 void MarkTakeRecorded(App& app, int row, const QString& item, const QString& path, bool clipped) {

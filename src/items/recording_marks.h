@@ -27,6 +27,12 @@ QStringList RecordingNamesOf(const QString& folder, const QStringList& items,
 std::vector<std::uint8_t> MarksOf(const QStringList& names, const QSet<QString>& files,
                                   const QHash<QString, bool>& clipped);
 
+// The marks of `items` in the auto-save folder `folderText`: one listing of the folder and its take
+// log, with `sessionClipped` (clipped_takes) over the log. Touches no widget: any thread.
+std::vector<std::uint8_t> ComputeItemMarks(const QString& folderText, const QStringList& items,
+                                           const QHash<QString, bool>& sessionClipped);
+// Shows `marks` (from ComputeItemMarks for the items in the list) and the count.
+void SetItemMarks(App& app, std::vector<std::uint8_t> marks);
 // No item marked, and the count of none recorded: what a freshly loaded list shows until
 // RefreshItemMarks has run.
 void ClearItemMarks(App& app);
