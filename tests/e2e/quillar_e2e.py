@@ -30,6 +30,8 @@ MONITOR_CHECKBOX = (186, 103)   # 选择框1
 RATE_COMBO = (184, 72)          # 组合框2
 WIDTH_COMBO = (132, 104)        # 组合框3
 CURRENT_ITEM_BOX = (336, 27, 672, 245)  # 编辑框_当前录音文本: x, y, w, h
+PENDING_NOTICE_EDGE = (345, 535, 3, 3)    # the left edge of 标签_暂存提示 over the spectrum
+FIRST_ROW_MARK = (18, 326, 16, 16)        # the mark beside the item list's first row
 
 SINK = "quillar_e2e"
 
@@ -275,6 +277,41 @@ class Quillar:
 
     def wav(self, item):
         return os.path.join(self.folder, item + ".wav")
+
+    def colours(self, box):
+        """The (r, g, b) of every pixel of the window's `box` as the screen shows it now."""
+        shot = os.path.join(self.dir, "colours.png")
+        self.screenshot(shot, box)
+        out = subprocess.run(["convert", shot, "-depth", "8", "txt:-"], capture_output=True,
+                             text=True, check=True).stdout
+        found = []
+        for line in out.splitlines()[1:]:
+            rgb = line.split("(", 1)[1].split(")", 1)[0].split(",")[:3]
+            found.append(tuple(int(float(v)) for v in rgb))
+        return found
+
+    def shows(self, box, rgb, tolerance=24):
+        return any(all(abs(a - b) <= tolerance for a, b in zip(c, rgb)) for c in self.colours(box))
+
+    def answer_message_box(self):
+        """Waits for a "系统提示" box and answers it with Enter, as a fieldworker in the flow does;
+        the item list has the keyboard again afterwards."""
+        wait_for(lambda: self.xdo("search", "--onlyvisible", "--name", "^系统提示$").stdout.split(),
+                 20, "the message box")
+        time.sleep(0.3)
+        self.xdo("key", "--clearmodifiers", "Return")
+        wait_for(lambda: not self.xdo("search", "--onlyvisible", "--name",
+                                      "^系统提示$").stdout.split(), 10, "the box to close")
+        self.xdo("windowfocus", "--sync", self.window)
+        time.sleep(0.3)
+
+    def take(self, tone):
+        """Enter, a tone, Enter."""
+        self.key("Return")
+        time.sleep(0.3)
+        self.servers.play_tone(tone)
+        time.sleep(0.3)
+        self.key("Return")
 
     def record_item(self, tone, item):
         """Enter, a tone, Enter; waits for the item's recording file."""
@@ -578,6 +615,64 @@ class WorkingLoop(unittest.TestCase):
         time.sleep(0.3)
         app.record_item(tone, "四")
         self.assertEqual(len(self.read_take_log(app, 5)), 5)
+        self.assertEqual(app.close(), 0)
+
+    def test_a_take_belongs_to_the_item_it_began_on(self):
+        app = self.start(["太阳", "月亮"])
+        app.key("Return")
+        time.sleep(0.3)
+        self.servers.play_tone(self.tone)
+        app.key("Down")  # the list answers during the take
+        time.sleep(0.3)
+        app.key("Return")
+        wait_for(lambda: os.path.exists(app.wav("太阳")), 20, "the take of 太阳")
+        time.sleep(0.5)
+        self.assertFalse(os.path.exists(app.wav("月亮")))
+        self.assertEqual(self.read_take_log(app, 2)[1][1], "太阳")
+        self.assertEqual(app.close(), 0)
+
+    def test_takes_wait_for_their_folder_and_save_themselves_when_it_is_back(self):
+        tones = []
+        for freq in (440, 660, 880):
+            path = os.path.join(self.servers.tmp, "tone%d.wav" % freq)
+            make_tone(path, 1.0, freq)
+            tones.append(path)
+        app = self.start(["一", "二", "三"])
+        shutil.rmtree(app.folder)  # the stick is pulled
+        app.take(tones[0])
+        app.answer_message_box()
+        app.key("Down")
+        app.take(tones[1])
+        app.answer_message_box()
+        wait_for(lambda: app.shows(PENDING_NOTICE_EDGE, (192, 0, 0)), 10, "the pending notice")
+        os.makedirs(app.folder)  # and put back
+        app.key("Down")
+        app.take(tones[2])
+        wait_for(lambda: all(os.path.exists(app.wav(i)) for i in ("一", "二", "三")), 10,
+                 "all three takes in the folder")
+        for item, freq in (("一", 440), ("二", 660), ("三", 880)):
+            self.assertAlmostEqual(dominant_frequency(app.wav(item)), freq, delta=20, msg=item)
+        wait_for(lambda: not app.shows(PENDING_NOTICE_EDGE, (192, 0, 0)), 10,
+                 "the pending notice to go")
+        self.assertEqual([r[12] for r in self.read_take_log(app, 4)[1:]],
+                         ["enter", "pending", "pending"])
+        self.assertEqual(os.listdir(os.path.join(app.state, "quillar")), [])
+        self.assertEqual(app.close(), 0)
+
+    def test_an_item_longer_than_a_file_name_records_and_plays(self):
+        item = "".join(chr(0x4E00 + i) for i in range(100))  # 300 bytes of UTF-8
+        app = self.start([item], item_encoding="utf-8")
+        app.take(self.tone)
+        names = wait_for(lambda: [n for n in os.listdir(app.folder) if n.endswith(".wav")], 20,
+                         "the take's file")
+        self.assertEqual(len(names), 1)
+        self.assertRegex(names[0], "^" + item[:10] + ".*~[0-9a-f]{8}\\.wav$")
+        self.assertLessEqual(len(names[0].encode()), 255)
+        self.assertEqual(self.read_take_log(app, 2)[1][1], item)  # the log keeps the whole item
+        wait_for(lambda: app.shows(FIRST_ROW_MARK, (0, 160, 60)), 10, "the recorded mark")
+        wait_for(lambda: not self.servers.playback_streams(), 10, "no playback stream")
+        app.key("ctrl")
+        wait_for(lambda: self.servers.playback_streams(), 10, "its playback with Ctrl")
         self.assertEqual(app.close(), 0)
 
     def test_other_formats_come_out_as_chosen(self):
