@@ -12,6 +12,7 @@
 #include "kit/main_form.h"
 #include "kit/record_buffer.h"
 #include "record/clip_check.h"
+#include "record/recording_names.h"
 #include "record/take_log.h"
 
 namespace quillar {
@@ -80,7 +81,8 @@ void LogTake(App& app, const QString& path, const QString& replaced, const QStri
     const ProgramState& s = app.state;
     TakeLogEntry e;
     fillCommon(app, e, path, replaced, how);
-    e.item = s.take_item;
+    // An item of blanks alone is no item text: its take is untitled, and so is its line.
+    e.item = IsBlankItem(s.take_item) ? QString() : s.take_item;
     e.device = s.take_device;
     const PeakScan scan{s.take_peak, s.take_clipped};
     if (!s.record_buffer.isWavImage() ||

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <cmath>
@@ -156,6 +157,35 @@ TEST_F(ItemLoop, ATakeIsSavedUnderTheItemAndFolderItBeganOn) {
         const QByteArray log = contents(folder + u"/quillar-log.csv"_s);
         EXPECT_TRUE(log.contains(u",一,一.wav,"_s.toUtf8())) << log.toStdString();
     }
+}
+
+TEST_F(ItemLoop, ATakeOfNoItemTextIsUntitledAndNeverHidden) {
+    const struct {
+        const char* name;
+        QString lines;  // empty: an empty list
+    } cases[] = {{"empty list", QString()}, {"blank line", u" \t \r\n"_s}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(folder).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(folder));
+        loadItems(c.lines);
+        record(1);
+        const QStringList files = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+        ASSERT_EQ(files.size(), 2) << files.join(u' ').toStdString();  // the take and the log
+        EXPECT_TRUE(QRegularExpression(u"^未命名-\\d{8}-\\d{6}\\.wav$"_s).match(files[1]).hasMatch())
+            << files[1].toStdString();
+        EXPECT_TRUE(contents(folder + u"/quillar-log.csv"_s).contains(",," + files[1].toUtf8()));
+    }
+}
+
+TEST_F(ItemLoop, ControlCharactersOfAnItemReachNoFileRaw) {
+    // (A NUL byte makes a file no word list at all: it is refused before it is an item.)
+    loadItems(QString::fromUtf16(u"a\u0007b\u001b\r\n"));
+    record(1);
+    EXPECT_TRUE(QFile::exists(folder + u"/a_b_.wav"_s));
+    const QByteArray log = contents(folder + u"/quillar-log.csv"_s);
+    EXPECT_FALSE(log.contains('\x07') || log.contains('\x1b'));
+    EXPECT_TRUE(log.contains(u",a\u2407b\u241b,"_s.toUtf8())) << log.toStdString();
 }
 
 TEST_F(ItemLoop, EnterOnAnItemWithARecordingOverwritesIt) {
