@@ -83,6 +83,7 @@ void addSlices(App& app, std::shared_ptr<const QStringList> items, qsizetype fro
     finishLoad(app, std::move(marks));
 }
 
+// `marks` is set for a list read on a thread: only such a list is large enough to need slices.
 void show(App& app, const QString& path, ItemFileContent content, int row,
           std::uint64_t generation, std::shared_ptr<ReadMarks> marks = {}) {
     if (generation != app.state.item_load_generation) {
@@ -105,7 +106,7 @@ void show(App& app, const QString& path, ItemFileContent content, int row,
         list->setUniformItemSizes(true);
         list->clear();
     }
-    if (count <= kItemSliceSize) {
+    if (!marks || count <= kItemSliceSize) {
         {
             const QSignalBlocker quiet(list);
             list->addItems(content.items);

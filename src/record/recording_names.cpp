@@ -112,6 +112,10 @@ QString FitFileName(QString stem, const QString& suffix, const NameRules& rules,
     if (hiddenOrEmpty(stem)) {
         stem.prepend(u'_');
     }
+    // A UTF-16 unit is at most three bytes of UTF-8: most names are known to fit uncounted.
+    if ((stem.size() + suffix.size()) * 3 <= rules.nameMax) {
+        return stem + suffix;
+    }
     const qsizetype suffixBytes = utf8Bytes(suffix);
     if (utf8Bytes(stem) + suffixBytes <= rules.nameMax) {
         return stem + suffix;
