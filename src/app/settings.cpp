@@ -21,6 +21,7 @@
 #include "kit/app.h"
 #include "kit/main_form.h"
 #include "kit/ui_seam.h"
+#include "record/recording_names.h"
 #include "program_identity.h"
 
 namespace quillar {
@@ -334,7 +335,7 @@ void SaveSettings(App& app) {
     } else {
         app.ui.message(&app.form, QStringLiteral("系统提示"),
                        QStringLiteral("配置信息保存失败！无法写入设置文件：\n%1")
-                           .arg(QDir::toNativeSeparators(path)),
+                           .arg(ElideMiddle(QDir::toNativeSeparators(path))),
                        MessageIcon::Error);
     }
 }
