@@ -32,6 +32,7 @@ WIDTH_COMBO = (132, 104)        # 组合框3
 CURRENT_ITEM_BOX = (336, 27, 672, 245)  # 编辑框_当前录音文本: x, y, w, h
 PENDING_NOTICE_EDGE = (345, 535, 3, 3)    # the left edge of 标签_暂存提示 over the spectrum
 FIRST_ROW_MARK = (18, 326, 16, 16)        # the mark beside the item list's first row
+PROGRESS_BAR = (424, 315, 512, 16)        # 进度条1: x, y, w, h
 
 SINK = "quillar_e2e"
 
@@ -151,6 +152,21 @@ class Servers:
                     if line.strip().startswith("Sample Specification:"):
                         specs.append(line.split(":", 1)[1].strip())
         return specs
+
+    def second_sink(self, name):
+        """A null sink beside the recorded one (made once), for what the program plays."""
+        if name not in self.pactl("list", "short", "sinks").stdout:
+            self.pactl("load-module", "module-null-sink", "sink_name=" + name, "rate=44100")
+        return name
+
+    def stream_of(self, pid):
+        """The index of the first playback stream of process `pid`, or None."""
+        out = self.pactl("list", "sink-inputs").stdout
+        owner = 'application.process.id = "%d"' % pid
+        for block in out.split("Sink Input #")[1:]:
+            if owner in block:
+                return block.split(None, 1)[0]
+        return None
 
     def play_tone(self, path):
         """Plays a WAV file into the null sink with low latency and waits until it has played."""
@@ -484,15 +500,14 @@ class WorkingLoop(unittest.TestCase):
         wait_for(lambda: not self.servers.playback_streams(), 10, "no playback stream")
         app.key("ctrl")
         wait_for(lambda: self.servers.playback_streams(), 10, "a playback stream on the server")
-        # While it plays, the window still repaints: the progress bar and the cursor move on.
-        before = os.path.join(app.dir, "before.png")
-        after = os.path.join(app.dir, "after.png")
-        app.screenshot(before)
+        # While it plays, the window still repaints: the progress bar's own pixels change (its
+        # filled part grows by about 32 pixels in half a second of an 8-second file).
+        before = app.colours(PROGRESS_BAR)
         time.sleep(0.5)
-        app.screenshot(after)
+        after = app.colours(PROGRESS_BAR)
         self.assertTrue(self.servers.playback_streams(), "playback ended too early to judge")
-        with open(before, "rb") as a, open(after, "rb") as b:
-            self.assertNotEqual(a.read(), b.read(), "the window did not repaint during playback")
+        self.assertNotEqual(len(set(before)), 1, "the progress bar is not shown")
+        self.assertNotEqual(before, after, "the progress bar did not move during playback")
         # Moving on to the next item ends the playback of the one left behind, seconds before
         # its file would have played out.
         app.key("Down")
@@ -525,16 +540,27 @@ class WorkingLoop(unittest.TestCase):
     def test_monitoring_plays_the_input_while_recording(self):
         app = self.start(["星"])
         app.click(MONITOR_CHECKBOX)
+        # The monitoring stream goes to a sink of its own, so that what reaches that sink is what
+        # monitoring played, and nothing else.
+        heard = self.servers.second_sink("quillar_heard")
+        stream = wait_for(lambda: self.servers.stream_of(app.proc.pid), 10,
+                          "the armed monitoring stream")
+        self.servers.pactl("move-sink-input", stream, heard)
         app.click(ITEM_LIST_FIRST_ROW)
         app.key("Return")
-        player = subprocess.Popen(["paplay", "--device=" + SINK, "--latency-msec=20", self.tone],
-                                  env=self.servers.env)
+        out = os.path.join(app.dir, "heard.wav")
+        rec = subprocess.Popen(["parecord", "--device=" + heard + ".monitor", "--rate=44100",
+                                "--channels=2", "--format=s16le", "--file-format=wav", out],
+                               env=self.servers.env)
         try:
-            # paplay itself is one stream; monitoring adds a second.
-            wait_for(lambda: len(self.servers.playback_streams()) >= 2, 10,
-                     "the monitoring stream on the server")
+            time.sleep(0.3)
+            self.servers.play_tone(self.tone)
+            time.sleep(0.5)
         finally:
-            player.wait(30)
+            rec.send_signal(signal.SIGINT)
+            rec.wait(10)
+        self.assertAlmostEqual(dominant_frequency(out), 1000, delta=30,
+                               msg="the monitored output does not carry the tone")
         app.key("Return")
         wait_for(lambda: os.path.exists(app.wav("星")), 20, "the recording")
         self.assertEqual(app.close(), 0)
