@@ -11,8 +11,6 @@
 #include <QStandardPaths>
 #include <optional>
 
-#include <unistd.h>
-
 #include "items/item_file.h"
 #include "items/item_list.h"
 #include "items/pending_saving.h"
@@ -21,8 +19,9 @@
 #include "kit/app.h"
 #include "kit/main_form.h"
 #include "kit/ui_seam.h"
-#include "record/recording_names.h"
+#include "platform/file_io.h"
 #include "program_identity.h"
+#include "record/recording_names.h"
 
 namespace quillar {
 
@@ -40,8 +39,7 @@ bool isInstalledBinFolder(const QString& folder) {
 }
 
 bool takesSettings(const QString& folder) {
-    const bool writable = g_programFolderWritable.value_or(
-        ::access(QFile::encodeName(folder).constData(), W_OK) == 0);
+    const bool writable = g_programFolderWritable.value_or(platform::folderWritable(folder));
     return writable && !isInstalledBinFolder(folder);
 }
 

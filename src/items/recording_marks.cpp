@@ -1,7 +1,5 @@
 #include "items/recording_marks.h"
 
-#include <dirent.h>
-
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -12,6 +10,7 @@
 #include "kit/app.h"
 #include "kit/item_marks.h"
 #include "kit/main_form.h"
+#include "platform/file_io.h"
 #include "record/recording_names.h"
 #include "record/take_log.h"
 
@@ -43,19 +42,7 @@ QString fileNameOf(const QString& path) {
 }  // namespace
 
 QSet<QString> FileNamesIn(const QString& folder) {
-    QSet<QString> names;
-    // readdir gives the type with the name: 50,000 files are listed without a stat each.
-    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
-    if (dir == nullptr) {
-        return names;
-    }
-    while (const dirent* e = ::readdir(dir)) {
-        if (e->d_type == DT_REG || e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
-            names.insert(QFile::decodeName(e->d_name));
-        }
-    }
-    ::closedir(dir);
-    return names;
+    return platform::plainFileNamesIn(folder);
 }
 
 QStringList RecordingNamesOf(const QString& folder, const QStringList& items,

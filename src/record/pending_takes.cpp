@@ -1,7 +1,5 @@
 #include "record/pending_takes.h"
 
-#include <unistd.h>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,7 +7,7 @@
 #include <algorithm>
 
 #include "kit/record_buffer.h"
-#include "record/disk_io.h"
+#include "platform/file_io.h"
 #include "record/recording_names.h"
 #include "record/take_journal.h"
 #include "record/take_replacement.h"
@@ -67,9 +65,9 @@ void forget(PendingTake& take) {
     // Unlinked while still locked: a Quillar starting now sees no file or a locked one.
     QFile::remove(takeInfoPathOf(take.journal));
     QFile::remove(take.journal);
-    syncFolder(QFileInfo(take.journal).absolutePath());
+    platform::syncFolder(QFileInfo(take.journal).absolutePath());
     if (take.lockFd >= 0) {
-        ::close(take.lockFd);
+        platform::closeFile(take.lockFd);
         take.lockFd = -1;
     }
 }
@@ -77,14 +75,13 @@ void forget(PendingTake& take) {
 }  // namespace
 
 bool FolderWritable(const QString& folder) {
-    return !folder.isEmpty() && QFileInfo(folder).isDir() &&
-           ::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0;
+    return platform::folderWritable(folder);
 }
 
 PendingTakes::~PendingTakes() {
     for (PendingTake& take : m_takes) {
         if (take.lockFd >= 0) {
-            ::close(take.lockFd);
+            platform::closeFile(take.lockFd);
         }
     }
 }

@@ -1,10 +1,10 @@
 #include "record/recording_names.h"
 
-#include <sys/vfs.h>
-#include <unistd.h>
-
 #include <QFile>
 #include <QTextBoundaryFinder>
+#include <algorithm>
+
+#include "platform/file_io.h"
 
 namespace quillar {
 
@@ -94,15 +94,9 @@ NameRules NameRulesOf(const QString& folder) {
     if (folder.isEmpty()) {
         return rules;
     }
-    const QByteArray native = QFile::encodeName(folder);
-    const long max = ::pathconf(native.constData(), _PC_NAME_MAX);
-    if (max > 0 && max < rules.nameMax) {
-        rules.nameMax = static_cast<int>(max);
-    }
-    struct statfs fs {};
-    if (::statfs(native.constData(), &fs) == 0) {
-        rules.restricted = IsRestrictedFileSystem(static_cast<unsigned long>(fs.f_type));
-    }
+    const platform::NameLimits limits = platform::nameLimitsOf(folder);
+    rules.nameMax = std::min(rules.nameMax, limits.nameMax);
+    rules.restricted = IsRestrictedFileSystem(limits.fsType);
     return rules;
 }
 

@@ -1,21 +1,17 @@
 #include "record/take_recovery.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <array>
 
+#include "audio/wav_layout.h"
 #include "kit/app.h"
 #include "kit/main_form.h"
 #include "kit/record_buffer.h"
 #include "kit/ui_seam.h"
-#include "record/disk_io.h"
+#include "platform/file_io.h"
 #include "record/recording_names.h"
 #include "record/take_journal.h"
 #include "record/take_logging.h"
@@ -27,24 +23,20 @@ namespace {
 
 constexpr int kMaxNameTries = 999;
 
-std::uint16_t u16At(const std::array<std::uint8_t, kWavHeaderBytes>& h, std::size_t at) {
-    return static_cast<std::uint16_t>(h[at] | (h[at + 1] << 8));
-}
-std::uint32_t u32At(const std::array<std::uint8_t, kWavHeaderBytes>& h, std::size_t at) {
-    return std::uint32_t{h[at]} | (std::uint32_t{h[at + 1]} << 8) |
-           (std::uint32_t{h[at + 2]} << 16) | (std::uint32_t{h[at + 3]} << 24);
-}
-
-// What the journal's own header says, for a journal whose TakeInfo file was lost.
+// What the journal's own header says, for a journal whose TakeInfo file was lost: read by the
+// engine's WAV reader, as far as the file goes.
 TakeInfo infoFromHeader(int fd, const QString& path) {
     TakeInfo info;
-    std::array<std::uint8_t, kWavHeaderBytes> h{};
-    if (::pread(fd, h.data(), h.size(), 0) == static_cast<ssize_t>(h.size()) &&
-        std::equal(h.begin(), h.begin() + 4, "RIFF")) {
-        info.channels = u16At(h, 22);
-        info.rate = u32At(h, 24);
-        info.bits = u16At(h, 34);
-    }
+    audio::WavLayout layout;
+    audio::readWavLayout(
+        [fd](std::uint64_t at, void* out, std::uint64_t n) {
+            const std::int64_t got = platform::readAt(fd, out, n, at);
+            return got > 0 ? static_cast<std::uint64_t>(got) : 0;
+        },
+        platform::sizeOf(fd).value_or(0), &layout);
+    info.channels = layout.channels;
+    info.rate = layout.rate;
+    info.bits = layout.bits;
     info.started = QFileInfo(path).lastModified();
     return info;
 }
@@ -68,32 +60,32 @@ QString writeOut(int journal, const TakeInfo& info, std::uint64_t dataBytes,
         QStringLiteral(".恢复-") + started.toString(QStringLiteral("yyyyMMdd-HHmmss"));
     const NameRules rules = NameRulesOf(folder);
     QString path;
-    int fd = -1;
-    for (int n = 1; n <= kMaxNameTries && fd < 0; ++n) {
+    platform::FileHandle file;
+    for (int n = 1; n <= kMaxNameTries && !file; ++n) {
         const QString suffix =
             n == 1 ? time + QStringLiteral(".wav") : QStringLiteral("%1-%2.wav").arg(time).arg(n);
         path = folder + u'/' + FitFileName(stem, suffix, rules, info.item);
-        // O_EXCL: an existing file is never replaced, whoever made it.
-        fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                    0666);
-        if (fd < 0 && errno != EEXIST) {
+        // A new file only: an existing one is never replaced, whoever made it.
+        file = platform::createNewFile(path);
+        if (!file && errno != EEXIST) {
             return QString();
         }
     }
-    if (fd < 0) {
+    if (!file) {
         return QString();
     }
     const auto header =
         wavHeaderBytes(static_cast<std::uint32_t>(dataBytes), info.rate, info.bits, info.channels);
-    bool ok = writeAllAt(fd, header.data(), header.size(), 0) &&
-              copyAllAt(journal, kWavHeaderBytes, fd, kWavHeaderBytes, dataBytes) &&
-              ::fdatasync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
+    bool ok =
+        platform::writeAllAt(file.fd(), header.data(), header.size(), 0) &&
+        platform::copyAllAt(journal, kWavHeaderBytes, file.fd(), kWavHeaderBytes, dataBytes) &&
+        platform::syncData(file.fd());
+    ok = file.close() && ok;
     if (!ok) {
         QFile::remove(path);
         return QString();
     }
-    syncFolder(folder);
+    platform::syncFolder(folder);
     return path;
 }
 
@@ -135,27 +127,24 @@ RecoveryOutcome recoverJournals(const QString& journalFolder, const QStringList&
         {QLatin1String(kJournalPrefix) + QStringLiteral("*.wav")}, QDir::Files, QDir::Name);
     for (const QString& name : names) {
         const QString path = dir.filePath(name);
-        const int fd = ClaimJournal(path);
-        if (fd < 0) {
+        const platform::FileHandle journal(ClaimJournal(path));
+        if (!journal) {
             continue;
         }
+        const int fd = journal.fd();
         const QString infoPath = takeInfoPathOf(path);
         std::optional<TakeInfo> info = readTakeInfo(infoPath);
         if (info && info->pending && info->hasUsableFormat()) {
             // A take that knows its item waits to be saved there (record/pending_takes.h).
-            ::close(fd);
             continue;
         }
         if (!info || !info->hasUsableFormat()) {
             info = infoFromHeader(fd, path);
         }
-        struct stat st {};
-        const std::uint64_t fileBytes =
-            ::fstat(fd, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+        const std::uint64_t fileBytes = platform::sizeOf(fd).value_or(0);
         if (!info->hasUsableFormat() && fileBytes > kWavHeaderBytes) {
             // Audio whose format nobody can tell: kept for a person to look at.
             outcome.leftOver << path;
-            ::close(fd);
             continue;
         }
         std::uint64_t dataBytes = 0;
@@ -169,7 +158,6 @@ RecoveryOutcome recoverJournals(const QString& journalFolder, const QStringList&
             // Not a frame of audio: nothing to bring back.
             QFile::remove(path);
             QFile::remove(infoPath);
-            ::close(fd);
             continue;
         }
         QString written;
@@ -187,10 +175,9 @@ RecoveryOutcome recoverJournals(const QString& journalFolder, const QStringList&
             // Only now that the take is on disk elsewhere.
             QFile::remove(path);
             QFile::remove(infoPath);
-            syncFolder(journalFolder);
+            platform::syncFolder(journalFolder);
             outcome.recovered.push_back({*info, written, dataBytes});
         }
-        ::close(fd);
     }
     return outcome;
 }

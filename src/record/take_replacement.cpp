@@ -1,9 +1,5 @@
 #include "record/take_replacement.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -11,19 +7,18 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/file_io.h"
 #include "record/recording_names.h"
 
 namespace quillar {
+
+using namespace platform;
 
 namespace {
 
 // Names that a busy folder (or a save running twice in one second) can exhaust are not expected;
 // this only bounds the search.
 constexpr int kMaxAttempts = 1000;
-
-QByteArray native(const QString& path) {
-    return QFile::encodeName(path);
-}
 
 bool step(const StepCheck& check, TakeStep s) {
     if (check && !check(s)) {
@@ -33,50 +28,9 @@ bool step(const StepCheck& check, TakeStep s) {
     return true;
 }
 
-bool writeWhole(int fd, const char* bytes, std::size_t left) {
-    while (left > 0) {
-        const ssize_t n = ::write(fd, bytes, left);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        bytes += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// Best effort: the file's data is already on disk; this makes the new names last as well.
-void syncFolder(const QString& folder) {
-    const int fd = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
-// A rename that fails with EEXIST rather than replace anything. File systems without
-// RENAME_NOREPLACE (some network and FAT ones) get a check first, which is enough for one user.
-bool renameNoReplace(const QByteArray& from, const QByteArray& to) {
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
-        return true;
-    }
-    if (errno != EINVAL && errno != ENOSYS) {
-        return false;
-    }
-    struct stat st {};
-    if (::lstat(to.constData(), &st) == 0) {
-        errno = EEXIST;
-        return false;
-    }
-    return ::rename(from.constData(), to.constData()) == 0;
-}
-
 // The new take beside the target, flushed; its path, or empty when it could not be written (then
 // nothing is left behind).
-QString writeTemporary(const QString& path, const void* data, std::size_t bytes, mode_t mode) {
+QString writeTemporary(const QString& path, const void* data, std::size_t bytes, unsigned mode) {
     const QFileInfo target(path);
     const NameRules rules = NameRulesOf(target.absolutePath());
     for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
@@ -88,22 +42,20 @@ QString writeTemporary(const QString& path, const void* data, std::size_t bytes,
             tempName = QStringLiteral(".quillar-save.") + random;
         }
         const QString temp = target.absolutePath() + u'/' + tempName;
-        const QByteArray name = native(temp);
-        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (fd < 0) {
+        FileHandle file = createNewFile(temp, mode);
+        if (!file) {
             if (errno == EEXIST) {
                 continue;
             }
             return QString();
         }
-        const bool ok =
-            writeWhole(fd, static_cast<const char*>(data), bytes) && ::fdatasync(fd) == 0;
-        const bool closed = ::close(fd) == 0;
+        const bool ok = writeAll(file.fd(), data, bytes) && syncData(file.fd());
+        const bool closed = file.close();
         if (ok && closed) {
             return temp;
         }
         const int error = errno;
-        ::unlink(name.constData());
+        removeFile(temp);
         errno = error;
         return QString();
     }
@@ -114,14 +66,14 @@ QString writeTemporary(const QString& path, const void* data, std::size_t bytes,
 QString moveToEarlierTakes(const QString& path, const QDateTime& when) {
     const QFileInfo target(path);
     const QString folder = target.absolutePath() + u'/' + kEarlierTakesFolder;
-    if (::mkdir(native(folder).constData(), 0777) != 0 && errno != EEXIST) {
+    if (!makeFolder(folder)) {
         return QString();
     }
     const int nameMax = NameRulesOf(folder).nameMax;
     for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
         const QString moved =
             folder + u'/' + earlierTakeName(target.fileName(), when, attempt, nameMax);
-        if (renameNoReplace(native(path), native(moved))) {
+        if (renameNoReplace(path, moved)) {
             return moved;
         }
         if (errno != EEXIST) {
@@ -184,15 +136,14 @@ SaveResult replaceTakeFile(const QString& path, const void* data, std::size_t by
     if (path.isEmpty()) {
         return result;
     }
-    const QByteArray target = native(path);
-    struct stat old {};
-    const bool exists = ::lstat(target.constData(), &old) == 0;
-    if (exists && S_ISDIR(old.st_mode)) {
+    const PathInfo old = pathInfo(path);
+    const bool exists = old.exists;
+    if (old.isFolder) {
         result.error = EISDIR;
         return result;
     }
     // A replaced file's permissions carry over to its successor.
-    const mode_t mode = exists && S_ISREG(old.st_mode) ? (old.st_mode & 07777) : 0666;
+    const unsigned mode = old.isFile ? old.mode : 0666;
 
     const QString temp =
         step(check, TakeStep::WriteTemporary) ? writeTemporary(path, data, bytes, mode) : QString();
@@ -200,23 +151,22 @@ SaveResult replaceTakeFile(const QString& path, const void* data, std::size_t by
         result.error = errno;
         return result;
     }
-    const QByteArray tempName = native(temp);
     if (exists) {
         if (step(check, TakeStep::MoveEarlier)) {
             result.replaced = moveToEarlierTakes(path, when);
         }
         if (result.replaced.isEmpty()) {
             result.error = errno;
-            ::unlink(tempName.constData());
+            removeFile(temp);
             return result;
         }
     }
-    if (!step(check, TakeStep::PlaceNew) || !renameNoReplace(tempName, target)) {
+    if (!step(check, TakeStep::PlaceNew) || !renameNoReplace(temp, path)) {
         result.error = errno;
         // Put the old take back under the item's name. Should even that fail, the new take stays
         // in its temporary file: both takes are then still on disk.
-        if (result.replaced.isEmpty() || renameNoReplace(native(result.replaced), target)) {
-            ::unlink(tempName.constData());
+        if (result.replaced.isEmpty() || renameNoReplace(result.replaced, path)) {
+            removeFile(temp);
             result.replaced.clear();
         }
         return result;
