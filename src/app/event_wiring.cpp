@@ -13,6 +13,7 @@
 #include "app/settings.h"
 #include "app/startup.h"
 #include "items/item_list.h"
+#include "items/pending_saving.h"
 #include "items/recording_marks.h"
 #include "items/take_quality_line.h"
 #include "kit/app.h"
@@ -116,7 +117,9 @@ void wireEvents(App& app) {
     QObject::connect(f.编辑框_保存路径, &QLineEdit::editingFinished, [&app] {
         if (app.form.编辑框_保存路径->isModified()) {
             app.form.编辑框_保存路径->setModified(false);
+            StopAndSaveRunningTake(app);  // to the folder it began in
             RefreshItemMarks(app);
+            SavePendingTakes(app);
         }
     });
     QObject::connect(f.按钮2, &QPushButton::clicked, [&app] { ToggleAudition(app); });
@@ -132,6 +135,7 @@ void wireEvents(App& app) {
     QObject::connect(f.时钟1, &QTimer::timeout, [&app] { OnStatusTick(app); });
     QObject::connect(f.时钟2, &QTimer::timeout, [&app] { OnAuditionTick(app); });
     QObject::connect(f.时钟3, &QTimer::timeout, [&app] { OnBlinkTick(app); });
+    QObject::connect(f.时钟_暂存, &QTimer::timeout, [&app] { SavePendingTakes(app); });
 }
 
 }  // namespace quillar

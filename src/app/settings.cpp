@@ -11,15 +11,17 @@
 #include <QStandardPaths>
 #include <optional>
 
-#include <unistd.h>
-
 #include "items/item_file.h"
+#include "items/item_list.h"
+#include "items/pending_saving.h"
 #include "items/recording_marks.h"
 #include "items/text_encoding.h"
 #include "kit/app.h"
 #include "kit/main_form.h"
 #include "kit/ui_seam.h"
+#include "platform/file_io.h"
 #include "program_identity.h"
+#include "record/recording_names.h"
 
 namespace quillar {
 
@@ -37,8 +39,7 @@ bool isInstalledBinFolder(const QString& folder) {
 }
 
 bool takesSettings(const QString& folder) {
-    const bool writable = g_programFolderWritable.value_or(
-        ::access(QFile::encodeName(folder).constData(), W_OK) == 0);
+    const bool writable = g_programFolderWritable.value_or(platform::folderWritable(folder));
     return writable && !isInstalledBinFolder(folder);
 }
 
@@ -297,8 +298,11 @@ void ChooseSaveFolder(App& app) {
         app.ui.chooseFolder(&app.form, QStringLiteral("选择文件夹"), box->text());
     // Cancelling keeps the folder: an emptied box would send the next recording nowhere.
     if (!folder.isEmpty()) {
+        // A running take belongs to the folder it began in: it is saved there first.
+        StopAndSaveRunningTake(app);
         box->setText(folder);
         RefreshItemMarks(app);
+        SavePendingTakes(app);
     }
 }
 
@@ -306,9 +310,12 @@ void ChooseItemFile(App& app) {
     if (!app.ui.openFile(&app.form, app.form.通用对话框2)) {
         return;
     }
+    // A running take belongs to the list it began in: it is saved to its item first.
+    StopAndSaveRunningTake(app);
     RememberItemPosition(app);  // the file left now is picked up there when it comes back
-    app.form.编辑框_录音文本源路径->setText(app.form.通用对话框2.fileName);
-    const QString itemFile = app.form.编辑框_录音文本源路径->text();
+    // The box names the new file once it is loaded; a file refused leaves it and the list as
+    // they were.
+    const QString itemFile = app.form.通用对话框2.fileName;
     LoadItemFile(app, itemFile, std::max(0, ReadItemPosition(SettingsFilePath(), itemFile)));
 }
 
@@ -326,7 +333,7 @@ void SaveSettings(App& app) {
     } else {
         app.ui.message(&app.form, QStringLiteral("系统提示"),
                        QStringLiteral("配置信息保存失败！无法写入设置文件：\n%1")
-                           .arg(QDir::toNativeSeparators(path)),
+                           .arg(ElideMiddle(QDir::toNativeSeparators(path))),
                        MessageIcon::Error);
     }
 }

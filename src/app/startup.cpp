@@ -11,6 +11,7 @@
 #include "app/settings.h"
 #include "audio/audio_engine.h"
 #include "items/item_file.h"
+#include "items/pending_saving.h"
 #include "kit/app.h"
 #include "kit/drawing_board.h"
 #include "kit/main_form.h"
@@ -63,7 +64,9 @@ void OnMainWindowCreated(App& app) {
     if (!itemFile.isEmpty() && QFileInfo(itemFile).isFile()) {
         LoadItemFile(app, itemFile, std::max(0, ReadItemPosition(SettingsFilePath(), itemFile)));
     }
-    // Last, once the auto-save folder is known: the takes of a run that did not end cleanly.
+    // Last, once the auto-save folder is known: takes whose save failed go to their items, and
+    // the takes of a run that did not end cleanly are recovered.
+    ResumePendingTakes(app);
     RecoverUnfinishedTakes(app);
 }
 

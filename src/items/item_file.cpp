@@ -1,17 +1,140 @@
 #include "items/item_file.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QSignalBlocker>
 #include <QTimer>
+#include <memory>
+#include <thread>
 
 #include "items/item_list.h"
 #include "items/recording_marks.h"
 #include "items/text_encoding.h"
 #include "kit/app.h"
 #include "kit/main_form.h"
+#include "kit/ui_seam.h"
+#include "record/recording_names.h"
 
 namespace quillar {
+
+namespace {
+
+bool isStrayCharacter(char16_t c) {
+    if (c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f' || c == u'\v') {
+        return false;
+    }
+    return c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0) || c == 0xFFFD || QChar::isSurrogate(c);
+}
+
+void refuse(App& app, const QString& path) {
+    app.ui.message(
+        &app.form, QStringLiteral("系统提示"),
+        QStringLiteral("无法载入录音文本：\n%1\n\n这个文件不是文本文件（含有空字节或大量无法识别的"
+                       "字符），请选择每行一个条目的文本文件。当前的录音文本保持不变。")
+            .arg(ElideMiddle(QDir::toNativeSeparators(path))),
+        MessageIcon::Error);
+}
+
+// Marks worked out on the reader thread for the folder of the load's start.
+struct ReadMarks {
+    QString folder;
+    std::vector<std::uint8_t> marks;
+};
+
+void finishLoad(App& app, std::shared_ptr<ReadMarks> read = {}) {
+    app.state.item_file_loading = false;
+    if (read && read->folder == app.form.编辑框_保存路径->text()) {
+        SetItemMarks(app, std::move(read->marks));
+    } else {
+        RefreshItemMarks(app);
+    }
+}
+
+// Puts items [from, end) into the list, a slice per turn of the event loop; the item `row` is
+// selected and shown as soon as it is in the list.
+void addSlices(App& app, std::shared_ptr<const QStringList> items, qsizetype from, int row,
+               std::uint64_t generation, std::shared_ptr<ReadMarks> marks) {
+    if (generation != app.state.item_load_generation) {
+        return;  // a later load took over
+    }
+    QListWidget* list = app.form.列表框_录音文本列表;
+    const qsizetype end = std::min<qsizetype>(from + kItemSliceSize, items->size());
+    {
+        const QSignalBlocker quiet(list);
+        list->addItems(items->mid(from, end - from));
+    }
+    if (row >= from && row < end) {
+        const QSignalBlocker quiet(list);
+        list->setCurrentRow(row);
+    }
+    if (row >= from && row < end) {
+        OnItemSelected(app);
+    }
+    if (end < items->size()) {
+        QTimer::singleShot(0, list, [&app, items = std::move(items), end, row, generation,
+                                     marks = std::move(marks)] {
+            addSlices(app, items, end, row, generation, marks);
+        });
+        return;
+    }
+    finishLoad(app, std::move(marks));
+}
+
+// `marks` is set for a list read on a thread: only such a list is large enough to need slices.
+void show(App& app, const QString& path, ItemFileContent content, int row,
+          std::uint64_t generation, std::shared_ptr<ReadMarks> marks = {}) {
+    if (generation != app.state.item_load_generation) {
+        return;
+    }
+    if (content.notText) {
+        app.state.item_file_loading = false;
+        refuse(app, path);
+        return;
+    }
+    app.form.编辑框_录音文本源路径->setText(path);
+    QListWidget* list = app.form.列表框_录音文本列表;
+    const int count = static_cast<int>(content.items.size());
+    const int selected = row > 0 && row < count ? row : 0;
+    {
+        // Filling the list would report a selection change per step; the first item is shown
+        // once, below, whatever the list reports.
+        const QSignalBlocker quiet(list);
+        // Every row is one line of text: uniform sizes spare the view from measuring 100,000 rows.
+        list->setUniformItemSizes(true);
+        list->clear();
+    }
+    if (!marks || count <= kItemSliceSize) {
+        {
+            const QSignalBlocker quiet(list);
+            list->addItems(content.items);
+            list->setCurrentRow(selected);
+        }
+        OnItemSelected(app);
+        // Until the marks are known no mark of the previous list stands beside the new one's.
+        ClearItemMarks(app);
+        // The first item shows now; the marks of a long list come from a folder listing and the
+        // take log, so they follow once the window has painted.
+        app.state.item_file_loading = true;
+        QTimer::singleShot(0, list, [&app, generation] {
+            if (generation == app.state.item_load_generation) {
+                finishLoad(app);
+            }
+        });
+        return;
+    }
+    ClearItemMarks(app);
+    if (selected >= kItemSliceSize) {
+        OnItemSelected(app);  // nothing selected yet: the item's text is empty until its slice
+    }
+    app.state.item_file_loading = true;
+    addSlices(app, std::make_shared<const QStringList>(std::move(content.items)), 0, selected,
+              generation, std::move(marks));
+}
+
+}  // namespace
 
 QStringList SplitItemLines(const QString& text) {
     QStringList items;
@@ -35,34 +158,75 @@ QStringList SplitItemLines(const QString& text) {
     return items;
 }
 
-QStringList ReadItemFile(const QString& path) {
+bool LooksLikeText(const QByteArray& bytes, int encodingClass, const QString& text) {
+    const bool wide = encodingClass == kEncodingUtf16LE || encodingClass == kEncodingUtf16BE;
+    if (!wide && bytes.contains('\0')) {
+        return false;
+    }
+    qsizetype stray = 0;
+    for (const QChar c : text) {
+        stray += isStrayCharacter(c.unicode());
+    }
+    // A few bad bytes are a damaged word list; a fiftieth of the text is no word list at all.
+    return stray < 4 || stray * 50 <= text.size();
+}
+
+ItemFileContent ReadItemFileContent(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         return {};
     }
     const QByteArray bytes = file.readAll();
-    return SplitItemLines(DecodeText(bytes, DetectTextEncodingOf(bytes)));
+    const int encoding = DetectTextEncodingOf(bytes);
+    const QString text = DecodeText(bytes, encoding);
+    if (!LooksLikeText(bytes, encoding, text)) {
+        return {{}, true};
+    }
+    return {SplitItemLines(text), false};
+}
+
+QStringList ReadItemFile(const QString& path) {
+    return ReadItemFileContent(path).items;
 }
 
 void LoadItemFile(App& app, const QString& path, int row) {
-    const QStringList items = ReadItemFile(path);
-    QListWidget* list = app.form.列表框_录音文本列表;
-    {
-        // Filling the list would report a selection change per step; the first item is shown
-        // once, below, whatever the list reports.
-        const QSignalBlocker quiet(list);
-        // Every row is one line of text: uniform sizes spare the view from measuring 100,000 rows.
-        list->setUniformItemSizes(true);
-        list->clear();
-        list->addItems(items);
-        list->setCurrentRow(row > 0 && row < items.size() ? row : 0);
+    const std::uint64_t generation = ++app.state.item_load_generation;
+    if (QFileInfo(path).size() <= kItemFileReadInPlaceBytes) {
+        show(app, path, ReadItemFileContent(path), row, generation);
+        return;
     }
-    OnItemSelected(app);
-    // The first item shows now; the marks of a long list come from a folder listing and the take
-    // log, so they follow once the window has painted. Until then no mark of the previous list
-    // stands beside the new one's items.
-    ClearItemMarks(app);
-    QTimer::singleShot(0, list, [&app] { RefreshItemMarks(app); });
+    // Reading and decoding tens of megabytes takes seconds: on a thread of its own, while the
+    // list in place stays usable. The form as context drops the result once the window is gone;
+    // the thread is joined before the program's state goes.
+    app.state.item_file_loading = true;
+    app.state.item_reader.reset();  // the previous reader, if any, is joined first
+    // The marks of a million items take seconds too: worked out there as well, for the folder of
+    // now, and used if the folder is still the same when the list is in place.
+    auto marks = std::make_shared<ReadMarks>();
+    marks->folder = app.form.编辑框_保存路径->text();
+    app.state.item_reader = std::shared_ptr<std::thread>(
+        new std::thread([&app, path, row, generation, marks,
+                         judged = app.state.judged_takes] {
+            ItemFileContent content = ReadItemFileContent(path);
+            if (!content.notText && !CleanFolder(marks->folder).isEmpty()) {
+                marks->marks = ComputeItemMarks(marks->folder, content.items, judged);
+            }
+            QMetaObject::invokeMethod(
+                &app.form,
+                [&app, path, row, generation, marks,
+                 content = std::move(content)]() mutable {
+                    show(app, path, std::move(content), row, generation, marks);
+                },
+                Qt::QueuedConnection);
+        }),
+        [](std::thread* t) {
+            t->join();
+            delete t;
+        });
+}
+
+bool ItemFileLoading(const App& app) {
+    return app.state.item_file_loading;
 }
 
 }  // namespace quillar

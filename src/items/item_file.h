@@ -1,4 +1,6 @@
-// Loading the item file into the item list: detect the encoding, decode, cut into lines.
+// Loading the item file into the item list: detect the encoding, decode, cut into lines. A file
+// that is not text is refused with a message and the list stays; a very large one is read on a
+// thread of its own and put into the list in slices, so the window never stops answering.
 #pragma once
 
 #include <QString>
@@ -8,14 +10,36 @@ namespace quillar {
 
 struct App;
 
+// Files up to this size are read and shown at once, as every word list ever is; larger ones are
+// read on a thread.
+inline constexpr qint64 kItemFileReadInPlaceBytes = 4 * 1024 * 1024;
+// Items put into the list per turn of the event loop (about 15 ms of work each).
+inline constexpr int kItemSliceSize = 20000;
+
+// What reading an item file gave.
+struct ItemFileContent {
+    QStringList items;
+    bool notText = false;  // NUL bytes outside UTF-16, or mostly characters that decode to nothing
+};
+
 // The items of a decoded text: its lines, cut at CR LF and at a lone LF. Empty pieces are dropped
 // (so a final line break adds no item); lines of blanks stay items, blanks and all.
 QStringList SplitItemLines(const QString& text);
-// The items of the file at `path`; an unreadable file has none.
+// Whether decoded `text` of `bytes`, read as `encodingClass`, is text a person wrote: no NUL byte
+// in an 8-bit file, and no more than one character in fifty undecodable or a control character
+// other than tab, line and page breaks.
+bool LooksLikeText(const QByteArray& bytes, int encodingClass, const QString& text);
+// The items of the file at `path`; an unreadable file has none. Any thread.
+ItemFileContent ReadItemFileContent(const QString& path);
 QStringList ReadItemFile(const QString& path);
 // Replaces the item list with the items of the file at `path`, selects item `row` (the first
 // when the file has no such item) and shows it (OnItemSelected runs once, also for an empty
-// list), then marks the items that have a recording. GUI thread.
+// list), then marks the items that have a recording; 编辑框_录音文本源路径 names the file. A file
+// that is not text is refused with one message and nothing changes. A file larger than
+// kItemFileReadInPlaceBytes is read on a thread: the list changes when it has been read (a later
+// load wins over one still being read). GUI thread.
 void LoadItemFile(App& app, const QString& path, int row = 0);
+// Whether a large item file is still being read or put into the list.
+bool ItemFileLoading(const App& app);
 
 }  // namespace quillar

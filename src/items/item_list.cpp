@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include "items/pending_saving.h"
 #include "items/recording_marks.h"
 #include "kit/app.h"
 #include "kit/drawing_board.h"
@@ -14,7 +15,9 @@
 #include "playback/file_playback.h"
 #include "playback/waveform_view.h"
 #include "record/recording_control.h"
+#include "record/recording_names.h"
 #include "record/saving.h"
+#include "record/take_info.h"
 #include "record/take_log.h"
 #include "record/take_logging.h"
 
@@ -27,56 +30,61 @@ QString currentItemText(const App& app) {
     return item != nullptr ? item->text() : QString();
 }
 
-// Which occurrence of its text the item at `row` is: 1 for the first in list order.
-int occurrenceOf(const QListWidget* list, int row) {
-    const QListWidgetItem* item = list->item(row);
-    if (item == nullptr) {
-        return 1;
-    }
-    const QString text = item->text();
-    int occurrence = 1;
-    for (int i = 0; i < row; ++i) {
-        occurrence += list->item(i)->text() == text;
-    }
-    return occurrence;
-}
-
 void showRecording(App& app, const QString& path) {
     app.form.编辑框_当前录音文件->setText(path);
     app.form.按钮_播放录音->setEnabled(true);
     ShowWaveform(app, path);
 }
 
-// The recording is still in record_buffer: say so, so that nobody moves on believing it is saved.
-void reportFailedAutoSave(App& app, const QString& path) {
-    const QString where = path.isEmpty()
-                              ? QStringLiteral("没有设置自动保存路径，录音没有自动保存。")
-                              : QStringLiteral("录音没有自动保存，无法写入文件：\n%1\n")
-                                    .arg(QDir::toNativeSeparators(path));
-    app.ui.message(&app.form, QStringLiteral("系统提示"),
-                   where + QStringLiteral("\n录音仍在内存中，可以用“保存录音”另行保存。"),
-                   MessageIcon::Error);
+// The take was not written: say why and what became of it, so that nobody moves on believing it
+// is saved, or fearing it is lost.
+void reportFailedAutoSave(App& app, const QString& lead, const QString& path, int error,
+                          bool pending) {
+    QString text =
+        lead + (path.isEmpty()
+                    ? QStringLiteral("没有设置自动保存路径，录音没有自动保存。\n")
+                    : QStringLiteral("录音没有自动保存（%1），无法写入文件：\n%2\n")
+                          .arg(SaveErrorText(error), ElideMiddle(QDir::toNativeSeparators(path))));
+    if (pending) {
+        text +=
+            path.isEmpty()
+                ? QStringLiteral("\n这段录音已暂存于 %1，设置自动保存路径后会自动保存，不会丢失。")
+                      .arg(ElideMiddle(QDir::toNativeSeparators(JournalFolder())))
+                : QStringLiteral("\n这段录音已暂存于 %1，文件夹可以写入时会自动保存，不会丢失。")
+                      .arg(ElideMiddle(QDir::toNativeSeparators(JournalFolder())));
+    } else {
+        text += QStringLiteral("\n录音仍在内存中，可以用“保存录音”另行保存。");
+    }
+    app.ui.message(&app.form, QStringLiteral("系统提示"), text, MessageIcon::Error);
 }
 
-// The path written, or empty when nothing was (an empty take, or a failure already reported).
-QString autoSave(App& app) {
-    const QString path = RecordingPathOf(app);
+// The take in record_buffer, saved to the item and folder it began on. The path written, or
+// empty when nothing was (an empty take, or a failure already reported, after `lead`).
+QString autoSave(App& app, const QString& lead = QString()) {
+    ProgramState& s = app.state;
     // An empty recording writes nothing and says nothing: an existing file of the item stays.
-    if (app.state.record_buffer.empty()) {
+    if (s.record_buffer.empty()) {
         return QString();
     }
-    if (path.isEmpty()) {
-        reportFailedAutoSave(app, path);
+    const QString path =
+        TakeFilePath(s.take_folder, s.take_item, s.take_occurrence, s.take_started);
+    const SaveResult saved = path.isEmpty() ? SaveResult{} : WriteRecordingFile(app, path);
+    if (!saved) {
+        reportFailedAutoSave(app, lead, path, saved.error, KeepTakePending(app));
         return QString();
     }
-    if (const SaveResult saved = WriteRecordingFile(app, path)) {
-        MarkSelectedItemRecorded(app, path, app.state.take_clipped);
-        LogTake(app, path, saved.replaced, kTakeHowEnter);
+    MarkTakeRecorded(app, s.take_row, s.take_item, path, s.take_clipped);
+    LogTake(app, path, saved.replaced, kTakeHowEnter);
+    if (app.form.列表框_录音文本列表->currentRow() == s.take_row) {
         showRecording(app, path);
-        return path;
     }
-    reportFailedAutoSave(app, path);
-    return QString();
+    // The folder takes files again: what waits for it follows.
+    SavePendingTakes(app);
+    return path;
+}
+
+bool recording(const App& app) {
+    return app.form.按钮1->text() == QStringLiteral("停止录音");
 }
 
 }  // namespace
@@ -86,24 +94,30 @@ QString RecordingPathOf(const QString& folder, const QString& item) {
 }
 
 QString RecordingPathOf(const QString& folder, const QString& item, int occurrence) {
-    // Without a folder the path would begin at "/": that is no place for recordings.
-    if (QString(folder).remove(u'\t').trimmed().isEmpty()) {
+    const QString dir = CleanFolder(folder);
+    if (dir.isEmpty()) {
         return QString();
     }
-    QString name = item;
-    name.replace(u'/', u'_').replace(QChar(u'\0'), u'_');
-    if (occurrence > 1) {
-        name += QStringLiteral(" (%1)").arg(occurrence);
-    }
-    QString path = (folder + u'/' + name + QStringLiteral(".wav")).trimmed();
-    path.remove(u'\t');
-    return path;
+    const QString name = ItemFileName(item, occurrence, NameRulesOf(dir));
+    return name.isEmpty() ? QString() : dir + u'/' + name;
 }
 
 QString RecordingPathOf(App& app) {
     const QListWidget* list = app.form.列表框_录音文本列表;
     return RecordingPathOf(app.form.编辑框_保存路径->text(), currentItemText(app),
-                           occurrenceOf(list, list->currentRow()));
+                           occurrenceOfRow(list, list->currentRow()));
+}
+
+int OccurrenceOfRow(const App& app, int row) {
+    return occurrenceOfRow(app.form.列表框_录音文本列表, row);
+}
+
+void ShowCurrentItemRecording(App& app) {
+    const QString path = RecordingPathOf(app);
+    if (app.form.编辑框_当前录音文件->text().isEmpty() && !path.isEmpty() &&
+        QFileInfo(path).isFile()) {
+        showRecording(app, path);
+    }
 }
 
 void OnItemSelected(App& app) {
@@ -148,19 +162,35 @@ void OnRecordingDeviceLost(App& app) {
     if (!StopAtDeviceLoss(app)) {
         return;
     }
-    // As the next Enter would have done; the item is still the selected one, since the
-    // selection does not move while a take runs from the list.
-    const QString saved = app.state.take_begun_with_enter ? autoSave(app) : QString();
+    // As the next Enter would have done, to the item the take began on. A failed save has
+    // said so in its own box and left the take pending.
     QString text = QStringLiteral("录音设备已断开（设备被拔出或声音服务已停止），录音已停止。");
+    if (app.state.take_begun_with_enter && !app.state.record_buffer.empty()) {
+        const QString saved = autoSave(app, text);
+        if (!saved.isEmpty()) {
+            app.ui.message(
+                &app.form, QStringLiteral("系统提示"),
+                text + QStringLiteral(
+                           "断开之前录下的内容已自动保存为：\n%1\n也可以用“保存录音”另行保存。")
+                           .arg(ElideMiddle(QDir::toNativeSeparators(saved))),
+                MessageIcon::Error);
+        }
+        return;
+    }
     if (app.state.record_buffer.empty()) {
         text += QStringLiteral("断开之前没有录到声音。");
-    } else if (!saved.isEmpty()) {
-        text += QStringLiteral("断开之前录下的内容已自动保存为：\n%1\n也可以用“保存录音”另行保存。")
-                    .arg(QDir::toNativeSeparators(saved));
     } else {
         text += QStringLiteral("断开之前录下的内容保留在内存中，可以用“保存录音”保存。");
     }
     app.ui.message(&app.form, QStringLiteral("系统提示"), text, MessageIcon::Error);
+}
+
+void StopAndSaveRunningTake(App& app) {
+    if (!recording(app)) {
+        return;
+    }
+    ToggleRecording(app);
+    autoSave(app);
 }
 
 }  // namespace quillar

@@ -19,10 +19,12 @@ inline constexpr int kControlDown = 2;
 inline constexpr int kAltDown = 4;
 
 // The recording file of `item` in `folder`: folder, "/", item, ".wav", with the two ends of the
-// whole path trimmed and every TAB removed. A "/" (or NUL) inside the item becomes "_", so the
-// file always lies directly in `folder`. Empty when the folder is empty (or only blanks): there
-// is then no recording path, never one at the file-system root. The same rule serves the lookup
-// and the auto-save.
+// whole path trimmed and every TAB removed. A "/" or a control character inside the item becomes
+// "_", so the file always lies directly in `folder`; a name longer than the folder's file system
+// allows, or with characters a FAT or NTFS stick refuses, is made to fit
+// (record/recording_names.h). Empty when the folder is empty (or only blanks), there being no
+// recording path then, never one at the file-system root, and for an item without text. The same
+// rule serves the lookup and the auto-save.
 QString RecordingPathOf(const QString& folder, const QString& item);
 // The same for the `occurrence`-th item of that text in the list (1 for the first): from the
 // second on, homographs get files of their own, "<item> (2).wav", "<item> (3).wav".
@@ -31,10 +33,20 @@ QString RecordingPathOf(const QString& folder, const QString& item, int occurren
 // occurrence of an earlier item's text gets its own file, as above.
 QString RecordingPathOf(App& app);
 
+// Which occurrence of its text the item at `row` of the list is: 1 for the first in list order.
+int OccurrenceOfRow(const App& app, int row);
+
+// Shows the recording of the item selected now when it exists and none is shown yet: a take
+// saved while the list stood elsewhere (GUI thread).
+void ShowCurrentItemRecording(App& app);
+
 void OnItemSelected(App& app);                             // selection changed (GUI thread)
 void OnItemListKeyDown(App& app, int keyCode, int shift);  // key down on the list (GUI thread)
 // The engine lost the recording device (GUI thread, from a queued call): the take stops, is
 // auto-saved when Enter began it, and the user is told.
 void OnRecordingDeviceLost(App& app);
+// A list load or a new auto-save folder is coming while a take runs: the take stops and is saved
+// to its own item, as the stopping Enter would. Nothing when no take runs (GUI thread).
+void StopAndSaveRunningTake(App& app);
 
 }  // namespace quillar

@@ -1,7 +1,5 @@
 #include "items/recording_marks.h"
 
-#include <dirent.h>
-
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -13,6 +11,8 @@
 #include "kit/app.h"
 #include "kit/item_marks.h"
 #include "kit/main_form.h"
+#include "platform/file_io.h"
+#include "record/recording_names.h"
 #include "record/take_log.h"
 
 namespace quillar {
@@ -43,38 +43,23 @@ QString fileNameOf(const QString& path) {
 }  // namespace
 
 QSet<QString> FileNamesIn(const QString& folder) {
-    QSet<QString> names;
-    // readdir gives the type with the name: 50,000 files are listed without a stat each.
-    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
-    if (dir == nullptr) {
-        return names;
-    }
-    while (const dirent* e = ::readdir(dir)) {
-        if (e->d_type == DT_REG || e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
-            names.insert(QFile::decodeName(e->d_name));
-        }
-    }
-    ::closedir(dir);
-    return names;
+    return platform::plainFileNamesIn(folder);
 }
 
 QStringList RecordingNamesOf(const QString& folder, const QStringList& items,
                              QString* listedFolder) {
+    *listedFolder = CleanFolder(folder);
+    if (listedFolder->isEmpty()) {
+        return {};
+    }
+    // One look at the file system for the whole list.
+    const NameRules rules = NameRulesOf(*listedFolder);
     QStringList names;
     names.reserve(items.size());
     QHash<QString, int> seen;
     seen.reserve(items.size());
-    listedFolder->clear();
     for (const QString& item : items) {
-        const int occurrence = ++seen[item];
-        const QString path = RecordingPathOf(folder, item, occurrence);
-        if (path.isEmpty()) {
-            return {};
-        }
-        if (listedFolder->isEmpty()) {
-            *listedFolder = path.first(path.lastIndexOf(u'/'));
-        }
-        names.append(fileNameOf(path));
+        names.append(ItemFileName(item, ++seen[item], rules));
     }
     return names;
 }
@@ -83,7 +68,7 @@ std::vector<std::uint8_t> MarksOf(const QStringList& names, const QSet<QString>&
                                   const QHash<QString, quality::Judgement>& judged) {
     std::vector<std::uint8_t> marks(static_cast<std::size_t>(names.size()), ItemMarks::kNone);
     for (qsizetype i = 0; i < names.size(); ++i) {
-        if (!files.contains(names[i])) {
+        if (names[i].isEmpty() || !files.contains(names[i])) {
             continue;
         }
         const auto it = judged.constFind(names[i]);
@@ -98,45 +83,51 @@ void ClearItemMarks(App& app) {
     showCount(app);
 }
 
-void RefreshItemMarks(App& app) {
+std::vector<std::uint8_t> ComputeItemMarks(
+    const QString& folderText, const QStringList& items,
+    const QHash<QString, quality::Judgement>& sessionJudged) {
     QString folder;
-    const QStringList names = RecordingNamesOf(app.form.编辑框_保存路径->text(),
-                                               itemsOf(app.form.列表框_录音文本列表), &folder);
-    std::vector<std::uint8_t> marks;
-    ProgramState& s = app.state;
-    s.logged_judgements.clear();
-    s.logged_folder.clear();
-    if (!folder.isEmpty()) {
-        ReadTakeLog(folder, &s.logged_judgements, nullptr);
-        s.logged_folder = QFileInfo(folder).absoluteFilePath();
-        QHash<QString, quality::Judgement> judged = s.logged_judgements;
-        // Takes of this session win over the log, which may have missed a line.
-        const QString prefix = s.logged_folder + u'/';
-        for (auto it = s.judged_takes.cbegin(); it != s.judged_takes.cend(); ++it) {
-            if (it.key().startsWith(prefix) && !it.key().sliced(prefix.size()).contains(u'/')) {
-                judged.insert(fileNameOf(it.key()), it.value());
-            }
-        }
-        marks = MarksOf(names, FileNamesIn(folder), judged);
+    const QStringList names = RecordingNamesOf(folderText, items, &folder);
+    if (folder.isEmpty()) {
+        return {};
     }
+    QHash<QString, quality::Judgement> judged;
+    ReadTakeLog(folder, &judged, nullptr);
+    // Takes of this session win over the log, which may have missed a line.
+    const QString prefix = QFileInfo(folder).absoluteFilePath() + u'/';
+    for (auto it = sessionJudged.cbegin(); it != sessionJudged.cend(); ++it) {
+        if (it.key().startsWith(prefix) && !it.key().sliced(prefix.size()).contains(u'/')) {
+            judged.insert(fileNameOf(it.key()), it.value());
+        }
+    }
+    return MarksOf(names, FileNamesIn(folder), judged);
+}
+
+void SetItemMarks(App& app, std::vector<std::uint8_t> marks) {
     app.form.条目标记->setMarks(std::move(marks));
     showCount(app);
+    // The log may have changed under us: it is read again when a line is next shown.
+    app.state.logged_folder.clear();
+    app.state.logged_judgements.clear();
     ShowTakeQuality(app);
 }
 
-bool LatestJudgementOf(const App& app, const QString& path, quality::Judgement* judgement) {
+bool LatestJudgementOf(App& app, const QString& path, quality::Judgement* judgement) {
     if (path.isEmpty()) {
         return false;
     }
     const QFileInfo info(path);
     const QString absolute = info.absoluteFilePath();
-    const ProgramState& s = app.state;
+    ProgramState& s = app.state;
     if (const auto it = s.judged_takes.constFind(absolute); it != s.judged_takes.cend()) {
         *judgement = *it;
         return true;
     }
-    if (s.logged_folder.isEmpty() || info.absolutePath() != s.logged_folder) {
-        return false;
+    // The log of the shown file's folder, read once until the marks are set again.
+    if (s.logged_folder != info.absolutePath()) {
+        s.logged_folder = info.absolutePath();
+        s.logged_judgements.clear();
+        ReadTakeLog(s.logged_folder, &s.logged_judgements, nullptr);
     }
     const auto it = s.logged_judgements.constFind(info.fileName());
     if (it == s.logged_judgements.cend()) {
@@ -146,17 +137,28 @@ bool LatestJudgementOf(const App& app, const QString& path, quality::Judgement* 
     return true;
 }
 
-void MarkSelectedItemRecorded(App& app, const QString& path, bool clipped) {
+void RefreshItemMarks(App& app) {
+    const QString folder = app.form.编辑框_保存路径->text();
+    // Without a folder no item has a recording: the texts of a long list are not even read.
+    SetItemMarks(app, CleanFolder(folder).isEmpty()
+                          ? std::vector<std::uint8_t>{}
+                          : ComputeItemMarks(folder, itemsOf(app.form.列表框_录音文本列表),
+                                             app.state.judged_takes));
+}
+
+void MarkTakeRecorded(App& app, int row, const QString& item, const QString& path, bool clipped) {
     const quality::Judgement& j = app.state.take_judgement;
     std::uint8_t mark = clipped ? ItemMarks::kRecorded | ItemMarks::kRedo : ItemMarks::kRecorded;
     if (j.frames > 0) {
         app.state.judged_takes.insert(QFileInfo(path).absoluteFilePath(), j);
         mark = ItemMarks::markOf(j.verdict);
     }
-    const int row = app.form.列表框_录音文本列表->currentRow();
-    if (row >= 0) {
-        app.form.条目标记->setMark(row, mark);
+    const QListWidgetItem* at = app.form.列表框_录音文本列表->item(row);
+    if (at == nullptr || at->text() != item) {
+        RefreshItemMarks(app);
+        return;
     }
+    app.form.条目标记->setMark(row, mark);
     showCount(app);
     ShowTakeQuality(app);
 }

@@ -20,7 +20,8 @@ struct App;
 // The names of the plain files in `folder`, read in one listing; empty when it cannot be read.
 QSet<QString> FileNamesIn(const QString& folder);
 // The recording file name of every item in `items` (homographs numbered), for the folder text
-// `folder`; the folder the names lie in goes to `*listedFolder` (empty without a folder).
+// `folder`, empty for an item without text; the folder the names lie in goes to `*listedFolder`
+// (empty without a folder, and then there are no names).
 QStringList RecordingNamesOf(const QString& folder, const QStringList& items,
                              QString* listedFolder);
 // One mark per item (ItemMarks::kRecorded, with the verdict's bit) from the folder's file names
@@ -28,6 +29,12 @@ QStringList RecordingNamesOf(const QString& folder, const QStringList& items,
 std::vector<std::uint8_t> MarksOf(const QStringList& names, const QSet<QString>& files,
                                   const QHash<QString, quality::Judgement>& judged);
 
+// The marks of `items` in the auto-save folder `folderText`: one listing of the folder and its take
+// log, with `sessionJudged` (judged_takes) over the log. Touches no widget: any thread.
+std::vector<std::uint8_t> ComputeItemMarks(const QString& folderText, const QStringList& items,
+                                           const QHash<QString, quality::Judgement>& sessionJudged);
+// Shows `marks` (from ComputeItemMarks for the items in the list) and the count.
+void SetItemMarks(App& app, std::vector<std::uint8_t> marks);
 // No item marked, and the count of none recorded: what a freshly loaded list shows until
 // RefreshItemMarks has run.
 void ClearItemMarks(App& app);
@@ -35,13 +42,14 @@ void ClearItemMarks(App& app);
 // shows the count. Just after a load (queued, so the first item shows first), a changed folder and
 // a save to a chosen file.
 void RefreshItemMarks(App& app);
-// The take just judged (take_judgement) was written to `path` for the selected item: marks it
-// with its verdict, updates the count and the item's quality line, without listing the folder
-// again. `clipped` is what the clipping check saw, for a take that could not be judged.
-void MarkSelectedItemRecorded(App& app, const QString& path, bool clipped);
-// What is known of the latest take of the file at `path` (this session's first, then the take
-// log read at the latest refresh); false when nothing is.
-bool LatestJudgementOf(const App& app, const QString& path, quality::Judgement* judgement);
+// A take just judged (take_judgement; `clipped` is what the clipping check saw, for a take that
+// could not be judged) was written to `path` for the item `item` at `row`: marks it with its
+// verdict, updates the count and the quality line without listing the folder again, or marks the
+// whole list anew when that row no longer holds the item.
+void MarkTakeRecorded(App& app, int row, const QString& item, const QString& path, bool clipped);
+// What is known of the latest take of the file at `path`: this session's takes first, then the
+// take log of its folder (read once after each setting of the marks); false when nothing is.
+bool LatestJudgementOf(App& app, const QString& path, quality::Judgement* judgement);
 // The row of the next item without a recording after `from` (before it when `backwards`),
 // wrapping at the ends, `from` itself last; -1 when every item has one.
 int NextUnrecordedRow(App& app, int from, bool backwards);

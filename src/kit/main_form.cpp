@@ -134,4 +134,17 @@ int intervalOf(const QTimer* timer) {
     return timer->isActive() ? timer->interval() : 0;
 }
 
+int occurrenceOfRow(const QListWidget* list, int row) {
+    const QListWidgetItem* item = list->item(row);
+    if (item == nullptr) {
+        return 1;
+    }
+    const QString text = item->text();
+    int occurrence = 1;
+    for (int i = 0; i < row; ++i) {
+        occurrence += list->item(i)->text() == text;
+    }
+    return occurrence;
+}
+
 }  // namespace quillar

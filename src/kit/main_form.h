@@ -102,10 +102,13 @@ class MainForm : public QWidget {
     QLabel* 标签_日志提示 = nullptr;  // says the take log cannot be written
     // Shown while the take in memory has no journal on disk (it could not be written).
     QLabel* 标签_录音保护 = nullptr;
-    QTimer* 时钟1 = nullptr;   // status timer, 30 ms while recording
-    QTimer* 时钟2 = nullptr;   // audition timer, 30 ms while auditioning
-    QTimer* 时钟3 = nullptr;   // blink timer, 700 ms always
-    CommonDialog 通用对话框1;  // save dialog for recordings
+    // Shown while takes whose auto-save failed wait in the state folder.
+    QLabel* 标签_暂存提示 = nullptr;
+    QTimer* 时钟_暂存 = nullptr;  // looks for their folders every few seconds while any wait
+    QTimer* 时钟1 = nullptr;      // status timer, 30 ms while recording
+    QTimer* 时钟2 = nullptr;      // audition timer, 30 ms while auditioning
+    QTimer* 时钟3 = nullptr;      // blink timer, 700 ms always
+    CommonDialog 通用对话框1;     // save dialog for recordings
     DrawingBoard* 画板1 = nullptr;
     QLineEdit* 编辑框1 = nullptr;
     QLineEdit* 编辑框2 = nullptr;
@@ -133,5 +136,8 @@ void setTextFitted(QLabel* label, const QString& text);
 void setInterval(QTimer* timer, int ms);
 // 0 when the timer is stopped, else its interval.
 int intervalOf(const QTimer* timer);
+
+// Which occurrence of its text the item at `row` of `list` is: 1 for the first in list order.
+int occurrenceOfRow(const QListWidget* list, int row);
 
 }  // namespace quillar

@@ -2,11 +2,13 @@
 // capture thread are atomics; everything else belongs to the GUI thread.
 #pragma once
 
+#include <QDateTime>
 #include <QHash>
 #include <QString>
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <thread>
 
 #include "audio/audio_engine.h"
 #include "kit/record_buffer.h"
@@ -14,7 +16,8 @@
 
 namespace quillar {
 
-class TakeJournal;  // record/take_journal.h
+class TakeJournal;   // record/take_journal.h
+class PendingTakes;  // record/pending_takes.h
 
 struct ProgramState {
     // Captured bytes while recording; the complete WAV image after a non-empty recording.
@@ -56,8 +59,8 @@ struct ProgramState {
     // The judgement of the latest take of each file written in this session, by path, so that
     // its mark is right even when the take log could not be written. GUI thread only.
     QHash<QString, quality::Judgement> judged_takes;
-    // The judgements the take log of `logged_folder` held at the latest refresh of the marks,
-    // by file name. GUI thread only.
+    // The judgements the take log of `logged_folder` held when the quality line last read it,
+    // by file name; cleared whenever the marks are set. GUI thread only.
     QHash<QString, quality::Judgement> logged_judgements;
     QString logged_folder;
     // A failing take log write is reported once, until a write works again. GUI thread only.
@@ -65,6 +68,22 @@ struct ProgramState {
     // The running or latest take was begun with Enter in the item list, so it is auto-saved when
     // it stops. GUI thread only.
     bool take_begun_with_enter = false;
+    // What the running or latest take belongs to, fixed when it began: the item's text, which
+    // occurrence of that text it is, its row, the auto-save folder then, and the start time. It is
+    // saved there whatever is selected when it stops. GUI thread only.
+    QString take_item;
+    int take_occurrence = 1;
+    int take_row = -1;
+    QString take_folder;
+    QDateTime take_started;
+    // Takes whose auto-save failed, waiting on disk in the state folder until their folder can be
+    // written; made at its first use (items/pending_saving.h). GUI thread only.
+    std::shared_ptr<PendingTakes> pending_takes;
+    // The latest item-file load, so that a slow read of an earlier one never replaces it, and the
+    // thread reading a large item file (joined when dropped). GUI thread only.
+    std::uint64_t item_load_generation = 0;
+    bool item_file_loading = false;
+    std::shared_ptr<std::thread> item_reader;
     // The file the waveform view shows and its duration in seconds.
     QString waveform_path;
     float waveform_seconds = 0.0f;

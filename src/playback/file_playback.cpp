@@ -16,6 +16,7 @@
 #include "kit/media_player.h"
 #include "kit/shape_box.h"
 #include "kit/ui_seam.h"
+#include "record/recording_names.h"
 
 namespace quillar {
 
@@ -82,7 +83,7 @@ void reportNotPlayable(App& app, const QString& path) {
     }
     app.ui.message(&f, QStringLiteral("系统提示"),
                    QStringLiteral("无法播放录音文件：\n%1\n\n%2")
-                       .arg(QDir::toNativeSeparators(path), whyNotPlayable(f.媒体播放1->verdict())),
+                       .arg(ElideMiddle(QDir::toNativeSeparators(path)), whyNotPlayable(f.媒体播放1->verdict())),
                    MessageIcon::Warning);
 }
 

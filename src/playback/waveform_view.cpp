@@ -1,6 +1,5 @@
 #include "playback/waveform_view.h"
 
-#include <unistd.h>
 #include <QFile>
 #include <QImage>
 #include <algorithm>
@@ -14,6 +13,7 @@
 #include "kit/drawing_board.h"
 #include "kit/main_form.h"
 #include "kit/shape_box.h"
+#include "platform/file_io.h"
 #include "playback/time_ruler.h"
 
 namespace quillar {
@@ -94,7 +94,8 @@ class SampleReader {
             std::memcpy(out.data(), m_src.samples + offset, n);
         } else if (m_src.fd >= 0) {
             // A short or failed read (the file shrank meanwhile) leaves zeros.
-            (void)::pread(m_src.fd, out.data(), n, m_src.fileOffset + offset);
+            (void)platform::readAt(m_src.fd, out.data(), n,
+                                   static_cast<std::uint64_t>(m_src.fileOffset + offset));
         }
         return out;
     }
@@ -300,7 +301,7 @@ WaveformSource waveformSourceOf(QFile& file, SampleAccess access) {
         }
     }
     char prefix[kPrefixBytes];
-    const auto got = ::pread(file.handle(), prefix, sizeof prefix, 0);
+    const auto got = platform::readAt(file.handle(), prefix, sizeof prefix, 0);
     std::int64_t offset = 0;
     WaveformSource src = describe(QByteArrayView(prefix, got > 0 ? got : 0), size, &offset);
     src.fd = file.handle();

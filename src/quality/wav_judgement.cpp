@@ -1,16 +1,12 @@
 #include "quality/wav_judgement.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <QFile>
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include "audio/wav_layout.h"
+#include "platform/file_io.h"
 
 namespace quillar::quality {
 
@@ -20,21 +16,10 @@ constexpr std::uint16_t kFloatTag = 3;
 // Read in pieces of this many bytes, so a long take never needs its whole length in memory.
 constexpr std::size_t kReadBytes = std::size_t{4} << 20;
 
-// Reads up to `n` bytes at `at`; how many it got.
-std::uint64_t preadAll(int fd, std::uint64_t at, void* out, std::uint64_t n) {
-    auto* p = static_cast<std::uint8_t*>(out);
-    std::uint64_t got = 0;
-    while (got < n) {
-        const ssize_t r = ::pread(fd, p + got, n - got, static_cast<off_t>(at + got));
-        if (r < 0 && errno == EINTR) {
-            continue;
-        }
-        if (r <= 0) {
-            break;
-        }
-        got += static_cast<std::uint64_t>(r);
-    }
-    return got;
+// Reads up to `n` bytes at `at`; how many it got (0 on an error).
+std::uint64_t readSome(int fd, std::uint64_t at, void* out, std::uint64_t n) {
+    const std::int64_t got = platform::readAt(fd, out, n, at);
+    return got > 0 ? static_cast<std::uint64_t>(got) : 0;
 }
 
 WavJudgement unreadable(const audio::WavLayout& layout) {
@@ -116,34 +101,30 @@ bool FitsProfile(Profile profile, std::uint32_t rate, std::uint16_t bits, std::u
 WavJudgement JudgeWavFile(const QString& path, Profile profile,
                           std::vector<std::uint8_t>& scratch) {
     audio::WavLayout layout;
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    const platform::FileHandle file = platform::openForReading(path);
+    if (!file) {
         return unreadable(layout);
     }
-    struct stat st {};
-    WavJudgement w;
-    if (::fstat(fd, &st) != 0 ||
-        audio::readWavLayout(
-            [fd](std::uint64_t at, void* out, std::uint64_t n) { return preadAll(fd, at, out, n); },
-            static_cast<std::uint64_t>(st.st_size), &layout) != audio::WavVerdict::Playable) {
-        w = unreadable(layout);
-    } else {
-        std::uint64_t at = layout.dataOffset;
-        // Pieces of whole frames; the judge would carry a split frame, but there is no need.
-        const std::size_t piece = std::max<std::size_t>(
-            layout.storedFrameBytes, kReadBytes - kReadBytes % layout.storedFrameBytes);
-        w = judgeData(layout, profile, [&](std::uint64_t left) {
-            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, piece));
-            if (scratch.size() < want) {
-                scratch.resize(want);
-            }
-            const std::uint64_t got = preadAll(fd, at, scratch.data(), want);
-            at += got;
-            return Piece{scratch.data(), static_cast<std::size_t>(got)};
-        });
+    const int fd = file.fd();
+    const std::optional<std::uint64_t> size = platform::sizeOf(fd);
+    if (!size || audio::readWavLayout([fd](std::uint64_t at, void* out,
+                                           std::uint64_t n) { return readSome(fd, at, out, n); },
+                                      *size, &layout) != audio::WavVerdict::Playable) {
+        return unreadable(layout);
     }
-    ::close(fd);
-    return w;
+    std::uint64_t at = layout.dataOffset;
+    // Pieces of whole frames; the judge would carry a split frame, but there is no need.
+    const std::size_t piece = std::max<std::size_t>(
+        layout.storedFrameBytes, kReadBytes - kReadBytes % layout.storedFrameBytes);
+    return judgeData(layout, profile, [&](std::uint64_t left) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, piece));
+        if (scratch.size() < want) {
+            scratch.resize(want);
+        }
+        const std::uint64_t got = readSome(fd, at, scratch.data(), want);
+        at += got;
+        return Piece{scratch.data(), static_cast<std::size_t>(got)};
+    });
 }
 
 WavJudgement JudgeWavImage(const std::uint8_t* image, std::size_t size, Profile profile) {

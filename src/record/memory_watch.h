@@ -5,17 +5,15 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
-#include <string_view>
+
+#include "platform/memory.h"
 
 namespace quillar {
 
 // Memory a take stops short of (bytes): room for the stop, a save and the rest of the desktop.
 inline constexpr std::uint64_t kLowMemoryMarginBytes = std::uint64_t{256} << 20;
 
-// MemAvailable of /proc/meminfo in bytes; nothing when it cannot be read.
-std::optional<std::uint64_t> availableMemoryBytes();
-// The MemAvailable line of a /proc/meminfo text, in bytes.
-std::optional<std::uint64_t> parseMemAvailable(std::string_view meminfo);
+using platform::availableMemoryBytes;
+using platform::parseMemAvailable;
 
 }  // namespace quillar

@@ -91,15 +91,23 @@ bool StartRecording(App& app) {
     s.record_handle.store(channel, std::memory_order_release);
     BeginTakeCheck(app, bitsForSampleFlags(flags));
 
+    // The take belongs to the item and folder of this moment, whatever is selected at its stop.
     TakeInfo take;
-    const QListWidgetItem* item = f.列表框_录音文本列表->currentItem();
+    const QListWidget* list = f.列表框_录音文本列表;
+    const QListWidgetItem* item = list->currentItem();
     take.item = item != nullptr ? item->text() : QString();
+    take.occurrence = occurrenceOfRow(list, list->currentRow());
     take.folder = f.编辑框_保存路径->text();
     take.rate = rate;
     take.bits = bitsForSampleFlags(flags);
     take.channels = kChannels;
     take.device = f.组合框1->currentText();
     take.started = QDateTime::currentDateTime();
+    s.take_item = take.item;
+    s.take_occurrence = take.occurrence;
+    s.take_row = item != nullptr ? list->currentRow() : -1;
+    s.take_folder = take.folder;
+    s.take_started = take.started;
     BeginTakeJournal(app, take);
 
     f.标签4->hide();

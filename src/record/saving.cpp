@@ -1,6 +1,7 @@
 #include "record/saving.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 
@@ -8,6 +9,7 @@
 #include "kit/main_form.h"
 #include "kit/record_buffer.h"
 #include "kit/ui_seam.h"
+#include "record/recording_names.h"
 #include "record/take_log.h"
 #include "record/take_logging.h"
 #include "record/take_safety.h"
@@ -38,7 +40,8 @@ void SaveRecordingAs(App& app) {
     const QString path = f.通用对话框1.fileName;
     // The next save starts where this one went: takes of one session usually share a folder.
     f.通用对话框1.initialDir = QFileInfo(path).absolutePath();
-    if (const SaveResult saved = WriteRecordingFile(app, path)) {
+    const SaveResult saved = WriteRecordingFile(app, path);
+    if (saved) {
         if (app.state.take_judgement.frames > 0) {
             app.state.judged_takes.insert(QFileInfo(path).absoluteFilePath(),
                                           app.state.take_judgement);
@@ -48,8 +51,14 @@ void SaveRecordingAs(App& app) {
                        QStringLiteral("录音文件保存成功 , ") + f.编辑框4->text(),
                        MessageIcon::Information);
     } else {
-        app.ui.message(&f, QStringLiteral("系统提示"),
-                       QStringLiteral("录音文件保存失败 , 文件可能被占用！"), MessageIcon::Error);
+        // The described words first; then which file and the system's own reason.
+        QString text = QStringLiteral("录音文件保存失败 , 文件可能被占用！");
+        if (!app.state.record_buffer.empty()) {
+            text +=
+                QStringLiteral("\n%1\n（%2）")
+                    .arg(ElideMiddle(QDir::toNativeSeparators(path)), SaveErrorText(saved.error));
+        }
+        app.ui.message(&f, QStringLiteral("系统提示"), text, MessageIcon::Error);
     }
 }
 

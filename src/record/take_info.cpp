@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
+#include <algorithm>
 
 namespace quillar {
 
@@ -29,7 +30,9 @@ bool writeTakeInfo(const QString& path, const TakeInfo& info) {
         {QStringLiteral("bits"), info.bits},
         {QStringLiteral("channels"), info.channels},
         {QStringLiteral("device"), info.device},
-        {QStringLiteral("started"), info.started.toString(Qt::ISODate)},
+        {QStringLiteral("started"), info.started.toString(Qt::ISODateWithMs)},
+        {QStringLiteral("occurrence"), info.occurrence},
+        {QStringLiteral("pending"), info.pending},
     };
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -58,6 +61,8 @@ std::optional<TakeInfo> readTakeInfo(const QString& path) {
     info.device = o.value(QStringLiteral("device")).toString();
     info.started =
         QDateTime::fromString(o.value(QStringLiteral("started")).toString(), Qt::ISODate);
+    info.occurrence = std::max(1, o.value(QStringLiteral("occurrence")).toInt(1));
+    info.pending = o.value(QStringLiteral("pending")).toBool(false);
     return info;
 }
 

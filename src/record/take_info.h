@@ -17,6 +17,10 @@ struct TakeInfo {
     std::uint16_t channels = 0;  // 2 for every take Quillar makes
     QString device;              // capture device name
     QDateTime started;           // local time the take began
+    int occurrence = 1;          // which item of that text in the list (homographs), from 1
+    // The take's save to its item failed and it waits in the state folder to be saved there;
+    // a journal without it is a take cut off by a crash.
+    bool pending = false;
 
     std::uint32_t blockAlign() const { return std::uint32_t{channels} * bits / 8; }
     // A format a WAV header can carry for the recorder's widths.

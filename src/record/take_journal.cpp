@@ -1,17 +1,13 @@
 #include "record/take_journal.h"
 
-#include <fcntl.h>
-#include <pthread.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <system_error>
 
 #include "kit/record_buffer.h"
-#include "record/disk_io.h"
+#include "platform/file_io.h"
+#include "platform/thread_name.h"
 #include "record/memory_watch.h"
 #include "record/wav_image.h"
 
@@ -31,6 +27,16 @@ QString takeInfoPathOf(const QString& journalPath) {
     return stem + QStringLiteral(".json");
 }
 
+int ClaimJournal(const QString& path) {
+    platform::FileHandle file = platform::openForReading(path);
+    // The lock may have been won just as its owner made the take safe and removed the file:
+    // only a journal still under its name is a take to recover.
+    if (!file || !platform::lockExclusive(file.fd()) || !platform::stillNamed(file.fd(), path)) {
+        return -1;
+    }
+    return file.release();
+}
+
 TakeJournal::TakeJournal(const RecordBuffer& buffer, const QString& folder, const TakeInfo& info,
                          Hooks hooks)
     : m_buffer(buffer),
@@ -43,7 +49,7 @@ TakeJournal::TakeJournal(const RecordBuffer& buffer, const QString& folder, cons
     }
     try {
         m_thread = std::thread([this] { run(); });
-        ::pthread_setname_np(m_thread.native_handle(), "quillar-journal");
+        platform::nameThread(m_thread, "quillar-journal");
     } catch (const std::system_error&) {
         // No thread to be had: nothing follows the take, which lives on in memory alone.
         fail();
@@ -53,7 +59,7 @@ TakeJournal::TakeJournal(const RecordBuffer& buffer, const QString& folder, cons
 TakeJournal::~TakeJournal() {
     finish();
     if (m_fd >= 0) {
-        ::close(m_fd);
+        platform::closeFile(m_fd);
     }
 }
 
@@ -65,7 +71,7 @@ bool TakeJournal::create(const QString& folder) {
     const QString stem = QStringLiteral("%1/%2%3-%4-%5")
                              .arg(folder, QLatin1String(kJournalPrefix),
                                   m_info.started.toString(QStringLiteral("yyyyMMdd-HHmmss")))
-                             .arg(::getpid())
+                             .arg(platform::processId())
                              .arg(m_serial);
     m_path = stem + QStringLiteral(".wav");
     m_infoPath = stem + QStringLiteral(".json");
@@ -76,22 +82,20 @@ bool TakeJournal::create(const QString& folder) {
     // Made and locked under a name recovery does not look at, then renamed: another Quillar
     // starting up never sees the journal unlocked.
     const QString making = QStringLiteral("%1/.%2.new").arg(folder, QFileInfo(m_path).fileName());
-    m_fd = ::open(QFile::encodeName(making).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                  0600);
+    platform::FileHandle file = platform::createNewFile(making, 0600);
     const auto header = wavHeaderBytes(0, m_info.rate, m_info.bits, m_info.channels);
-    if (m_fd < 0 || ::flock(m_fd, LOCK_EX | LOCK_NB) != 0 ||
-        !writeAllAt(m_fd, header.data(), header.size(), 0) || ::fdatasync(m_fd) != 0 ||
-        ::rename(QFile::encodeName(making).constData(), QFile::encodeName(m_path).constData()) !=
-            0) {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-            m_fd = -1;
+    if (!file || !platform::lockExclusive(file.fd()) ||
+        !platform::writeAllAt(file.fd(), header.data(), header.size(), 0) ||
+        !platform::syncData(file.fd()) || !platform::renameReplacing(making, m_path)) {
+        if (file) {
+            file.close();
             QFile::remove(making);
         }
         QFile::remove(m_infoPath);
         return false;
     }
-    syncFolder(folder);
+    m_fd = file.release();
+    platform::syncFolder(folder);
     return true;
 }
 
@@ -131,7 +135,8 @@ void TakeJournal::flush() {
         return;  // the buffer was cleared under a live journal: never write from it again
     }
     if (size > m_written) {
-        if (!writeAllAt(m_fd, m_data + m_written, size - m_written, kWavHeaderBytes + m_written)) {
+        if (!platform::writeAllAt(m_fd, m_data + m_written, size - m_written,
+                                  kWavHeaderBytes + m_written)) {
             fail();
             return;
         }
@@ -140,7 +145,7 @@ void TakeJournal::flush() {
     if (m_headerBytes != m_written) {
         const auto header = wavHeaderBytes(static_cast<std::uint32_t>(m_written), m_info.rate,
                                            m_info.bits, m_info.channels);
-        if (!writeAllAt(m_fd, header.data(), header.size(), 0)) {
+        if (!platform::writeAllAt(m_fd, header.data(), header.size(), 0)) {
             fail();
             return;
         }
@@ -149,7 +154,7 @@ void TakeJournal::flush() {
     if (m_syncedBytes == m_written) {
         return;  // paused: nothing new since the last flush
     }
-    if (::fdatasync(m_fd) != 0) {
+    if (!platform::syncData(m_fd)) {
         fail();
         return;
     }
@@ -186,6 +191,15 @@ void TakeJournal::finish() {
     m_thread.join();
 }
 
+int TakeJournal::releaseLock() {
+    finish();
+    const int fd = isProtected() ? m_fd : -1;
+    if (fd >= 0) {
+        m_fd = -1;
+    }
+    return fd;
+}
+
 void TakeJournal::remove() {
     finish();
     if (m_fd < 0) {
@@ -194,7 +208,7 @@ void TakeJournal::remove() {
     // Unlinked while still locked: a Quillar starting now either sees no file or a locked one.
     QFile::remove(m_path);
     QFile::remove(m_infoPath);
-    ::close(m_fd);
+    platform::closeFile(m_fd);
     m_fd = -1;
 }
 

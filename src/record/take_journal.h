@@ -31,6 +31,9 @@ class RecordBuffer;
 // Journal files are "take-<start time>-<pid>-<serial>.wav" with ".json" beside for the TakeInfo.
 inline constexpr char kJournalPrefix[] = "take-";
 QString takeInfoPathOf(const QString& journalPath);
+// A journal left by a take that has ended, opened and locked for its new owner; -1 when a running
+// Quillar holds it or it went meanwhile.
+int ClaimJournal(const QString& path);
 
 // What a journal tells its owner, and how often it flushes.
 struct TakeJournalHooks {
@@ -71,6 +74,13 @@ class TakeJournal {
     bool isProtected() const { return !m_failed.load(std::memory_order_acquire); }
     // Data bytes on disk at the latest flush (any thread).
     std::uint64_t flushedBytes() const { return m_flushed.load(std::memory_order_acquire); }
+    // What the journal was made with.
+    const TakeInfo& info() const { return m_info; }
+    // GUI thread, after finish(): the journal's open, locked descriptor passes to the caller,
+    // who keeps the take (its files stay; remove() and the destructor then leave them alone).
+    // -1 when there is no journal on disk.
+    int releaseLock();
+
     // The journal's WAV file and its TakeInfo file; empty when they could not be named.
     const QString& path() const { return m_path; }
     const QString& infoPath() const { return m_infoPath; }

@@ -1,9 +1,5 @@
 #include "record/take_log.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,6 +10,9 @@
 #include <cstring>
 #include <utility>
 #include <vector>
+
+#include "platform/file_io.h"
+#include "record/recording_names.h"
 
 namespace quillar {
 
@@ -68,23 +67,6 @@ QString relativeTo(const QString& folder, const QString& path) {
     return QDir(folder).relativeFilePath(path);
 }
 
-bool writeAll(int fd, const QByteArray& bytes) {
-    const char* p = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        p += n;
-        left -= n;
-    }
-    return true;
-}
-
 }  // namespace
 
 QByteArray TakeLogHeader() {
@@ -121,7 +103,7 @@ QByteArray TakeLogLine(const TakeLogEntry& e) {
     const QString folder = QFileInfo(e.file).absolutePath();
     return csvLine({
         IsoLocalTime(e.time),
-        e.item,
+        PrintableText(e.item),
         relativeTo(folder, e.file),
         QString::number(e.seconds, 'f', 3),
         QString::number(e.rate),
@@ -129,8 +111,8 @@ QByteArray TakeLogLine(const TakeLogEntry& e) {
         QString::number(e.channels),
         PeakDbfs(e.peak),
         e.clipped ? QStringLiteral("yes") : QStringLiteral("no"),
-        e.device,
-        e.itemFile,
+        PrintableText(e.device),
+        PrintableText(e.itemFile),
         relativeTo(folder, e.replaced),
         e.how,
         e.judged ? quality::DbText(e.judgement.noiseDbfs) : QString(),
@@ -142,25 +124,26 @@ QByteArray TakeLogLine(const TakeLogEntry& e) {
 
 bool AppendTakeLog(const TakeLogEntry& entry) {
     const QString path = QFileInfo(entry.file).absolutePath() + u'/' + kTakeLogName;
-    const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) {
+    platform::FileHandle log = platform::openForAppending(path);
+    if (!log) {
         return false;
     }
     QByteArray bytes;
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_size == 0) {
+    const std::uint64_t size = platform::sizeOf(log.fd()).value_or(0);
+    if (size == 0) {
         bytes = TakeLogHeader();
-    } else if (st.st_size > 0) {
+    } else {
         // A line cut short by an earlier crash must not swallow this one.
         char last = '\n';
-        if (::pread(fd, &last, 1, st.st_size - 1) == 1 && last != '\n') {
+        if (platform::readAt(log.fd(), &last, 1, size - 1) == 1 && last != '\n') {
             bytes = "\r\n";
         }
     }
     bytes += TakeLogLine(entry);
-    const bool ok = writeAll(fd, bytes) && ::fdatasync(fd) == 0;
-    return ::close(fd) == 0 && ok;
+    const bool ok =
+        platform::writeAll(log.fd(), bytes.constData(), static_cast<std::uint64_t>(bytes.size())) &&
+        platform::syncData(log.fd());
+    return log.close() && ok;
 }
 
 namespace {

@@ -22,6 +22,8 @@ inline const QString kTakeLogName = QStringLiteral("quillar-log.csv");
 inline const QString kTakeHowEnter = QStringLiteral("enter");
 inline const QString kTakeHowSave = QStringLiteral("save");
 inline const QString kTakeHowRecovered = QStringLiteral("recovered");
+// A take whose auto-save failed, saved to its item once the folder took files again.
+inline const QString kTakeHowPending = QStringLiteral("pending");
 
 struct TakeLogEntry {
     QDateTime time;  // when the file was written (shown as local time with its offset)
@@ -36,7 +38,7 @@ struct TakeLogEntry {
     QString device;
     QString itemFile;
     QString replaced;  // where the earlier take now lies, or empty when none was kept
-    QString how;       // kTakeHowEnter, kTakeHowSave or kTakeHowRecovered
+    QString how;       // kTakeHowEnter, kTakeHowSave, kTakeHowRecovered or kTakeHowPending
     // The take's judgement (noise_dbfs, snr_db, verdict, problems); those columns stay empty
     // when `judged` is false.
     bool judged = false;
@@ -45,7 +47,8 @@ struct TakeLogEntry {
 
 // The header line, signature and line break included.
 QByteArray TakeLogHeader();
-// The entry as one CSV line with its CR LF.
+// The entry as one CSV line with its CR LF; control characters in its texts are written as their
+// Unicode control pictures, so that no item can break a line or hide a byte.
 QByteArray TakeLogLine(const TakeLogEntry& entry);
 // One CSV field: quoted (inner quotes doubled) when it holds a comma, a quote, CR or LF.
 QString CsvField(const QString& text);

@@ -13,6 +13,7 @@
 #include "kit/record_buffer.h"
 #include "quality/wav_judgement.h"
 #include "record/clip_check.h"
+#include "record/recording_names.h"
 #include "record/take_log.h"
 
 namespace quillar {
@@ -81,7 +82,8 @@ void LogTake(App& app, const QString& path, const QString& replaced, const QStri
     const ProgramState& s = app.state;
     TakeLogEntry e;
     fillCommon(app, e, path, replaced, how);
-    e.item = app.form.编辑框_当前录音文本->text();
+    // An item of blanks alone is no item text: its take is untitled, and so is its line.
+    e.item = IsBlankItem(s.take_item) ? QString() : s.take_item;
     e.device = s.take_device;
     const PeakScan scan{s.take_peak, s.take_clipped};
     if (!s.record_buffer.isWavImage() ||
@@ -95,13 +97,18 @@ void LogTake(App& app, const QString& path, const QString& replaced, const QStri
 
 void LogRecoveredTake(App& app, const QString& path, const QString& item, const QString& device,
                       const QString& replaced) {
+    LogTakeFile(app, path, item, device, replaced, kTakeHowRecovered);
+}
+
+void LogTakeFile(App& app, const QString& path, const QString& item, const QString& device,
+                 const QString& replaced, const QString& how) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         return;
     }
     const QByteArray image = file.readAll();
     TakeLogEntry e;
-    fillCommon(app, e, path, replaced, kTakeHowRecovered);
+    fillCommon(app, e, path, replaced, how);
     e.item = item;
     e.device = device;
     if (!describeImage(reinterpret_cast<const std::uint8_t*>(image.constData()),

@@ -11,11 +11,15 @@ namespace quillar {
 struct App;
 struct TakeLogEntry;
 
-// Logs the take in record_buffer, just written to `path`; `replaced` is where the earlier take
-// at `path` was kept (empty when none), `how` one of kTakeHowEnter / kTakeHowSave.
+// Logs the take in record_buffer, just written to `path`, under the item it began on; `replaced` is
+// where the earlier take at `path` was kept (empty when none), `how` one of kTakeHowEnter /
+// kTakeHowSave.
 void LogTake(App& app, const QString& path, const QString& replaced, const QString& how);
-// Logs a take recovered into the WAV file at `path` (how = recovered), reading its format,
-// length and peak from the file. `item` and `device` are those of the take when it was made.
+// Logs a take that went to the WAV file at `path` from its journal (`how` recovered or pending),
+// reading its format, length and peak from the file. `item` and `device` are those of the take
+// when it was made.
+void LogTakeFile(App& app, const QString& path, const QString& item, const QString& device,
+                 const QString& replaced, const QString& how);
 void LogRecoveredTake(App& app, const QString& path, const QString& item, const QString& device,
                       const QString& replaced);
 // Appends the entry and reports a failure once (see above). True when the line was written.

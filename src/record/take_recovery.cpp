@@ -1,21 +1,18 @@
 #include "record/take_recovery.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <array>
 
+#include "audio/wav_layout.h"
 #include "kit/app.h"
 #include "kit/main_form.h"
 #include "kit/record_buffer.h"
 #include "kit/ui_seam.h"
-#include "record/disk_io.h"
+#include "platform/file_io.h"
+#include "record/recording_names.h"
 #include "record/take_journal.h"
 #include "record/take_logging.h"
 #include "record/wav_image.h"
@@ -24,60 +21,29 @@ namespace quillar {
 
 namespace {
 
-// Longest item text in a recovered file's name (bytes of UTF-8), leaving room for the rest of
-// the name under the file systems' 255-byte limit.
-constexpr int kMaxItemNameBytes = 180;
 constexpr int kMaxNameTries = 999;
 
-// A journal opened and locked, or -1 when a running Quillar holds it or it went meanwhile.
-int claimJournal(const QString& path) {
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return -1;
-    }
-    struct stat held {};
-    struct stat named {};
-    // The lock may have been won just as its owner made the take safe and removed the file:
-    // only a journal still under its name is a take to recover.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &held) != 0 ||
-        ::stat(name.constData(), &named) != 0 || held.st_ino != named.st_ino ||
-        held.st_dev != named.st_dev || held.st_nlink == 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-std::uint16_t u16At(const std::array<std::uint8_t, kWavHeaderBytes>& h, std::size_t at) {
-    return static_cast<std::uint16_t>(h[at] | (h[at + 1] << 8));
-}
-std::uint32_t u32At(const std::array<std::uint8_t, kWavHeaderBytes>& h, std::size_t at) {
-    return std::uint32_t{h[at]} | (std::uint32_t{h[at + 1]} << 8) |
-           (std::uint32_t{h[at + 2]} << 16) | (std::uint32_t{h[at + 3]} << 24);
-}
-
-// What the journal's own header says, for a journal whose TakeInfo file was lost.
+// What the journal's own header says, for a journal whose TakeInfo file was lost: read by the
+// engine's WAV reader, as far as the file goes.
 TakeInfo infoFromHeader(int fd, const QString& path) {
     TakeInfo info;
-    std::array<std::uint8_t, kWavHeaderBytes> h{};
-    if (::pread(fd, h.data(), h.size(), 0) == static_cast<ssize_t>(h.size()) &&
-        std::equal(h.begin(), h.begin() + 4, "RIFF")) {
-        info.channels = u16At(h, 22);
-        info.rate = u32At(h, 24);
-        info.bits = u16At(h, 34);
-    }
+    audio::WavLayout layout;
+    audio::readWavLayout(
+        [fd](std::uint64_t at, void* out, std::uint64_t n) {
+            const std::int64_t got = platform::readAt(fd, out, n, at);
+            return got > 0 ? static_cast<std::uint64_t>(got) : 0;
+        },
+        platform::sizeOf(fd).value_or(0), &layout);
+    info.channels = layout.channels;
+    info.rate = layout.rate;
+    info.bits = layout.bits;
     info.started = QFileInfo(path).lastModified();
     return info;
 }
 
-QString itemFileName(QString item) {
+QString itemStem(QString item) {
     item.remove(u'\t');
-    item.replace(u'/', u'_').replace(QChar(u'\0'), u'_');
     item = item.trimmed();
-    while (QFile::encodeName(item).size() > kMaxItemNameBytes) {
-        item.chop(1);
-    }
     return item.isEmpty() ? QStringLiteral("录音") : item;
 }
 
@@ -89,35 +55,37 @@ QString writeOut(int journal, const TakeInfo& info, std::uint64_t dataBytes,
         return QString();
     }
     const QDateTime started = info.started.isValid() ? info.started : QDateTime::currentDateTime();
-    const QString base = QStringLiteral("%1/%2.恢复-%3")
-                             .arg(folder, itemFileName(info.item),
-                                  started.toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    const QString stem = itemStem(info.item);
+    const QString time =
+        QStringLiteral(".恢复-") + started.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const NameRules rules = NameRulesOf(folder);
     QString path;
-    int fd = -1;
-    for (int n = 1; n <= kMaxNameTries && fd < 0; ++n) {
-        path =
-            n == 1 ? base + QStringLiteral(".wav") : QStringLiteral("%1-%2.wav").arg(base).arg(n);
-        // O_EXCL: an existing file is never replaced, whoever made it.
-        fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                    0666);
-        if (fd < 0 && errno != EEXIST) {
+    platform::FileHandle file;
+    for (int n = 1; n <= kMaxNameTries && !file; ++n) {
+        const QString suffix =
+            n == 1 ? time + QStringLiteral(".wav") : QStringLiteral("%1-%2.wav").arg(time).arg(n);
+        path = folder + u'/' + FitFileName(stem, suffix, rules, info.item);
+        // A new file only: an existing one is never replaced, whoever made it.
+        file = platform::createNewFile(path);
+        if (!file && errno != EEXIST) {
             return QString();
         }
     }
-    if (fd < 0) {
+    if (!file) {
         return QString();
     }
     const auto header =
         wavHeaderBytes(static_cast<std::uint32_t>(dataBytes), info.rate, info.bits, info.channels);
-    bool ok = writeAllAt(fd, header.data(), header.size(), 0) &&
-              copyAllAt(journal, kWavHeaderBytes, fd, kWavHeaderBytes, dataBytes) &&
-              ::fdatasync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
+    bool ok =
+        platform::writeAllAt(file.fd(), header.data(), header.size(), 0) &&
+        platform::copyAllAt(journal, kWavHeaderBytes, file.fd(), kWavHeaderBytes, dataBytes) &&
+        platform::syncData(file.fd());
+    ok = file.close() && ok;
     if (!ok) {
         QFile::remove(path);
         return QString();
     }
-    syncFolder(folder);
+    platform::syncFolder(folder);
     return path;
 }
 
@@ -133,8 +101,9 @@ QString listOf(const RecoveryOutcome& outcome) {
         text += QStringLiteral("上次 Quillar 没有正常结束，以下录音已经找回并保存：\n");
         for (const RecoveredTake& t : outcome.recovered) {
             text += QStringLiteral("\n%1\n    %2\n")
-                        .arg(t.info.item.isEmpty() ? QStringLiteral("（无录音文本）") : t.info.item,
-                             QDir::toNativeSeparators(t.path));
+                        .arg(t.info.item.isEmpty() ? QStringLiteral("（无录音文本）")
+                                                   : ElideMiddle(PrintableText(t.info.item)),
+                             ElideMiddle(QDir::toNativeSeparators(t.path)));
         }
     }
     if (!outcome.leftOver.isEmpty()) {
@@ -143,7 +112,7 @@ QString listOf(const RecoveryOutcome& outcome) {
         }
         text += QStringLiteral("以下录音的恢复文件暂时无法写出，仍保留着，下次启动时会再试：\n");
         for (const QString& journal : outcome.leftOver) {
-            text += QStringLiteral("\n%1\n").arg(QDir::toNativeSeparators(journal));
+            text += QStringLiteral("\n%1\n").arg(ElideMiddle(QDir::toNativeSeparators(journal)));
         }
     }
     return text;
@@ -158,22 +127,24 @@ RecoveryOutcome recoverJournals(const QString& journalFolder, const QStringList&
         {QLatin1String(kJournalPrefix) + QStringLiteral("*.wav")}, QDir::Files, QDir::Name);
     for (const QString& name : names) {
         const QString path = dir.filePath(name);
-        const int fd = claimJournal(path);
-        if (fd < 0) {
+        const platform::FileHandle journal(ClaimJournal(path));
+        if (!journal) {
             continue;
         }
+        const int fd = journal.fd();
         const QString infoPath = takeInfoPathOf(path);
         std::optional<TakeInfo> info = readTakeInfo(infoPath);
+        if (info && info->pending && info->hasUsableFormat()) {
+            // A take that knows its item waits to be saved there (record/pending_takes.h).
+            continue;
+        }
         if (!info || !info->hasUsableFormat()) {
             info = infoFromHeader(fd, path);
         }
-        struct stat st {};
-        const std::uint64_t fileBytes =
-            ::fstat(fd, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+        const std::uint64_t fileBytes = platform::sizeOf(fd).value_or(0);
         if (!info->hasUsableFormat() && fileBytes > kWavHeaderBytes) {
             // Audio whose format nobody can tell: kept for a person to look at.
             outcome.leftOver << path;
-            ::close(fd);
             continue;
         }
         std::uint64_t dataBytes = 0;
@@ -187,7 +158,6 @@ RecoveryOutcome recoverJournals(const QString& journalFolder, const QStringList&
             // Not a frame of audio: nothing to bring back.
             QFile::remove(path);
             QFile::remove(infoPath);
-            ::close(fd);
             continue;
         }
         QString written;
@@ -205,10 +175,9 @@ RecoveryOutcome recoverJournals(const QString& journalFolder, const QStringList&
             // Only now that the take is on disk elsewhere.
             QFile::remove(path);
             QFile::remove(infoPath);
-            syncFolder(journalFolder);
+            platform::syncFolder(journalFolder);
             outcome.recovered.push_back({*info, written, dataBytes});
         }
-        ::close(fd);
     }
     return outcome;
 }

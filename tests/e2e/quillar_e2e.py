@@ -30,6 +30,9 @@ MONITOR_CHECKBOX = (186, 103)   # 选择框1
 RATE_COMBO = (184, 72)          # 组合框2
 WIDTH_COMBO = (132, 104)        # 组合框3
 CURRENT_ITEM_BOX = (336, 27, 672, 245)  # 编辑框_当前录音文本: x, y, w, h
+PENDING_NOTICE_EDGE = (345, 535, 3, 3)    # the left edge of 标签_暂存提示 over the spectrum
+FIRST_ROW_MARK = (18, 326, 16, 16)        # the mark beside the item list's first row
+PROGRESS_BAR = (424, 315, 512, 16)        # 进度条1: x, y, w, h
 
 SINK = "quillar_e2e"
 
@@ -149,6 +152,21 @@ class Servers:
                     if line.strip().startswith("Sample Specification:"):
                         specs.append(line.split(":", 1)[1].strip())
         return specs
+
+    def second_sink(self, name):
+        """A null sink beside the recorded one (made once), for what the program plays."""
+        if name not in self.pactl("list", "short", "sinks").stdout:
+            self.pactl("load-module", "module-null-sink", "sink_name=" + name, "rate=44100")
+        return name
+
+    def stream_of(self, pid):
+        """The index of the first playback stream of process `pid`, or None."""
+        out = self.pactl("list", "sink-inputs").stdout
+        owner = 'application.process.id = "%d"' % pid
+        for block in out.split("Sink Input #")[1:]:
+            if owner in block:
+                return block.split(None, 1)[0]
+        return None
 
     def play_tone(self, path):
         """Plays a WAV file into the null sink with low latency and waits until it has played."""
@@ -275,6 +293,41 @@ class Quillar:
 
     def wav(self, item):
         return os.path.join(self.folder, item + ".wav")
+
+    def colours(self, box):
+        """The (r, g, b) of every pixel of the window's `box` as the screen shows it now."""
+        shot = os.path.join(self.dir, "colours.png")
+        self.screenshot(shot, box)
+        out = subprocess.run(["convert", shot, "-depth", "8", "txt:-"], capture_output=True,
+                             text=True, check=True).stdout
+        found = []
+        for line in out.splitlines()[1:]:
+            rgb = line.split("(", 1)[1].split(")", 1)[0].split(",")[:3]
+            found.append(tuple(int(float(v)) for v in rgb))
+        return found
+
+    def shows(self, box, rgb, tolerance=24):
+        return any(all(abs(a - b) <= tolerance for a, b in zip(c, rgb)) for c in self.colours(box))
+
+    def answer_message_box(self):
+        """Waits for a "系统提示" box and answers it with Enter, as a fieldworker in the flow does;
+        the item list has the keyboard again afterwards."""
+        wait_for(lambda: self.xdo("search", "--onlyvisible", "--name", "^系统提示$").stdout.split(),
+                 20, "the message box")
+        time.sleep(0.3)
+        self.xdo("key", "--clearmodifiers", "Return")
+        wait_for(lambda: not self.xdo("search", "--onlyvisible", "--name",
+                                      "^系统提示$").stdout.split(), 10, "the box to close")
+        self.xdo("windowfocus", "--sync", self.window)
+        time.sleep(0.3)
+
+    def take(self, tone):
+        """Enter, a tone, Enter."""
+        self.key("Return")
+        time.sleep(0.3)
+        self.servers.play_tone(tone)
+        time.sleep(0.3)
+        self.key("Return")
 
     def record_item(self, tone, item):
         """Enter, a tone, Enter; waits for the item's recording file."""
@@ -447,15 +500,14 @@ class WorkingLoop(unittest.TestCase):
         wait_for(lambda: not self.servers.playback_streams(), 10, "no playback stream")
         app.key("ctrl")
         wait_for(lambda: self.servers.playback_streams(), 10, "a playback stream on the server")
-        # While it plays, the window still repaints: the progress bar and the cursor move on.
-        before = os.path.join(app.dir, "before.png")
-        after = os.path.join(app.dir, "after.png")
-        app.screenshot(before)
+        # While it plays, the window still repaints: the progress bar's own pixels change (its
+        # filled part grows by about 32 pixels in half a second of an 8-second file).
+        before = app.colours(PROGRESS_BAR)
         time.sleep(0.5)
-        app.screenshot(after)
+        after = app.colours(PROGRESS_BAR)
         self.assertTrue(self.servers.playback_streams(), "playback ended too early to judge")
-        with open(before, "rb") as a, open(after, "rb") as b:
-            self.assertNotEqual(a.read(), b.read(), "the window did not repaint during playback")
+        self.assertNotEqual(len(set(before)), 1, "the progress bar is not shown")
+        self.assertNotEqual(before, after, "the progress bar did not move during playback")
         # Moving on to the next item ends the playback of the one left behind, seconds before
         # its file would have played out.
         app.key("Down")
@@ -488,16 +540,27 @@ class WorkingLoop(unittest.TestCase):
     def test_monitoring_plays_the_input_while_recording(self):
         app = self.start(["星"])
         app.click(MONITOR_CHECKBOX)
+        # The monitoring stream goes to a sink of its own, so that what reaches that sink is what
+        # monitoring played, and nothing else.
+        heard = self.servers.second_sink("quillar_heard")
+        stream = wait_for(lambda: self.servers.stream_of(app.proc.pid), 10,
+                          "the armed monitoring stream")
+        self.servers.pactl("move-sink-input", stream, heard)
         app.click(ITEM_LIST_FIRST_ROW)
         app.key("Return")
-        player = subprocess.Popen(["paplay", "--device=" + SINK, "--latency-msec=20", self.tone],
-                                  env=self.servers.env)
+        out = os.path.join(app.dir, "heard.wav")
+        rec = subprocess.Popen(["parecord", "--device=" + heard + ".monitor", "--rate=44100",
+                                "--channels=2", "--format=s16le", "--file-format=wav", out],
+                               env=self.servers.env)
         try:
-            # paplay itself is one stream; monitoring adds a second.
-            wait_for(lambda: len(self.servers.playback_streams()) >= 2, 10,
-                     "the monitoring stream on the server")
+            time.sleep(0.3)
+            self.servers.play_tone(self.tone)
+            time.sleep(0.5)
         finally:
-            player.wait(30)
+            rec.send_signal(signal.SIGINT)
+            rec.wait(10)
+        self.assertAlmostEqual(dominant_frequency(out), 1000, delta=30,
+                               msg="the monitored output does not carry the tone")
         app.key("Return")
         wait_for(lambda: os.path.exists(app.wav("星")), 20, "the recording")
         self.assertEqual(app.close(), 0)
@@ -619,6 +682,64 @@ class WorkingLoop(unittest.TestCase):
         self.assertEqual(rows[2][15], "redo", rows[2])
         self.assertIn("cut_start", rows[2][16].split(";"), rows[2])
         wait_for(lambda: self.mark_colour(app) == "red", 10, "a red mark")
+        self.assertEqual(app.close(), 0)
+
+    def test_a_take_belongs_to_the_item_it_began_on(self):
+        app = self.start(["太阳", "月亮"])
+        app.key("Return")
+        time.sleep(0.3)
+        self.servers.play_tone(self.tone)
+        app.key("Down")  # the list answers during the take
+        time.sleep(0.3)
+        app.key("Return")
+        wait_for(lambda: os.path.exists(app.wav("太阳")), 20, "the take of 太阳")
+        time.sleep(0.5)
+        self.assertFalse(os.path.exists(app.wav("月亮")))
+        self.assertEqual(self.read_take_log(app, 2)[1][1], "太阳")
+        self.assertEqual(app.close(), 0)
+
+    def test_takes_wait_for_their_folder_and_save_themselves_when_it_is_back(self):
+        tones = []
+        for freq in (440, 660, 880):
+            path = os.path.join(self.servers.tmp, "tone%d.wav" % freq)
+            make_tone(path, 1.0, freq)
+            tones.append(path)
+        app = self.start(["一", "二", "三"])
+        shutil.rmtree(app.folder)  # the stick is pulled
+        app.take(tones[0])
+        app.answer_message_box()
+        app.key("Down")
+        app.take(tones[1])
+        app.answer_message_box()
+        wait_for(lambda: app.shows(PENDING_NOTICE_EDGE, (192, 0, 0)), 10, "the pending notice")
+        os.makedirs(app.folder)  # and put back
+        app.key("Down")
+        app.take(tones[2])
+        wait_for(lambda: all(os.path.exists(app.wav(i)) for i in ("一", "二", "三")), 10,
+                 "all three takes in the folder")
+        for item, freq in (("一", 440), ("二", 660), ("三", 880)):
+            self.assertAlmostEqual(dominant_frequency(app.wav(item)), freq, delta=20, msg=item)
+        wait_for(lambda: not app.shows(PENDING_NOTICE_EDGE, (192, 0, 0)), 10,
+                 "the pending notice to go")
+        self.assertEqual([r[12] for r in self.read_take_log(app, 4)[1:]],
+                         ["enter", "pending", "pending"])
+        self.assertEqual(os.listdir(os.path.join(app.state, "quillar")), [])
+        self.assertEqual(app.close(), 0)
+
+    def test_an_item_longer_than_a_file_name_records_and_plays(self):
+        item = "".join(chr(0x4E00 + i) for i in range(100))  # 300 bytes of UTF-8
+        app = self.start([item], item_encoding="utf-8")
+        app.take(self.tone)
+        names = wait_for(lambda: [n for n in os.listdir(app.folder) if n.endswith(".wav")], 20,
+                         "the take's file")
+        self.assertEqual(len(names), 1)
+        self.assertRegex(names[0], "^" + item[:10] + ".*~[0-9a-f]{8}\\.wav$")
+        self.assertLessEqual(len(names[0].encode()), 255)
+        self.assertEqual(self.read_take_log(app, 2)[1][1], item)  # the log keeps the whole item
+        wait_for(lambda: app.shows(FIRST_ROW_MARK, (0, 160, 60)), 10, "the recorded mark")
+        wait_for(lambda: not self.servers.playback_streams(), 10, "no playback stream")
+        app.key("ctrl")
+        wait_for(lambda: self.servers.playback_streams(), 10, "its playback with Ctrl")
         self.assertEqual(app.close(), 0)
 
     def test_other_formats_come_out_as_chosen(self):

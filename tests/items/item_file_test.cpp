@@ -2,12 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
+#include <QKeyEvent>
+#include <QPushButton>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTemporaryDir>
+#include <chrono>
+#include <thread>
 
+#include "app/startup.h"
 #include "items/text_encoding.h"
 #include "support/test_app.h"
 
@@ -138,6 +144,104 @@ TEST(ItemFile, LoadSelectsAndShowsTheFirstItemOnce) {
     EXPECT_EQ(t.form.列表框_录音文本列表->currentRow(), 0);
     EXPECT_EQ(t.form.编辑框_当前录音文本->text(), u"one"_s);
     EXPECT_EQ(selections, 0);  // shown directly, not once more through the list's own signal
+}
+
+TEST(ItemFile, AFileThatIsNotTextIsRefusedAndTheListStays) {
+    QTemporaryDir dir;
+    TestApp t;
+    const QString good = writeFile(dir, u"good.txt"_s, "一\r\n二\r\n");
+    LoadItemFile(t.app, good);
+    ASSERT_EQ(t.form.列表框_录音文本列表->count(), 2);
+    QByteArray random(64 * 1024, '\0');
+    std::uint32_t x = 12345;
+    for (char& c : random) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>(x >> 24);
+    }
+    QByteArray noNul = random;
+    noNul.replace('\0', '\x01');
+    const struct {
+        const char* name;
+        QByteArray data;
+    } cases[] = {
+        {"binary", random},
+        {"a NUL byte in an 8-bit list", "一\r\n二\0三\r\n"_ba},
+        {"control characters and undecodable bytes without a NUL", noNul},
+    };
+    for (const auto& c : cases) {
+        t.ui.messages.clear();
+        LoadItemFile(t.app, writeFile(dir, u"bad.bin"_s, c.data));
+        EXPECT_EQ(listItems(t.form.列表框_录音文本列表), (QStringList{u"一"_s, u"二"_s})) << c.name;
+        EXPECT_EQ(t.form.编辑框_录音文本源路径->text(), good) << c.name;
+        ASSERT_EQ(t.ui.messages.size(), 1u) << c.name;
+        EXPECT_TRUE(t.ui.messages[0].text.contains(u"不是文本文件"_s)) << c.name;
+    }
+    // UTF-16 has NUL bytes of its own and a damaged byte or two is still a word list.
+    QByteArray utf16("\xFF\xFE", 2);
+    utf16 += QByteArray(reinterpret_cast<const char*>(u"一\r\n二\r\n"), 12);
+    t.ui.messages.clear();
+    LoadItemFile(t.app, writeFile(dir, u"utf16.txt"_s, utf16));
+    EXPECT_EQ(t.form.列表框_录音文本列表->count(), 2);
+    LoadItemFile(t.app, writeFile(dir, u"damaged.txt"_s, "一\r\n\xFF二\r\n三\r\n"));
+    EXPECT_EQ(t.form.列表框_录音文本列表->count(), 3);
+    EXPECT_TRUE(t.ui.messages.empty());
+}
+
+// A list of tens of megabytes is read on a thread and put into the list in slices: the load
+// returns at once, the event loop keeps turning, and in the end every line is an item.
+TEST(ItemFile, AVeryLargeListLoadsWithoutStoppingTheWindow) {
+    QTemporaryDir dir;
+    TestApp t;
+    LoadItemFile(t.app, writeFile(dir, u"small.txt"_s, "甲\r\n"));
+    QByteArray big;
+    const int lines = 1'200'000;  // about 50 MB
+    big.reserve(lines * 42);
+    for (int i = 0; i < lines; ++i) {
+        big += "第" + QByteArray::number(i) + "条：这是一个相当长的句子条目，用来测试\r\n";
+    }
+    ASSERT_GT(big.size(), 40 * 1024 * 1024);
+    LoadItemFile(t.app, writeFile(dir, u"big.txt"_s, big), 60000);
+    EXPECT_TRUE(ItemFileLoading(t.app));
+    EXPECT_EQ(t.form.列表框_录音文本列表->count(), 1);  // the list in place stays meanwhile
+    // The list grows slice by slice (how long each takes is the benchmark's to say).
+    int growths = 0;
+    int count = t.form.列表框_录音文本列表->count();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(3);
+    while (ItemFileLoading(t.app) && std::chrono::steady_clock::now() < deadline) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const int now = t.form.列表框_录音文本列表->count();
+        growths += now != count;
+        count = now;
+    }
+    EXPECT_GT(growths, 5);
+    EXPECT_FALSE(ItemFileLoading(t.app));
+    EXPECT_EQ(t.form.列表框_录音文本列表->count(), lines);
+    EXPECT_EQ(t.form.列表框_录音文本列表->currentRow(), 60000);  // the row asked for
+    EXPECT_TRUE(t.form.编辑框_当前录音文本->text().startsWith(u"第60000条"_s));
+    EXPECT_TRUE(t.ui.messages.empty());
+}
+
+TEST(ItemFile, AMessageAboutAVeryLongItemFitsTheScreen) {
+    QTemporaryDir dir;
+    TestApp t;
+    ListRecordingDevices(t.app);
+    const QString item(10000, u'长');
+    LoadItemFile(t.app, writeFile(dir, u"long.txt"_s, item.toUtf8() + "\r\n"));
+    t.form.编辑框_保存路径->setText(dir.filePath(u"gone"_s));
+    t.form.按钮1->click();
+    t.sim.pumpCaptureBlock();
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    t.form.按钮1->click();  // a button take: no auto-save, no box
+    EXPECT_TRUE(t.ui.messages.empty());
+    QApplication::sendEvent(t.form.列表框_录音文本列表, &enter);  // an Enter take
+    t.sim.pumpCaptureBlock();
+    QApplication::sendEvent(t.form.列表框_录音文本列表, &enter);
+    ASSERT_EQ(t.ui.messages.size(), 1u);
+    const QString text = t.ui.messages[0].text;
+    EXPECT_LT(text.size(), 700);
+    EXPECT_LE(text.split(u'\n').size(), 8);  // a handful of lines, none of them endless
+    EXPECT_TRUE(text.contains(u"文件夹不存在"_s) || text.contains(u"文件名过长"_s));
 }
 
 }  // namespace

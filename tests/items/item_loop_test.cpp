@@ -9,9 +9,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <cmath>
+#include <functional>
 
 #include "app/settings.h"
 #include "app/startup.h"
@@ -98,15 +100,92 @@ TEST_F(ItemLoop, EnterRecordsAndEnterAgainSavesTheItem) {
     EXPECT_TRUE(t.ui.messages.empty());
 }
 
-TEST_F(ItemLoop, SavesUnderTheItemSelectedAtTheStop) {
-    loadItems(u"一\r\n二\r\n"_s);
-    enter();
-    t.sim.pumpCaptureBlock();
-    press(Qt::Key_Down);
-    ASSERT_EQ(list()->currentRow(), 1);
-    enter();
-    EXPECT_TRUE(QFile::exists(folder + u"/二.wav"_s));
-    EXPECT_FALSE(QFile::exists(folder + u"/一.wav"_s));
+TEST_F(ItemLoop, ATakeIsSavedUnderTheItemAndFolderItBeganOn) {
+    struct Case {
+        const char* name;
+        std::function<void()> during;  // what happens while the take of 一 runs
+        bool stopsTheTake;             // else the second Enter stops it
+    };
+    const QString otherFolder = dir.filePath(u"别处"_s);
+    ASSERT_TRUE(QDir().mkpath(otherFolder));
+    const Case cases[] = {
+        {"Down", [this] { press(Qt::Key_Down); }, false},
+        {"a click on another row", [this] { list()->setCurrentRow(2); }, false},
+        {"another list loaded",
+         [this] {
+             const QString other = dir.filePath(u"other.txt"_s);
+             QFile f(other);
+             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+             f.write("月亮\r\n");
+             f.close();
+             t.ui.openAnswers.push_back(other);
+             ChooseItemFile(t.app);
+         },
+         true},
+        {"another folder chosen",
+         [this, otherFolder] {
+             t.ui.folderAnswers.push_back(otherFolder);
+             ChooseSaveFolder(t.app);
+         },
+         true},
+        {"another folder typed",
+         [this, otherFolder] {
+             t.form.编辑框_保存路径->setText(otherFolder);
+             t.form.编辑框_保存路径->setModified(true);
+             emit t.form.编辑框_保存路径->editingFinished();
+         },
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(folder).removeRecursively();
+        QDir(otherFolder).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(folder) && QDir().mkpath(otherFolder));
+        t.form.编辑框_保存路径->setText(folder);
+        loadItems(u"一\r\n二\r\n三\r\n"_s);
+        enter();
+        t.sim.pumpCaptureBlock();
+        c.during();
+        if (!c.stopsTheTake) {
+            EXPECT_EQ(state(), u"录制中"_s);
+            enter();
+        }
+        EXPECT_EQ(state(), u"停止中"_s);
+        EXPECT_EQ(contents(folder + u"/一.wav"_s), recording());
+        EXPECT_EQ(QDir(folder).entryList({u"*.wav"_s}, QDir::Files), QStringList{u"一.wav"_s});
+        EXPECT_TRUE(QDir(otherFolder).entryList({u"*.wav"_s}, QDir::Files).isEmpty());
+        const QByteArray log = contents(folder + u"/quillar-log.csv"_s);
+        EXPECT_TRUE(log.contains(u",一,一.wav,"_s.toUtf8())) << log.toStdString();
+    }
+}
+
+TEST_F(ItemLoop, ATakeOfNoItemTextIsUntitledAndNeverHidden) {
+    const struct {
+        const char* name;
+        QString lines;  // empty: an empty list
+    } cases[] = {{"empty list", QString()}, {"blank line", u" \t \r\n"_s}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(folder).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(folder));
+        loadItems(c.lines);
+        record(1);
+        const QStringList files = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+        ASSERT_EQ(files.size(), 2) << files.join(u' ').toStdString();  // the take and the log
+        EXPECT_TRUE(QRegularExpression(u"^未命名-\\d{8}-\\d{6}\\.wav$"_s).match(files[1]).hasMatch())
+            << files[1].toStdString();
+        EXPECT_TRUE(contents(folder + u"/quillar-log.csv"_s).contains(",," + files[1].toUtf8()));
+    }
+}
+
+TEST_F(ItemLoop, ControlCharactersOfAnItemReachNoFileRaw) {
+    // (A NUL byte makes a file no word list at all: it is refused before it is an item.)
+    loadItems(QString::fromUtf16(u"a\u0007b\u001b\r\n"));
+    record(1);
+    EXPECT_TRUE(QFile::exists(folder + u"/a_b_.wav"_s));
+    const QByteArray log = contents(folder + u"/quillar-log.csv"_s);
+    EXPECT_FALSE(log.contains('\x07') || log.contains('\x1b'));
+    EXPECT_TRUE(log.contains(u",a\u2407b\u241b,"_s.toUtf8())) << log.toStdString();
 }
 
 TEST_F(ItemLoop, EnterOnAnItemWithARecordingOverwritesIt) {
@@ -151,7 +230,7 @@ TEST_F(ItemLoop, EmptyRecordingLeavesTheExistingFileUntouched) {
     EXPECT_TRUE(t.ui.messages.empty());
 }
 
-TEST_F(ItemLoop, FailedAutoSaveSaysTheRecordingIsStillInMemory) {
+TEST_F(ItemLoop, FailedAutoSaveSaysTheTakeIsKeptAndSavedByItself) {
     struct Case {
         const char* name;
         QString folder;
@@ -172,7 +251,7 @@ TEST_F(ItemLoop, FailedAutoSaveSaysTheRecordingIsStillInMemory) {
         const auto& m = t.ui.messages[0];
         EXPECT_EQ(m.title, u"系统提示"_s) << c.name;
         EXPECT_EQ(m.icon, MessageIcon::Error) << c.name;
-        EXPECT_TRUE(m.text.contains(u"保存录音"_s)) << c.name;
+        EXPECT_TRUE(m.text.contains(u"暂存"_s) && m.text.contains(u"自动保存"_s)) << c.name;
         if (!c.pathShown.isEmpty()) {
             EXPECT_TRUE(m.text.contains(c.pathShown)) << m.text.toStdString();
         }

@@ -150,13 +150,18 @@ TEST(DecodeAnsi, Big5OnlyWhenTheDetectorAndTheBytesAgree) {
         {"short GBK list the detector misreads", encodeAs("GB18030", u"你好\r\n"_s), u"你好\r\n"_s},
         {"two GBK characters", encodeAs("GB18030", u"打"_s), u"打"_s},
         {"ASCII", "abc\r\n", u"abc\r\n"_s},
-        {"Big5-looking with an invalid sequence stays GB18030", big5Broken,
-         DecodeGb18030(big5Broken)},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(DecodeText(c.data, kEncodingAnsi), c.expected) << c.name;
         EXPECT_EQ(DetectTextEncodingOf(c.data), kEncodingAnsi) << c.name;  // the class stays 4
     }
+    // Big5-looking with an invalid sequence stays GB18030: the Big5 bytes of 爸爸 / 媽媽 (AA A8,
+    // B6 FD) read as GB18030 are two private-use characters and 洱, and the unfinished sequence at
+    // the end (81 30) is a replacement character and the digit 0.
+    const QString asGb = DecodeText(big5Broken, kEncodingAnsi);
+    EXPECT_TRUE(asGb.startsWith(u"\uE007\uE007\r\n洱洱\r\n"_s)) << asGb.left(8).toStdString();
+    EXPECT_TRUE(asGb.endsWith(u"\uFFFD0"_s));
+    EXPECT_EQ(DetectTextEncodingOf(big5Broken), kEncodingAnsi);
 }
 
 TEST(DecodesAsBig5, RejectsInvalidAndUnfinishedSequences) {

@@ -106,9 +106,11 @@ const Expected kControls[] = {
     {"标签_削波警告", "QLabel", "画板2", {440, 8, 224, 30}, " 削波！录音音量过大", 18, true, QColor(220, 0, 0), QColor(255, 255, 255), true},
     {"标签_日志提示", "QLabel", "画板2", {8, 78, 656, 22}, "", 12, false, QColor(0, 0, 0), QColor(255, 96, 96), true},
     {"标签_录音保护", "QLabel", "画板2", {440, 44, 224, 20}, "本次录音未受保护：无法写入恢复文件", 12, false, QColor(192, 0, 0), QColor(255, 255, 255), true},
+    {"标签_暂存提示", "QLabel", "画板2", {8, 4, 428, 34}, "", 12, false, QColor(192, 0, 0), QColor(255, 255, 255), true},
     {"时钟1", "QTimer", "画板2", kNone, ""},
     {"时钟2", "QTimer", "画板2", kNone, ""},
     {"时钟3", "QTimer", "画板2", kNone, ""},
+    {"时钟_暂存", "QTimer", "画板2", kNone, ""},
     {"画板1", "quillar::DrawingBoard", "分组框3", {8, 112, 672, 32}, "", 12, false, kGrey},
     {"编辑框1", "QLineEdit", "画板1", {1, 5, 80, 24}, "停止中", 12, false, QColor(255, 255, 255), kGreen},
     {"编辑框2", "QLineEdit", "画板1", {81, 5, 224, 24}, "录制时间:00:00:00"},
@@ -161,8 +163,8 @@ class MainWindowTest : public ::testing::Test {
 };
 
 TEST_F(MainWindowTest, EveryControlHasItsClassContainerGeometryTextAndLook) {
-    ASSERT_EQ(mainWindowControls().size(), 62u);
-    ASSERT_EQ(std::size(kControls) + kDialogCount, 62u);
+    ASSERT_EQ(mainWindowControls().size(), 64u);
+    ASSERT_EQ(std::size(kControls) + kDialogCount, 64u);
     for (const Expected& e : kControls) {
         SCOPED_TRACE(e.name);
         QObject* o = t.form.findChild<QObject*>(QString::fromUtf8(e.name));

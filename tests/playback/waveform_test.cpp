@@ -429,52 +429,62 @@ Ticks ticksOf(const DrawingBoard& ruler) {
     return t;
 }
 
-std::vector<int> tickColumns(double seconds, int every) {
-    const long long s = (long long)seconds;
-    const double p = 664 * 1000.0 / std::trunc(seconds * 1000);
-    std::vector<int> xs;
-    for (long long t = 0; t <= s; ++t) {
-        const int x = int(t * p);
-        if (t % every == 0 && (xs.empty() || xs.back() != x)) {
-            xs.push_back(x);
-        }
-    }
-    return xs;
-}
-
+// Columns worked out by hand from the ruler's rule (a tick per second at second * 664 / duration,
+// truncated; one column drawn once), not by the ruler's own formula.
 TEST(TimeRuler, TicksAndLabelsFollowTheDuration) {
+    using V = std::vector<int>;
+    const V every30{0,   22,  44,  66,  88,  110, 132, 154, 177, 199, 221, 243, 265, 287, 309, 332,
+                    354, 376, 398, 420, 442, 464, 486, 509, 531, 553, 575, 597, 619, 641, 664};
+    const V everyOther30{0, 44, 88, 132, 177, 221, 265, 309, 354, 398, 442, 486, 531, 575, 619, 664};
+    const V every14_9{0, 44, 89, 133, 178, 222, 267, 311, 356, 401, 445, 490, 534, 579, 623};
+    const V every15_5{0, 42, 85, 128, 171, 214, 257, 299, 342, 385, 428, 471, 514, 556, 599, 642};
+    const V everyOther59{0,   22,  45,  67,  90,  112, 135, 157, 180, 202, 225, 247, 270, 292, 315,
+                         337, 360, 382, 405, 427, 450, 472, 495, 517, 540, 562, 585, 607, 630, 652};
+    const V everyFifth90{0,   36,  73,  110, 147, 184, 221, 258, 295, 332,
+                         368, 405, 442, 479, 516, 553, 590, 627, 664};
+    const V every20th399{0,   33,  66,  99,  133, 166, 199, 232, 266, 299,
+                         332, 366, 399, 432, 465, 499, 532, 565, 599, 632};
+    // Long durations: how many minor ticks, the first three and the last two.
     const struct {
         float seconds;
-        std::vector<int> minor;
-        std::vector<int> major;
+        std::size_t minorCount;
+        V minorHead;
+        V minorTail;
+        V major;
     } cases[] = {
-        {3.5f, {0, 189, 379, 569}, {0, 189, 379, 569}},
-        {30.0f, tickColumns(30, 1), tickColumns(30, 2)},
-        {14.9f, tickColumns(14.9, 1), tickColumns(14.9, 1)},
-        {15.5f, tickColumns(15.5, 1), {}},
-        {15.0f, tickColumns(15, 1), {}},
-        {59.0f, tickColumns(59, 1), tickColumns(59, 2)},
-        {60.99f, tickColumns(60.99, 1), {}},
-        {90.0f, tickColumns(90, 1), tickColumns(90, 5)},
-        {120.5f, tickColumns(120.5, 1), {}},
-        {300.0f, tickColumns(300, 1), tickColumns(300, 20)},
-        {399.0f, tickColumns(399, 1), tickColumns(399, 20)},
-        {400.0f, tickColumns(400, 1), {}},
-        {500.0f, tickColumns(500, 1), {}},
-        {3600.0f, tickColumns(3600, 1), {}},
-        {4321.7f, tickColumns(4321.7, 1), {}},
-        {0.5f, {0}, {0}},
+        {3.5f, 4, {0, 189, 379}, {379, 569}, {0, 189, 379, 569}},
+        {30.0f, 31, {0, 22, 44}, {641, 664}, everyOther30},
+        {14.9f, 15, {0, 44, 89}, {579, 623}, every14_9},
+        {15.5f, 16, {0, 42, 85}, {599, 642}, {}},
+        {15.0f, 16, {0, 44, 88}, {619, 664}, {}},
+        {59.0f, 60, {0, 11, 22}, {652, 664}, everyOther59},
+        {60.99f, 61, {0, 10, 21}, {642, 653}, {}},
+        {90.0f, 91, {0, 7, 14}, {656, 664}, everyFifth90},
+        {120.5f, 121, {0, 5, 11}, {655, 661}, {}},
+        {300.0f, 301, {0, 2, 4}, {661, 664}, everyOther30},  // every 20 s: the 30 s columns
+        {399.0f, 400, {0, 1, 3}, {662, 664}, every20th399},
+        {400.0f, 401, {0, 1, 3}, {662, 664}, {}},
+        {500.0f, 501, {0, 1, 2}, {662, 664}, {}},
+        {3600.0f, 665, {0, 1, 2}, {663, 664}, {}},  // one tick per column: 665 columns
+        {4321.7f, 664, {0, 1, 2}, {662, 663}, {}},
+        {0.5f, 1, {0}, {0}, {0}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.seconds);
         auto ruler = makeRuler();
         DrawTimeRuler(*ruler, c.seconds, 664);
         const Ticks t = ticksOf(*ruler);
-        EXPECT_EQ(t.minor, c.minor);
+        ASSERT_EQ(t.minor.size(), c.minorCount);
+        EXPECT_EQ(V(t.minor.begin(), t.minor.begin() + c.minorHead.size()), c.minorHead);
+        EXPECT_EQ(V(t.minor.end() - c.minorTail.size(), t.minor.end()), c.minorTail);
         EXPECT_EQ(t.major, c.major);
     }
-    EXPECT_EQ(tickColumns(30, 1).size(), 31u);
-    EXPECT_EQ(tickColumns(500, 1).size(), 501u);
+    auto ruler = makeRuler();
+    for (const auto& [seconds, minor] : {std::pair{30.0f, every30}, std::pair{14.9f, every14_9},
+                                        std::pair{15.5f, every15_5}}) {
+        DrawTimeRuler(*ruler, seconds, 664);
+        EXPECT_EQ(ticksOf(*ruler).minor, minor) << seconds;
+    }
 }
 
 TEST(TimeRuler, LabelsAreWrittenUnderTheirTicks) {

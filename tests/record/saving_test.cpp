@@ -139,7 +139,10 @@ TEST_F(SaveRecordingAsTest, ReadOnlyFolderReportsFailureAndKeepsTheRecording) {
 
     ASSERT_EQ(t.ui.messages.size(), 1u);
     EXPECT_EQ(t.ui.messages[0].title, "系统提示");
-    EXPECT_EQ(t.ui.messages[0].text, "录音文件保存失败 , 文件可能被占用！");
+    // The described words, then the file and the system's reason.
+    EXPECT_EQ(t.ui.messages[0].text,
+              QStringLiteral("录音文件保存失败 , 文件可能被占用！\n%1\n（没有写入权限）")
+                  .arg(dir.filePath("a.wav")));
     EXPECT_EQ(t.ui.messages[0].icon, MessageIcon::Error);
     EXPECT_FALSE(QFile::exists(dir.filePath("a.wav")));
     EXPECT_EQ(t.app.state.record_buffer.size(), 8820u + 44);

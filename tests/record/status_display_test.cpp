@@ -124,9 +124,9 @@ TEST_F(StatusDisplay, SizeBoxesChangeOnTickFiveOfEveryTwentyFive) {
     EXPECT_EQ(t.app.state.status_ticks, 0);
     // While recording, the file size is the captured data alone, without a header.
     ticks(5);
-    EXPECT_EQ(t.form.编辑框3->text(),
-              "每帧大小 " + FormatByteSize(t.app.state.last_block_size.load()));
-    EXPECT_EQ(t.form.编辑框4->text(), "文件大小 " + FormatByteSize(3u * 4410u * 4u));
+    // 100 ms of 44100 Hz 16-bit stereo is 17,640 bytes; three of them 52,920.
+    EXPECT_EQ(t.form.编辑框3->text(), "每帧大小 17.2 KB");
+    EXPECT_EQ(t.form.编辑框4->text(), "文件大小 51.6 KB");
 }
 
 TEST_F(StatusDisplay, TimeBeforeTheFirstBlockAndAfterIt) {

@@ -1,12 +1,37 @@
-#include "record/memory_watch.h"
+#include "platform/memory.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <array>
 #include <charconv>
 
-namespace quillar {
+namespace quillar::platform {
+
+std::size_t pageSize() {
+    const long p = ::sysconf(_SC_PAGESIZE);
+    return p > 0 ? static_cast<std::size_t>(p) : 4096;
+}
+
+void* reserveRegion(std::size_t bytes) {
+    void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    return p == MAP_FAILED ? nullptr : p;
+}
+
+void releaseRegion(void* base, std::size_t bytes) {
+    ::munmap(base, bytes);
+}
+
+void commitAhead(void* at, std::size_t bytes) {
+    // A kernel without MADV_POPULATE_WRITE refuses it; the pages then fault in when written.
+    ::madvise(at, bytes, MADV_POPULATE_WRITE);
+}
+
+void returnPages(void* at, std::size_t bytes) {
+    ::madvise(at, bytes, MADV_DONTNEED);
+}
 
 std::optional<std::uint64_t> parseMemAvailable(std::string_view meminfo) {
     constexpr std::string_view kKey = "MemAvailable:";
@@ -51,4 +76,4 @@ std::optional<std::uint64_t> availableMemoryBytes() {
     return parseMemAvailable(std::string_view(text.data(), used));
 }
 
-}  // namespace quillar
+}  // namespace quillar::platform

@@ -1,0 +1,99 @@
+#include "items/pending_saving.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+
+#include "items/item_list.h"
+#include "items/recording_marks.h"
+#include "kit/app.h"
+#include "kit/main_form.h"
+#include "record/pending_takes.h"
+#include "record/recording_names.h"
+#include "record/take_info.h"
+#include "record/take_journal.h"
+#include "record/take_log.h"
+#include "record/take_logging.h"
+#include "record/take_safety.h"
+
+namespace quillar {
+
+namespace {
+
+// Often enough that a stick put back is noticed while the speaker says the next word; each look
+// is one access() per waiting take's folder.
+constexpr int kPendingCheckMs = 3000;
+
+PendingTakes& pendingOf(App& app) {
+    if (!app.state.pending_takes) {
+        app.state.pending_takes = std::make_shared<PendingTakes>();
+    }
+    return *app.state.pending_takes;
+}
+
+QString homeShortened(const QString& path) {
+    const QString home = QDir::homePath();
+    return path.startsWith(home + u'/') ? u'~' + path.sliced(home.size()) : path;
+}
+
+void showPending(App& app) {
+    const int n = PendingTakeCount(app);
+    QLabel* notice = app.form.标签_暂存提示;
+    setInterval(app.form.时钟_暂存, n > 0 ? kPendingCheckMs : 0);
+    if (n == 0) {
+        notice->hide();
+        return;
+    }
+    notice->setWordWrap(true);
+    notice->setText(QStringLiteral(" %1 条录音尚未保存，文件夹可写时自动保存\n 已暂存于 %2")
+                        .arg(n)
+                        .arg(ElideMiddle(homeShortened(JournalFolder()), 48)));
+    notice->show();
+    notice->raise();
+}
+
+}  // namespace
+
+int PendingTakeCount(const App& app) {
+    return app.state.pending_takes ? static_cast<int>(app.state.pending_takes->count()) : 0;
+}
+
+bool KeepTakePending(App& app) {
+    // Only a take the Enter loop owns waits for its item; one begun with 按钮1 is the user's to
+    // save, in memory as before.
+    const std::shared_ptr<TakeJournal> journal = app.state.take_journal;
+    if (!app.state.take_begun_with_enter || !journal || !pendingOf(app).add(*journal)) {
+        return false;
+    }
+    // The take is on disk now: no longer only in memory, and the next recording cannot drop it.
+    app.state.take_journal.reset();
+    app.form.标签_录音保护->hide();
+    showPending(app);
+    return true;
+}
+
+void SavePendingTakes(App& app) {
+    if (PendingTakeCount(app) == 0) {
+        showPending(app);
+        return;
+    }
+    const std::vector<SavedPendingTake> saved =
+        pendingOf(app).saveWhatCan(app.form.编辑框_保存路径->text());
+    for (const SavedPendingTake& take : saved) {
+        LogTakeFile(app, take.path, take.info.item, take.info.device, take.replaced,
+                    kTakeHowPending);
+    }
+    if (!saved.empty()) {
+        RefreshItemMarks(app);
+        ShowCurrentItemRecording(app);
+    }
+    showPending(app);
+}
+
+void ResumePendingTakes(App& app) {
+    if (pendingOf(app).claimLeftOver(JournalFolder()) > 0) {
+        SavePendingTakes(app);
+    }
+}
+
+}  // namespace quillar

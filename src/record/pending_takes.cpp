@@ -1,0 +1,184 @@
+#include "record/pending_takes.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <algorithm>
+
+#include "kit/record_buffer.h"
+#include "platform/file_io.h"
+#include "record/recording_names.h"
+#include "record/take_journal.h"
+#include "record/take_replacement.h"
+#include "record/wav_image.h"
+
+namespace quillar {
+
+namespace {
+
+constexpr int kMaxEarlierNames = 999;
+
+// The journal as a WAV image of its whole frames, its header made anew from the TakeInfo; empty
+// when it holds no frame or cannot be read.
+QByteArray imageOf(const PendingTake& take) {
+    QFile file(take.journal);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    QByteArray image = file.readAll();
+    if (image.size() <= static_cast<qsizetype>(kWavHeaderBytes) || !take.info.hasUsableFormat()) {
+        return {};
+    }
+    std::uint64_t data =
+        std::min<std::uint64_t>(image.size() - kWavHeaderBytes, RecordBuffer::kMaxDataBytes);
+    data -= data % take.info.blockAlign();
+    if (data == 0) {
+        return {};
+    }
+    image.truncate(static_cast<qsizetype>(kWavHeaderBytes + data));
+    const auto header = wavHeaderBytes(static_cast<std::uint32_t>(data), take.info.rate,
+                                       take.info.bits, take.info.channels);
+    std::copy(header.begin(), header.end(), image.begin());
+    return image;
+}
+
+// A free name for `take` among the earlier takes beside `target`.
+QString earlierPathFor(const QString& target, const QDateTime& started) {
+    const QFileInfo t(target);
+    const QString folder = t.absolutePath() + u'/' + kEarlierTakesFolder;
+    if (!QDir().mkpath(folder)) {
+        return QString();
+    }
+    const int nameMax = NameRulesOf(folder).nameMax;
+    for (int attempt = 1; attempt <= kMaxEarlierNames; ++attempt) {
+        const QString path =
+            folder + u'/' + earlierTakeName(t.fileName(), started, attempt, nameMax);
+        if (!QFileInfo::exists(path)) {
+            return path;
+        }
+    }
+    return QString();
+}
+
+void forget(PendingTake& take) {
+    // Unlinked while still locked: a Quillar starting now sees no file or a locked one.
+    QFile::remove(takeInfoPathOf(take.journal));
+    QFile::remove(take.journal);
+    platform::syncFolder(QFileInfo(take.journal).absolutePath());
+    if (take.lockFd >= 0) {
+        platform::closeFile(take.lockFd);
+        take.lockFd = -1;
+    }
+}
+
+}  // namespace
+
+bool FolderWritable(const QString& folder) {
+    return platform::folderWritable(folder);
+}
+
+PendingTakes::~PendingTakes() {
+    for (PendingTake& take : m_takes) {
+        if (take.lockFd >= 0) {
+            platform::closeFile(take.lockFd);
+        }
+    }
+}
+
+bool PendingTakes::add(TakeJournal& journal) {
+    journal.finish();
+    if (journal.path().isEmpty() || !journal.isProtected()) {
+        return false;
+    }
+    TakeInfo info = journal.info();
+    info.pending = true;
+    // Should the TakeInfo not be rewritten, the take is still kept in this run, and the next
+    // start recovers it beside its folder as a take cut off: never lost either way.
+    writeTakeInfo(journal.infoPath(), info);
+    const QString path = journal.path();
+    const int fd = journal.releaseLock();
+    if (fd < 0) {
+        return false;
+    }
+    m_takes.push_back({path, info, fd});
+    return true;
+}
+
+int PendingTakes::claimLeftOver(const QString& journalFolder) {
+    const QDir dir(journalFolder);
+    const QStringList names = dir.entryList(
+        {QLatin1String(kJournalPrefix) + QStringLiteral("*.wav")}, QDir::Files, QDir::Name);
+    int claimed = 0;
+    for (const QString& name : names) {
+        const QString path = dir.filePath(name);
+        const std::optional<TakeInfo> info = readTakeInfo(takeInfoPathOf(path));
+        if (!info || !info->pending || !info->hasUsableFormat()) {
+            continue;
+        }
+        const int fd = ClaimJournal(path);
+        if (fd < 0) {
+            continue;  // held by a running Quillar, which saves it itself
+        }
+        m_takes.push_back({path, *info, fd});
+        ++claimed;
+    }
+    return claimed;
+}
+
+std::vector<SavedPendingTake> PendingTakes::saveWhatCan(const QString& unsetFolder) {
+    std::vector<SavedPendingTake> saved;
+    std::stable_sort(
+        m_takes.begin(), m_takes.end(),
+        [](const PendingTake& a, const PendingTake& b) { return a.info.started < b.info.started; });
+    // Start of the take each item file holds after a save of this round.
+    QHash<QString, QDateTime> placed;
+    for (auto it = m_takes.begin(); it != m_takes.end();) {
+        PendingTake& take = *it;
+        const QString folder =
+            CleanFolder(take.info.folder).isEmpty() ? unsetFolder : take.info.folder;
+        const QString target =
+            TakeFilePath(folder, take.info.item, take.info.occurrence, take.info.started);
+        if (target.isEmpty() || !FolderWritable(QFileInfo(target).absolutePath())) {
+            ++it;
+            continue;
+        }
+        const QByteArray image = imageOf(take);
+        if (image.isEmpty()) {
+            // Not a frame of audio in it (or it cannot be read): nothing to save, ever.
+            if (QFileInfo::exists(take.journal) &&
+                QFileInfo(take.journal).size() <= static_cast<qint64>(kWavHeaderBytes)) {
+                forget(take);
+                it = m_takes.erase(it);
+            } else {
+                ++it;
+            }
+            continue;
+        }
+        // A take recorded for this item after the pending one stays the item's take.
+        const QFileInfo standing(target);
+        const bool newerStands =
+            standing.exists() &&
+            (placed.contains(target) ? placed.value(target) > take.info.started
+                                     : standing.lastModified() > take.info.started);
+        const QString path = newerStands ? earlierPathFor(target, take.info.started) : target;
+        const SaveResult result =
+            path.isEmpty()
+                ? SaveResult{}
+                : replaceTakeFile(path, image.constData(), static_cast<std::size_t>(image.size()),
+                                  QDateTime::currentDateTime());
+        if (!result) {
+            ++it;
+            continue;
+        }
+        if (!newerStands) {
+            placed.insert(target, take.info.started);
+        }
+        saved.push_back({take.info, path, result.replaced});
+        forget(take);
+        it = m_takes.erase(it);
+    }
+    return saved;
+}
+
+}  // namespace quillar
