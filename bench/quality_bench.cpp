@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <cstdlib>
 
 #include "bench_folder.h"
@@ -56,28 +57,28 @@ BENCHMARK(BM_JudgeAtStopOfOneHourTake)->Unit(benchmark::kMillisecond);
 
 constexpr int kFolderTakes = 1000;
 
-// 1,000 two-second takes as Quillar writes them (44100 Hz 16-bit stereo), made once.
+// 1,000 two-second takes as Quillar writes them (44100 Hz 16-bit stereo), made once in a folder
+// of their own that goes with the program.
 QString takesFolder() {
-    static const QString folder = [] {
-        const QString path = bench::benchFolder() + QStringLiteral("/quality-bench-takes");
-        QDir().mkpath(path);
+    static QTemporaryDir dir(bench::benchFolder() + QStringLiteral("/quality-bench-XXXXXX"));
+    static const bool made = [] {
         const QByteArray wav = test::SynthWav(
             {.leadSeconds = 0.4, .wordSeconds = 1.2, .tailSeconds = 0.4, .noise = 0.001},
             SampleFormat::S16);
         for (int i = 0; i < kFolderTakes; ++i) {
-            QFile f(path + QStringLiteral("/条目%1.wav").arg(i, 4, 10, QLatin1Char('0')));
-            if (f.size() != wav.size() && f.open(QIODevice::WriteOnly)) {
-                f.write(wav);
+            QFile f(dir.filePath(QStringLiteral("条目%1.wav").arg(i, 4, 10, QLatin1Char('0'))));
+            if (!f.open(QIODevice::WriteOnly) || f.write(wav) != wav.size()) {
+                return false;
             }
         }
-        return path;
+        return true;
     }();
-    return folder;
+    return made ? dir.path() : QString();
 }
 
 void runCommand(benchmark::State& state, const QString& command) {
     const QByteArray line = command.toLocal8Bit();
-    if (std::system(line.constData()) < 0) {  // warms the page cache
+    if (takesFolder().isEmpty() || std::system(line.constData()) < 0) {  // warms the page cache
         state.SkipWithError("cannot run the command");
         return;
     }
