@@ -141,6 +141,14 @@ struct RecordedFolder {
             e.item = items[i];
             e.file = path;
             e.clipped = i % 10 == 0;
+            // Every take judged, as the window logs them now.
+            e.judged = true;
+            e.judgement.noiseDbfs = -62.5;
+            e.judgement.snrDb = 48.1;
+            e.judgement.problems = e.clipped
+                                       ? quillar::quality::kClipped | quillar::quality::kCutEnd
+                                       : quillar::quality::Problem{0};
+            quillar::quality::SettleVerdict(e.judgement);
             log += quillar::TakeLogLine(e);
         }
         QFile f(dir.filePath(quillar::kTakeLogName));

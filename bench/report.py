@@ -47,6 +47,12 @@ MICRO = [
      300 * MS),
     ("Marking that list again alone (one folder listing, the take log)", "items_bench",
      "BM_RefreshItemMarks", 300 * MS),
+    ("A 10 s take judged, 44100 Hz 16-bit stereo", "quality_bench", "BM_JudgeTenSecondTake/1",
+     20 * MS),
+    ("A 10 s take judged, 44100 Hz 32-bit float stereo", "quality_bench",
+     "BM_JudgeTenSecondTake/4", 20 * MS),
+    ("Judgement left at the stop of a 60 min take (48000 Hz float, fed while recording)",
+     "quality_bench", "BM_JudgeAtStopOfOneHourTake", 20 * MS),
     ("A 50 MB word list (1.2 million items): the longest turn of the window's event loop while it "
      "loads", "items_bench", "BM_VeryLargeListLongestTurn/iterations:3/manual_time", 100 * MS),
 ]
@@ -226,6 +232,17 @@ def main():
             print("| Recovery of a one-hour journal (635 MB, written, flushed, journal removed) "
                   "| %s | | disk speed (cp + sync %s) | %s |"
                   % (fmt(r), fmt(c), "ok" if r < 1.5 * c else "over"))
+
+        # quillar-check over 1,000 two-second takes, against cat reading the same files (both
+        # programs, warm page cache): at least cat's rate divided by 3.
+        quality = run_bench(build, "quality_bench", cache)
+        check = quality.get("BM_QuillarCheckFolder/iterations:5/real_time")
+        cat = quality.get("BM_CatFolder/iterations:5/real_time")
+        if check is not None and cat is not None:
+            q, c = seconds_of(check, "real_time"), seconds_of(cat, "real_time")
+            print("| quillar-check of 1,000 two-second takes (44100 Hz 16-bit stereo, 337 MiB), "
+                  "warm cache | %s (%.0f files/s) | | cat's rate / 3 (cat %s, %.0f files/s) | %s |"
+                  % (fmt(q), 1000 / q, fmt(c), 1000 / c, "ok" if q < 3 * c else "over"))
 
         save = run_bench(build, "record_bench", cache).get("BM_SaveLongRecording/iterations:3/real_time")
         cp = run_bench(build, "record_bench", cache).get("BM_CpSameSize/0/iterations:3/real_time")

@@ -15,6 +15,7 @@
 #include "items/item_list.h"
 #include "items/pending_saving.h"
 #include "items/recording_marks.h"
+#include "items/take_quality_line.h"
 #include "kit/app.h"
 #include "kit/combo_box.h"
 #include "kit/help_window.h"
@@ -62,14 +63,18 @@ class ItemListKeys : public QObject {
             case Qt::Key_F3:
                 code = kKeyF3;
                 break;
+            case Qt::Key_F4:
+                code = kKeyF4;
+                break;
             default:
                 return QObject::eventFilter(watched, event);
         }
-        // Held F3 walks on through the unrecorded items, as a held arrow key walks the list.
-        if (!key->isAutoRepeat() || code == kKeyF3) {
+        // Held F3 (F4) walks on through the unrecorded items (those to redo), as a held arrow
+        // key walks the list.
+        if (!key->isAutoRepeat() || code == kKeyF3 || code == kKeyF4) {
             OnItemListKeyDown(m_app, code, shiftStateOf(key->modifiers()));
         }
-        return code != kKeyControl;  // Enter and F3 are ours; Ctrl goes on to the list
+        return code != kKeyControl;  // Enter, F3 and F4 are ours; Ctrl goes on to the list
     }
 
   private:
@@ -91,6 +96,9 @@ void wireEvents(App& app) {
     QObject::connect(f.列表框_录音文本列表, &QListWidget::currentRowChanged,
                      [&app](int) { OnItemSelected(app); });
     f.列表框_录音文本列表->installEventFilter(new ItemListKeys(app, f.列表框_录音文本列表));
+    // The judgement goes with the recording shown, whoever shows or clears it.
+    QObject::connect(f.编辑框_当前录音文件, &QLineEdit::textChanged,
+                     [&app] { ShowTakeQuality(app); });
 
     // A microphone plugged in after start-up shows the next time the list is opened. The box is
     // disabled while a take runs, so this is always between takes.

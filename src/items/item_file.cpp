@@ -206,10 +206,10 @@ void LoadItemFile(App& app, const QString& path, int row) {
     marks->folder = app.form.编辑框_保存路径->text();
     app.state.item_reader = std::shared_ptr<std::thread>(
         new std::thread([&app, path, row, generation, marks,
-                         clipped = app.state.clipped_takes] {
+                         judged = app.state.judged_takes] {
             ItemFileContent content = ReadItemFileContent(path);
             if (!content.notText && !CleanFolder(marks->folder).isEmpty()) {
-                marks->marks = ComputeItemMarks(marks->folder, content.items, clipped);
+                marks->marks = ComputeItemMarks(marks->folder, content.items, judged);
             }
             QMetaObject::invokeMethod(
                 &app.form,

@@ -148,6 +148,8 @@ void OnItemListKeyDown(App& app, int keyCode, int shift) {
         }
     } else if (keyCode == kKeyF3) {
         SelectNextUnrecorded(app, (shift & kShiftDown) != 0);
+    } else if (keyCode == kKeyF4) {
+        SelectNextRedo(app, (shift & kShiftDown) != 0);
     } else if (keyCode == kKeyControl) {
         const QString path = app.form.编辑框_当前录音文件->text();
         if (!path.isEmpty() && QFileInfo(path).isFile()) {

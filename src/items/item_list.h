@@ -1,6 +1,6 @@
 // The item list's handlers: selecting an item shows it and its recording; Enter records and saves
 // it under its own name; Ctrl plays its recording; F3 and Shift+F3 go to the next and previous
-// item without a recording.
+// item without a recording; F4 and Shift+F4 to the next and previous item to record again.
 #pragma once
 
 #include <QString>
@@ -12,6 +12,7 @@ struct App;
 inline constexpr int kKeyEnter = 13;
 inline constexpr int kKeyControl = 17;
 inline constexpr int kKeyF3 = 114;
+inline constexpr int kKeyF4 = 115;
 // Bits of the shift-key state of a key-down.
 inline constexpr int kShiftDown = 1;
 inline constexpr int kControlDown = 2;

@@ -1,7 +1,7 @@
-// Progress through the item list: which items have a recording file (and whether its latest take
-// clipped), the "recorded / total" count beside the list's caption, and F3 / Shift+F3 to the next
-// or previous item without a recording. The folder is listed once per refresh, never tested item
-// by item. GUI thread only.
+// Progress through the item list: which items have a recording file (and the verdict on its latest
+// take), the "recorded / total" count beside the list's caption, F3 / Shift+F3 to the next or
+// previous item without a recording and F4 / Shift+F4 to the next or previous one to redo. The
+// folder is listed once per refresh, never tested item by item. GUI thread only.
 #pragma once
 
 #include <QHash>
@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <cstdint>
 #include <vector>
+
+#include "quality/take_judge.h"
 
 namespace quillar {
 
@@ -22,15 +24,15 @@ QSet<QString> FileNamesIn(const QString& folder);
 // (empty without a folder, and then there are no names).
 QStringList RecordingNamesOf(const QString& folder, const QStringList& items,
                              QString* listedFolder);
-// One mark per item (ItemMarks::kRecorded, with kClipped) from the folder's file names and what
-// is known of the latest takes' clipping, by file name.
+// One mark per item (ItemMarks::kRecorded, with the verdict's bit) from the folder's file names
+// and the judgements of the latest takes, by file name; a file without one keeps the plain mark.
 std::vector<std::uint8_t> MarksOf(const QStringList& names, const QSet<QString>& files,
-                                  const QHash<QString, bool>& clipped);
+                                  const QHash<QString, quality::Judgement>& judged);
 
 // The marks of `items` in the auto-save folder `folderText`: one listing of the folder and its take
-// log, with `sessionClipped` (clipped_takes) over the log. Touches no widget: any thread.
+// log, with `sessionJudged` (judged_takes) over the log. Touches no widget: any thread.
 std::vector<std::uint8_t> ComputeItemMarks(const QString& folderText, const QStringList& items,
-                                           const QHash<QString, bool>& sessionClipped);
+                                           const QHash<QString, quality::Judgement>& sessionJudged);
 // Shows `marks` (from ComputeItemMarks for the items in the list) and the count.
 void SetItemMarks(App& app, std::vector<std::uint8_t> marks);
 // No item marked, and the count of none recorded: what a freshly loaded list shows until
@@ -40,14 +42,21 @@ void ClearItemMarks(App& app);
 // shows the count. Just after a load (queued, so the first item shows first), a changed folder and
 // a save to a chosen file.
 void RefreshItemMarks(App& app);
-// A take of `clipped` was just written to `path` for the item `item` at `row`: marks it and the
-// count without listing the folder again, or marks the whole list anew when that row no longer
-// holds the item.
+// A take just judged (take_judgement; `clipped` is what the clipping check saw, for a take that
+// could not be judged) was written to `path` for the item `item` at `row`: marks it with its
+// verdict, updates the count and the quality line without listing the folder again, or marks the
+// whole list anew when that row no longer holds the item.
 void MarkTakeRecorded(App& app, int row, const QString& item, const QString& path, bool clipped);
+// What is known of the latest take of the file at `path`: this session's takes first, then the
+// take log of its folder (read once after each setting of the marks); false when nothing is.
+bool LatestJudgementOf(App& app, const QString& path, quality::Judgement* judgement);
 // The row of the next item without a recording after `from` (before it when `backwards`),
 // wrapping at the ends, `from` itself last; -1 when every item has one.
 int NextUnrecordedRow(App& app, int from, bool backwards);
 // F3 (Shift+F3 backwards): selects that item, which runs OnItemSelected; nothing when none is left.
 void SelectNextUnrecorded(App& app, bool backwards);
+// The same for the items whose latest take is to be redone (F4, Shift+F4).
+int NextRedoRow(App& app, int from, bool backwards);
+void SelectNextRedo(App& app, bool backwards);
 
 }  // namespace quillar

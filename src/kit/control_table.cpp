@@ -98,6 +98,8 @@ const std::vector<ControlRow>& mainWindowControls() {
         QL_ROW(画板3, Board, "外形框1", 8, 0, 664, 91, "", .background = QColor(0, 96, 192)),
         QL_ROW(画板4, Board, "画板3", 16, 4, 640, 15, "", .background = QColor(0, 0, 128),
                .hidden = true),
+        QL_ROW(标签_录音质量, Label, "画板3", 8, 73, 648, 18, "", .background = QColor(0, 48, 96),
+               .foreground = QColor(255, 255, 255), .hidden = true),
         QL_ROW(画板5, Board, "外形框1", 8, 91, 672, 27, "", .background = kGreenBand),
         QL_ROW(标签_指针, Label, "外形框1", 3, 88, 10, 10, "▲", .foreground = QColor(0, 255, 0),
                .hidden = true),

@@ -31,6 +31,18 @@ void ItemMarks::setMark(int row, std::uint8_t mark) {
     m_list->viewport()->update();
 }
 
+std::uint8_t ItemMarks::markOf(quality::Verdict v) {
+    switch (v) {
+        case quality::Verdict::Good:
+            return kRecorded | kGood;
+        case quality::Verdict::Check:
+            return kRecorded | kCheck;
+        case quality::Verdict::Redo:
+            return kRecorded | kRedo;
+    }
+    return kRecorded;
+}
+
 std::uint8_t ItemMarks::mark(int row) const {
     return row >= 0 && row < size() ? m_marks[static_cast<std::size_t>(row)] : kNone;
 }
@@ -56,13 +68,27 @@ void ItemMarks::paint(QPainter* painter, const QStyleOptionViewItem& option,
                     option.rect.top() + (option.rect.height() - d) / 2, d, d);
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
-    const bool clipped = (m & kClipped) != 0;
     painter->setPen(Qt::NoPen);
-    painter->setBrush(clipped ? QColor(220, 0, 0) : QColor(0, 160, 60));
-    painter->drawEllipse(dot);
-    if (clipped) {
+    const QPoint c = dot.center();
+    if ((m & kRedo) != 0) {
+        painter->setBrush(QColor(220, 0, 0));
+        painter->drawEllipse(dot);
         painter->setPen(QPen(Qt::white, 2));
-        painter->drawLine(dot.center().x(), dot.top() + 2, dot.center().x(), dot.bottom() - 2);
+        painter->drawLine(c.x(), dot.top() + 2, c.x(), dot.bottom() - 2);
+    } else if ((m & kCheck) != 0) {
+        painter->setBrush(QColor(235, 150, 0));
+        painter->drawEllipse(dot);
+        painter->setBrush(Qt::white);
+        painter->drawEllipse(QPointF(c), 1.5, 1.5);
+    } else {
+        painter->setBrush(QColor(0, 160, 60));
+        painter->drawEllipse(dot);
+        if ((m & kGood) != 0) {
+            painter->setPen(QPen(Qt::white, 1.5));
+            painter->drawPolyline(
+                QPolygonF({QPointF(dot.left() + 2, c.y()), QPointF(c.x() - 0.5, dot.bottom() - 2),
+                           QPointF(dot.right() - 1.5, dot.top() + 2)}));
+        }
     }
     painter->restore();
 }

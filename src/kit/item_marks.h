@@ -1,12 +1,16 @@
-// The marks beside the items of the item list: a green dot for an item with a recording file, a
-// red one with a white bar when that file's latest take clipped. The marks are drawn by the list's
-// item delegate from one byte per row, so the item texts never change and 100,000 rows are marked
-// by filling a vector. Whoever knows the files (items/recording_marks) sets them; GUI thread only.
+// The marks beside the items of the item list: a green dot for an item with a recording file;
+// when its latest take was judged, the dot tells the verdict: green with a white tick (good),
+// amber with a white dot (check), red with a white bar (redo, which a clipped take always is). The
+// marks are drawn by the list's item delegate from one byte per row, so the item texts never change
+// and 100,000 rows are marked by filling a vector. Whoever knows the files (items/recording_marks)
+// sets them; GUI thread only.
 #pragma once
 
 #include <QStyledItemDelegate>
 #include <cstdint>
 #include <vector>
+
+#include "quality/take_judge.h"
 
 class QListWidget;
 
@@ -17,9 +21,15 @@ class ItemMarks : public QStyledItemDelegate {
   public:
     static constexpr std::uint8_t kNone = 0;
     static constexpr std::uint8_t kRecorded = 1;
-    static constexpr std::uint8_t kClipped = 2;  // with kRecorded
+    // With kRecorded, at most one of them: the latest take's verdict.
+    static constexpr std::uint8_t kRedo = 2;
+    static constexpr std::uint8_t kCheck = 4;
+    static constexpr std::uint8_t kGood = 8;
     // Room left of the text for the mark, in pixels.
     static constexpr int kMarkWidth = 14;
+
+    // The mark of a recorded item whose latest take was judged `v`.
+    static std::uint8_t markOf(quality::Verdict v);
 
     // Becomes the delegate of `list` and is owned by it.
     explicit ItemMarks(QListWidget* list);

@@ -85,6 +85,8 @@ class MainForm : public QWidget {
     ShapeBox* 外形框1 = nullptr;
     DrawingBoard* 画板3 = nullptr;
     DrawingBoard* 画板4 = nullptr;
+    // The judgement of the shown recording's latest take, in words, along the waveform's foot.
+    QLabel* 标签_录音质量 = nullptr;
     DrawingBoard* 画板5 = nullptr;
     QLabel* 标签_指针 = nullptr;
     ShapeBox* 外形框2 = nullptr;

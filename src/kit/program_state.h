@@ -12,6 +12,7 @@
 
 #include "audio/audio_engine.h"
 #include "kit/record_buffer.h"
+#include "quality/take_judge.h"
 
 namespace quillar {
 
@@ -50,9 +51,18 @@ struct ProgramState {
     std::int64_t clip_seen_ms = -1;
     // Name of the capture device the take was made with.
     QString take_device;
-    // Whether the latest take of each file written in this session clipped, by path, so that
+    // The judgement of the take, fed by the same reads as the clipping check (so a long take is
+    // judged as it goes and the stop only reads the last blocks), and its result once stopped.
+    // GUI thread only.
+    quality::TakeJudge take_judge;
+    quality::Judgement take_judgement;
+    // The judgement of the latest take of each file written in this session, by path, so that
     // its mark is right even when the take log could not be written. GUI thread only.
-    QHash<QString, bool> clipped_takes;
+    QHash<QString, quality::Judgement> judged_takes;
+    // The judgements the take log of `logged_folder` held when the quality line last read it,
+    // by file name; cleared whenever the marks are set. GUI thread only.
+    QHash<QString, quality::Judgement> logged_judgements;
+    QString logged_folder;
     // A failing take log write is reported once, until a write works again. GUI thread only.
     bool take_log_failing = false;
     // The running or latest take was begun with Enter in the item list, so it is auto-saved when

@@ -15,6 +15,8 @@ namespace quillar {
 
 namespace {
 
+constexpr int kTakeChannels = 2;  // every take is recorded in stereo
+
 std::size_t bytesPerSample(std::uint16_t bits) {
     return bits == 8 ? 1 : bits == 32 ? 4 : 2;
 }
@@ -38,6 +40,7 @@ void scanFrom(App& app, const std::uint8_t* data, std::size_t end, std::int64_t 
     }
     const PeakScan scan =
         ScanSamples(data + s.take_checked_bytes, end - s.take_checked_bytes, s.take_bits);
+    s.take_judge.feed(data + s.take_checked_bytes, end - s.take_checked_bytes);
     s.take_checked_bytes = end;
     s.take_peak = std::max(s.take_peak, scan.peak);
     if (!scan.clipped) {
@@ -104,6 +107,11 @@ void BeginTakeCheck(App& app, std::uint16_t bits) {
     s.take_clipped = false;
     s.clip_seen_ms = -1;
     s.take_device = app.form.组合框1->currentText();
+    quality::SampleFormat format = quality::SampleFormat::S16;
+    quality::SampleFormatOf(bits, bits == 32, &format);
+    s.take_judge =
+        quality::TakeJudge(format, kTakeChannels, app.form.组合框2->currentData().toUInt());
+    s.take_judgement = quality::Judgement{};
 }
 
 void CheckTakeClipping(App& app, std::int64_t nowMs) {
@@ -120,6 +128,7 @@ void FinishTakeCheck(App& app) {
     }
     scanFrom(app, buffer.data() + RecordBuffer::kHeaderBytes,
              buffer.size() - RecordBuffer::kHeaderBytes, -1);
+    app.state.take_judgement = app.state.take_judge.judge();
 }
 
 int UpdateClipWarning(App& app, std::int64_t nowMs) {

@@ -8,14 +8,16 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "quality/quality_limits.h"
+
 namespace quillar {
 
 struct App;
 
 // How long the warning stays after the last clipped block, in ms.
 inline constexpr int kClipWarningHoldMs = 2000;
-// A 32-bit float sample of this magnitude or more counts as full scale.
-inline constexpr float kFloatFullScale = 0.999f;
+// A 32-bit float sample of this magnitude or more counts as full scale: the judgement's own limit.
+inline constexpr float kFloatFullScale = static_cast<float>(quality::kFloatFullScale);
 
 struct PeakScan {
     double peak = 0.0;  // largest magnitude, fraction of full scale (0..1, floats may exceed 1)
@@ -27,13 +29,14 @@ struct PeakScan {
 // of kFloatFullScale for floats (NaN and infinities included).
 PeakScan ScanSamples(const std::uint8_t* data, std::size_t bytes, std::uint16_t bits);
 
-// A take begins with `bits` per sample on the device of 组合框1: the check starts from its first
-// byte, and the device's name is kept for the take log.
+// A take begins with `bits` per sample on the device of 组合框1, at the rate of 组合框2: the check
+// and the judgement start from its first byte, and the device's name is kept for the take log.
 void BeginTakeCheck(App& app, std::uint16_t bits);
 // Status tick: reads the samples captured since the last call; at a clipped block shows the
 // warning. `nowMs` is the steady clock's reading.
 void CheckTakeClipping(App& app, std::int64_t nowMs);
-// The take has stopped and record_buffer holds its WAV image: reads what the ticks did not.
+// The take has stopped and record_buffer holds its WAV image: reads what the ticks did not and
+// judges the take (take_judgement).
 void FinishTakeCheck(App& app);
 // Hides the warning once kClipWarningHoldMs have passed since the last clipped block; else the
 // ms it still has to stay (0 when it is hidden).

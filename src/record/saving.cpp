@@ -42,7 +42,10 @@ void SaveRecordingAs(App& app) {
     f.通用对话框1.initialDir = QFileInfo(path).absolutePath();
     const SaveResult saved = WriteRecordingFile(app, path);
     if (saved) {
-        app.state.clipped_takes.insert(QFileInfo(path).absoluteFilePath(), app.state.take_clipped);
+        if (app.state.take_judgement.frames > 0) {
+            app.state.judged_takes.insert(QFileInfo(path).absoluteFilePath(),
+                                          app.state.take_judgement);
+        }
         LogTake(app, path, saved.replaced, kTakeHowSave);
         app.ui.message(&f, QStringLiteral("系统提示"),
                        QStringLiteral("录音文件保存成功 , ") + f.编辑框4->text(),
@@ -51,8 +54,9 @@ void SaveRecordingAs(App& app) {
         // The described words first; then which file and the system's own reason.
         QString text = QStringLiteral("录音文件保存失败 , 文件可能被占用！");
         if (!app.state.record_buffer.empty()) {
-            text += QStringLiteral("\n%1\n（%2）")
-                        .arg(ElideMiddle(QDir::toNativeSeparators(path)), SaveErrorText(saved.error));
+            text +=
+                QStringLiteral("\n%1\n（%2）")
+                    .arg(ElideMiddle(QDir::toNativeSeparators(path)), SaveErrorText(saved.error));
         }
         app.ui.message(&f, QStringLiteral("系统提示"), text, MessageIcon::Error);
     }

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -18,14 +19,34 @@ namespace quillar {
 namespace {
 
 const QStringList kColumns = {
-    QStringLiteral("time"),     QStringLiteral("item"),      QStringLiteral("file"),
-    QStringLiteral("seconds"),  QStringLiteral("rate"),      QStringLiteral("bits"),
-    QStringLiteral("channels"), QStringLiteral("peak_dbfs"), QStringLiteral("clipped"),
-    QStringLiteral("device"),   QStringLiteral("item_file"), QStringLiteral("replaced"),
+    QStringLiteral("time"),
+    QStringLiteral("item"),
+    QStringLiteral("file"),
+    QStringLiteral("seconds"),
+    QStringLiteral("rate"),
+    QStringLiteral("bits"),
+    QStringLiteral("channels"),
+    QStringLiteral("peak_dbfs"),
+    QStringLiteral("clipped"),
+    QStringLiteral("device"),
+    QStringLiteral("item_file"),
+    QStringLiteral("replaced"),
     QStringLiteral("how"),
+    // Added with the judgement of takes: older logs end at "how".
+    QStringLiteral("noise_dbfs"),
+    QStringLiteral("snr_db"),
+    QStringLiteral("verdict"),
+    QStringLiteral("problems"),
 };
+constexpr int kItemColumn = 1;
 constexpr int kFileColumn = 2;
+constexpr int kPeakColumn = 7;
 constexpr int kClippedColumn = 8;
+constexpr int kReplacedColumn = 11;
+constexpr int kNoiseColumn = 13;
+constexpr int kSnrColumn = 14;
+constexpr int kVerdictColumn = 15;
+constexpr int kProblemsColumn = 16;
 
 const QByteArray kSignature("\xEF\xBB\xBF");
 
@@ -94,6 +115,10 @@ QByteArray TakeLogLine(const TakeLogEntry& e) {
         PrintableText(e.itemFile),
         relativeTo(folder, e.replaced),
         e.how,
+        e.judged ? quality::DbText(e.judgement.noiseDbfs) : QString(),
+        e.judged ? quality::DbText(e.judgement.snrDb) : QString(),
+        e.judged ? quality::VerdictName(e.judgement.verdict) : QString(),
+        e.judged ? quality::ProblemNames(e.judgement).join(u';') : QString(),
     });
 }
 
@@ -225,6 +250,66 @@ QHash<QString, bool> ClippedTakesOf(const QString& folder) {
         }
     });
     return clipped;
+}
+
+namespace {
+
+double dbOf(QByteArrayView text) {
+    if (text == "-inf") {
+        return -INFINITY;
+    }
+    if (text == "inf") {
+        return INFINITY;
+    }
+    double v = NAN;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), v);
+    return error == std::errc() && end == text.data() + text.size() ? v : NAN;
+}
+
+}  // namespace
+
+void ReadTakeLog(const QString& folder, QHash<QString, quality::Judgement>* judgements,
+                 QHash<QString, QString>* items) {
+    QFile file(folder + u'/' + kTakeLogName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return;
+    }
+    bool header = true;
+    scanCsv(file.readAll(), [&](const std::vector<QByteArrayView>& fields) {
+        if (std::exchange(header, false) || fields.size() <= std::size_t{kClippedColumn}) {
+            return;
+        }
+        const QString name = QString::fromUtf8(fields[kFileColumn]);
+        if (items != nullptr) {
+            const QString item = QString::fromUtf8(fields[kItemColumn]);
+            items->insert(name, item);
+            if (fields.size() > std::size_t{kReplacedColumn} && !fields[kReplacedColumn].empty()) {
+                items->insert(QString::fromUtf8(fields[kReplacedColumn]), item);
+            }
+        }
+        if (judgements == nullptr) {
+            return;
+        }
+        quality::Judgement j;
+        j.peakDbfs = dbOf(fields[kPeakColumn]);
+        // A long survey's log has tens of thousands of judged lines, read at every refresh of
+        // the marks: the judgement is read from the bytes, no text is built for it.
+        if (fields.size() > std::size_t{kProblemsColumn} &&
+            quality::ParseVerdict(fields[kVerdictColumn], &j.verdict)) {
+            j.noiseDbfs = dbOf(fields[kNoiseColumn]);
+            j.snrDb = dbOf(fields[kSnrColumn]);
+            j.problems = quality::ProblemsOf(fields[kProblemsColumn]);
+            judgements->insert(name, j);
+        } else if (fields[kClippedColumn] == "yes") {
+            j.noiseDbfs = NAN;
+            j.snrDb = NAN;
+            j.problems = quality::kClipped;
+            quality::SettleVerdict(j);
+            judgements->insert(name, j);
+        } else {
+            judgements->remove(name);  // a later unjudged take: the plain mark
+        }
+    });
 }
 
 }  // namespace quillar

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "quality/take_judge.h"
+
 namespace quillar {
 
 inline const QString kTakeLogName = QStringLiteral("quillar-log.csv");
@@ -37,6 +39,10 @@ struct TakeLogEntry {
     QString itemFile;
     QString replaced;  // where the earlier take now lies, or empty when none was kept
     QString how;       // kTakeHowEnter, kTakeHowSave, kTakeHowRecovered or kTakeHowPending
+    // The take's judgement (noise_dbfs, snr_db, verdict, problems); those columns stay empty
+    // when `judged` is false.
+    bool judged = false;
+    quality::Judgement judgement;
 };
 
 // The header line, signature and line break included.
@@ -60,5 +66,12 @@ bool AppendTakeLog(const TakeLogEntry& entry);
 std::vector<QStringList> ParseCsv(const QByteArray& text);
 // For each file named in the log of `folder`: whether its latest logged take clipped.
 QHash<QString, bool> ClippedTakesOf(const QString& folder);
+// Reads the log of `folder` once. `judgements`: for each file its latest take's judgement; a
+// line written before takes were judged gives one only when it clipped (a redo with its peak and
+// no noise figures, NaN), so that such files keep the plain recorded mark. `items`: the item of
+// each file the log names, as the take's file or as where an earlier take was moved. Either may
+// be null.
+void ReadTakeLog(const QString& folder, QHash<QString, quality::Judgement>* judgements,
+                 QHash<QString, QString>* items);
 
 }  // namespace quillar

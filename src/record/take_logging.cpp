@@ -11,6 +11,7 @@
 #include "kit/app.h"
 #include "kit/main_form.h"
 #include "kit/record_buffer.h"
+#include "quality/wav_judgement.h"
 #include "record/clip_check.h"
 #include "record/recording_names.h"
 #include "record/take_log.h"
@@ -89,6 +90,8 @@ void LogTake(App& app, const QString& path, const QString& replaced, const QStri
         !describeImage(s.record_buffer.data(), s.record_buffer.size(), e, &scan)) {
         return;
     }
+    e.judged = s.take_judgement.frames > 0;
+    e.judgement = s.take_judgement;
     AppendTakeLogLine(app, e);
 }
 
@@ -112,7 +115,11 @@ void LogTakeFile(App& app, const QString& path, const QString& item, const QStri
                        static_cast<std::size_t>(image.size()), e, nullptr)) {
         return;
     }
-    app.state.clipped_takes.insert(e.file, e.clipped);
+    e.judged = true;
+    e.judgement = quality::JudgeWavImage(reinterpret_cast<const std::uint8_t*>(image.constData()),
+                                         static_cast<std::size_t>(image.size()))
+                      .judgement;
+    app.state.judged_takes.insert(e.file, e.judgement);
     AppendTakeLogLine(app, e);
 }
 

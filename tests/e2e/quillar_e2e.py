@@ -614,7 +614,7 @@ class WorkingLoop(unittest.TestCase):
         rows = self.read_take_log(app, 3)
         self.assertEqual(rows[0], ["time", "item", "file", "seconds", "rate", "bits", "channels",
                                    "peak_dbfs", "clipped", "device", "item_file", "replaced",
-                                   "how"])
+                                   "how", "noise_dbfs", "snr_db", "verdict", "problems"])
         self.assertEqual(len(rows), 3, rows)
         for row, path, item, clipped in [(rows[1], first, "一", "no"),
                                          (rows[2], second, "二", "yes")]:
@@ -641,6 +641,47 @@ class WorkingLoop(unittest.TestCase):
         time.sleep(0.3)
         app.record_item(tone, "四")
         self.assertEqual(len(self.read_take_log(app, 5)), 5)
+        self.assertEqual(app.close(), 0)
+
+    def mark_colour(self, app):
+        """"red", "green" or None: the colour of the mark of the item list's first row."""
+        out = subprocess.run(["import", "-window", app.window, "-crop", "24x16+16+%d"
+                              % (ITEM_LIST_FIRST_ROW[1] - 8), "-depth", "8", "ppm:-"],
+                             env=self.servers.env, capture_output=True, check=True).stdout
+        # Binary PPM: "P6", width, height, maximum (255), then RGB triples.
+        header = out.split(maxsplit=4)
+        pixels = header[4]
+        red = green = 0
+        for i in range(0, len(pixels) - 2, 3):
+            r, g, b = pixels[i], pixels[i + 1], pixels[i + 2]
+            red += r > 180 and g < 60 and b < 60
+            green += g > 130 and r < 40 and b < 100
+        if max(red, green) < 6:
+            return None
+        return "red" if red > green else "green"
+
+    def test_a_take_that_begins_inside_the_word_is_to_be_redone(self):
+        tone = os.path.join(self.servers.tmp, "word.wav")
+        subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", tone,
+                        "synth", "1.5", "sine", "440", "vol", "0.25"], check=True)
+        app = self.start(["一"])
+        # Silence, the word, silence: good, and green.
+        app.record_item(tone, "一")
+        rows = self.read_take_log(app, 2)
+        self.assertEqual(rows[1][15:], ["good", ""], rows[1])
+        wait_for(lambda: self.mark_colour(app) == "green", 10, "a green mark")
+        # The word already sounds when Enter is pressed, with no pre-roll to catch its onset.
+        player = subprocess.Popen(["paplay", "--device=" + SINK, "--latency-msec=20", tone],
+                                  env=self.servers.env)
+        time.sleep(0.6)
+        app.key("Return")
+        player.wait(30)
+        time.sleep(0.5)
+        app.key("Return")
+        rows = self.read_take_log(app, 3)
+        self.assertEqual(rows[2][15], "redo", rows[2])
+        self.assertIn("cut_start", rows[2][16].split(";"), rows[2])
+        wait_for(lambda: self.mark_colour(app) == "red", 10, "a red mark")
         self.assertEqual(app.close(), 0)
 
     def test_a_take_belongs_to_the_item_it_began_on(self):

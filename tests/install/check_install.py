@@ -65,7 +65,8 @@ def check_tree(root, prefix, args):
     share = f"{top}/share"
     app_id = args.app_id
     examples = sorted(p.name for p in (args.source_dir / "examples").iterdir())
-    required = {f"{top}/bin/quillar", f"{share}/applications/{app_id}.desktop",
+    required = {f"{top}/bin/quillar", f"{top}/bin/quillar-check",
+                f"{share}/applications/{app_id}.desktop",
                 f"{share}/metainfo/{app_id}.metainfo.xml",
                 f"{share}/icons/hicolor/scalable/apps/{app_id}.svg"}
     required |= {f"{share}/quillar/examples/{name}" for name in examples}
@@ -81,8 +82,13 @@ def check_tree(root, prefix, args):
         size = (int(match[1]), int(match[2]))
         if png_size(root / extra) != size:
             fail(f"{extra} is not a {size[0]}x{size[1]} PNG")
-    if not os.access(root / top / "bin/quillar", os.X_OK):
-        fail("bin/quillar is not executable")
+    for program in ("quillar", "quillar-check"):
+        if not os.access(root / top / "bin" / program, os.X_OK):
+            fail(f"bin/{program} is not executable")
+    # The command needs no display: it answers --help on a machine without one.
+    check = run(str(root / top / "bin/quillar-check"), "--help")
+    if check.returncode != 0 or "quillar-check FOLDER" not in check.stdout:
+        fail(f"quillar-check --help: {check.returncode} {check.stdout}{check.stderr}")
     for name in examples:
         if (root / share / "quillar/examples" / name).read_bytes() != \
                 (args.source_dir / "examples" / name).read_bytes():
@@ -187,7 +193,8 @@ def check_deb(args, scratch):
     install(args.build_dir, installed, "/usr")
     if files_under(unpacked) != files_under(installed):
         fail(f"package and installed tree differ: {files_under(unpacked) ^ files_under(installed)}")
-    for name in files_under(installed) - {"usr/bin/quillar"}:  # the packaged binary is stripped
+    # the packaged binaries are stripped
+    for name in files_under(installed) - {"usr/bin/quillar", "usr/bin/quillar-check"}:
         if (unpacked / name).read_bytes() != (installed / name).read_bytes():
             fail(f"{name} differs between the package and the installed tree")
     entry = check_tree(unpacked, "/usr", args)

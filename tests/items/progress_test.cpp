@@ -29,7 +29,8 @@ namespace {
 using namespace Qt::StringLiterals;
 
 constexpr std::uint8_t kRec = ItemMarks::kRecorded;
-constexpr std::uint8_t kClip = ItemMarks::kRecorded | ItemMarks::kClipped;
+// The steady tone of these takes never falls to a background: each is judged noisy, a redo.
+constexpr std::uint8_t kRedo = ItemMarks::kRecorded | ItemMarks::kRedo;
 
 class Progress : public ::testing::Test {
   protected:
@@ -95,20 +96,20 @@ TEST_F(Progress, MarksAndCountAfterLoadSaveAndFolderChange) {
     clipped.clipped = true;
     ASSERT_TRUE(AppendTakeLog(clipped));  // a clipped take of an earlier session
     load(u"一\r\n二\r\n三\r\n四\r\n"_s);
-    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{kRec, 0, kClip, 0}));
+    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{kRec, 0, kRedo, 0}));
     EXPECT_EQ(count(), u"2 / 4"_s);
     EXPECT_EQ(list()->item(0)->text(), u"一"_s);  // the text stays the item's own
 
     list()->setCurrentRow(3);
     record();
-    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{kRec, 0, kClip, kRec}));
+    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{kRec, 0, kRedo, kRedo}));
     EXPECT_EQ(count(), u"3 / 4"_s);
 
     // 按钮3 into the folder, under the second item's name.
     t.ui.saveAnswers.push_back(folder + u"/二.wav"_s);
     ASSERT_TRUE(QDir(folder).rmdir(u"二.wav"_s));
     t.form.按钮3->click();
-    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{kRec, kRec, kClip, kRec}));
+    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{kRec, kRedo, kRedo, kRedo}));
 
     const QString other = dir.filePath(u"other"_s);
     ASSERT_TRUE(QDir().mkpath(other));
@@ -141,11 +142,11 @@ TEST_F(Progress, ClippedTakeOfThisSessionIsMarkedAtTheStop) {
     t.sim.setSignal([](int, std::int64_t frame) { return frame % 50 < 25 ? 1.0 : -1.0; });
     load(u"一\r\n二\r\n"_s);
     record();
-    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{kClip, 0}));
+    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{kRedo, 0}));
     // Also when the log line is lost: the session knows.
     QFile::remove(folder + u'/' + kTakeLogName);
     RefreshItemMarks(t.app);
-    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{kClip, 0}));
+    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{kRedo, 0}));
 }
 
 TEST_F(Progress, ALineForEveryTakeNamesTheEarlierTakeItReplaced) {
@@ -185,6 +186,74 @@ TEST_F(Progress, F3AndShiftF3GoToTheNextUnrecordedItemAndWrap) {
     }
 }
 
+TEST_F(Progress, VerdictsMarkTheItemsAndF4GoesToThoseToRedo) {
+    // Takes of an earlier session, judged; d's line is from before takes were judged.
+    const struct {
+        const char16_t* name;
+        quality::Problem problems;
+    } takes[] = {{u"a", 0},
+                 {u"b", quality::kCutStart},
+                 {u"c", quality::kTooQuiet},
+                 {u"e", quality::kSilent}};
+    for (const auto& take : takes) {
+        TakeLogEntry e;
+        e.file = folder + u'/' + QString::fromUtf16(take.name) + u".wav"_s;
+        e.peak = 0.5;
+        e.judged = true;
+        e.judgement.noiseDbfs = -61.2;
+        e.judgement.snrDb = 43.4;
+        e.judgement.problems = take.problems;
+        quality::SettleVerdict(e.judgement);
+        ASSERT_TRUE(AppendTakeLog(e));
+        touch(QString::fromUtf16(take.name) + u".wav"_s);
+    }
+    touch(u"d.wav"_s);
+    TakeLogEntry old;
+    old.file = folder + u"/d.wav"_s;
+    ASSERT_TRUE(AppendTakeLog(old));
+    load(u"a\r\nb\r\nc\r\nd\r\ne\r\nf\r\n"_s);
+    constexpr std::uint8_t kGood = ItemMarks::kRecorded | ItemMarks::kGood;
+    constexpr std::uint8_t kCheck = ItemMarks::kRecorded | ItemMarks::kCheck;
+    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{kGood, kRedo, kCheck, kRec, kRedo, 0}));
+
+    const struct {
+        int from;
+        Qt::KeyboardModifiers mods;
+        int to;
+    } steps[] = {
+        {0, Qt::NoModifier, 1},    {1, Qt::NoModifier, 4},    {4, Qt::NoModifier, 1},
+        {1, Qt::ShiftModifier, 4}, {5, Qt::ShiftModifier, 4}, {2, Qt::ShiftModifier, 1},
+    };
+    for (const auto& s : steps) {
+        list()->setCurrentRow(s.from);
+        press(Qt::Key_F4, s.mods);
+        EXPECT_EQ(list()->currentRow(), s.to) << s.from << " shift " << (s.mods != 0);
+    }
+
+    // The line under the waveform follows the selection.
+    QLabel* line = t.form.标签_录音质量;
+    list()->setCurrentRow(1);
+    EXPECT_FALSE(line->isHidden());
+    EXPECT_EQ(line->text().trimmed(),
+              u"峰值 -6.0 dBFS · 噪声 -61 dBFS · 信噪比 43 dB · 开头被截断"_s);
+    list()->setCurrentRow(3);  // no judgement in the log
+    EXPECT_TRUE(line->isHidden());
+    list()->setCurrentRow(5);  // no recording
+    EXPECT_TRUE(line->isHidden());
+
+    // A take of this session: judged at the stop, logged with its verdict, marked and shown.
+    record();
+    EXPECT_EQ(marks()[5], kRedo);  // the test's steady tone has no quiet background
+    EXPECT_FALSE(line->isHidden());
+    EXPECT_TRUE(line->text().contains(u"噪声太大"_s)) << line->text().toStdString();
+    QFile f(folder + u'/' + kTakeLogName);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QStringList last = ParseCsv(f.readAll()).back();
+    ASSERT_EQ(last.size(), 17);
+    EXPECT_EQ(last[15], u"redo"_s);
+    EXPECT_EQ(last[16], u"noisy"_s);
+}
+
 TEST_F(Progress, F3WithEveryItemRecordedStaysAndTheLastUnrecordedIsKept) {
     touch(u"a.wav"_s);
     touch(u"b.wav"_s);
@@ -219,7 +288,7 @@ TEST_F(Progress, HomographsGetFilesOfTheirOwn) {
     list()->setCurrentRow(2);
     EXPECT_EQ(t.form.编辑框_当前录音文件->text(), folder + u"/打 (2).wav"_s);
     RefreshItemMarks(t.app);
-    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{kRec, 0, kRec, kRec}));
+    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{kRedo, 0, kRedo, kRedo}));
     const std::vector<QStringList> log = ParseCsv([&] {
         QFile f(folder + u'/' + kTakeLogName);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();

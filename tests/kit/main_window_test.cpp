@@ -91,6 +91,7 @@ const Expected kControls[] = {
     {"外形框1", "quillar::ShapeBox", "分组框8", {8, 13, 672, 123}, "", 12, false, kGrey},
     {"画板3", "quillar::DrawingBoard", "外形框1", {8, 0, 664, 91}, "", 12, false, QColor(0, 96, 192)},
     {"画板4", "quillar::DrawingBoard", "画板3", {16, 4, 640, 15}, "", 12, false, QColor(0, 0, 128), {}, true},
+    {"标签_录音质量", "QLabel", "画板3", {8, 73, 648, 18}, "", 12, false, QColor(0, 48, 96), QColor(255, 255, 255), true},
     {"画板5", "quillar::DrawingBoard", "外形框1", {8, 91, 672, 27}, "", 12, false, kGreen},
     {"标签_指针", "QLabel", "外形框1", {3, 88, 10, 10}, "▲", 12, false, {}, QColor(0, 255, 0), true},
     {"外形框2", "quillar::ShapeBox", "分组框8", {16, 13, 1, 90}, "", 12, false, QColor(0, 0, 0)},
@@ -162,8 +163,8 @@ class MainWindowTest : public ::testing::Test {
 };
 
 TEST_F(MainWindowTest, EveryControlHasItsClassContainerGeometryTextAndLook) {
-    ASSERT_EQ(mainWindowControls().size(), 63u);
-    ASSERT_EQ(std::size(kControls) + kDialogCount, 63u);
+    ASSERT_EQ(mainWindowControls().size(), 64u);
+    ASSERT_EQ(std::size(kControls) + kDialogCount, 64u);
     for (const Expected& e : kControls) {
         SCOPED_TRACE(e.name);
         QObject* o = t.form.findChild<QObject*>(QString::fromUtf8(e.name));

@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimeZone>
+#include <cmath>
 
 #include "record/take_logging.h"
 #include "support/test_app.h"
@@ -65,7 +66,8 @@ TEST(TakeLog, LineHoldsTheColumnsInOrder) {
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0], (QStringList{u"time"_s, u"item"_s, u"file"_s, u"seconds"_s, u"rate"_s,
                                     u"bits"_s, u"channels"_s, u"peak_dbfs"_s, u"clipped"_s,
-                                    u"device"_s, u"item_file"_s, u"replaced"_s, u"how"_s}));
+                                    u"device"_s, u"item_file"_s, u"replaced"_s, u"how"_s,
+                                    u"noise_dbfs"_s, u"snr_db"_s, u"verdict"_s, u"problems"_s}));
     const QString time = IsoLocalTime(e.time);
     EXPECT_EQ(QDateTime::fromString(time, Qt::ISODate), e.time) << time.toStdString();
     EXPECT_TRUE(
@@ -76,7 +78,15 @@ TEST(TakeLog, LineHoldsTheColumnsInOrder) {
     EXPECT_EQ(rows[1].mid(1),
               (QStringList{u"打,人"_s, u"打,人.wav"_s, u"1.235"_s, u"44100"_s, u"16"_s, u"2"_s,
                            u"-6.0"_s, u"no"_s, u"Monitor of \"Null\""_s, u"/lists/词表.txt"_s,
-                           u"早前录音/打,人.20261209-091530.wav"_s, u"enter"_s}));
+                           u"早前录音/打,人.20261209-091530.wav"_s, u"enter"_s, QString(),
+                           QString(), QString(), QString()}));
+    e.judged = true;
+    e.judgement.noiseDbfs = -INFINITY;
+    e.judgement.snrDb = INFINITY;
+    e.judgement.problems = quality::kCutStart | quality::kTooQuiet;
+    quality::SettleVerdict(e.judgement);
+    EXPECT_EQ(ParseCsv(TakeLogLine(e))[0].mid(13),
+              (QStringList{u"-inf"_s, u"inf"_s, u"redo"_s, u"cut_start;too_quiet"_s}));
     EXPECT_TRUE(TakeLogHeader().startsWith("\xEF\xBB\xBF"));
     EXPECT_TRUE(TakeLogLine(e).endsWith("\r\n"));
     EXPECT_EQ(PeakDbfs(0.0), u"-inf"_s);
@@ -106,6 +116,35 @@ TEST(TakeLog, AppendsToTheFolderOfTheTakeAndNeverRewrites) {
     const QHash<QString, bool> clipped = ClippedTakesOf(dir.path());
     EXPECT_EQ(clipped.value(u"一.wav"_s), true);
     EXPECT_EQ(clipped.value(u"二.wav"_s, true), false);
+}
+
+TEST(TakeLog, JudgementsAndItemsAreReadFromOldAndNewLines) {
+    QTemporaryDir dir;
+    QFile f(dir.filePath(kTakeLogName));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    // A log begun before takes were judged, then lines with the judgement's four columns.
+    f.write("\xEF\xBB\xBFtime,item,file,seconds,rate,bits,channels,peak_dbfs,clipped,device,"
+            "item_file,replaced,how\r\n"
+            "t,一,一.wav,1.000,44100,16,2,-0.0,yes,d,l,,enter\r\n"
+            "t,二,二.wav,1.000,44100,16,2,-9.5,no,d,l,,enter\r\n"
+            "t,三,三.wav,1.000,44100,16,2,-9.5,no,d,l,,enter,-61.5,40.2,good,\r\n"
+            "t,\"a/b\",a_b.wav,1.000,44100,16,2,-20.0,no,d,l,早前录音/a_b.1.wav,enter,"
+            "-inf,inf,check,too_quiet\r\n");
+    f.close();
+    QHash<QString, quality::Judgement> judged;
+    QHash<QString, QString> items;
+    ReadTakeLog(dir.path(), &judged, &items);
+    EXPECT_EQ(judged.size(), 3);
+    EXPECT_EQ(judged.value(u"一.wav"_s).verdict, quality::Verdict::Redo);  // it clipped
+    EXPECT_TRUE(std::isnan(judged.value(u"一.wav"_s).noiseDbfs));
+    EXPECT_FALSE(judged.contains(u"二.wav"_s));  // the plain mark
+    EXPECT_EQ(judged.value(u"三.wav"_s).verdict, quality::Verdict::Good);
+    EXPECT_DOUBLE_EQ(judged.value(u"三.wav"_s).noiseDbfs, -61.5);
+    const quality::Judgement quiet = judged.value(u"a_b.wav"_s);
+    EXPECT_EQ(quiet.problems, quality::kTooQuiet);
+    EXPECT_TRUE(std::isinf(quiet.noiseDbfs) && quiet.noiseDbfs < 0);
+    EXPECT_EQ(items.value(u"a_b.wav"_s), u"a/b"_s);
+    EXPECT_EQ(items.value(u"早前录音/a_b.1.wav"_s), u"a/b"_s);
 }
 
 TEST(TakeLog, FailingWriteIsReportedOnceAndNeverFailsTheSave) {

@@ -1,0 +1,353 @@
+#include "check/folder_check.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QSaveFile>
+#include <QSet>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "items/item_file.h"
+#include "items/recording_marks.h"
+#include "record/take_log.h"
+#include "record/take_replacement.h"
+
+namespace quillar {
+
+namespace {
+
+using quality::Verdict;
+
+const QString kMissing = QStringLiteral("missing");
+
+// Progress shows only for a check that runs longer than this.
+constexpr auto kQuietFor = std::chrono::seconds(1);
+constexpr auto kProgressEvery = std::chrono::milliseconds(200);
+
+QStringList wavFilesIn(const QString& folder, const QString& prefix) {
+    QStringList files;
+    for (const QString& name : FileNamesIn(folder)) {
+        if (name.endsWith(QStringLiteral(".wav"), Qt::CaseInsensitive)) {
+            files.append(prefix + name);
+        }
+    }
+    return files;
+}
+
+// Judges rows[i].file for every row, over all cores; `progress` from this thread.
+void judgeAll(const QString& folder, quality::Profile profile, std::vector<CheckRow>& rows,
+              const std::function<void(int, int)>& progress) {
+    std::atomic<std::size_t> next{0};
+    std::atomic<int> done{0};
+    std::mutex finishedMutex;
+    std::condition_variable finishedChanged;
+    std::size_t finished = 0;  // workers out of files; guarded by finishedMutex
+    const auto work = [&] {
+        std::vector<std::uint8_t> scratch;
+        for (std::size_t i = next++; i < rows.size(); i = next++) {
+            rows[i].wav = quality::JudgeWavFile(folder + u'/' + rows[i].file, profile, scratch);
+            done.fetch_add(1, std::memory_order_relaxed);
+        }
+        const std::lock_guard<std::mutex> lock(finishedMutex);
+        ++finished;
+        finishedChanged.notify_all();
+    };
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t count = std::min<std::size_t>(cores, std::max<std::size_t>(rows.size(), 1));
+    std::vector<std::thread> workers;
+    for (std::size_t t = 1; t < count; ++t) {
+        workers.emplace_back(work);
+    }
+    if (!progress) {
+        work();
+    } else {
+        // This thread only watches, so the progress comes on time.
+        workers.emplace_back(work);
+        const int total = static_cast<int>(rows.size());
+        auto tick = std::chrono::steady_clock::now() + kQuietFor;
+        std::unique_lock<std::mutex> lock(finishedMutex);
+        while (
+            !finishedChanged.wait_until(lock, tick, [&] { return finished == workers.size(); })) {
+            progress(done.load(std::memory_order_relaxed), total);
+            tick += kProgressEvery;
+        }
+    }
+    for (std::thread& w : workers) {
+        w.join();
+    }
+}
+
+QString number(double v, int decimals) {
+    return QString::number(v, 'f', decimals);
+}
+
+QByteArray csvLine(const QStringList& fields) {
+    QStringList quoted;
+    for (const QString& f : fields) {
+        quoted.append(CsvField(f));
+    }
+    return (quoted.join(u',') + QStringLiteral("\r\n")).toUtf8();
+}
+
+QString verdictOf(const CheckRow& row) {
+    return row.missing() ? kMissing : quality::VerdictName(row.wav.judgement.verdict);
+}
+
+QString problemsOf(const CheckRow& row) {
+    return row.missing() ? kMissing : quality::ProblemNames(row.wav.judgement).join(u';');
+}
+
+}  // namespace
+
+QString CheckUsage() {
+    return QStringLiteral(
+        "usage: quillar-check FOLDER [--list WORDLIST] [--profile yubao|archive] [--csv PATH|-]\n"
+        "                     [--earlier]\n"
+        "\n"
+        "Judges every .wav directly in FOLDER as Quillar judges each take when it stops: peak,\n"
+        "background noise and signal-to-noise ratio, the problems found and a verdict (good,\n"
+        "check, redo). Prints a summary and the files that are not good.\n"
+        "\n"
+        "  --list WORDLIST   also list every item of the word list that has no recording\n"
+        "                    (read as Quillar reads it: encodings, homographs, file names)\n"
+        "  --profile NAME    check the format too: yubao = mono, 44100 Hz, 16-bit PCM;\n"
+        "                    archive = 16 or 24-bit PCM, 44100/48000/96000 Hz, 1 or 2 channels\n"
+        "  --csv PATH        write one row per file (and per missing item) to PATH, UTF-8;\n"
+        "                    \"-\" writes it to standard output and the summary to standard error\n"
+        "  --earlier         judge the earlier takes kept in the folder's 早前录音 too\n"
+        "  --help            show this text\n"
+        "\n"
+        "Exit code: 0 when every row is good, 1 when any is not, 2 for a usage error or a\n"
+        "folder or word list that cannot be read.\n");
+}
+
+bool ParseCheckOptions(const QStringList& args, CheckOptions* o, QString* error) {
+    *o = CheckOptions{};
+    error->clear();
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        const auto value = [&](QString* into) {
+            if (i + 1 >= args.size()) {
+                *error = QStringLiteral("%1 needs a value").arg(a);
+                return false;
+            }
+            *into = args[++i];
+            return true;
+        };
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            return false;
+        } else if (a == QLatin1String("--list")) {
+            if (!value(&o->list)) {
+                return false;
+            }
+        } else if (a == QLatin1String("--csv")) {
+            if (!value(&o->csv)) {
+                return false;
+            }
+        } else if (a == QLatin1String("--profile")) {
+            QString name;
+            if (!value(&name)) {
+                return false;
+            }
+            if (!quality::ParseProfile(name, &o->profile)) {
+                *error = QStringLiteral("unknown profile: %1 (yubao or archive)").arg(name);
+                return false;
+            }
+        } else if (a == QLatin1String("--earlier")) {
+            o->earlier = true;
+        } else if (a.startsWith(u'-') && a != QLatin1String("-")) {
+            *error = QStringLiteral("unknown option: %1").arg(a);
+            return false;
+        } else if (o->folder.isEmpty()) {
+            o->folder = a;
+        } else {
+            *error = QStringLiteral("one folder only: %1").arg(a);
+            return false;
+        }
+    }
+    if (o->folder.isEmpty()) {
+        *error = QStringLiteral("no folder given");
+        return false;
+    }
+    return true;
+}
+
+bool CheckFolder(const CheckOptions& o, std::vector<CheckRow>* rows, QString* error,
+                 const std::function<void(int, int)>& progress) {
+    rows->clear();
+    const QFileInfo folderInfo(o.folder);
+    if (!folderInfo.isDir() || !QDir(o.folder).isReadable()) {
+        *error = QStringLiteral("cannot read the folder %1").arg(o.folder);
+        return false;
+    }
+    QStringList items;
+    if (!o.list.isEmpty()) {
+        const QFileInfo listInfo(o.list);
+        if (!listInfo.isFile() || !listInfo.isReadable()) {
+            *error = QStringLiteral("cannot read the word list %1").arg(o.list);
+            return false;
+        }
+        items = ReadItemFile(o.list);
+    }
+    const QString folder = folderInfo.absoluteFilePath();
+    QStringList files = wavFilesIn(folder, QString());
+    if (o.earlier) {
+        files += wavFilesIn(folder + u'/' + kEarlierTakesFolder, kEarlierTakesFolder + u'/');
+    }
+    std::sort(files.begin(), files.end());
+    QHash<QString, QString> logged;
+    ReadTakeLog(folder, nullptr, &logged);
+    rows->reserve(static_cast<std::size_t>(files.size() + items.size()));
+    for (const QString& f : files) {
+        CheckRow row;
+        row.file = f;
+        const auto it = logged.constFind(f);
+        row.item = it != logged.cend() ? *it : QFileInfo(f).completeBaseName();
+        rows->push_back(std::move(row));
+    }
+    judgeAll(folder, o.profile, *rows, progress);
+
+    if (!items.isEmpty()) {
+        QString listed;
+        const QStringList names = RecordingNamesOf(folder, items, &listed);
+        const QSet<QString> present(files.cbegin(), files.cend());
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            if (!present.contains(names[i])) {
+                CheckRow row;
+                row.item = items[i];
+                rows->push_back(std::move(row));
+            }
+        }
+    }
+    return true;
+}
+
+QByteArray CheckCsv(const std::vector<CheckRow>& rows) {
+    QByteArray csv("\xEF\xBB\xBF");
+    csv +=
+        csvLine({QStringLiteral("file"), QStringLiteral("item"), QStringLiteral("seconds"),
+                 QStringLiteral("rate"), QStringLiteral("bits"), QStringLiteral("channels"),
+                 QStringLiteral("peak_dbfs"), QStringLiteral("noise_dbfs"),
+                 QStringLiteral("snr_db"), QStringLiteral("verdict"), QStringLiteral("problems")});
+    for (const CheckRow& r : rows) {
+        const quality::WavJudgement& w = r.wav;
+        // An unreadable file has no figures worth a number.
+        const bool figures = !r.missing() && !w.judgement.has(quality::kUnreadable);
+        const auto known = [](std::uint32_t v) { return v != 0 ? QString::number(v) : QString(); };
+        csv += csvLine({
+            r.file,
+            r.item,
+            figures ? number(w.seconds, 3) : QString(),
+            r.missing() ? QString() : known(w.rate),
+            r.missing() ? QString() : known(w.bits),
+            r.missing() ? QString() : known(w.channels),
+            figures ? quality::DbText(w.judgement.peakDbfs) : QString(),
+            figures ? quality::DbText(w.judgement.noiseDbfs) : QString(),
+            figures ? quality::DbText(w.judgement.snrDb) : QString(),
+            verdictOf(r),
+            problemsOf(r),
+        });
+    }
+    return csv;
+}
+
+QString CheckSummary(const std::vector<CheckRow>& rows) {
+    int files = 0;
+    int good = 0;
+    int check = 0;
+    int redo = 0;
+    int missing = 0;
+    std::map<QString, int> perProblem;
+    for (const CheckRow& r : rows) {
+        if (r.missing()) {
+            ++missing;
+            continue;
+        }
+        ++files;
+        const Verdict v = r.wav.judgement.verdict;
+        good += v == Verdict::Good;
+        check += v == Verdict::Check;
+        redo += v == Verdict::Redo;
+        for (const QString& p : quality::ProblemNames(r.wav.judgement)) {
+            ++perProblem[p];
+        }
+    }
+    QString out = QStringLiteral("files %1: good %2, check %3, redo %4, missing %5\n")
+                      .arg(files)
+                      .arg(good)
+                      .arg(check)
+                      .arg(redo)
+                      .arg(missing);
+    for (const auto& [problem, count] : perProblem) {
+        out += QStringLiteral("  %1 %2\n").arg(problem).arg(count);
+    }
+    if (good == files && missing == 0) {
+        return out;
+    }
+    out += QStringLiteral("\nnot good:\n");
+    for (const CheckRow& r : rows) {
+        if (r.missing()) {
+            out += QStringLiteral("  missing  (%1)\n").arg(r.item);
+        } else if (r.wav.judgement.verdict != Verdict::Good) {
+            out += QStringLiteral("  %1  %2  %3\n").arg(verdictOf(r), r.file, problemsOf(r));
+        }
+    }
+    return out;
+}
+
+int RunFolderCheck(const QStringList& args, std::FILE* out, std::FILE* err) {
+    const auto print = [](std::FILE* to, const QString& text) {
+        const QByteArray bytes = text.toUtf8();
+        std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), to);
+        std::fflush(to);
+    };
+    CheckOptions o;
+    QString error;
+    if (!ParseCheckOptions(args, &o, &error)) {
+        if (error.isEmpty()) {
+            print(out, CheckUsage());
+            return kCheckAllGood;
+        }
+        print(err, QStringLiteral("quillar-check: %1\n\n").arg(error) + CheckUsage());
+        return kCheckUsageError;
+    }
+    bool shown = false;
+    std::vector<CheckRow> rows;
+    const bool ok = CheckFolder(o, &rows, &error, [&](int done, int total) {
+        print(err, QStringLiteral("\r%1 / %2").arg(done).arg(total));
+        shown = true;
+    });
+    if (shown) {
+        print(err, QStringLiteral("\n"));
+    }
+    if (!ok) {
+        print(err, QStringLiteral("quillar-check: %1\n").arg(error));
+        return kCheckUsageError;
+    }
+    std::FILE* summaryTo = out;
+    if (o.csv == QLatin1String("-")) {
+        const QByteArray csv = CheckCsv(rows);
+        std::fwrite(csv.constData(), 1, static_cast<std::size_t>(csv.size()), out);
+        std::fflush(out);
+        summaryTo = err;
+    } else if (!o.csv.isEmpty()) {
+        QSaveFile file(o.csv);
+        if (!file.open(QIODevice::WriteOnly) || file.write(CheckCsv(rows)) < 0 || !file.commit()) {
+            print(err, QStringLiteral("quillar-check: cannot write %1\n").arg(o.csv));
+            return kCheckUsageError;
+        }
+    }
+    print(summaryTo, CheckSummary(rows));
+    const bool allGood = std::all_of(rows.cbegin(), rows.cend(), [](const CheckRow& r) {
+        return !r.missing() && r.wav.judgement.verdict == Verdict::Good;
+    });
+    return allGood ? kCheckAllGood : kCheckNotAllGood;
+}
+
+}  // namespace quillar

@@ -1,0 +1,134 @@
+// quillar-check over a folder of known files: its rows, the word list's missing items, the two
+// profiles and the exit codes.
+#include "check/folder_check.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "record/take_log.h"
+#include "record/take_replacement.h"
+#include "support/synth_take.h"
+
+namespace quillar::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+using quality::SampleFormat;
+
+class FolderCheck : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(QDir(dir.path()).mkdir(kEarlierTakesFolder));
+        put(u"clean.wav"_s, SynthWav({}, SampleFormat::S16));
+        put(u"a_b.wav"_s, SynthWav({.leadSeconds = 0.0}, SampleFormat::S16));
+        put(u"mono24.wav"_s, SynthWav({.channels = 1, .rate = 48000}, SampleFormat::S24));
+        put(u"loud.wav"_s, SynthWav({.amplitude = 0.75, .channels = 1}, SampleFormat::S16));
+        put(u"broken.wav"_s, QByteArray("RIFF\x04\0\0\0WAVE", 12));
+        put(u"notes.txt"_s, QByteArray("not a take"));
+        put(kEarlierTakesFolder + u"/clean.20261209-101010.wav"_s, SynthWav({}, SampleFormat::U8));
+        // The log names the item of a file whose name had to differ from it.
+        TakeLogEntry e;
+        e.file = dir.filePath(u"a_b.wav"_s);
+        e.item = u"a/b"_s;
+        ASSERT_TRUE(AppendTakeLog(e));
+    }
+    void put(const QString& name, const QByteArray& bytes) {
+        QFile f(dir.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    std::vector<QStringList> csvOf(const QStringList& args) {
+        std::vector<CheckRow> rows;
+        CheckOptions o;
+        QString error;
+        EXPECT_TRUE(ParseCheckOptions(args, &o, &error)) << error.toStdString();
+        EXPECT_TRUE(CheckFolder(o, &rows, &error));
+        std::vector<QStringList> csv = ParseCsv(CheckCsv(rows));
+        for (QStringList& r : csv) {  // the figures have tests of their own
+            r = QStringList{r[0], r[1], r[3], r[4], r[5], r[9], r[10]};
+        }
+        return csv;
+    }
+    int exitOf(const QStringList& args) { return RunFolderCheck(args, devNull, devNull); }
+
+    QTemporaryDir dir;
+    std::FILE* devNull = std::fopen("/dev/null", "w");
+    void TearDown() override { std::fclose(devNull); }
+};
+
+TEST_F(FolderCheck, EveryRecordingIsARowAndEveryUnrecordedItemOfTheList) {
+    const QString list = dir.filePath(u"list.txt"_s);
+    QFile f(list);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QStringLiteral("clean\r\na/b\r\n人\r\nclean\r\n").toUtf8());  // a homograph too
+    f.close();
+    const std::vector<QStringList> expected = {
+        {u"file"_s, u"item"_s, u"rate"_s, u"bits"_s, u"channels"_s, u"verdict"_s, u"problems"_s},
+        {u"a_b.wav"_s, u"a/b"_s, u"44100"_s, u"16"_s, u"2"_s, u"redo"_s, u"cut_start"_s},
+        {u"broken.wav"_s, u"broken"_s, {}, {}, {}, u"redo"_s, u"unreadable"_s},
+        {u"clean.wav"_s, u"clean"_s, u"44100"_s, u"16"_s, u"2"_s, u"good"_s, {}},
+        {u"loud.wav"_s, u"loud"_s, u"44100"_s, u"16"_s, u"1"_s, u"check"_s, u"too_loud"_s},
+        {u"mono24.wav"_s, u"mono24"_s, u"48000"_s, u"24"_s, u"1"_s, u"good"_s, {}},
+        {{}, u"人"_s, {}, {}, {}, u"missing"_s, u"missing"_s},
+        {{}, u"clean"_s, {}, {}, {}, u"missing"_s, u"missing"_s},
+    };
+    EXPECT_EQ(csvOf({dir.path(), u"--list"_s, list}), expected);
+    EXPECT_EQ(csvOf({dir.path(), u"--earlier"_s}).size(), expected.size() - 2 + 1);
+}
+
+TEST_F(FolderCheck, ProfilesCheckTheFormat) {
+    struct Row {
+        QString profile;
+        QStringList formatProblems;  // files with `format` among their problems
+    };
+    const Row rows[] = {
+        {u"yubao"_s, {u"a_b.wav"_s, u"clean.wav"_s, u"mono24.wav"_s}},
+        {u"archive"_s, {}},
+    };
+    for (const Row& r : rows) {
+        QStringList withFormat;
+        for (const QStringList& row : csvOf({dir.path(), u"--profile"_s, r.profile})) {
+            if (row[6].split(u';').contains(u"format"_s)) {
+                withFormat.append(row[0]);
+            }
+        }
+        EXPECT_EQ(withFormat, r.formatProblems) << r.profile.toStdString();
+    }
+}
+
+TEST_F(FolderCheck, ExitCodes) {
+    QTemporaryDir good;
+    QFile f(good.filePath(u"一.wav"_s));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(SynthWav({}, SampleFormat::F32));
+    f.close();
+    const QString csv = dir.filePath(u"out.csv"_s);
+    const struct {
+        QStringList args;
+        int code;
+    } cases[] = {
+        {{good.path()}, kCheckAllGood},
+        {{good.path(), u"--profile"_s, u"archive"_s}, kCheckNotAllGood},  // float
+        {{dir.path(), u"--csv"_s, csv}, kCheckNotAllGood},
+        {{}, kCheckUsageError},
+        {{dir.path(), u"--profile"_s, u"cd"_s}, kCheckUsageError},
+        {{dir.path(), u"--bogus"_s}, kCheckUsageError},
+        {{dir.filePath(u"nowhere"_s)}, kCheckUsageError},
+        {{dir.path(), u"--list"_s, dir.filePath(u"nowhere.txt"_s)}, kCheckUsageError},
+        {{u"--help"_s}, kCheckAllGood},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(exitOf(c.args), c.code) << c.args.join(u' ').toStdString();
+    }
+    QFile written(csv);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(
+        written.readAll().startsWith("\xEF\xBB\xBF"
+                                     "file,item,seconds,"));
+}
+
+}  // namespace
+}  // namespace quillar::test
