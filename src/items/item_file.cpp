@@ -74,18 +74,19 @@ void addSlices(App& app, std::shared_ptr<const QStringList> items, qsizetype fro
         OnItemSelected(app);
     }
     if (end < items->size()) {
-        QTimer::singleShot(0, list, [&app, items = std::move(items), end, row, generation,
-                                     marks = std::move(marks)] {
-            addSlices(app, items, end, row, generation, marks);
-        });
+        QTimer::singleShot(
+            0, list,
+            [&app, items = std::move(items), end, row, generation, marks = std::move(marks)] {
+                addSlices(app, items, end, row, generation, marks);
+            });
         return;
     }
     finishLoad(app, std::move(marks));
 }
 
 // `marks` is set for a list read on a thread: only such a list is large enough to need slices.
-void show(App& app, const QString& path, ItemFileContent content, int row,
-          std::uint64_t generation, std::shared_ptr<ReadMarks> marks = {}) {
+void show(App& app, const QString& path, ItemFileContent content, int row, std::uint64_t generation,
+          std::shared_ptr<ReadMarks> marks = {}) {
     if (generation != app.state.item_load_generation) {
         return;
     }
@@ -205,16 +206,14 @@ void LoadItemFile(App& app, const QString& path, int row) {
     auto marks = std::make_shared<ReadMarks>();
     marks->folder = app.form.编辑框_保存路径->text();
     app.state.item_reader = std::shared_ptr<std::thread>(
-        new std::thread([&app, path, row, generation, marks,
-                         judged = app.state.judged_takes] {
+        new std::thread([&app, path, row, generation, marks, judged = app.state.judged_takes] {
             ItemFileContent content = ReadItemFileContent(path);
             if (!content.notText && !CleanFolder(marks->folder).isEmpty()) {
                 marks->marks = ComputeItemMarks(marks->folder, content.items, judged);
             }
             QMetaObject::invokeMethod(
                 &app.form,
-                [&app, path, row, generation, marks,
-                 content = std::move(content)]() mutable {
+                [&app, path, row, generation, marks, content = std::move(content)]() mutable {
                     show(app, path, std::move(content), row, generation, marks);
                 },
                 Qt::QueuedConnection);

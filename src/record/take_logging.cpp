@@ -6,8 +6,8 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <cstring>
 
+#include "audio/wav_layout.h"
 #include "kit/app.h"
 #include "kit/main_form.h"
 #include "kit/record_buffer.h"
@@ -20,30 +20,22 @@ namespace quillar {
 
 namespace {
 
-template <typename T>
-T readLe(const std::uint8_t* p) {
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-// Format, length and peak of a canonical 44-byte-header WAV image of `size` bytes.
+// Format, length and peak of a WAV image of `size` bytes, read by the engine's WAV reader.
 bool describeImage(const std::uint8_t* image, std::size_t size, TakeLogEntry& e,
                    const PeakScan* known) {
-    if (image == nullptr || size < RecordBuffer::kHeaderBytes) {
+    audio::WavLayout layout;
+    if (image == nullptr || !audio::parseWavLayout(image, size, &layout) ||
+        layout.storedFrameBytes == 0 || layout.rate == 0) {
         return false;
     }
-    e.channels = readLe<std::uint16_t>(image + 22);
-    e.rate = readLe<std::uint32_t>(image + 24);
-    e.bits = readLe<std::uint16_t>(image + 34);
-    const std::size_t frameBytes = std::size_t{e.channels} * e.bits / 8;
-    const std::size_t data = size - RecordBuffer::kHeaderBytes;
-    if (frameBytes == 0 || e.rate == 0) {
-        return false;
-    }
-    e.seconds = static_cast<double>(data / frameBytes) / e.rate;
-    const PeakScan scan =
-        known != nullptr ? *known : ScanSamples(image + RecordBuffer::kHeaderBytes, data, e.bits);
+    e.channels = layout.channels;
+    e.rate = layout.rate;
+    e.bits = layout.bits;
+    e.seconds = static_cast<double>(layout.dataBytes / layout.storedFrameBytes) / e.rate;
+    const PeakScan scan = known != nullptr
+                              ? *known
+                              : ScanSamples(image + layout.dataOffset,
+                                            static_cast<std::size_t>(layout.dataBytes), e.bits);
     e.peak = scan.peak;
     e.clipped = scan.clipped;
     return true;
