@@ -1,0 +1,271 @@
+// Streams: push streams fed by the caller (live monitoring), memory streams over a WAV image,
+// file streams over a saved WAV file; their playing, end notices and release.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+#include "audio/audio_engine.h"
+#include "audio/engine_impl.h"
+#include "audio/wav_layout.h"
+
+namespace quillar::audio {
+
+using namespace detail;
+
+// Takes a stream out of service: no render, no notice after this returns (unless called
+// from inside that stream's own notice).
+void AudioEngine::Impl::releaseStream(Channel& ch) {
+    {
+        std::lock_guard control(ch.controlMutex);
+        ch.freed = true;
+        ch.endProcs.clear();
+        backend.closeOutput(ch.handle);
+        ch.outputPlaying = false;
+    }
+    std::lock_guard notice(ch.noticeMutex);
+}
+
+void AudioEngine::Impl::outputEnded(std::uint32_t streamId) {
+    auto ch = findStream(streamId);
+    if (!ch) {
+        return;
+    }
+    std::lock_guard notice(ch->noticeMutex);
+    std::vector<EndProc> procs;
+    {
+        std::lock_guard control(ch->controlMutex);
+        if (ch->freed) {
+            return;
+        }
+        {
+            std::lock_guard lock(ch->dataMutex);
+            if (ch->state != kStopped) {
+                return;  // restarted before the notice got here
+            }
+        }
+        if (ch->outputPlaying) {
+            backend.setOutputPlaying(ch->handle, false);
+            ch->outputPlaying = false;
+        }
+        for (const auto& [sync, proc] : ch->endProcs) {
+            procs.push_back(proc);
+        }
+    }
+    for (const auto& proc : procs) {
+        if (proc) {
+            proc(ch->handle);
+        }
+    }
+}
+
+bool AudioEngine::Impl::playStream(Channel& ch, bool restart) {
+    std::lock_guard control(ch.controlMutex);
+    if (ch.freed) {
+        return false;
+    }
+    {
+        std::lock_guard lock(ch.dataMutex);
+        const bool playedOut = ch.playsData() && ch.position >= ch.memoryLength;
+        if (restart || (playedOut && ch.state != kPlaying)) {
+            ++ch.generation;
+            ch.position = 0;
+            ch.queue.clear();
+            ch.queueRead = 0;
+            ch.ring.reset();
+            ch.endReported = false;
+        }
+        ch.state = kPlaying;
+    }
+    if (!ch.outputPlaying) {
+        backend.setOutputPlaying(ch.handle, true);
+        ch.outputPlaying = true;
+    }
+    return true;
+}
+
+Handle AudioEngine::createPushStream(std::uint32_t rate, std::uint32_t channels,
+                                     std::uint32_t flags) {
+    Impl& d = *m_impl;
+    AudioFormat format;
+    if (!formatFromFlags(rate, channels, flags, &format)) {
+        return 0;
+    }
+    std::shared_ptr<Channel> ch;
+    {
+        std::lock_guard lock(d.mutex);
+        if (!d.outputReady) {
+            return 0;
+        }
+        ch = std::make_shared<Channel>(Kind::Push, d.newHandleLocked(), format);
+    }
+    const std::size_t frameBytes = format.bytesPerFrame();
+    const std::size_t limitFrames =
+        std::max<std::size_t>(1, std::size_t{rate} * kPushQueueLimitMs / 1000);
+    ch->queueLimit = limitFrames * frameBytes;
+    ch->queue.reserve(ch->queueLimit * 2);
+    if (!d.backend.openOutput(ch->handle, format, ch.get())) {
+        return 0;
+    }
+    std::lock_guard lock(d.mutex);
+    d.channels.emplace(ch->handle, ch);
+    return ch->handle;
+}
+
+std::int64_t AudioEngine::pushData(Handle stream, const void* data, std::uint32_t bytes) {
+    auto ch = m_impl->find(stream);
+    if (!ch || ch->kind != Kind::Push || (data == nullptr && bytes > 0)) {
+        return -1;
+    }
+    std::lock_guard lock(ch->dataMutex);
+    if (bytes > 0) {
+        // Drop the played part first: the unplayed part is at most one limit long, so with the
+        // room reserved at creation a block of up to a limit is queued without allocating on
+        // the capture thread.
+        if (ch->queueRead > 0) {
+            ch->queue.erase(ch->queue.begin(),
+                            ch->queue.begin() + static_cast<std::ptrdiff_t>(ch->queueRead));
+            ch->queueRead = 0;
+        }
+        const auto* src = static_cast<const std::uint8_t*>(data);
+        ch->queue.insert(ch->queue.end(), src, src + bytes);
+        const std::size_t queued = ch->queuedBytes();
+        if (queued > ch->queueLimit) {
+            // Monitoring must stay live: a backlog means the output fell behind, and hearing the
+            // input late is worse than a skip. Drop the oldest whole frames.
+            const std::size_t frame = ch->format.bytesPerFrame();
+            const std::size_t excess = (queued - ch->queueLimit + frame - 1) / frame * frame;
+            ch->queueRead += std::min(excess, queued);
+        }
+    }
+    return static_cast<std::int64_t>(ch->queuedBytes());
+}
+
+Handle AudioEngine::createMemoryStream(const void* image, std::uint64_t length) {
+    Impl& d = *m_impl;
+    WavLayout layout;
+    if (image == nullptr || !parseWavLayout(image, length, &layout)) {
+        return 0;
+    }
+    std::shared_ptr<Channel> ch;
+    {
+        std::lock_guard lock(d.mutex);
+        if (!d.outputReady) {
+            return 0;
+        }
+        ch = std::make_shared<Channel>(Kind::Memory, d.newHandleLocked(), layout.format);
+    }
+    ch->layout = layout;
+    ch->memory = static_cast<const std::uint8_t*>(image) + layout.dataOffset;
+    ch->memoryLength = static_cast<std::int64_t>(layout.playedBytes(layout.dataBytes));
+    if (!d.backend.openOutput(ch->handle, layout.format, ch.get())) {
+        return 0;
+    }
+    std::lock_guard lock(d.mutex);
+    d.channels.emplace(ch->handle, ch);
+    return ch->handle;
+}
+
+Handle AudioEngine::createFileStream(const std::string& path, FileVerdict* verdict) {
+    Impl& d = *m_impl;
+    FileVerdict unused;
+    FileVerdict& v = verdict != nullptr ? *verdict : unused;
+    v = FileVerdict{};
+    {
+        std::lock_guard lock(d.mutex);
+        if (!d.outputReady) {
+            v.problem = FileProblem::NoOutput;
+            return 0;
+        }
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st = {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        v.problem = FileProblem::CannotOpen;
+        return 0;
+    }
+    struct FileOwner {
+        int fd;
+        ~FileOwner() {
+            if (fd >= 0) {
+                ::close(fd);
+            }
+        }
+    } owner{fd};
+    const auto length = static_cast<std::uint64_t>(st.st_size);
+    WavLayout layout;
+    const WavVerdict w = readWavLayout(
+        [fd](std::uint64_t at, void* out, std::uint64_t n) { return readAt(fd, out, n, at); },
+        length, &layout);
+    v.formatTag = layout.formatTag;
+    v.bits = layout.bits;
+    v.channels = layout.channels;
+    v.rate = layout.rate;
+    if (length == 0) {
+        v.problem = FileProblem::Empty;
+    } else if (w == WavVerdict::NotWav) {
+        v.problem = FileProblem::NotWav;
+    } else if (w == WavVerdict::Damaged) {
+        v.problem = FileProblem::Damaged;
+    } else if (w == WavVerdict::Unsupported) {
+        v.problem = FileProblem::UnsupportedFormat;
+    } else if (layout.dataBytes == 0) {
+        v.problem = FileProblem::NoAudio;
+    }
+    if (v.problem != FileProblem::None) {
+        return 0;
+    }
+    // Tells the kernel to read ahead of the playback, so reads on the playback thread hit the
+    // cache.
+    (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    std::shared_ptr<Channel> ch;
+    {
+        std::lock_guard lock(d.mutex);
+        ch = std::make_shared<Channel>(Kind::File, d.newHandleLocked(), layout.format);
+    }
+    ch->fd = std::exchange(owner.fd, -1);
+    ch->layout = layout;
+    ch->memoryLength = static_cast<std::int64_t>(layout.playedBytes(layout.dataBytes));
+    ch->staging.resize(std::max<std::uint32_t>(1, kStagingBytes / layout.storedFrameBytes) *
+                       layout.storedFrameBytes);
+    if (!d.backend.openOutput(ch->handle, layout.format, ch.get())) {
+        v.problem = FileProblem::NoOutput;
+        return 0;
+    }
+    std::lock_guard lock(d.mutex);
+    d.channels.emplace(ch->handle, ch);
+    return ch->handle;
+}
+
+Handle AudioEngine::setEndNotice(Handle stream, EndProc proc) {
+    Impl& d = *m_impl;
+    auto ch = d.findStream(stream);
+    if (!ch || !proc) {
+        return 0;
+    }
+    Handle sync = 0;
+    {
+        std::lock_guard lock(d.mutex);
+        if (!d.channels.contains(stream)) {
+            return 0;
+        }
+        sync = d.newHandleLocked();
+        d.syncs.emplace(sync, stream);
+    }
+    std::lock_guard control(ch->controlMutex);
+    if (ch->freed) {
+        return 0;
+    }
+    ch->endProcs.emplace_back(sync, std::move(proc));
+    return sync;
+}
+
+}  // namespace quillar::audio
