@@ -48,6 +48,33 @@ AudioEngine::Impl::~Impl() {
     fftwf_free(fftOut);
 }
 
+void AudioEngine::Impl::retireLocked(std::shared_ptr<Channel> ch) {
+    Channel* expected = ch.get();
+    monitor.compare_exchange_strong(expected, nullptr, std::memory_order_seq_cst);
+    // Read after the stream left `monitor`: a callback that began later cannot have found it.
+    const std::uint64_t seq = captureSeq.load(std::memory_order_seq_cst);
+    retired.push_back(Retired{std::move(ch), seq});
+}
+
+void AudioEngine::Impl::reapRetired(bool all) {
+    if (inCaptureCallback()) {
+        return;
+    }
+    std::vector<std::shared_ptr<Channel>> drop;
+    {
+        std::lock_guard lock(mutex);
+        const std::uint64_t now = captureSeq.load(std::memory_order_seq_cst);
+        std::erase_if(retired, [&](Retired& r) {
+            // Even: no callback was running when it left; odd: that one has returned since.
+            if (all || r.seq % 2 == 0 || r.seq != now) {
+                drop.push_back(std::move(r.channel));
+                return true;
+            }
+            return false;
+        });
+    }
+}
+
 AudioEngine::AudioEngine(std::unique_ptr<AudioBackend> backend)
     : m_backend(std::move(backend)), m_impl(std::make_unique<Impl>(*m_backend)) {}
 
@@ -92,6 +119,16 @@ void AudioEngine::freeOutput() {
     for (auto& ch : streams) {
         d.releaseStream(*ch);
     }
+    {
+        std::lock_guard lock(d.mutex);
+        for (auto& ch : streams) {
+            if (ch->kind == Kind::Push) {
+                d.retireLocked(std::move(ch));
+            }
+        }
+    }
+    streams.clear();
+    d.reapRetired(false);
     if (wasReady) {
         d.backend.freeOutput();
     }
@@ -99,6 +136,18 @@ void AudioEngine::freeOutput() {
 
 bool AudioEngine::play(Handle channel, bool restart) {
     Impl& d = *m_impl;
+    if (d.inCaptureCallback()) {
+        // The receiver starting monitoring: no table, no lock, no waiting for the output.
+        Channel* monitor = d.monitorFor(channel);
+        if (monitor == nullptr || restart) {
+            return false;
+        }
+        monitor->state.store(kPlaying);
+        if (!monitor->outputPlaying.exchange(true)) {
+            d.backend.requestOutputPlaying(monitor->handle);
+        }
+        return true;
+    }
     auto ch = d.find(channel);
     if (!ch) {
         return false;
@@ -106,12 +155,8 @@ bool AudioEngine::play(Handle channel, bool restart) {
     if (ch->kind != Kind::Recording) {
         return d.playStream(*ch, restart);
     }
-    {
-        std::lock_guard lock(ch->dataMutex);
-        if (ch->state == kPlaying) {
-            return true;
-        }
-        ch->state = kPlaying;
+    if (ch->state.exchange(kPlaying) == kPlaying) {
+        return true;
     }
     d.backend.setCapturePaused(false);
     return true;
@@ -124,20 +169,15 @@ bool AudioEngine::pause(Handle channel) {
         return false;
     }
     if (ch->kind == Kind::Recording) {
-        {
-            std::lock_guard lock(ch->dataMutex);
-            if (ch->state != kPlaying) {
-                return false;
-            }
+        if (ch->state != kPlaying) {
+            return false;
         }
         // The device first: the chunk it is capturing at the click holds audio from before the
         // click, and it arrives while the channel still records. Marking the channel paused first
         // dropped it, about 23 ms at every pause.
         d.backend.setCapturePaused(true);
-        std::lock_guard lock(ch->dataMutex);
-        if (ch->state == kPlaying) {
-            ch->state = kPaused;
-        }
+        int playing = kPlaying;  // a block refused meanwhile has stopped it for good
+        ch->state.compare_exchange_strong(playing, kPaused);
         return true;
     }
     std::lock_guard control(ch->controlMutex);
@@ -151,9 +191,8 @@ bool AudioEngine::pause(Handle channel) {
         }
         ch->state = kPaused;
     }
-    if (ch->outputPlaying) {
+    if (ch->outputPlaying.exchange(false)) {
         d.backend.setOutputPlaying(ch->handle, false);
-        ch->outputPlaying = false;
     }
     return true;
 }
@@ -163,7 +202,6 @@ int AudioEngine::state(Handle channel) const {
     if (!ch) {
         return -1;
     }
-    std::lock_guard lock(ch->dataMutex);
     return ch->state;
 }
 
@@ -181,6 +219,13 @@ bool AudioEngine::freeStream(Handle stream) {
         std::erase_if(d.syncs, [stream](const auto& entry) { return entry.second == stream; });
     }
     d.releaseStream(*ch);
+    if (ch->kind == Kind::Push) {
+        {
+            std::lock_guard lock(d.mutex);
+            d.retireLocked(std::move(ch));
+        }
+        d.reapRetired(false);
+    }
     return true;
 }
 

@@ -7,15 +7,18 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <utility>
 #include <vector>
 
 #include "audio/audio_backend.h"
 #include "audio/audio_engine.h"
+#include "audio/push_queue.h"
 #include "audio/sample_ring.h"
 #include "audio/wav_layout.h"
 
@@ -88,17 +91,20 @@ struct Channel final : OutputSource {
     const Handle handle;
     const AudioFormat format;
 
-    // Guards everything below up to the control section. Leaf lock: nothing is called while held.
+    // Written by the thread that moves the audio without a lock (a recording channel's capture
+    // callback takes none), read by any thread.
+    SampleRing ring;                        // latest frames as floats, for the analysis
+    std::atomic<std::int64_t> position{0};  // bytes played or captured
+    std::atomic<int> state{kStopped};
+    std::atomic<bool> lost{false};  // recording channel: its device is gone
+    // Push stream: what waits to be played; made at creation, then fed by the capture callback
+    // and drained by render() without a lock.
+    std::unique_ptr<PushQueue> queue;
+
+    // Guards the streams' compound updates below and of position and state (render, restart,
+    // pause). Leaf lock: nothing is called while held. Never taken by the capture callback.
     mutable std::mutex dataMutex;
-    SampleRing ring;            // latest frames as floats, for the analysis
-    std::int64_t position = 0;  // bytes played or captured
-    int state = kStopped;
-    bool lost = false;         // recording channel: its device is gone
     bool endReported = false;  // memory stream: render() said "ended" for this play-through
-    // Push stream queue: bytes [queueRead, queue.size()) are waiting to be played.
-    std::vector<std::uint8_t> queue;
-    std::size_t queueRead = 0;
-    std::size_t queueLimit = 0;  // bytes, whole frames
     // Memory and file streams: what is played, as the device plays it (bytes, whole frames).
     // A file stream's length shrinks when its file turns out shorter than its header said.
     std::int64_t memoryLength = 0;
@@ -123,21 +129,21 @@ struct Channel final : OutputSource {
     // before the backend's own locks; never taken inside render().
     std::mutex controlMutex;
     bool freed = false;
-    bool outputPlaying = false;
+    // Also set by the capture callback's play() on the monitoring stream, which asks the backend
+    // to start the output without waiting.
+    std::atomic<bool> outputPlaying{false};
     std::vector<std::pair<Handle, EndProc>> endProcs;
 
     // Held while an end notice runs, so that freeStream() on another thread waits for it to
     // finish. Recursive: the notice itself usually frees its stream.
     std::recursive_mutex noticeMutex;
 
-    std::size_t queuedBytes() const { return queue.size() - queueRead; }
-
     std::uint64_t backlog() override {
         std::lock_guard lock(dataMutex);
         if (playsData()) {
             return static_cast<std::uint64_t>(std::max<std::int64_t>(0, memoryLength - position));
         }
-        return queuedBytes();
+        return queue ? queue->queued() : 0;
     }
 
     // Played bytes [pos, pos + n) of a memory or file stream into `dst`, n whole frames; returns
@@ -226,13 +232,7 @@ struct Channel final : OutputSource {
         }
         std::uint32_t n = 0;
         if (kind == Kind::Push) {
-            n = static_cast<std::uint32_t>(std::min<std::size_t>(bytes, queuedBytes()));
-            std::memcpy(dst, queue.data() + queueRead, n);
-            queueRead += n;
-            if (queueRead == queue.size()) {
-                queue.clear();
-                queueRead = 0;
-            }
+            n = static_cast<std::uint32_t>(queue->pop(dst, bytes));
         } else if (kind == Kind::Memory) {
             const std::int64_t left = memoryLength - position;
             n = static_cast<std::uint32_t>(std::min<std::int64_t>(bytes, left));

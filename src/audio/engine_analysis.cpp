@@ -20,7 +20,6 @@ std::uint32_t AudioEngine::level(Handle channel) const {
     if (!ch) {
         return 0xFFFFFFFFu;
     }
-    std::lock_guard lock(ch->dataMutex);
     if (ch->state != kPlaying) {
         return 0;
     }
@@ -39,7 +38,6 @@ std::int64_t AudioEngine::positionBytes(Handle channel) const {
     if (!ch) {
         return -1;
     }
-    std::lock_guard lock(ch->dataMutex);
     return ch->position;
 }
 
@@ -83,7 +81,6 @@ bool AudioEngine::latestSamples(Handle channel, float* out, std::uint32_t frames
     if (!ch || out == nullptr || frames > SampleRing::kFrames) {
         return false;
     }
-    std::lock_guard lock(ch->dataMutex);
     ch->ring.latest(out, frames);
     return true;
 }
@@ -96,10 +93,7 @@ bool AudioEngine::spectrum2048(Handle channel, float* out1024) const {
     }
     constexpr int kN = Impl::kFftSize;
     std::lock_guard fft(d.fftMutex);
-    {
-        std::lock_guard lock(ch->dataMutex);
-        ch->ring.latestMixed(d.fftIn, kN);
-    }
+    ch->ring.latestMixed(d.fftIn, kN);
     for (int i = 0; i < kN; ++i) {
         d.fftIn[i] *= d.window[static_cast<std::size_t>(i)];
     }

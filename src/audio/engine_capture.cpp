@@ -15,21 +15,31 @@ namespace quillar::audio {
 
 using namespace detail;
 
+namespace {
+
+// The engine whose capture callback runs on this thread, if any.
+thread_local const void* tCapturing = nullptr;
+
+std::int64_t ticksNow() {
+    return std::chrono::steady_clock::now().time_since_epoch().count();
+}
+
+}  // namespace
+
+bool AudioEngine::Impl::inCaptureCallback() const {
+    return tCapturing == this;
+}
+
 void AudioEngine::Impl::captured(const void* data, std::uint32_t bytes) {
-    std::lock_guard gate(captureGate);
-    Channel* ch = captureTarget.get();
-    if (ch == nullptr || bytes == 0) {
+    Channel* ch = captureTarget.load(std::memory_order_acquire);
+    if (ch == nullptr || bytes == 0 || ch->state.load() != kPlaying || ch->lost.load()) {
         return;
     }
-    {
-        std::lock_guard lock(ch->dataMutex);
-        if (ch->state != kPlaying || ch->lost) {
-            return;
-        }
-        lastCapture = std::chrono::steady_clock::now();
-        ch->ring.push(data, bytes);
-        ch->position += bytes;
-    }
+    captureSeq.fetch_add(1, std::memory_order_seq_cst);
+    tCapturing = this;
+    lastCapture.store(ticksNow(), std::memory_order_relaxed);
+    ch->ring.push(data, bytes);
+    ch->position.fetch_add(bytes);
     const auto* src = static_cast<const std::uint8_t*>(data);
     while (bytes > 0) {
         const std::size_t take = std::min<std::size_t>(bytes, block.size() - blockFill);
@@ -46,58 +56,46 @@ void AudioEngine::Impl::captured(const void* data, std::uint32_t bytes) {
         if (captureProc != nullptr &&
             !captureProc(ch->handle, block.data(), static_cast<std::uint32_t>(block.size()),
                          captureUser)) {
-            std::lock_guard lock(ch->dataMutex);
-            ch->state = kStopped;
-            return;
+            ch->state.store(kStopped);
+            break;
         }
     }
+    tCapturing = nullptr;
+    captureSeq.fetch_add(1, std::memory_order_seq_cst);
 }
 
 void AudioEngine::Impl::captureLost() {
-    std::lock_guard gate(captureGate);
     markLost();
 }
 
-// With captureGate held.
 void AudioEngine::Impl::markLost() {
-    Channel* ch = captureTarget.get();
-    if (ch == nullptr) {
+    Channel* ch = captureTarget.load(std::memory_order_acquire);
+    if (ch == nullptr || ch->lost.exchange(true)) {
         return;
     }
-    {
-        std::lock_guard lock(ch->dataMutex);
-        if (ch->lost) {
-            return;
-        }
-        ch->lost = true;
-    }
-    if (lostProc) {
-        lostProc(ch->handle);
+    const LostProc* proc = lostProc.load(std::memory_order_acquire);
+    if (proc != nullptr && *proc) {
+        (*proc)(ch->handle);
     }
 }
 
 // Sound servers that stall rather than report a removal (PipeWire) are caught here.
 void AudioEngine::Impl::watchLoop() {
     using namespace std::chrono;
+    const auto stall = duration_cast<steady_clock::duration>(milliseconds(kCaptureStallMs));
     std::unique_lock lock(watchMutex);
     while (!watchWake.wait_for(lock, milliseconds(100), [this] { return watchStop; })) {
         lock.unlock();
-        {
-            std::lock_guard gate(captureGate);
-            Channel* ch = captureTarget.get();
-            bool running = false;
-            if (ch != nullptr) {
-                std::lock_guard data(ch->dataMutex);
-                // Armed by the first audio: a device that never starts delivering (an idle
-                // null sink's monitor can take two seconds) is not one that was lost.
-                running = ch->state == kPlaying && !ch->lost && ch->position > 0;
-            }
-            const auto now = steady_clock::now();
-            if (!running) {
-                lastCapture = now;
-            } else if (now - lastCapture > milliseconds(kCaptureStallMs)) {
-                markLost();
-            }
+        Channel* ch = captureTarget.load(std::memory_order_acquire);
+        // Armed by the first audio: a device that never starts delivering (an idle null sink's
+        // monitor can take two seconds) is not one that was lost.
+        const bool running =
+            ch != nullptr && ch->state.load() == kPlaying && !ch->lost.load() && ch->position > 0;
+        const std::int64_t now = ticksNow();
+        if (!running) {
+            lastCapture.store(now, std::memory_order_relaxed);
+        } else if (now - lastCapture.load(std::memory_order_relaxed) > stall.count()) {
+            markLost();
         }
         lock.lock();
     }
@@ -139,11 +137,10 @@ void AudioEngine::Impl::releaseCapture(bool deliverRest) {
         backend.closeCapture();
     }
     {
-        std::lock_guard gate(captureGate);
-        if (deliverRest && ch && captureTarget == ch && captureProc != nullptr) {
+        if (deliverRest && ch && captureTarget.load() == ch.get() && captureProc != nullptr) {
             deliverPartialBlock(*ch);
         }
-        captureTarget.reset();
+        captureTarget.store(nullptr);
         captureProc = nullptr;
         captureUser = nullptr;
         blockFill = 0;
@@ -155,23 +152,19 @@ void AudioEngine::Impl::releaseCapture(bool deliverRest) {
             recording.reset();
         }
     }
+    reapRetired(true);
 }
 
-// With captureGate held and the device closed.
+// With the device closed.
 void AudioEngine::Impl::deliverPartialBlock(Channel& ch) {
     const std::size_t frame = ch.format.bytesPerFrame();
     const auto bytes = static_cast<std::uint32_t>(blockFill / frame * frame);
     blockFill = 0;
-    {
-        std::lock_guard lock(ch.dataMutex);
-        // A receiver that refused a block wants nothing more; a pause keeps what came
-        // before it.
-        if (ch.state == kStopped || bytes == 0) {
-            return;
-        }
+    // A receiver that refused a block wants nothing more; a pause keeps what came before it.
+    if (ch.state == kStopped || bytes == 0) {
+        return;
     }
     if (!captureProc(ch.handle, block.data(), bytes, captureUser)) {
-        std::lock_guard lock(ch.dataMutex);
         ch.state = kStopped;
     }
 }
@@ -242,21 +235,16 @@ Handle AudioEngine::startCapture(std::uint32_t rate, std::uint32_t channels, std
         d.channels.emplace(ch->handle, ch);
         d.recording = ch;
     }
-    {
-        std::lock_guard gate(d.captureGate);
-        d.captureTarget = ch;
-        d.captureProc = proc;
-        d.captureUser = user;
-        // A block is exactly a tenth of a second, whatever the rate.
-        d.block.assign(std::size_t{rate / 10} * format.bytesPerFrame(), 0);
-        d.blockFill = 0;
-        d.lastCapture = std::chrono::steady_clock::now();
-    }
+    // No device is open, so nothing reads these yet; opening it publishes them.
+    d.captureProc = proc;
+    d.captureUser = user;
+    // A block is exactly a tenth of a second, whatever the rate.
+    d.block.assign(std::size_t{rate / 10} * format.bytesPerFrame(), 0);
+    d.blockFill = 0;
+    d.lastCapture.store(ticksNow());
+    d.captureTarget.store(ch.get());
     if (!d.backend.openCapture(device, format, &d)) {
-        {
-            std::lock_guard gate(d.captureGate);
-            d.captureTarget.reset();
-        }
+        d.captureTarget.store(nullptr);
         std::lock_guard lock(d.mutex);
         d.channels.erase(ch->handle);
         d.recording.reset();
@@ -272,8 +260,9 @@ void AudioEngine::freeCapture() {
 }
 
 void AudioEngine::setCaptureLostNotice(LostProc proc) {
-    std::lock_guard gate(m_impl->captureGate);
-    m_impl->lostProc = std::move(proc);
+    Impl& d = *m_impl;
+    d.lostProcs.push_back(std::make_unique<LostProc>(std::move(proc)));
+    d.lostProc.store(d.lostProcs.back().get(), std::memory_order_release);
 }
 
 bool AudioEngine::captureLost(Handle channel) const {
@@ -281,7 +270,6 @@ bool AudioEngine::captureLost(Handle channel) const {
     if (!ch || ch->kind != Kind::Recording) {
         return false;
     }
-    std::lock_guard lock(ch->dataMutex);
     return ch->lost;
 }
 

@@ -26,7 +26,7 @@ void AudioEngine::Impl::releaseStream(Channel& ch) {
         ch.freed = true;
         ch.endProcs.clear();
         backend.closeOutput(ch.handle);
-        ch.outputPlaying = false;
+        ch.outputPlaying.store(false);
     }
     std::lock_guard notice(ch.noticeMutex);
 }
@@ -43,15 +43,11 @@ void AudioEngine::Impl::outputEnded(std::uint32_t streamId) {
         if (ch->freed) {
             return;
         }
-        {
-            std::lock_guard lock(ch->dataMutex);
-            if (ch->state != kStopped) {
-                return;  // restarted before the notice got here
-            }
+        if (ch->state != kStopped) {
+            return;  // restarted before the notice got here
         }
-        if (ch->outputPlaying) {
+        if (ch->outputPlaying.exchange(false)) {
             backend.setOutputPlaying(ch->handle, false);
-            ch->outputPlaying = false;
         }
         for (const auto& [sync, proc] : ch->endProcs) {
             procs.push_back(proc);
@@ -75,16 +71,16 @@ bool AudioEngine::Impl::playStream(Channel& ch, bool restart) {
         if (restart || (playedOut && ch.state != kPlaying)) {
             ++ch.generation;
             ch.position = 0;
-            ch.queue.clear();
-            ch.queueRead = 0;
+            if (ch.queue) {
+                ch.queue->drop();
+            }
             ch.ring.reset();
             ch.endReported = false;
         }
         ch.state = kPlaying;
     }
-    if (!ch.outputPlaying) {
+    if (!ch.outputPlaying.exchange(true)) {
         backend.setOutputPlaying(ch.handle, true);
-        ch.outputPlaying = true;
     }
     return true;
 }
@@ -107,43 +103,39 @@ Handle AudioEngine::createPushStream(std::uint32_t rate, std::uint32_t channels,
     const std::size_t frameBytes = format.bytesPerFrame();
     const std::size_t limitFrames =
         std::max<std::size_t>(1, std::size_t{rate} * kPushQueueLimitMs / 1000);
-    ch->queueLimit = limitFrames * frameBytes;
-    ch->queue.reserve(ch->queueLimit * 2);
+    ch->queue = std::make_unique<PushQueue>(limitFrames * frameBytes, frameBytes);
     if (!d.backend.openOutput(ch->handle, format, ch.get())) {
         return 0;
     }
     std::lock_guard lock(d.mutex);
     d.channels.emplace(ch->handle, ch);
+    // The latest push stream is the one the capture callback can feed.
+    d.monitor.store(ch.get(), std::memory_order_seq_cst);
     return ch->handle;
 }
 
 std::int64_t AudioEngine::pushData(Handle stream, const void* data, std::uint32_t bytes) {
-    auto ch = m_impl->find(stream);
-    if (!ch || ch->kind != Kind::Push || (data == nullptr && bytes > 0)) {
+    Impl& d = *m_impl;
+    if (data == nullptr && bytes > 0) {
         return -1;
     }
-    std::lock_guard lock(ch->dataMutex);
-    if (bytes > 0) {
-        // Drop the played part first: the unplayed part is at most one limit long, so with the
-        // room reserved at creation a block of up to a limit is queued without allocating on
-        // the capture thread.
-        if (ch->queueRead > 0) {
-            ch->queue.erase(ch->queue.begin(),
-                            ch->queue.begin() + static_cast<std::ptrdiff_t>(ch->queueRead));
-            ch->queueRead = 0;
+    if (d.inCaptureCallback()) {
+        // Monitoring fed by the receiver: the stream without the table, the queue without a lock.
+        Channel* monitor = d.monitorFor(stream);
+        if (monitor == nullptr) {
+            return -1;
         }
-        const auto* src = static_cast<const std::uint8_t*>(data);
-        ch->queue.insert(ch->queue.end(), src, src + bytes);
-        const std::size_t queued = ch->queuedBytes();
-        if (queued > ch->queueLimit) {
-            // Monitoring must stay live: a backlog means the output fell behind, and hearing the
-            // input late is worse than a skip. Drop the oldest whole frames.
-            const std::size_t frame = ch->format.bytesPerFrame();
-            const std::size_t excess = (queued - ch->queueLimit + frame - 1) / frame * frame;
-            ch->queueRead += std::min(excess, queued);
-        }
+        return static_cast<std::int64_t>(bytes > 0 ? monitor->queue->push(data, bytes)
+                                                   : monitor->queue->queued());
     }
-    return static_cast<std::int64_t>(ch->queuedBytes());
+    auto ch = d.find(stream);
+    if (!ch || ch->kind != Kind::Push) {
+        return -1;
+    }
+    // Monitoring must stay live: a backlog means the output fell behind, and hearing the input
+    // late is worse than a skip, so the queue keeps only the newest audio.
+    return static_cast<std::int64_t>(bytes > 0 ? ch->queue->push(data, bytes)
+                                               : ch->queue->queued());
 }
 
 Handle AudioEngine::createMemoryStream(const void* image, std::uint64_t length) {

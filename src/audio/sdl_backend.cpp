@@ -94,6 +94,11 @@ struct SdlBackend::State {
         SDL_AudioDeviceID device = 0;
     };
     std::mutex outputsMutex;  // never held while calling SDL
+    // Held around closing an output and around starting one on the notice thread, so that a
+    // start asked for by the capture callback never reaches a closed (or reused) device id.
+    std::mutex controlMutex;
+    // An output the capture callback wants started (0: none); the notice thread starts it.
+    std::atomic<std::uint32_t> startRequest{0};
     std::map<std::uint32_t, std::unique_ptr<Output>> outputs;
     bool outputReady = false;
     std::string outputName;  // empty: the system default
@@ -183,12 +188,52 @@ struct SdlBackend::State {
         }
     }
 
+    // Starts output `id` if it is still open (notice thread).
+    void startOutput(std::uint32_t id) {
+        std::lock_guard control(controlMutex);
+        SDL_AudioDeviceID device = 0;
+        {
+            std::lock_guard lock(outputsMutex);
+            auto it = outputs.find(id);
+            if (it == outputs.end()) {
+                return;
+            }
+            device = it->second->device;
+        }
+        SDL_PauseAudioDevice(device, 0);
+    }
+
+    // Wakes the notice thread so that it notices an open capture (GUI thread).
+    void wakeNotices() {
+        { std::lock_guard lock(noticeMutex); }
+        noticeWake.notify_one();
+    }
+
     void noticeLoop() {
+        using namespace std::chrono;
         std::unique_lock lock(noticeMutex);
         for (;;) {
-            noticeWake.wait(lock, [this] { return noticeStop || !notices.empty(); });
+            const auto pending = [this] { return noticeStop || !notices.empty(); };
+            // While a capture is open its callback may ask for an output to start, and it wakes
+            // no one (a wake is a system call): look every 10 ms.
+            if (captureDevice.load(std::memory_order_relaxed) != 0) {
+                noticeWake.wait_for(lock, milliseconds(10), pending);
+            } else {
+                noticeWake.wait(lock, [&] {
+                    return pending() || captureDevice.load(std::memory_order_relaxed) != 0;
+                });
+            }
             if (noticeStop) {
                 return;
+            }
+            if (const std::uint32_t start = startRequest.exchange(0); start != 0) {
+                lock.unlock();
+                startOutput(start);
+                lock.lock();
+                continue;
+            }
+            if (notices.empty()) {
+                continue;
             }
             const std::uint32_t id = notices.front();
             notices.pop_front();
@@ -297,6 +342,7 @@ bool SdlBackend::openCapture(int index, const AudioFormat& format, CaptureSink* 
         s.sink = nullptr;
         return false;
     }
+    s.wakeNotices();
     s.chunkMs = static_cast<std::uint32_t>(have.samples) * 1000 / std::max(have.freq, 1) + 1;
     s.capturePaused = true;
     s.capturePhase.store(State::kRunning);
@@ -376,8 +422,11 @@ void SdlBackend::freeOutput() {
         std::lock_guard lock(s.outputsMutex);
         outputs.swap(s.outputs);
     }
-    for (auto& [id, out] : outputs) {
-        SDL_CloseAudioDevice(out->device);
+    {
+        std::lock_guard control(s.controlMutex);
+        for (auto& [id, out] : outputs) {
+            SDL_CloseAudioDevice(out->device);
+        }
     }
     s.stopNotices();
     s.outputReady = false;
@@ -420,8 +469,13 @@ void SdlBackend::setOutputPlaying(std::uint32_t streamId, bool playing) {
     SDL_PauseAudioDevice(device, playing ? 0 : 1);
 }
 
+void SdlBackend::requestOutputPlaying(std::uint32_t streamId) {
+    m_state->startRequest.store(streamId, std::memory_order_relaxed);
+}
+
 void SdlBackend::closeOutput(std::uint32_t streamId) {
     State& s = *m_state;
+    std::lock_guard control(s.controlMutex);
     std::unique_ptr<State::Output> out;
     {
         std::lock_guard lock(s.outputsMutex);
