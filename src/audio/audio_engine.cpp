@@ -56,6 +56,15 @@ void AudioEngine::Impl::retireLocked(std::shared_ptr<Channel> ch) {
     retired.push_back(Retired{std::move(ch), seq});
 }
 
+void AudioEngine::Impl::startMonitor(Channel& ch) {
+    if (ch.state.load(std::memory_order_relaxed) != kPlaying) {
+        ch.state.store(kPlaying);
+    }
+    if (!ch.outputPlaying.load(std::memory_order_relaxed) && !ch.outputPlaying.exchange(true)) {
+        backend.requestOutputPlaying(ch.handle);
+    }
+}
+
 void AudioEngine::Impl::reapRetired(bool all) {
     if (inCaptureCallback()) {
         return;
@@ -142,10 +151,7 @@ bool AudioEngine::play(Handle channel, bool restart) {
         if (monitor == nullptr || restart) {
             return false;
         }
-        monitor->state.store(kPlaying);
-        if (!monitor->outputPlaying.exchange(true)) {
-            d.backend.requestOutputPlaying(monitor->handle);
-        }
+        d.startMonitor(*monitor);
         return true;
     }
     auto ch = d.find(channel);

@@ -129,9 +129,17 @@ class AudioEngine {
     Handle createPushStream(std::uint32_t rate, std::uint32_t channels, std::uint32_t flags);
     // Queues bytes on a push stream (copied). Returns the queued byte count, -1 on failure. One
     // feeding thread at a time; the capture callback may feed only the latest push stream (live
-    // monitoring), with no lock and no allocation. A dry stream plays silence and resumes when
+    // monitoring), with no lock and no allocation; there, a stream that monitorCapture() feeds
+    // takes nothing more (it has each period already). A dry stream plays silence and resumes when
     // fed; play() with restart drops the queue.
     std::int64_t pushData(Handle stream, const void* data, std::uint32_t bytes);
+
+    // Live monitoring from the capture itself: every period the device delivers (a few
+    // milliseconds of audio) is queued on push stream `stream` as it is captured, and the stream
+    // starts playing at the first; the receiver's 100 ms blocks are unchanged. Only the latest
+    // push stream can be fed this way; freeing it, or 0, ends the feeding. False on a handle that
+    // is not the latest push stream. GUI thread.
+    bool monitorCapture(Handle stream);
 
     // Memory stream over a WAV image (RIFF header + data) owned by the caller, played in place:
     // the memory must stay valid and unchanged until the stream is freed. 0 on failure.

@@ -40,6 +40,13 @@ void AudioEngine::Impl::captured(const void* data, std::uint32_t bytes) {
     lastCapture.store(ticksNow(), std::memory_order_relaxed);
     ch->ring.push(data, bytes);
     ch->position.fetch_add(bytes);
+    // Monitoring hears each period as it comes, not the 100 ms blocks.
+    if (const Handle m = captureMonitor.load(std::memory_order_relaxed); m != 0) {
+        if (Channel* monitor = monitorFor(m)) {
+            monitor->queue->push(data, bytes);
+            startMonitor(*monitor);
+        }
+    }
     const auto* src = static_cast<const std::uint8_t*>(data);
     while (bytes > 0) {
         const std::size_t take = std::min<std::size_t>(bytes, block.size() - blockFill);
@@ -164,9 +171,12 @@ void AudioEngine::Impl::deliverPartialBlock(Channel& ch) {
     if (ch.state == kStopped || bytes == 0) {
         return;
     }
+    // A delivery like those on the capture thread: monitoring fed by the engine has these bytes.
+    tCapturing = this;
     if (!captureProc(ch.handle, block.data(), bytes, captureUser)) {
         ch.state = kStopped;
     }
+    tCapturing = nullptr;
 }
 
 void AudioEngine::Impl::listDevices(bool refresh) {

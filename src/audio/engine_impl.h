@@ -92,6 +92,8 @@ struct AudioEngine::Impl final : CaptureSink, EndListener {
     // The latest push stream (live monitoring), which the capture callback feeds without the
     // table. Set by createPushStream, cleared when that stream is freed.
     std::atomic<Channel*> monitor{nullptr};
+    // The stream monitorCapture() feeds (0: none).
+    std::atomic<Handle> captureMonitor{0};
     // Bumped as the capture callback starts and as it returns: odd while it runs.
     std::atomic<std::uint64_t> captureSeq{0};
     // Push streams freed while the capture callback might hold them, with captureSeq as it was
@@ -138,6 +140,9 @@ struct AudioEngine::Impl final : CaptureSink, EndListener {
         Channel* ch = monitor.load(std::memory_order_seq_cst);
         return ch != nullptr && ch->handle == h ? ch : nullptr;
     }
+
+    // Starts the monitoring stream from the capture callback: no lock, no waiting for the output.
+    void startMonitor(Channel& monitor);
 
     // A freed stream leaves `monitor` and waits in `retired` until no capture callback can hold
     // it. With `mutex` held.

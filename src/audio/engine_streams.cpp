@@ -125,8 +125,10 @@ std::int64_t AudioEngine::pushData(Handle stream, const void* data, std::uint32_
         if (monitor == nullptr) {
             return -1;
         }
-        return static_cast<std::int64_t>(bytes > 0 ? monitor->queue->push(data, bytes)
-                                                   : monitor->queue->queued());
+        // Fed by the engine from each capture period already: the block holds nothing new.
+        const bool fed = d.captureMonitor.load(std::memory_order_relaxed) == stream;
+        return static_cast<std::int64_t>(bytes > 0 && !fed ? monitor->queue->push(data, bytes)
+                                                           : monitor->queue->queued());
     }
     auto ch = d.find(stream);
     if (!ch || ch->kind != Kind::Push) {
@@ -136,6 +138,16 @@ std::int64_t AudioEngine::pushData(Handle stream, const void* data, std::uint32_
     // late is worse than a skip, so the queue keeps only the newest audio.
     return static_cast<std::int64_t>(bytes > 0 ? ch->queue->push(data, bytes)
                                                : ch->queue->queued());
+}
+
+bool AudioEngine::monitorCapture(Handle stream) {
+    Impl& d = *m_impl;
+    if (stream != 0 && d.monitorFor(stream) == nullptr) {
+        d.captureMonitor.store(0);
+        return false;
+    }
+    d.captureMonitor.store(stream);
+    return true;
 }
 
 Handle AudioEngine::createMemoryStream(const void* image, std::uint64_t length) {

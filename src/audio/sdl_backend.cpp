@@ -46,6 +46,16 @@ Uint16 bufferFrames(std::uint32_t rate) {
     return frames;
 }
 
+// Capture period of about 5 ms: live monitoring hears each period as it arrives, so this is
+// what it lags by on the way in. The 100 ms blocks are put together from these in the engine.
+Uint16 capturePeriodFrames(std::uint32_t rate) {
+    Uint16 frames = 64;
+    while (frames < rate / 200 && frames < 2048) {
+        frames = static_cast<Uint16>(frames * 2);
+    }
+    return frames;
+}
+
 SDL_AudioSpec specFor(const AudioFormat& format, SDL_AudioCallback callback, void* user) {
     SDL_AudioSpec spec{};
     spec.freq = static_cast<int>(format.rate);
@@ -329,6 +339,7 @@ bool SdlBackend::openCapture(int index, const AudioFormat& format, CaptureSink* 
     s.captureSilence = format.type == SampleType::U8 ? 0x80 : 0;
     s.captureFrameBytes = std::max<std::uint32_t>(1, format.bytesPerFrame());
     SDL_AudioSpec want = specFor(format, &State::captureCallback, &s);
+    want.samples = capturePeriodFrames(format.rate);
     SDL_AudioSpec have{};
     // No allowed changes: SDL converts whatever the device delivers into our format.
     SDL_AudioDeviceID device = SDL_OpenAudioDevice(name, 1, &want, &have, 0);

@@ -146,5 +146,71 @@ TEST_F(CapturePath, AWindowThreadStuckClosingMonitoringNeverHoldsUpCapture) {
     engine.freeCapture();
 }
 
+// What the receiver was handed, block by block.
+struct Blocks {
+    std::vector<std::uint8_t> bytes;
+    std::vector<std::uint32_t> sizes;
+
+    static bool receive(Handle, const void* data, std::uint32_t n, void* user) {
+        auto* b = static_cast<Blocks*>(user);
+        const auto* p = static_cast<const std::uint8_t*>(data);
+        b->bytes.insert(b->bytes.end(), p, p + n);
+        b->sizes.push_back(n);
+        return true;
+    }
+};
+
+TEST_F(CapturePath, MonitoringHearsEachPeriodAsCapturedAndTheBlocksHoldTheSameBytes) {
+    constexpr std::uint32_t kRate8k = 8000;
+    constexpr std::int64_t kPeriod = 40;  // 5 ms
+    constexpr std::uint32_t kFrame = 4;   // 16-bit stereo
+    sim->setSignal([](int c, std::int64_t f) { return ((f * 7 + c * 3) % 1000) / 1000.0 - 0.5; });
+    Blocks blocks;
+    ASSERT_TRUE(engine.initOutput(-1, 44100));
+    ASSERT_TRUE(engine.openCapture(0));
+    ASSERT_NE(engine.startCapture(kRate8k, 2, 0, &Blocks::receive, &blocks), 0u);
+    const Handle monitor = engine.createPushStream(kRate8k, 2, 0);
+    ASSERT_TRUE(engine.monitorCapture(monitor));
+
+    // Each period is queued the moment it is captured, long before its block is complete.
+    for (int i = 1; i <= 3; ++i) {
+        sim->pumpCapture(kPeriod);
+        EXPECT_EQ(sim->queuedBytes(monitor), i * kPeriod * kFrame);
+    }
+    EXPECT_EQ(engine.state(monitor), 1) << "the first period starts the stream";
+    EXPECT_TRUE(blocks.sizes.empty());
+
+    // Then a capture thread in 5 ms periods beside a playback thread that drains monitoring.
+    constexpr int kPeriods = 2000;  // 10 s
+    std::atomic<bool> done{false};
+    std::thread capture([&] {
+        for (int i = 0; i < kPeriods; ++i) {
+            sim->pumpCapture(kPeriod);
+            // A device keeps time: never more than 100 ms ahead of the output.
+            while (sim->queuedBytes(monitor) > kRate8k / 10 * kFrame) {
+                std::this_thread::yield();
+            }
+        }
+        done = true;
+    });
+    while (!done.load()) {
+        sim->pumpOutput(kPeriod);
+    }
+    capture.join();
+    engine.freeCapture();
+    while (sim->queuedBytes(monitor) > 0) {
+        sim->pumpOutput(kPeriod);
+    }
+
+    const std::size_t captured = static_cast<std::size_t>(sim->capturedFrames()) * kFrame;
+    ASSERT_EQ(blocks.bytes.size(), captured);
+    for (std::size_t i = 0; i + 1 < blocks.sizes.size(); ++i) {
+        ASSERT_EQ(blocks.sizes[i], kRate8k / 10 * kFrame) << "block " << i;
+    }
+    EXPECT_TRUE(sim->playedBytes(monitor) == blocks.bytes)
+        << "monitoring heard exactly what was recorded, once";
+    engine.freeOutput();
+}
+
 }  // namespace
 }  // namespace quillar::audio
