@@ -62,6 +62,9 @@ class OutputSource {
     virtual Rendered render(void* out, std::uint32_t bytes) = 0;
     // Bytes still to be rendered: a push stream's queue, what is left of a memory stream.
     virtual std::uint64_t backlog() = 0;
+    // Live audio (monitoring): heard as soon as it comes, so the device buffers as little as
+    // it can; everything else buffers more, for smooth playback on a busy desktop.
+    virtual bool live() const { return false; }
 
   protected:
     ~OutputSource() = default;

@@ -124,6 +124,7 @@ struct Channel final : OutputSource {
     std::vector<std::uint8_t> staging;  // guarded by sourceMutex; stored frames being converted
 
     bool playsData() const { return kind == Kind::Memory || kind == Kind::File; }
+    bool live() const override { return kind == Kind::Push; }
 
     // Serialises the backend calls of one stream (open/play/pause/close) with its release. Taken
     // before the backend's own locks; never taken inside render().

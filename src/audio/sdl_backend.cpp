@@ -46,9 +46,10 @@ Uint16 bufferFrames(std::uint32_t rate) {
     return frames;
 }
 
-// Capture period of about 5 ms: live monitoring hears each period as it arrives, so this is
-// what it lags by on the way in. The 100 ms blocks are put together from these in the engine.
-Uint16 capturePeriodFrames(std::uint32_t rate) {
+// Period of about 5 ms for capture and live output: monitoring hears each captured period as it
+// arrives and plays it through a device buffer of the same length, so these are what it lags
+// by. The 100 ms blocks are put together from the captured periods in the engine.
+Uint16 livePeriodFrames(std::uint32_t rate) {
     Uint16 frames = 64;
     while (frames < rate / 200 && frames < 2048) {
         frames = static_cast<Uint16>(frames * 2);
@@ -339,7 +340,7 @@ bool SdlBackend::openCapture(int index, const AudioFormat& format, CaptureSink* 
     s.captureSilence = format.type == SampleType::U8 ? 0x80 : 0;
     s.captureFrameBytes = std::max<std::uint32_t>(1, format.bytesPerFrame());
     SDL_AudioSpec want = specFor(format, &State::captureCallback, &s);
-    want.samples = capturePeriodFrames(format.rate);
+    want.samples = livePeriodFrames(format.rate);
     SDL_AudioSpec have{};
     // No allowed changes: SDL converts whatever the device delivers into our format.
     SDL_AudioDeviceID device = SDL_OpenAudioDevice(name, 1, &want, &have, 0);
@@ -454,6 +455,9 @@ bool SdlBackend::openOutput(std::uint32_t streamId, const AudioFormat& format,
     out->id = streamId;
     out->source = source;
     SDL_AudioSpec want = specFor(format, &State::outputCallback, out.get());
+    if (source->live()) {
+        want.samples = livePeriodFrames(format.rate);
+    }
     SDL_AudioSpec have{};
     out->device = SDL_OpenAudioDevice(s.outputName.empty() ? nullptr : s.outputName.c_str(), 0,
                                       &want, &have, 0);
