@@ -456,7 +456,9 @@ bool SdlBackend::openOutput(std::uint32_t streamId, const AudioFormat& format,
     out->source = source;
     SDL_AudioSpec want = specFor(format, &State::outputCallback, out.get());
     if (source->live()) {
-        want.samples = livePeriodFrames(format.rate);
+        // Twice the capture period: each output period then finds a captured one queued,
+        // and its callbacks wake the capture thread half as often.
+        want.samples = static_cast<Uint16>(2 * livePeriodFrames(format.rate));
     }
     SDL_AudioSpec have{};
     out->device = SDL_OpenAudioDevice(s.outputName.empty() ? nullptr : s.outputName.c_str(), 0,
