@@ -11,6 +11,8 @@
 #include <mutex>
 #include <thread>
 
+#include "audio/sdl_format.h"
+
 // Under LeakSanitizer (the ASan test builds): SDL's PulseAudio hotplug thread never releases some
 // of libpulse's operation records. Those leaks are neither ours nor fixable here, and would fail
 // every leak-checked run that touches a sound server. Weak, so that a program may define its own.
@@ -20,55 +22,10 @@ extern "C" __attribute__((weak, used)) const char* __lsan_default_suppressions()
 
 namespace quillar::audio {
 
-namespace {
-
-SDL_AudioFormat toSdl(SampleType type) {
-    switch (type) {
-        case SampleType::U8:
-            return AUDIO_U8;
-        case SampleType::S16:
-            return AUDIO_S16LSB;
-        case SampleType::S32:
-            return AUDIO_S32LSB;
-        case SampleType::F32:
-            return AUDIO_F32LSB;
-    }
-    return AUDIO_S16LSB;
-}
-
-// Device buffer of about 20-40 ms: small enough for live monitoring, large enough that a busy
-// desktop does not starve the device.
-Uint16 bufferFrames(std::uint32_t rate) {
-    Uint16 frames = 128;
-    while (frames < rate / 50 && frames < 8192) {
-        frames = static_cast<Uint16>(frames * 2);
-    }
-    return frames;
-}
-
-// Period of about 5 ms for capture and live output: monitoring hears each captured period as it
-// arrives and plays it through a device buffer of the same length, so these are what it lags
-// by. The 100 ms blocks are put together from the captured periods in the engine.
-Uint16 livePeriodFrames(std::uint32_t rate) {
-    Uint16 frames = 64;
-    while (frames < rate / 200 && frames < 2048) {
-        frames = static_cast<Uint16>(frames * 2);
-    }
-    return frames;
-}
-
-SDL_AudioSpec specFor(const AudioFormat& format, SDL_AudioCallback callback, void* user) {
-    SDL_AudioSpec spec{};
-    spec.freq = static_cast<int>(format.rate);
-    spec.format = toSdl(format.type);
-    spec.channels = static_cast<Uint8>(format.channels);
-    spec.samples = bufferFrames(format.rate);
-    spec.callback = callback;
-    spec.userdata = user;
-    return spec;
-}
-
-}  // namespace
+using sdl::bufferFrames;
+using sdl::livePeriodFrames;
+using sdl::specFor;
+using sdl::toSdl;
 
 struct SdlBackend::State {
     bool audioReady = false;  // SDL's audio subsystem came up
