@@ -33,6 +33,7 @@ class DirectBackend : public AudioBackend {
         return true;
     }
     void setOutputPlaying(std::uint32_t, bool) override {}
+    void requestOutputPlaying(std::uint32_t) override {}
     void closeOutput(std::uint32_t id) override { sources.erase(id); }
 };
 

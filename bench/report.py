@@ -104,8 +104,42 @@ def cpu_seconds(pid):
     return (int(fields[11]) + int(fields[12])) / ticks  # utime + stime
 
 
+def thread_cpu(pid):
+    """CPU seconds so far of each thread of a process, summed by thread name."""
+    ticks = os.sysconf("SC_CLK_TCK")
+    by_name = {}
+    for tid in os.listdir("/proc/%d/task" % pid):
+        try:
+            with open("/proc/%d/task/%s/stat" % (pid, tid)) as f:
+                text = f.read()
+        except OSError:
+            continue  # ended meanwhile
+        name = text[text.index("(") + 1:text.rindex(")")]
+        fields = text.rsplit(")", 1)[1].split()
+        by_name[name] = by_name.get(name, 0) + (int(fields[11]) + int(fields[12])) / ticks
+    return by_name
+
+
+def measure(pid, seconds):
+    """Share of a core over `seconds`: the whole process and by thread name."""
+    before, threads_before = cpu_seconds(pid), thread_cpu(pid)
+    time.sleep(seconds)
+    after, threads_after = cpu_seconds(pid), thread_cpu(pid)
+    threads = {name: (threads_after[name] - threads_before.get(name, 0)) / seconds
+               for name in threads_after}
+    return (after - before) / seconds, threads
+
+
+def by_thread(threads):
+    busy = sorted(((share, name) for name, share in threads.items() if share >= 0.0005),
+                  reverse=True)
+    return ", ".join("%s %.2f %%" % (name, share * 100) for share, name in busy) or "none"
+
+
 def whole_program(build, window_seconds):
-    """Start-up time to a mapped window (median of 5) and CPU use idle and while recording."""
+    """Start-up time to a mapped window (median of 5) and CPU use idle and while recording, with
+    monitoring off and on, against parecord with the same 100 ms capture block on the same
+    source in the same run."""
     quillar_e2e.QUILLAR = os.path.join(build, "quillar")
     servers = quillar_e2e.Servers()
     rows = []
@@ -129,47 +163,139 @@ def whole_program(build, window_seconds):
         rows.append(("Start-up to a mapped window (median of 5)", startups[2], 1.0, "s"))
 
         tone = os.path.join(servers.tmp, "tone.wav")
-        quillar_e2e.make_tone(tone, window_seconds + 5, 1000)
-        app = quillar_e2e.Quillar(servers, ["测试"])
-        try:
-            time.sleep(2)
-            before = cpu_seconds(app.proc.pid)
-            time.sleep(window_seconds)
-            idle = (cpu_seconds(app.proc.pid) - before) / window_seconds
-            player = subprocess.Popen(["paplay", "--device=" + quillar_e2e.SINK,
-                                       "--latency-msec=20", tone], env=servers.env)
-            app.key("Return")
-            time.sleep(2)
-            before = cpu_seconds(app.proc.pid)
-            time.sleep(window_seconds)
-            recording = (cpu_seconds(app.proc.pid) - before) / window_seconds
-            app.key("Return")
-            player.wait(60)
-        finally:
-            app.kill()
-        # The same source captured by the sound server's own command-line recorder, measured the
-        # same way: the floor that any recorder on this machine pays.
+        quillar_e2e.make_tone(tone, 2 * window_seconds + 10, 1000)
         player = subprocess.Popen(["paplay", "--device=" + quillar_e2e.SINK,
                                    "--latency-msec=20", tone], env=servers.env)
-        recorder = subprocess.Popen(["parecord", "--file-format=wav",
-                                     os.path.join(servers.tmp, "parecord.wav")], env=servers.env)
         try:
-            time.sleep(2)
-            before = cpu_seconds(recorder.pid)
-            time.sleep(window_seconds)
-            floor = (cpu_seconds(recorder.pid) - before) / window_seconds
+            # The same source captured by the sound server's own command-line recorder with the
+            # same 100 ms capture block: the floor that any recorder on this machine pays.
+            recorder = subprocess.Popen(["parecord", "--latency-msec=100", "--file-format=wav",
+                                         os.path.join(servers.tmp, "parecord.wav")],
+                                        env=servers.env)
+            try:
+                time.sleep(2)
+                floor, _ = measure(recorder.pid, window_seconds / 2)
+            finally:
+                recorder.kill()
+                recorder.wait()
+            app = quillar_e2e.Quillar(servers, ["测试", "测试2"])
+            try:
+                time.sleep(2)
+                idle, idle_threads = measure(app.proc.pid, window_seconds / 2)
+                app.key("Return")
+                time.sleep(2)
+                off, off_threads = measure(app.proc.pid, window_seconds / 2)
+                app.key("Return")
+                time.sleep(1)
+                app.click(quillar_e2e.MONITOR_CHECKBOX)
+                app.click(quillar_e2e.ITEM_LIST_FIRST_ROW)  # Enter acts in the item list
+                time.sleep(0.5)
+                app.key("Return")
+                time.sleep(2)
+                on, on_threads = measure(app.proc.pid, window_seconds / 2)
+                app.key("Return")
+            finally:
+                app.kill()
         finally:
-            recorder.kill()
-            recorder.wait()
-            player.wait(60)
-        rows.append(("CPU while idle, window open (%d s)" % window_seconds, idle, None, "%"))
-        rows.append(("CPU of parecord capturing the same tone (%d s)" % window_seconds, floor,
-                     None, "%"))
-        rows.append(("CPU while recording a tone, window open, spectrum running (%d s)"
-                     % window_seconds, recording, 2 * floor + 0.01, "%"))
+            player.kill()
+            player.wait()
+        rows.append(("CPU while idle, window open (%d s; %s)"
+                     % (window_seconds / 2, by_thread(idle_threads)), idle, None, "%"))
+        rows.append(("CPU of parecord --latency-msec=100 capturing the same tone (%d s)"
+                     % (window_seconds / 2), floor, None, "%"))
+        rows.append(("CPU while recording a tone, window open, spectrum running, journal on, "
+                     "monitoring off (%d s; %s)" % (window_seconds / 2, by_thread(off_threads)),
+                     off, 2 * floor + 0.01, "%"))
+        rows.append(("The same with monitoring on (%d s; %s)"
+                     % (window_seconds / 2, by_thread(on_threads)), on, 2 * floor + 0.01, "%"))
     finally:
         servers.close()
+    rows.append(("Monitoring latency: a click at the source to the same click in the monitoring "
+                 "output (median of 5)", monitoring_latency(build), 0.030, "s"))
     return rows
+
+
+def click_times(raw, rate):
+    """Onsets (seconds) of the clicks in 16-bit mono audio: the first loud sample of each burst,
+    bursts closer than 5 ms counted as one."""
+    import array
+    samples = array.array("h")
+    samples.frombytes(raw[:len(raw) // 2 * 2])
+    onsets, last = [], None
+    for i, v in enumerate(samples):
+        if abs(v) > 8000:
+            if last is None or i - last > rate // 200:
+                onsets.append(i / rate)
+            last = i
+    return onsets
+
+
+def monitoring_latency(build):
+    """Median gap between a click heard directly and the same click heard through Quillar's
+    monitoring: the click is played into a combined sink that feeds both the recorded source and a
+    second sink, which Quillar's monitoring plays into too; the second sink's monitor is
+    recorded."""
+    quillar_e2e.QUILLAR = os.path.join(build, "quillar")
+    servers = quillar_e2e.Servers()
+    rate = 44100
+    try:
+        for module in (["module-null-sink", "sink_name=heard", "rate=%d" % rate],
+                       ["module-combine-sink", "sink_name=both",
+                        "slaves=%s,heard" % quillar_e2e.SINK]):
+            loaded = servers.pactl("load-module", *module)
+            if loaded.returncode != 0:
+                raise RuntimeError("pactl load-module %s: %s" % (module[0], loaded.stderr))
+        servers.pactl("set-default-sink", "heard")  # where monitoring plays
+        servers.pactl("set-default-source", quillar_e2e.SINK + ".monitor")
+        clicks = os.path.join(servers.tmp, "clicks.wav")
+        # Five 2 ms clicks a second apart, after a second of silence.
+        import array
+        import wave
+        audio = array.array("h", [0] * (6 * rate))
+        for k in range(5):
+            start = (1 + k) * rate
+            for i in range(rate // 500):
+                audio[start + i] = 24000 if (i // 22) % 2 == 0 else -24000
+        with wave.open(clicks, "wb") as w:
+            w.setnchannels(1)
+            w.setsampwidth(2)
+            w.setframerate(rate)
+            w.writeframes(audio.tobytes())
+        app = quillar_e2e.Quillar(servers, ["测试"])
+        try:
+            app.click(quillar_e2e.MONITOR_CHECKBOX)
+            app.click(quillar_e2e.ITEM_LIST_FIRST_ROW)  # Enter acts in the item list
+            time.sleep(0.5)
+            app.key("Return")
+            time.sleep(2)
+            # Monitoring plays where SDL's default output is, whatever the server's default now
+            # says: move Quillar's streams to the listening sink.
+            listing = servers.pactl("list", "sink-inputs").stdout
+            for block in listing.split("Sink Input #")[1:]:
+                if 'application.name = "quillar"' in block:
+                    servers.pactl("move-sink-input", block.split()[0], "heard")
+            heard = os.path.join(servers.tmp, "heard.raw")
+            with open(heard, "wb") as out:
+                listen = subprocess.Popen(
+                    ["parec", "--raw", "--format=s16le", "--rate=%d" % rate, "--channels=1",
+                     "--latency-msec=5", "--device=heard.monitor"],
+                    env=servers.env, stdout=out, stderr=subprocess.DEVNULL)
+                time.sleep(0.5)
+                subprocess.run(["paplay", "--device=both", "--latency-msec=10", clicks],
+                               env=servers.env, check=True)
+                time.sleep(1)
+                listen.kill()
+                listen.wait()
+            with open(heard, "rb") as f:
+                raw = f.read()
+            app.key("Return")
+        finally:
+            app.kill()
+    finally:
+        servers.close()
+    onsets = click_times(raw, rate)
+    gaps = sorted(b - a for a, b in zip(onsets, onsets[1:]) if b - a < 0.5)
+    return gaps[len(gaps) // 2] if gaps else float("nan")
 
 
 def main():

@@ -62,6 +62,9 @@ class OutputSource {
     virtual Rendered render(void* out, std::uint32_t bytes) = 0;
     // Bytes still to be rendered: a push stream's queue, what is left of a memory stream.
     virtual std::uint64_t backlog() = 0;
+    // Live audio (monitoring): heard as soon as it comes, so the device buffers as little as
+    // it can; everything else buffers more, for smooth playback on a busy desktop.
+    virtual bool live() const { return false; }
 
   protected:
     ~OutputSource() = default;
@@ -78,7 +81,8 @@ class EndListener {
 };
 
 // Every function is called by the engine without any engine lock held. Capture functions come from
-// one thread at a time; output functions may come from the GUI thread and the capture thread.
+// one thread at a time; output functions from the GUI thread and the engine's notice threads, and
+// requestOutputPlaying from the capture thread.
 class AudioBackend {
   public:
     virtual ~AudioBackend() = default;
@@ -101,6 +105,10 @@ class AudioBackend {
     virtual bool openOutput(std::uint32_t streamId, const AudioFormat& format,
                             OutputSource* source) = 0;
     virtual void setOutputPlaying(std::uint32_t streamId, bool playing) = 0;
+    // Starts an open output playing from the capture callback: returns at once, with no lock,
+    // allocation or system call; the output may start a little later (SDL: within 10 ms). A
+    // stream closed meanwhile, or an unknown id, is ignored.
+    virtual void requestOutputPlaying(std::uint32_t streamId) = 0;
     // `source` is not called after this returns. Must not be called from inside render().
     virtual void closeOutput(std::uint32_t streamId) = 0;
 };

@@ -31,8 +31,9 @@ inline constexpr std::uint32_t kPushQueueLimitMs = 250;
 // audio captured since the last full block (whole frames, shorter than a block, never empty) on
 // the thread that calls freeCapture(), once the device has stopped delivering. Calls never
 // overlap, and each sees what the previous one did. Returning false stops delivery (the channel
-// then reads as stopped, and freeCapture() hands over nothing more). It may call
-// pushData/play/level and the like, but not openCapture, startCapture or freeCapture.
+// then reads as stopped, and freeCapture() hands over nothing more). On the capture thread it may
+// call pushData and play(…, false) on the latest push stream (live monitoring), which then
+// neither wait nor allocate, and nothing else of the engine.
 using CaptureProc = bool (*)(Handle channel, const void* data, std::uint32_t bytes, void* user);
 
 // End notice of a stream. Runs once on an engine thread when a memory stream has played out (again
@@ -42,8 +43,9 @@ using EndProc = std::function<void(Handle channel)>;
 
 // Told that the capture device of recording channel `channel` is gone: the backend reported it
 // removed (unplugged, sound server ended), or nothing came for kCaptureStallMs while capturing.
-// Runs once per channel on an engine thread, with no engine lock but the capture gate: it may
-// only hand the news on (a queued call), never call into the capture functions.
+// Runs once per channel on an engine thread (the capture thread or the stall watch), never after
+// freeCapture() returns: it may only hand the news on (a queued call), never call into the
+// capture functions.
 using LostProc = std::function<void(Handle channel)>;
 
 // Capture that delivered audio and then nothing for this long while running (not paused) counts
@@ -111,7 +113,9 @@ class AudioEngine {
 
     // --- channels (recording channels and streams) ----------------------------------------
     // Starts or resumes a channel; restart = true plays a stream from its start (a played-out
-    // memory stream always starts again from its start). Any thread.
+    // memory stream always starts again from its start). Any thread; from the capture callback,
+    // only the latest push stream without restart, whose output then starts without waiting
+    // (with SDL, up to 10 ms later).
     bool play(Handle channel, bool restart);
     // Pauses a channel (a paused recording channel delivers nothing and its position stands).
     // A recording channel keeps the chunk the device is capturing at the call: it may reach the
@@ -123,10 +127,19 @@ class AudioEngine {
 
     // Push stream: a stream fed by pushData. Not playing until play().
     Handle createPushStream(std::uint32_t rate, std::uint32_t channels, std::uint32_t flags);
-    // Queues bytes on a push stream (copied). Returns the queued byte count, -1 on failure. Any
-    // thread (the capture callback feeds monitoring). A dry stream plays silence and resumes
-    // when fed; play() with restart drops the queue.
+    // Queues bytes on a push stream (copied). Returns the queued byte count, -1 on failure. One
+    // feeding thread at a time; the capture callback may feed only the latest push stream (live
+    // monitoring), with no lock and no allocation; there, a stream that monitorCapture() feeds
+    // takes nothing more (it has each period already). A dry stream plays silence and resumes when
+    // fed; play() with restart drops the queue.
     std::int64_t pushData(Handle stream, const void* data, std::uint32_t bytes);
+
+    // Live monitoring from the capture itself: every period the device delivers (a few
+    // milliseconds of audio) is queued on push stream `stream` as it is captured, and the stream
+    // starts playing at the first; the receiver's 100 ms blocks are unchanged. Only the latest
+    // push stream can be fed this way; freeing it, or 0, ends the feeding. False on a handle that
+    // is not the latest push stream. GUI thread.
+    bool monitorCapture(Handle stream);
 
     // Memory stream over a WAV image (RIFF header + data) owned by the caller, played in place:
     // the memory must stay valid and unchanged until the stream is freed. 0 on failure.

@@ -32,7 +32,9 @@ float sampleToFloat(const std::uint8_t* p, SampleType type) {
 SampleRing::SampleRing(const AudioFormat& format)
     : m_format(format),
       m_channels(std::max<std::uint32_t>(1, format.channels)),
-      m_samples(std::size_t{kFrames} * m_channels, 0.0f) {}
+      m_samples(std::make_unique<std::atomic<float>[]>(std::size_t{kFrames} * m_channels)) {
+    reset();
+}
 
 void SampleRing::push(const void* data, std::uint32_t bytes) {
     const std::uint32_t frameBytes = m_format.bytesPerFrame();
@@ -47,39 +49,47 @@ void SampleRing::push(const void* data, std::uint32_t bytes) {
         p += std::size_t{frames - kFrames} * frameBytes;
         frames = kFrames;
     }
+    std::uint32_t head = m_head.load(std::memory_order_relaxed);
     for (std::uint32_t f = 0; f < frames; ++f) {
-        float* dst = &m_samples[std::size_t{m_head} * m_channels];
+        std::atomic<float>* dst = &m_samples[std::size_t{head} * m_channels];
         for (std::uint32_t c = 0; c < m_channels; ++c) {
-            dst[c] = sampleToFloat(p, m_format.type);
+            dst[c].store(sampleToFloat(p, m_format.type), std::memory_order_relaxed);
             p += sampleBytes;
         }
-        m_head = (m_head + 1) % kFrames;
+        head = (head + 1) % kFrames;
     }
+    m_head.store(head, std::memory_order_release);
 }
 
 void SampleRing::reset() {
-    std::fill(m_samples.begin(), m_samples.end(), 0.0f);
-    m_head = 0;
+    for (std::size_t i = 0; i < std::size_t{kFrames} * m_channels; ++i) {
+        m_samples[i].store(0.0f, std::memory_order_relaxed);
+    }
+    m_head.store(0, std::memory_order_release);
 }
 
 void SampleRing::latest(float* out, std::uint32_t frames) const {
     frames = std::min(frames, kFrames);
-    std::uint32_t start = (m_head + kFrames - frames) % kFrames;
+    const std::uint32_t start =
+        (m_head.load(std::memory_order_acquire) + kFrames - frames) % kFrames;
     for (std::uint32_t f = 0; f < frames; ++f) {
-        const float* src = &m_samples[std::size_t{(start + f) % kFrames} * m_channels];
-        std::copy(src, src + m_channels, out + std::size_t{f} * m_channels);
+        const std::atomic<float>* src = &m_samples[std::size_t{(start + f) % kFrames} * m_channels];
+        for (std::uint32_t c = 0; c < m_channels; ++c) {
+            out[std::size_t{f} * m_channels + c] = src[c].load(std::memory_order_relaxed);
+        }
     }
 }
 
 void SampleRing::latestMixed(float* out, std::uint32_t frames) const {
     frames = std::min(frames, kFrames);
-    const std::uint32_t start = (m_head + kFrames - frames) % kFrames;
+    const std::uint32_t start =
+        (m_head.load(std::memory_order_acquire) + kFrames - frames) % kFrames;
     const float scale = 1.0f / static_cast<float>(m_channels);
     for (std::uint32_t f = 0; f < frames; ++f) {
-        const float* src = &m_samples[std::size_t{(start + f) % kFrames} * m_channels];
+        const std::atomic<float>* src = &m_samples[std::size_t{(start + f) % kFrames} * m_channels];
         float sum = 0.0f;
         for (std::uint32_t c = 0; c < m_channels; ++c) {
-            sum += src[c];
+            sum += src[c].load(std::memory_order_relaxed);
         }
         out[f] = sum * scale;
     }
@@ -90,11 +100,12 @@ float SampleRing::peak(std::uint32_t channel, std::uint32_t frames) const {
         return 0.0f;
     }
     frames = std::min(frames, kFrames);
-    const std::uint32_t start = (m_head + kFrames - frames) % kFrames;
+    const std::uint32_t start =
+        (m_head.load(std::memory_order_acquire) + kFrames - frames) % kFrames;
     float peak = 0.0f;
     for (std::uint32_t f = 0; f < frames; ++f) {
-        peak = std::max(
-            peak, std::fabs(m_samples[std::size_t{(start + f) % kFrames} * m_channels + channel]));
+        const std::size_t at = std::size_t{(start + f) % kFrames} * m_channels + channel;
+        peak = std::max(peak, std::fabs(m_samples[at].load(std::memory_order_relaxed)));
     }
     return peak;
 }

@@ -1,10 +1,13 @@
 // The latest frames of a channel as floats (-1..1), for level readings, sample data and the FFT.
-// Written by the thread that moves the audio (capture or playback), read by the GUI thread; the
-// owner guards it with its own lock.
+// Written by one thread at a time, the one that moves the audio (capture or playback), and read by
+// the GUI thread, with no lock: the samples and the write position are atomics, so a reader
+// beside the writer sees each sample either old or new (a window a block newer at worst), and the
+// writer never waits.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 #include "audio/audio_backend.h"
 
@@ -21,7 +24,7 @@ class SampleRing {
 
     // Appends raw bytes in the ring's format; a trailing partial frame is ignored.
     void push(const void* data, std::uint32_t bytes);
-    // Forgets everything: the ring then reads as silence.
+    // Forgets everything: the ring then reads as silence. Not beside a push().
     void reset();
 
     // The latest `frames` (<= kFrames) frames, interleaved, oldest first. Frames never written
@@ -35,8 +38,8 @@ class SampleRing {
   private:
     AudioFormat m_format;
     std::uint32_t m_channels;
-    std::vector<float> m_samples;  // kFrames * channels, interleaved
-    std::uint32_t m_head = 0;      // frame index of the next write
+    std::unique_ptr<std::atomic<float>[]> m_samples;  // kFrames * channels, interleaved
+    std::atomic<std::uint32_t> m_head{0};             // frame index of the next write
 };
 
 }  // namespace quillar::audio

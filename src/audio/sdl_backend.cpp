@@ -11,6 +11,8 @@
 #include <mutex>
 #include <thread>
 
+#include "audio/sdl_format.h"
+
 // Under LeakSanitizer (the ASan test builds): SDL's PulseAudio hotplug thread never releases some
 // of libpulse's operation records. Those leaks are neither ours nor fixable here, and would fail
 // every leak-checked run that touches a sound server. Weak, so that a program may define its own.
@@ -20,44 +22,10 @@ extern "C" __attribute__((weak, used)) const char* __lsan_default_suppressions()
 
 namespace quillar::audio {
 
-namespace {
-
-SDL_AudioFormat toSdl(SampleType type) {
-    switch (type) {
-        case SampleType::U8:
-            return AUDIO_U8;
-        case SampleType::S16:
-            return AUDIO_S16LSB;
-        case SampleType::S32:
-            return AUDIO_S32LSB;
-        case SampleType::F32:
-            return AUDIO_F32LSB;
-    }
-    return AUDIO_S16LSB;
-}
-
-// Device buffer of about 20-40 ms: small enough for live monitoring, large enough that a busy
-// desktop does not starve the device.
-Uint16 bufferFrames(std::uint32_t rate) {
-    Uint16 frames = 128;
-    while (frames < rate / 50 && frames < 8192) {
-        frames = static_cast<Uint16>(frames * 2);
-    }
-    return frames;
-}
-
-SDL_AudioSpec specFor(const AudioFormat& format, SDL_AudioCallback callback, void* user) {
-    SDL_AudioSpec spec{};
-    spec.freq = static_cast<int>(format.rate);
-    spec.format = toSdl(format.type);
-    spec.channels = static_cast<Uint8>(format.channels);
-    spec.samples = bufferFrames(format.rate);
-    spec.callback = callback;
-    spec.userdata = user;
-    return spec;
-}
-
-}  // namespace
+using sdl::bufferFrames;
+using sdl::livePeriodFrames;
+using sdl::specFor;
+using sdl::toSdl;
 
 struct SdlBackend::State {
     bool audioReady = false;  // SDL's audio subsystem came up
@@ -94,6 +62,11 @@ struct SdlBackend::State {
         SDL_AudioDeviceID device = 0;
     };
     std::mutex outputsMutex;  // never held while calling SDL
+    // Held around closing an output and around starting one on the notice thread, so that a
+    // start asked for by the capture callback never reaches a closed (or reused) device id.
+    std::mutex controlMutex;
+    // An output the capture callback wants started (0: none); the notice thread starts it.
+    std::atomic<std::uint32_t> startRequest{0};
     std::map<std::uint32_t, std::unique_ptr<Output>> outputs;
     bool outputReady = false;
     std::string outputName;  // empty: the system default
@@ -183,12 +156,52 @@ struct SdlBackend::State {
         }
     }
 
+    // Starts output `id` if it is still open (notice thread).
+    void startOutput(std::uint32_t id) {
+        std::lock_guard control(controlMutex);
+        SDL_AudioDeviceID device = 0;
+        {
+            std::lock_guard lock(outputsMutex);
+            auto it = outputs.find(id);
+            if (it == outputs.end()) {
+                return;
+            }
+            device = it->second->device;
+        }
+        SDL_PauseAudioDevice(device, 0);
+    }
+
+    // Wakes the notice thread so that it notices an open capture (GUI thread).
+    void wakeNotices() {
+        { std::lock_guard lock(noticeMutex); }
+        noticeWake.notify_one();
+    }
+
     void noticeLoop() {
+        using namespace std::chrono;
         std::unique_lock lock(noticeMutex);
         for (;;) {
-            noticeWake.wait(lock, [this] { return noticeStop || !notices.empty(); });
+            const auto pending = [this] { return noticeStop || !notices.empty(); };
+            // While a capture is open its callback may ask for an output to start, and it wakes
+            // no one (a wake is a system call): look every 10 ms.
+            if (captureDevice.load(std::memory_order_relaxed) != 0) {
+                noticeWake.wait_for(lock, milliseconds(10), pending);
+            } else {
+                noticeWake.wait(lock, [&] {
+                    return pending() || captureDevice.load(std::memory_order_relaxed) != 0;
+                });
+            }
             if (noticeStop) {
                 return;
+            }
+            if (const std::uint32_t start = startRequest.exchange(0); start != 0) {
+                lock.unlock();
+                startOutput(start);
+                lock.lock();
+                continue;
+            }
+            if (notices.empty()) {
+                continue;
             }
             const std::uint32_t id = notices.front();
             notices.pop_front();
@@ -284,6 +297,7 @@ bool SdlBackend::openCapture(int index, const AudioFormat& format, CaptureSink* 
     s.captureSilence = format.type == SampleType::U8 ? 0x80 : 0;
     s.captureFrameBytes = std::max<std::uint32_t>(1, format.bytesPerFrame());
     SDL_AudioSpec want = specFor(format, &State::captureCallback, &s);
+    want.samples = livePeriodFrames(format.rate);
     SDL_AudioSpec have{};
     // No allowed changes: SDL converts whatever the device delivers into our format.
     SDL_AudioDeviceID device = SDL_OpenAudioDevice(name, 1, &want, &have, 0);
@@ -297,6 +311,7 @@ bool SdlBackend::openCapture(int index, const AudioFormat& format, CaptureSink* 
         s.sink = nullptr;
         return false;
     }
+    s.wakeNotices();
     s.chunkMs = static_cast<std::uint32_t>(have.samples) * 1000 / std::max(have.freq, 1) + 1;
     s.capturePaused = true;
     s.capturePhase.store(State::kRunning);
@@ -376,8 +391,11 @@ void SdlBackend::freeOutput() {
         std::lock_guard lock(s.outputsMutex);
         outputs.swap(s.outputs);
     }
-    for (auto& [id, out] : outputs) {
-        SDL_CloseAudioDevice(out->device);
+    {
+        std::lock_guard control(s.controlMutex);
+        for (auto& [id, out] : outputs) {
+            SDL_CloseAudioDevice(out->device);
+        }
     }
     s.stopNotices();
     s.outputReady = false;
@@ -394,6 +412,11 @@ bool SdlBackend::openOutput(std::uint32_t streamId, const AudioFormat& format,
     out->id = streamId;
     out->source = source;
     SDL_AudioSpec want = specFor(format, &State::outputCallback, out.get());
+    if (source->live()) {
+        // Twice the capture period: each output period then finds a captured one queued,
+        // and its callbacks wake the capture thread half as often.
+        want.samples = static_cast<Uint16>(2 * livePeriodFrames(format.rate));
+    }
     SDL_AudioSpec have{};
     out->device = SDL_OpenAudioDevice(s.outputName.empty() ? nullptr : s.outputName.c_str(), 0,
                                       &want, &have, 0);
@@ -420,8 +443,13 @@ void SdlBackend::setOutputPlaying(std::uint32_t streamId, bool playing) {
     SDL_PauseAudioDevice(device, playing ? 0 : 1);
 }
 
+void SdlBackend::requestOutputPlaying(std::uint32_t streamId) {
+    m_state->startRequest.store(streamId, std::memory_order_relaxed);
+}
+
 void SdlBackend::closeOutput(std::uint32_t streamId) {
     State& s = *m_state;
+    std::lock_guard control(s.controlMutex);
     std::unique_ptr<State::Output> out;
     {
         std::lock_guard lock(s.outputsMutex);

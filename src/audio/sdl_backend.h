@@ -21,6 +21,7 @@ class SdlBackend : public AudioBackend {
     bool openOutput(std::uint32_t streamId, const AudioFormat& format,
                     OutputSource* source) override;
     void setOutputPlaying(std::uint32_t streamId, bool playing) override;
+    void requestOutputPlaying(std::uint32_t streamId) override;
     void closeOutput(std::uint32_t streamId) override;
 
   private:

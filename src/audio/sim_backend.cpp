@@ -60,6 +60,7 @@ struct SimBackend::State {
     bool captureLost = false;       // the open device has disappeared
     std::int64_t captureFrame = 0;  // frames captured since the device was opened
     bool holdsChunk = false;
+    std::function<void()> closeOutputHook;
     std::vector<std::uint8_t> inFlight;  // a captured chunk not yet handed over
     std::vector<CaptureOpen> opens;
 
@@ -375,7 +376,24 @@ void SimBackend::setOutputPlaying(std::uint32_t streamId, bool playing) {
     }
 }
 
+void SimBackend::requestOutputPlaying(std::uint32_t streamId) {
+    setOutputPlaying(streamId, true);
+}
+
+void SimBackend::setCloseOutputHook(std::function<void()> hook) {
+    std::lock_guard lock(m_state->mutex);
+    m_state->closeOutputHook = std::move(hook);
+}
+
 void SimBackend::closeOutput(std::uint32_t streamId) {
+    std::function<void()> hook;
+    {
+        std::lock_guard lock(m_state->mutex);
+        hook = m_state->closeOutputHook;
+    }
+    if (hook) {
+        hook();
+    }
     std::lock_guard render(m_state->renderMutex);
     std::lock_guard lock(m_state->mutex);
     m_state->outputs.erase(streamId);

@@ -39,6 +39,9 @@ class SimBackend : public AudioBackend {
     // not yet handed over, as a real device holds the chunk it is reading: the next pump or a
     // pause hands it over first; closing the device drops it. Default: off.
     void setHoldsChunkInFlight(bool holds);
+    // Runs at the start of every closeOutput, on the caller's thread and outside the simulation's
+    // locks: a test makes it block to play a sound server that takes its time to close a device.
+    void setCloseOutputHook(std::function<void()> hook);
 
     // --- pumping ---------------------------------------------------------------------------
     // Captures `frames` frames from the signal and hands them to the engine on this thread, so
@@ -78,6 +81,8 @@ class SimBackend : public AudioBackend {
     bool openOutput(std::uint32_t streamId, const AudioFormat& format,
                     OutputSource* source) override;
     void setOutputPlaying(std::uint32_t streamId, bool playing) override;
+    // At once, on the calling thread (the simulation has no thread of its own).
+    void requestOutputPlaying(std::uint32_t streamId) override;
     void closeOutput(std::uint32_t streamId) override;
 
   private:

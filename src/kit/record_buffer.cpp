@@ -144,6 +144,8 @@ RecordBuffer::RecordBuffer(Backing preferred) {
             m_base = static_cast<std::uint8_t*>(p);
             m_capacity = bytes;
             m_backing = Backing::Reserved;
+            // Here, on the thread that makes the buffer: an append never starts a thread.
+            startWarmer();
             return;
         }
     }
@@ -167,7 +169,6 @@ RecordBuffer::~RecordBuffer() {
 void RecordBuffer::clear() {
     const std::size_t used = size() + (m_wrapped ? 0 : kHeaderBytes);
     if (m_backing == Backing::Reserved) {
-        startWarmer();
         // Pages up to kRetainedBytes stay mapped for the next take, so word-list takes of a few
         // seconds append without a single page fault after the first; the rest goes back now.
         const std::size_t keep = roundUp(kRetainedBytes, pageSize());
@@ -230,9 +231,6 @@ void RecordBuffer::startWarmer() {
 
 void RecordBuffer::requestWarm(std::size_t end) {
     m_wakeAt = end + kWarmStrideBytes;
-    // Only when nothing cleared the buffer before: the program clears at every start, so the
-    // thread is normally made on the GUI thread, not inside the capture callback.
-    startWarmer();
     if (m_warmer) {
         // No further ahead than the data can ever reach.
         const std::size_t limitEnd = static_cast<std::size_t>(kHeaderBytes + m_limit);

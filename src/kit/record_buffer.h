@@ -5,7 +5,7 @@
 // Threads: one capture thread appends while a recording runs; the GUI thread may read size() at
 // any time. Everything else (clear, wrap, data) is the GUI thread's, and only while no capture
 // runs. The length is published with release/acquire, so no lock is needed on either side.
-// With Reserved backing a helper thread, started at the first clear() or append(), faults fresh
+// With Reserved backing a helper thread, started with the buffer (never by an append), faults fresh
 // pages in a few MiB ahead of the data, so the kernel's page zeroing stays off the capture thread.
 #pragma once
 

@@ -13,11 +13,13 @@ namespace {
 
 constexpr std::uint32_t kChannels = 2;
 
-// The capture thread may be pushing into the old stream right now; the engine refuses calls on a
-// freed handle, so freeing first and publishing the new handle afterwards is safe.
+// The capture thread may be feeding the old stream right now; the engine keeps a freed stream
+// until it is done with it, so freeing first and publishing the new one afterwards is safe.
 void armStream(App& app, std::uint32_t rate, std::uint32_t flags) {
     app.engine.freeStream(app.state.monitor_stream.load());
     app.state.monitor_stream.store(app.engine.createPushStream(rate, kChannels, flags));
+    // Fed by the engine with each few milliseconds captured, not with the 100 ms blocks.
+    app.engine.monitorCapture(app.state.monitor_stream.load());
 }
 
 }  // namespace

@@ -274,6 +274,32 @@ TEST_F(SdlEngineTest, NoticeFreesItsOwnStreamAndMonitoringFeeds) {
     engine.freeOutput();
 }
 
+// Monitoring fed by the engine from the capture itself: the stream's output is started from the
+// capture callback without waiting, and plays the tone.
+TEST_F(SdlEngineTest, CaptureFeedsMonitoringItself) {
+    AudioEngine engine(std::make_unique<SdlBackend>());
+    ASSERT_TRUE(engine.captureDeviceName(0, nullptr));
+    ASSERT_TRUE(engine.initOutput(-1, 44100));
+    auto player = playTone();
+    const Handle push = engine.createPushStream(44100, 2, 0);
+    ASSERT_TRUE(engine.monitorCapture(push));
+    Capture capture;
+    capture.engine = &engine;
+    ASSERT_TRUE(engine.openCapture(0));
+    ASSERT_NE(engine.startCapture(44100, 2, 0, &onBlock, &capture), 0u);
+    std::uint32_t loudest = 0;
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (loudest < 3000 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(10ms);
+        loudest = std::max(loudest, engine.level(push) & 0xFFFF);
+    }
+    EXPECT_EQ(engine.state(push), 1);
+    EXPECT_GT(engine.positionBytes(push), 0) << "monitoring played";
+    EXPECT_GE(loudest, 3000u) << "and what it played was the tone";
+    engine.freeCapture();
+    engine.freeOutput();
+}
+
 TEST(SdlSignals, InterruptAndTerminateStayTheProgramsOwn) {
     struct sigaction before[2], after[2];
     sigaction(SIGINT, nullptr, &before[0]);
