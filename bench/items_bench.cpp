@@ -262,6 +262,9 @@ void BM_VeryLargeListLongestTurn(benchmark::State& state) {
         state.SkipWithError("not every line became an item");
     }
 }
-BENCHMARK(BM_VeryLargeListLongestTurn)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_VeryLargeListLongestTurn)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -104,9 +104,8 @@ FileHandle openForAppending(const QString& path, unsigned mode) {
 
 bool writeAll(int fd, const void* bytes, std::uint64_t count) {
     const auto* p = static_cast<const std::uint8_t*>(bytes);
-    return transferAll(count, [&](std::uint64_t done, std::uint64_t n) {
-        return ::write(fd, p + done, n);
-    });
+    return transferAll(
+        count, [&](std::uint64_t done, std::uint64_t n) { return ::write(fd, p + done, n); });
 }
 
 bool writeAllAt(int fd, const void* bytes, std::uint64_t count, std::uint64_t offset) {

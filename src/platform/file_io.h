@@ -88,8 +88,8 @@ bool folderWritable(const QString& folder);
 
 // What one name in a folder may be.
 struct NameLimits {
-    int nameMax = 255;          // bytes
-    unsigned long fsType = 0;   // the file system's magic number; 0 when unknown
+    int nameMax = 255;         // bytes
+    unsigned long fsType = 0;  // the file system's magic number; 0 when unknown
 };
 NameLimits nameLimitsOf(const QString& folder);
 

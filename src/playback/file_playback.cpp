@@ -83,7 +83,8 @@ void reportNotPlayable(App& app, const QString& path) {
     }
     app.ui.message(&f, QStringLiteral("系统提示"),
                    QStringLiteral("无法播放录音文件：\n%1\n\n%2")
-                       .arg(ElideMiddle(QDir::toNativeSeparators(path)), whyNotPlayable(f.媒体播放1->verdict())),
+                       .arg(ElideMiddle(QDir::toNativeSeparators(path)),
+                            whyNotPlayable(f.媒体播放1->verdict())),
                    MessageIcon::Warning);
 }
 

@@ -4,11 +4,11 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QKeyEvent>
-#include <QPushButton>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <chrono>
 #include <thread>

@@ -9,8 +9,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
-#include <QRegularExpression>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cmath>
 #include <functional>
@@ -172,7 +172,8 @@ TEST_F(ItemLoop, ATakeOfNoItemTextIsUntitledAndNeverHidden) {
         record(1);
         const QStringList files = QDir(folder).entryList(QDir::Files | QDir::Hidden);
         ASSERT_EQ(files.size(), 2) << files.join(u' ').toStdString();  // the take and the log
-        EXPECT_TRUE(QRegularExpression(u"^未命名-\\d{8}-\\d{6}\\.wav$"_s).match(files[1]).hasMatch())
+        EXPECT_TRUE(
+            QRegularExpression(u"^未命名-\\d{8}-\\d{6}\\.wav$"_s).match(files[1]).hasMatch())
             << files[1].toStdString();
         EXPECT_TRUE(contents(folder + u"/quillar-log.csv"_s).contains(",," + files[1].toUtf8()));
     }

@@ -435,7 +435,8 @@ TEST(TimeRuler, TicksAndLabelsFollowTheDuration) {
     using V = std::vector<int>;
     const V every30{0,   22,  44,  66,  88,  110, 132, 154, 177, 199, 221, 243, 265, 287, 309, 332,
                     354, 376, 398, 420, 442, 464, 486, 509, 531, 553, 575, 597, 619, 641, 664};
-    const V everyOther30{0, 44, 88, 132, 177, 221, 265, 309, 354, 398, 442, 486, 531, 575, 619, 664};
+    const V everyOther30{0,   44,  88,  132, 177, 221, 265, 309,
+                         354, 398, 442, 486, 531, 575, 619, 664};
     const V every14_9{0, 44, 89, 133, 178, 222, 267, 311, 356, 401, 445, 490, 534, 579, 623};
     const V every15_5{0, 42, 85, 128, 171, 214, 257, 299, 342, 385, 428, 471, 514, 556, 599, 642};
     const V everyOther59{0,   22,  45,  67,  90,  112, 135, 157, 180, 202, 225, 247, 270, 292, 315,
@@ -480,8 +481,8 @@ TEST(TimeRuler, TicksAndLabelsFollowTheDuration) {
         EXPECT_EQ(t.major, c.major);
     }
     auto ruler = makeRuler();
-    for (const auto& [seconds, minor] : {std::pair{30.0f, every30}, std::pair{14.9f, every14_9},
-                                        std::pair{15.5f, every15_5}}) {
+    for (const auto& [seconds, minor] :
+         {std::pair{30.0f, every30}, std::pair{14.9f, every14_9}, std::pair{15.5f, every15_5}}) {
         DrawTimeRuler(*ruler, seconds, 664);
         EXPECT_EQ(ticksOf(*ruler).minor, minor) << seconds;
     }

@@ -134,7 +134,8 @@ TEST(RecordingNames, ALongItemIsSavedFoundAndReplacedOnDisk) {
         replaceTakeFile(path, second.data(), second.size(), QDateTime::currentDateTime());
     ASSERT_TRUE(again) << again.error;
     EXPECT_TRUE(QFile::exists(again.replaced));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);  // no temporary left
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(),
+              1);  // no temporary left
 }
 
 TEST(RecordingNames, FailedSavesSayWhy) {

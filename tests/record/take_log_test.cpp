@@ -123,13 +123,14 @@ TEST(TakeLog, JudgementsAndItemsAreReadFromOldAndNewLines) {
     QFile f(dir.filePath(kTakeLogName));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     // A log begun before takes were judged, then lines with the judgement's four columns.
-    f.write("\xEF\xBB\xBFtime,item,file,seconds,rate,bits,channels,peak_dbfs,clipped,device,"
-            "item_file,replaced,how\r\n"
-            "t,一,一.wav,1.000,44100,16,2,-0.0,yes,d,l,,enter\r\n"
-            "t,二,二.wav,1.000,44100,16,2,-9.5,no,d,l,,enter\r\n"
-            "t,三,三.wav,1.000,44100,16,2,-9.5,no,d,l,,enter,-61.5,40.2,good,\r\n"
-            "t,\"a/b\",a_b.wav,1.000,44100,16,2,-20.0,no,d,l,早前录音/a_b.1.wav,enter,"
-            "-inf,inf,check,too_quiet\r\n");
+    f.write(
+        "\xEF\xBB\xBFtime,item,file,seconds,rate,bits,channels,peak_dbfs,clipped,device,"
+        "item_file,replaced,how\r\n"
+        "t,一,一.wav,1.000,44100,16,2,-0.0,yes,d,l,,enter\r\n"
+        "t,二,二.wav,1.000,44100,16,2,-9.5,no,d,l,,enter\r\n"
+        "t,三,三.wav,1.000,44100,16,2,-9.5,no,d,l,,enter,-61.5,40.2,good,\r\n"
+        "t,\"a/b\",a_b.wav,1.000,44100,16,2,-20.0,no,d,l,早前录音/a_b.1.wav,enter,"
+        "-inf,inf,check,too_quiet\r\n");
     f.close();
     QHash<QString, quality::Judgement> judged;
     QHash<QString, QString> items;
