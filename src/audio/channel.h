@@ -4,7 +4,6 @@
 // is said beside the field; the lock order is in engine_impl.h.
 #pragma once
 
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -21,6 +20,7 @@
 #include "audio/push_queue.h"
 #include "audio/sample_ring.h"
 #include "audio/wav_layout.h"
+#include "platform/descriptor_io.h"
 
 namespace quillar::audio::detail {
 
@@ -54,19 +54,7 @@ enum class Kind { Recording, Push, Memory, File };
 
 // Reads up to `n` bytes at `at`; fewer only at the end of the file or on a read error.
 inline std::uint64_t readAt(int fd, void* out, std::uint64_t n, std::uint64_t at) {
-    auto* dst = static_cast<std::uint8_t*>(out);
-    std::uint64_t got = 0;
-    while (got < n) {
-        const ssize_t r = ::pread(fd, dst + got, n - got, static_cast<off_t>(at + got));
-        if (r < 0 && errno == EINTR) {
-            continue;
-        }
-        if (r <= 0) {
-            break;
-        }
-        got += static_cast<std::uint64_t>(r);
-    }
-    return got;
+    return platform::readFullyAt(fd, out, n, at);
 }
 
 // Stored frames a file stream converts per read.
@@ -81,7 +69,7 @@ struct Channel final : OutputSource {
     Channel(Kind k, Handle h, AudioFormat f) : kind(k), handle(h), format(f), ring(f) {}
     ~Channel() {
         if (fd >= 0) {
-            ::close(fd);
+            platform::closeFile(fd);
         }
     }
     Channel(const Channel&) = delete;

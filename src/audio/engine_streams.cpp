@@ -1,18 +1,16 @@
 // Streams: push streams fed by the caller (live monitoring), memory streams over a WAV image,
 // file streams over a saved WAV file; their playing, end notices and release.
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <mutex>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "audio/audio_engine.h"
 #include "audio/engine_impl.h"
 #include "audio/wav_layout.h"
+#include "platform/descriptor_io.h"
 
 namespace quillar::audio {
 
@@ -187,11 +185,12 @@ Handle AudioEngine::createFileStream(const std::string& path, FileVerdict* verdi
             return 0;
         }
     }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st = {};
-    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int fd = platform::openReadOnly(path.c_str());
+    const std::optional<std::uint64_t> size =
+        fd >= 0 ? platform::regularFileSize(fd) : std::nullopt;
+    if (!size) {
         if (fd >= 0) {
-            ::close(fd);
+            platform::closeFile(fd);
         }
         v.problem = FileProblem::CannotOpen;
         return 0;
@@ -200,11 +199,11 @@ Handle AudioEngine::createFileStream(const std::string& path, FileVerdict* verdi
         int fd;
         ~FileOwner() {
             if (fd >= 0) {
-                ::close(fd);
+                platform::closeFile(fd);
             }
         }
     } owner{fd};
-    const auto length = static_cast<std::uint64_t>(st.st_size);
+    const std::uint64_t length = *size;
     WavLayout layout;
     const WavVerdict w = readWavLayout(
         [fd](std::uint64_t at, void* out, std::uint64_t n) { return readAt(fd, out, n, at); },
@@ -229,7 +228,7 @@ Handle AudioEngine::createFileStream(const std::string& path, FileVerdict* verdi
     }
     // Tells the kernel to read ahead of the playback, so reads on the playback thread hit the
     // cache.
-    (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    platform::adviseSequential(fd);
     std::shared_ptr<Channel> ch;
     {
         std::lock_guard lock(d.mutex);

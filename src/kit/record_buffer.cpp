@@ -1,9 +1,5 @@
 #include "kit/record_buffer.h"
 
-#include <pthread.h>
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -12,14 +8,14 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/memory.h"
+#include "platform/thread_name.h"
+
 namespace quillar {
 
-namespace {
+using platform::pageSize;
 
-std::size_t pageSize() {
-    const long p = ::sysconf(_SC_PAGESIZE);
-    return p > 0 ? static_cast<std::size_t>(p) : 4096;
-}
+namespace {
 
 std::size_t roundUp(std::size_t n, std::size_t to) {
     return (n + to - 1) / to * to;
@@ -54,7 +50,7 @@ class RecordBuffer::Warmer {
   public:
     Warmer(std::uint8_t* base, std::size_t capacity) : m_base(base), m_capacity(capacity) {
         m_thread = std::thread([this] { run(); });
-        ::pthread_setname_np(m_thread.native_handle(), "quillar-warm");
+        platform::nameThread(m_thread, "quillar-warm");
     }
     ~Warmer() {
         {
@@ -112,9 +108,9 @@ class RecordBuffer::Warmer {
                 const std::size_t from = std::max(m_populated, written);
                 if (from < want) {
                     const std::size_t to = std::min(want, from + kWarmChunkBytes);
-                    // A kernel without MADV_POPULATE_WRITE refuses it; the pages then fault in
-                    // on the capture thread as they would without a warmer.
-                    ::madvise(m_base + from, to - from, MADV_POPULATE_WRITE);
+                    // A kernel that cannot leaves the pages to fault in on the capture thread, as
+                    // they would without a warmer.
+                    platform::commitAhead(m_base + from, to - from);
                     m_populated = to;
                     more = to < want;
                 }
@@ -138,9 +134,7 @@ class RecordBuffer::Warmer {
 RecordBuffer::RecordBuffer(Backing preferred) {
     if (preferred == Backing::Reserved && sizeof(std::size_t) >= 8) {
         const std::size_t bytes = reservedBytes();
-        void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
-                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-        if (p != MAP_FAILED) {
+        if (void* p = platform::reserveRegion(bytes)) {
             m_base = static_cast<std::uint8_t*>(p);
             m_capacity = bytes;
             m_backing = Backing::Reserved;
@@ -160,7 +154,7 @@ RecordBuffer::~RecordBuffer() {
         return;
     }
     if (m_backing == Backing::Reserved) {
-        ::munmap(m_base, m_capacity);
+        platform::releaseRegion(m_base, m_capacity);
     } else {
         std::free(m_base);
     }
@@ -180,7 +174,7 @@ void RecordBuffer::clear() {
         }
         const std::size_t end = std::min(populated, m_capacity);
         if (end > keep) {
-            ::madvise(m_base + keep, end - keep, MADV_DONTNEED);
+            platform::returnPages(m_base + keep, end - keep);
         }
         const std::size_t kept = std::min(end, keep);
         if (m_warmer) {

@@ -88,8 +88,12 @@ bool closeFile(int fd) {
     return ::close(fd) == 0;
 }
 
+int openReadOnly(const char* nativePath) {
+    return ::open(nativePath, O_RDONLY | O_CLOEXEC);
+}
+
 FileHandle openForReading(const QString& path) {
-    return FileHandle(::open(native(path).constData(), O_RDONLY | O_CLOEXEC));
+    return FileHandle(openReadOnly(native(path).constData()));
 }
 
 FileHandle createNewFile(const QString& path, unsigned mode) {
@@ -123,6 +127,19 @@ std::int64_t readAt(int fd, void* out, std::uint64_t count, std::uint64_t offset
         }
         return n;
     }
+}
+
+std::uint64_t readFullyAt(int fd, void* out, std::uint64_t count, std::uint64_t offset) {
+    auto* dst = static_cast<std::uint8_t*>(out);
+    std::uint64_t got = 0;
+    while (got < count) {
+        const std::int64_t n = readAt(fd, dst + got, count - got, offset + got);
+        if (n <= 0) {
+            break;
+        }
+        got += static_cast<std::uint64_t>(n);
+    }
+    return got;
 }
 
 bool copyAllAt(int in, std::uint64_t inOffset, int out, std::uint64_t outOffset,
@@ -172,6 +189,14 @@ bool lockExclusive(int fd) {
 std::optional<std::uint64_t> sizeOf(int fd) {
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+std::optional<std::uint64_t> regularFileSize(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         return std::nullopt;
     }
     return static_cast<std::uint64_t>(st.st_size);

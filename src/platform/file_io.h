@@ -1,5 +1,6 @@
 // The file-system calls Quillar makes, behind one seam: everything above this layer names files
-// by QString and descriptors by FileHandle, and never includes a system header. A port to another
+// by QString and descriptors by FileHandle (or the calls on descriptors of descriptor_io.h), and
+// never includes a system header. A port to another
 // system is another implementation of this file. A failing call returns false (or an invalid
 // handle) and leaves the system's error code in errno, which SaveErrorText and the like turn
 // into words. Any thread; nothing here keeps state.
@@ -9,6 +10,8 @@
 #include <QString>
 #include <cstdint>
 #include <optional>
+
+#include "platform/descriptor_io.h"
 
 namespace quillar::platform {
 
@@ -35,7 +38,6 @@ class FileHandle {
     int m_fd = -1;
 };
 
-bool closeFile(int fd);
 
 FileHandle openForReading(const QString& path);
 // A new file that must not exist yet (fails with EEXIST otherwise), write-only.
@@ -43,26 +45,8 @@ FileHandle createNewFile(const QString& path, unsigned mode = 0666);
 // For appending, made when missing.
 FileHandle openForAppending(const QString& path, unsigned mode = 0644);
 
-// Writes all `count` bytes at the file's position; retries short writes and interruptions.
-bool writeAll(int fd, const void* bytes, std::uint64_t count);
-// Writes all `count` bytes at `offset`.
-bool writeAllAt(int fd, const void* bytes, std::uint64_t count, std::uint64_t offset);
-// Reads up to `count` bytes at `offset`; how many it got (fewer at the end), or -1.
-std::int64_t readAt(int fd, void* out, std::uint64_t count, std::uint64_t offset);
-// Copies `count` bytes between two files at their offsets, in the kernel where it can; false on
-// any error or when `in` ends early.
-bool copyAllAt(int in, std::uint64_t inOffset, int out, std::uint64_t outOffset,
-               std::uint64_t count);
-// The file's data (not every piece of its metadata) on the disk.
-bool syncData(int fd);
 // The names made or removed in `folder` on the disk. Best effort.
 void syncFolder(const QString& folder);
-// The reads will go front to back: a hint for the kernel's read-ahead.
-void adviseSequential(int fd);
-// An exclusive lock on the whole file, without waiting; false when another holds it.
-bool lockExclusive(int fd);
-// Bytes in the open file, or nothing.
-std::optional<std::uint64_t> sizeOf(int fd);
 // Whether the open file is still the one named `path` (not removed, not replaced).
 bool stillNamed(int fd, const QString& path);
 
