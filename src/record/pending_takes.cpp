@@ -145,9 +145,10 @@ std::vector<SavedPendingTake> PendingTakes::saveWhatCan(const QString& unsetFold
         }
         const QByteArray image = imageOf(take);
         if (image.isEmpty()) {
-            // Not a frame of audio in it (or it cannot be read): nothing to save, ever.
-            if (QFileInfo::exists(take.journal) &&
-                QFileInfo(take.journal).size() <= static_cast<qint64>(kWavHeaderBytes)) {
+            // Not a frame of audio in it, or the journal was deleted by hand: nothing to save,
+            // ever. A journal that cannot be read just now is tried again.
+            const QFileInfo journal(take.journal);
+            if (!journal.exists() || journal.size() <= static_cast<qint64>(kWavHeaderBytes)) {
                 forget(take);
                 it = m_takes.erase(it);
             } else {

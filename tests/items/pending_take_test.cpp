@@ -213,6 +213,18 @@ TEST_F(PendingTake, AStartAfterAnEarlierRunSavesWhatItCan) {
     EXPECT_TRUE(QDir(folder).entryList({u"*恢复*"_s}).isEmpty());
 }
 
+TEST_F(PendingTake, AJournalDeletedByHandWaitsNoMore) {
+    loadItems(u"太阳\r\n"_s);
+    record(0);
+    ASSERT_EQ(PendingTakeCount(t->app), 1);
+    QDir(JournalFolder()).removeRecursively();
+    ASSERT_TRUE(QDir().mkpath(folder));
+    checkForFolder();
+    EXPECT_EQ(PendingTakeCount(t->app), 0);
+    EXPECT_TRUE(t->form.标签_暂存提示->isHidden());
+    EXPECT_FALSE(QFile::exists(folder + u"/太阳.wav"_s));  // nothing was made up
+}
+
 TEST_F(PendingTake, ATakeWithoutAFolderGoesToTheFirstFolderSet) {
     folder.clear();
     t->form.编辑框_保存路径->clear();
