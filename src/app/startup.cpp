@@ -15,6 +15,7 @@
 #include "kit/app.h"
 #include "kit/drawing_board.h"
 #include "kit/main_form.h"
+#include "record/recording_control.h"
 #include "record/take_journal.h"
 #include "record/take_recovery.h"
 #include "record/take_safety.h"
@@ -71,7 +72,7 @@ void OnMainWindowCreated(App& app) {
 }
 
 bool ConfirmClose(App& app) {
-    const bool recording = app.form.按钮1->text() == QStringLiteral("停止录音");
+    const bool recording = TakeRunning(app);
     if (!recording && !TakeOnlyInMemory(app)) {
         return true;
     }

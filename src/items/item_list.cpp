@@ -83,10 +83,6 @@ QString autoSave(App& app, const QString& lead = QString()) {
     return path;
 }
 
-bool recording(const App& app) {
-    return app.form.按钮1->text() == QStringLiteral("停止录音");
-}
-
 }  // namespace
 
 QString RecordingPathOf(const QString& folder, const QString& item) {
@@ -139,9 +135,9 @@ void OnItemSelected(App& app) {
 
 void OnItemListKeyDown(App& app, int keyCode, int shift) {
     if (keyCode == kKeyEnter) {
-        const bool starting = app.form.按钮1->text() == QStringLiteral("开始录音");
+        const bool starting = !TakeRunning(app);
         ToggleRecording(app);
-        if (app.form.编辑框1->text() == QStringLiteral("停止中")) {
+        if (!TakeRunning(app)) {
             autoSave(app);
         } else if (starting) {
             app.state.take_begun_with_enter = true;
@@ -186,7 +182,7 @@ void OnRecordingDeviceLost(App& app) {
 }
 
 void StopAndSaveRunningTake(App& app) {
-    if (!recording(app)) {
+    if (!TakeRunning(app)) {
         return;
     }
     ToggleRecording(app);

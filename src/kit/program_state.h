@@ -19,6 +19,14 @@ namespace quillar {
 class TakeJournal;   // record/take_journal.h
 class PendingTakes;  // record/pending_takes.h
 
+// Where a take is in its life. The captions of 按钮1 and 按钮4 and the text of 编辑框1 follow it;
+// they are never read to decide anything, so they may be in any language.
+enum class RecordingState {
+    Idle,       // no take runs (the latest one, if any, is in record_buffer)
+    Recording,  // capturing into record_buffer
+    Paused,     // a take runs, its capture paused
+};
+
 struct ProgramState {
     // Captured bytes while recording; the complete WAV image after a non-empty recording.
     RecordBuffer record_buffer;
@@ -30,6 +38,10 @@ struct ProgramState {
     std::atomic<audio::Handle> record_handle{0};
     // Byte count of the latest captured block (capture thread writes, GUI thread reads).
     std::atomic<std::uint32_t> last_block_size{0};
+    // Where the take is; GUI thread only.
+    RecordingState recording_state = RecordingState::Idle;
+    // Whether record_buffer is playing as an audition (按钮2's caption follows). GUI thread only.
+    bool auditioning = false;
     // 1 while a live signal is shown; while 0 the notice label blinks. GUI thread only.
     int signal_active = 0;
     // Push stream fed by the capture callback while monitoring; 0 or stale when off.

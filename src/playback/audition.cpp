@@ -50,6 +50,7 @@ AuditionRelay& relayOf(MainForm& form) {
 // Everything the stop does to the window (the stream is freed by the callers).
 void showStopped(App& app) {
     MainForm& f = app.form;
+    app.state.auditioning = false;
     f.按钮2->setText(kIdleCaption);
     setInterval(f.时钟2, 0);
     f.按钮1->setEnabled(true);
@@ -63,11 +64,12 @@ void showStopped(App& app) {
 
 void ToggleAudition(App& app) {
     MainForm& f = app.form;
-    if (f.按钮2->text() != kIdleCaption) {
+    if (app.state.auditioning) {
         showStopped(app);
         app.engine.freeStream(app.state.audition_stream);  // the handle keeps its (stale) value
         return;
     }
+    app.state.auditioning = true;
     f.按钮2->setText(kOnCaption);
     setInterval(f.时钟2, kAuditionTickMs);
     f.按钮1->setEnabled(false);
@@ -96,15 +98,15 @@ void ToggleAudition(App& app) {
 }
 
 void OnAuditionEnd(App& app, audio::Handle stream) {
-    const bool current = app.form.按钮2->text() == kOnCaption &&
-                         app.state.audition_stream == stream && app.engine.state(stream) != 1;
+    const bool current = app.state.auditioning && app.state.audition_stream == stream &&
+                         app.engine.state(stream) != 1;
     if (current) {
         ToggleAudition(app);
     }
 }
 
 void StopAuditionIfRunning(App& app) {
-    if (app.form.按钮2->text() == kOnCaption) {
+    if (app.state.auditioning) {
         showStopped(app);
     }
 }

@@ -8,7 +8,8 @@ namespace quillar {
 struct App;
 
 // Click on 按钮2 (GUI thread): starts an audition of record_buffer, or stops the one running.
-// The caption of 按钮2 is the state: "试听录音" idle, "停止试听" auditioning.
+// ProgramState::auditioning is the state; 按钮2's caption follows it: "试听录音" idle, "停止试听"
+// auditioning.
 void ToggleAudition(App& app);
 // The end notice of audition stream `stream`, already brought to the GUI thread: stops the
 // audition as a click does, unless the notice is stale (the stream was freed or replaced, or the

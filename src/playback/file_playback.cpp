@@ -78,7 +78,7 @@ QString whyNotPlayable(const audio::FileVerdict& v) {
 // list, and the Enter meant to stop the take would close the box instead.
 void reportNotPlayable(App& app, const QString& path) {
     MainForm& f = app.form;
-    if (f.按钮1->text() == QStringLiteral("停止录音")) {
+    if (app.state.recording_state != RecordingState::Idle) {
         return;
     }
     app.ui.message(&f, QStringLiteral("系统提示"),

@@ -44,6 +44,17 @@ void showRecordingSize(App& app) {
                               FormatByteSize(app.state.record_buffer.size()));
 }
 
+// The captions of 按钮1 and 按钮4 and the state text of 编辑框1, from the state alone.
+void showState(App& app) {
+    MainForm& f = app.form;
+    const RecordingState state = app.state.recording_state;
+    f.按钮1->setText(state == RecordingState::Idle ? kStartCaption : kStopCaption);
+    f.按钮4->setText(state == RecordingState::Paused ? kResumeCaption : kPauseCaption);
+    f.编辑框1->setText(state == RecordingState::Idle     ? kStateStopped
+                       : state == RecordingState::Paused ? kStatePaused
+                                                         : kStateRecording);
+}
+
 void setSettingsEnabled(MainForm& f, bool enabled) {
     f.组合框1->setEnabled(enabled);
     f.组合框2->setEnabled(enabled);
@@ -158,7 +169,7 @@ void stopKeepingTake(App& app, const QString& why) {
 // The capture thread refused a block at the WAV size limit: stop as the user would, unless the
 // user already stopped that recording (or started another) before this call came round.
 void StopAtSizeLimit(App& app) {
-    if (app.form.按钮1->text() != kStopCaption || !app.state.record_buffer.refusedAppend()) {
+    if (!TakeRunning(app) || !app.state.record_buffer.refusedAppend()) {
         return;
     }
     stopKeepingTake(app,
@@ -167,9 +178,13 @@ void StopAtSizeLimit(App& app) {
 
 }  // namespace
 
+bool TakeRunning(const App& app) {
+    return app.state.recording_state != RecordingState::Idle;
+}
+
 bool StopAtDeviceLoss(App& app) {
     const audio::Handle channel = app.state.record_handle.load(std::memory_order_acquire);
-    if (app.form.按钮1->text() != kStopCaption || !app.engine.captureLost(channel)) {
+    if (!TakeRunning(app) || !app.engine.captureLost(channel)) {
         return false;
     }
     ToggleRecording(app);
@@ -177,7 +192,7 @@ bool StopAtDeviceLoss(App& app) {
 }
 
 void StopAtLowMemory(App& app) {
-    if (app.form.按钮1->text() != kStopCaption) {
+    if (!TakeRunning(app)) {
         return;
     }
     stopKeepingTake(app, QStringLiteral("电脑的可用内存快要用完了，录音已自动停止。"));
@@ -195,31 +210,42 @@ std::uint16_t bitsForSampleFlags(std::uint32_t flags) {
 
 void ToggleRecording(App& app) {
     MainForm& f = app.form;
-    if (f.按钮1->text() == kStartCaption) {
+    ProgramState& s = app.state;
+    if (s.recording_state == RecordingState::Idle) {
         f.按钮1->setText(kStopCaption);
+        s.recording_state = RecordingState::Recording;
         if (StartRecording(app)) {
+            showState(app);
             return;
         }
+        s.recording_state = RecordingState::Idle;
         // Nothing records: never show "录制中" over a dead device. Back to idle exactly as after
         // an empty recording, so an Enter-driven auto-save finds nothing to write.
         f.按钮1->setText(kStartCaption);
         StopRecording(app);
+        showState(app);
         app.ui.message(&f, kMessageTitle,
                        QStringLiteral("无法打开录音设备，请检查录音设备是否连接或被其他程序占用。"),
                        MessageIcon::Error);
         return;
     }
     f.按钮1->setText(kStartCaption);
+    s.recording_state = RecordingState::Idle;
     StopRecording(app);
+    showState(app);
 }
 
 void PauseOrResume(App& app) {
     MainForm& f = app.form;
     ProgramState& s = app.state;
-    const bool resume = f.按钮4->text() == kResumeCaption;
+    // Only a running take pauses; 按钮4 is disabled otherwise, and this keeps it so.
+    if (s.recording_state == RecordingState::Idle) {
+        return;
+    }
+    const bool resume = s.recording_state == RecordingState::Paused;
+    s.recording_state = resume ? RecordingState::Recording : RecordingState::Paused;
 
-    f.编辑框1->setText(resume ? kStateRecording : kStatePaused);
-    f.按钮4->setText(resume ? kPauseCaption : kResumeCaption);
+    showState(app);
     setInterval(f.时钟1, resume ? kStatusIntervalMs : 0);
     s.signal_active = resume ? 1 : 0;
     f.画板2->update();

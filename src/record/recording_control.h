@@ -1,7 +1,7 @@
 // Starting, pausing, resuming and stopping a recording, and the capture callback that collects it.
 //
-// States (captions of 按钮1 and 按钮4 hold them): Idle without recording, Idle with recording
-// (the WAV image in record_buffer), Recording, Paused. The device is opened at every start and
+// States (ProgramState::recording_state; the captions of 按钮1 and 按钮4 follow it): Idle without
+// recording, Idle with recording (the WAV image in record_buffer), Recording, Paused. The device is opened at every start and
 // freed at every stop.
 #pragma once
 
@@ -13,9 +13,12 @@ namespace quillar {
 
 struct App;
 
-// Click on 按钮1 and Enter in the item list (GUI thread). Afterwards 编辑框1 reads "停止中"
-// exactly when a recording has just stopped, or a start failed (record_buffer is then empty).
+// Click on 按钮1 and Enter in the item list (GUI thread). Afterwards no take runs (and 编辑框1
+// reads "停止中") exactly when a recording has just stopped, or a start failed (record_buffer is
+// then empty).
 void ToggleRecording(App& app);
+// Whether a take runs, recording or paused (GUI thread).
+bool TakeRunning(const App& app);
 // Click on 按钮4 (GUI thread).
 void PauseOrResume(App& app);
 // Capture block receiver (capture thread; the end of the recording comes on the GUI thread from

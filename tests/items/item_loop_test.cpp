@@ -189,6 +189,61 @@ TEST_F(ItemLoop, ControlCharactersOfAnItemReachNoFileRaw) {
     EXPECT_TRUE(log.contains(u",a\u2407b\u241b,"_s.toUtf8())) << log.toStdString();
 }
 
+// The state lives in ProgramState; captions follow it and are never read, so another language's
+// captions (here, scrambled ones before every step) change nothing.
+TEST_F(ItemLoop, CaptionsFollowTheStateAndAreNeverReadToDecide) {
+    loadItems(u"一\r\n"_s);
+    const auto scramble = [this] {
+        for (QPushButton* b : {t.form.按钮1, t.form.按钮2, t.form.按钮4}) {
+            b->setText(u"Button"_s);
+        }
+        t.form.编辑框1->setText(u"State"_s);
+    };
+    const struct {
+        const char* step;
+        std::function<void()> act;
+        RecordingState state;
+        const char16_t* button1;
+        const char16_t* button4;
+        const char16_t* stateText;
+    } steps[] = {
+        {"Enter starts", [this] { enter(); }, RecordingState::Recording, u"停止录音", u"暂停录音",
+         u"录制中"},
+        {"按钮4 pauses",
+         [this] {
+             t.sim.pumpCaptureBlock();
+             t.form.按钮4->click();
+         },
+         RecordingState::Paused, u"停止录音", u"继续录音", u"暂停中"},
+        {"按钮4 resumes", [this] { t.form.按钮4->click(); }, RecordingState::Recording, u"停止录音",
+         u"暂停录音", u"录制中"},
+        {"Enter stops and saves",
+         [this] {
+             t.sim.pumpCaptureBlock();
+             enter();
+         },
+         RecordingState::Idle, u"开始录音", u"暂停录音", u"停止中"},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.step);
+        scramble();
+        s.act();
+        EXPECT_EQ(t.app.state.recording_state, s.state);
+        EXPECT_EQ(t.form.按钮1->text(), QString::fromUtf16(s.button1));
+        EXPECT_EQ(t.form.按钮4->text(), QString::fromUtf16(s.button4));
+        EXPECT_EQ(t.form.编辑框1->text(), QString::fromUtf16(s.stateText));
+    }
+    EXPECT_EQ(contents(folder + u"/一.wav"_s), recording());
+    scramble();
+    t.form.按钮2->click();
+    EXPECT_TRUE(t.app.state.auditioning);
+    EXPECT_EQ(t.form.按钮2->text(), u"停止试听"_s);
+    scramble();
+    t.form.按钮2->click();
+    EXPECT_FALSE(t.app.state.auditioning);
+    EXPECT_EQ(t.form.按钮2->text(), u"试听录音"_s);
+}
+
 TEST_F(ItemLoop, EnterOnAnItemWithARecordingOverwritesIt) {
     loadItems(u"爸爸\r\n"_s);
     record(1);
