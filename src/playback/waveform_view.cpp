@@ -24,18 +24,39 @@ constexpr int kColumnCount = 21150;  // trace columns, whatever the file's lengt
 constexpr int kCursorStart = 16;     // left of 外形框2 at the start of the waveform, pixels
 const QColor kGridColour(105, 105, 105);
 
-enum class Layout { None, Mono8, Mono16, Stereo8, Stereo16 };
+// 24-bit PCM and 32-bit float (Quillar's own wider recordings) are drawn with the geometry of
+// the 16-bit layout of the same channel count.
+enum class Layout { None, Mono8, Mono16, Stereo8, Stereo16, Mono24, Stereo24, MonoFloat, StereoFloat };
+
+constexpr int kFormatPcm = 1;
+constexpr int kFormatFloat = 3;
 
 Layout layoutOf(const WavHeader& h) {
     const int ch = h.fmt.channels;
     const int bits = h.fmt.bits_per_sample;
-    if ((ch != 1 && ch != 2) || (bits != 8 && bits != 16)) {
+    const int tag = h.fmt.format_tag;
+    if (ch != 1 && ch != 2) {
         return Layout::None;
     }
-    if (ch == 1) {
-        return bits == 8 ? Layout::Mono8 : Layout::Mono16;
+    const bool mono = ch == 1;
+    switch (bits) {
+        case 8:
+            return mono ? Layout::Mono8 : Layout::Stereo8;
+        case 16:
+            return mono ? Layout::Mono16 : Layout::Stereo16;
+        case 24:
+            return tag == kFormatPcm ? (mono ? Layout::Mono24 : Layout::Stereo24) : Layout::None;
+        case 32:
+            return tag == kFormatFloat ? (mono ? Layout::MonoFloat : Layout::StereoFloat)
+                                       : Layout::None;
+        default:
+            return Layout::None;
     }
-    return bits == 8 ? Layout::Stereo8 : Layout::Stereo16;
+}
+
+bool isMono(Layout layout) {
+    return layout == Layout::Mono8 || layout == Layout::Mono16 || layout == Layout::Mono24 ||
+           layout == Layout::MonoFloat;
 }
 
 struct GridShape {
@@ -49,10 +70,14 @@ GridShape gridOf(Layout layout) {
     switch (layout) {
         case Layout::Mono8:
         case Layout::Mono16:
+        case Layout::Mono24:
+        case Layout::MonoFloat:
             return {28, 32, 21.5, false};
         case Layout::Stereo8:
             return {16, 56, 32, true};
         case Layout::Stereo16:
+        case Layout::Stereo24:
+        case Layout::StereoFloat:
             return {28, 32, 32, true};
         case Layout::None:
             break;
@@ -78,18 +103,18 @@ void drawGrid(DrawingBoard& board, Layout layout, int w, int h) {
     }
 }
 
-// The (up to) four bytes the trace needs at one sample position; bytes outside the sample bytes
+// The (up to) eight bytes the trace needs at one sample position; bytes outside the sample bytes
 // read as 0.
 class SampleReader {
   public:
     explicit SampleReader(const WaveformSource& s) : m_src(s) {}
-    std::array<std::uint8_t, 4> at(std::int64_t offset) const {
-        std::array<std::uint8_t, 4> out{};
+    std::array<std::uint8_t, 8> at(std::int64_t offset) const {
+        std::array<std::uint8_t, 8> out{};
         if (offset < 0 || offset >= m_src.sampleBytes) {
             return out;
         }
-        const auto n =
-            static_cast<std::size_t>(std::min<std::int64_t>(4, m_src.sampleBytes - offset));
+        const auto n = static_cast<std::size_t>(
+            std::min<std::int64_t>(std::ssize(out), m_src.sampleBytes - offset));
         if (m_src.samples) {
             std::memcpy(out.data(), m_src.samples + offset, n);
         } else if (m_src.fd >= 0) {
@@ -103,10 +128,6 @@ class SampleReader {
   private:
     const WaveformSource& m_src;
 };
-
-int s16(std::uint8_t lo, std::uint8_t hi) {
-    return static_cast<std::int16_t>(lo | (hi << 8));
-}
 
 // Paints vertical strokes straight into an RGB32 image. Pixel for pixel what DrawingBoard::line
 // gives in fine units (ends truncated to fine units, then to pixels, both ends drawn, clipped),
@@ -150,19 +171,57 @@ int layoutStride(Layout layout) {
         case Layout::Mono16:
         case Layout::Stereo8:
             return 2;
+        case Layout::Mono24:
+            return 3;
         case Layout::Stereo16:
+        case Layout::MonoFloat:
             return 4;
+        case Layout::Stereo24:
+            return 6;
+        case Layout::StereoFloat:
+            return 8;
         case Layout::None:
             break;
     }
     return 0;
 }
 
+// The two samples a column shows, as fractions of full scale (-1..1): for one channel the
+// sample at the position and the next, for two the left and the right of the frame there. 8-bit
+// layouts read their bytes themselves.
+std::array<double, 2> samplesOf(Layout layout, const std::array<std::uint8_t, 8>& v) {
+    const auto s24 = [&](int at) {
+        const std::int32_t x = v[at] | (v[at + 1] << 8) | (v[at + 2] << 16);
+        return ((x ^ 0x800000) - 0x800000) / 8388608.0;
+    };
+    const auto f32 = [&](int at) {
+        float x;
+        std::memcpy(&x, v.data() + at, sizeof x);
+        return std::isfinite(x) ? std::clamp(double(x), -1.0, 1.0) : 0.0;
+    };
+    const auto i16 = [&](int at) {
+        return static_cast<std::int16_t>(v[at] | (v[at + 1] << 8)) / 32768.0;
+    };
+    switch (layout) {
+        case Layout::Mono16:
+        case Layout::Stereo16:
+            return {i16(0), i16(2)};
+        case Layout::Mono24:
+        case Layout::Stereo24:
+            return {s24(0), s24(3)};
+        case Layout::MonoFloat:
+        case Layout::StereoFloat:
+            return {f32(0), f32(4)};
+        default:
+            return {0.0, 0.0};
+    }
+}
+
 // One trace column that lands on the canvas: its pixel column and the sample bytes it shows.
 struct Column {
     int px;
     std::int64_t offset;            // into the sample bytes
-    std::array<std::uint8_t, 4> v;  // the bytes at offset
+    std::array<std::uint8_t, 8> v;  // the bytes at offset
 };
 
 void drawTrace(QImage& image, Layout layout, const WaveformSource& src, int w, int h) {
@@ -198,6 +257,12 @@ void drawTrace(QImage& image, Layout layout, const WaveformSource& src, int w, i
     const double mono = std::trunc(h * 8.0);
     const double upper = std::trunc(h * 5.0);
     const double lower = std::trunc(h * 12.0);
+    // Full scale reaches the edge of its band: the board's top and bottom around the mono
+    // centre, the top edge for the upper trace, the board's bottom for the lower one. The inner
+    // strokes keep their old share of the outer ones (12/26, 10/24, 6/11).
+    const double monoReach = mono;
+    const double upperReach = upper;
+    const double lowerReach = h * double(DrawingBoard::kFineY) - lower;
     const QRgb green = qRgb(0, 255, 0);
     const QRgb darkGreen = qRgb(0, 236, 0);
     const QRgb red = qRgb(255, 0, 0);
@@ -208,28 +273,37 @@ void drawTrace(QImage& image, Layout layout, const WaveformSource& src, int w, i
         const int px = col.px;
         switch (layout) {
             case Layout::Mono8: {
-                const int a = v[0] - 128, b = v[1] - 128;
-                paint.stroke(px, mono - a * 26, mono + b * 26, green);
-                paint.stroke(px, mono - a * 12, mono + b * 12, darkGreen);
+                const double a = (v[0] - 128) / 128.0, b = (v[1] - 128) / 128.0;
+                const double outer = monoReach, inner = monoReach * 12 / 26;
+                paint.stroke(px, mono - a * outer, mono + b * outer, green);
+                paint.stroke(px, mono - a * inner, mono + b * inner, darkGreen);
                 break;
             }
-            case Layout::Mono16: {
-                const int a = s16(v[0], v[1]), b = s16(v[2], v[3]);
-                paint.stroke(px, mono - a / 10.0, mono + b / 10.0, green);
-                paint.stroke(px, mono - a / 24.0, mono + b / 24.0, darkGreen);
+            case Layout::Mono16:
+            case Layout::Mono24:
+            case Layout::MonoFloat: {
+                const auto [a, b] = samplesOf(layout, v);
+                const double outer = monoReach, inner = monoReach * 10 / 24;
+                paint.stroke(px, mono - a * outer, mono + b * outer, green);
+                paint.stroke(px, mono - a * inner, mono + b * inner, darkGreen);
                 break;
             }
             case Layout::Stereo8: {
-                const int a = v[0] - 128, b = v[1] - 128, c = v[2] - 128, d = v[3] - 128;
-                paint.stroke(px, upper - a * 11, upper + b * 11, green);
-                paint.stroke(px, upper - a * 6, upper + b * 6, darkGreen);
-                paint.stroke(px, lower - c * 11, lower + d * 11, red);
-                paint.stroke(px, lower - c * 6, lower + d * 6, darkRed);
+                const double a = (v[0] - 128) / 128.0, b = (v[1] - 128) / 128.0;
+                const double c = (v[2] - 128) / 128.0, d = (v[3] - 128) / 128.0;
+                paint.stroke(px, upper - a * upperReach, upper + b * upperReach, green);
+                paint.stroke(px, upper - a * upperReach * 6 / 11, upper + b * upperReach * 6 / 11,
+                             darkGreen);
+                paint.stroke(px, lower - c * lowerReach, lower + d * lowerReach, red);
+                paint.stroke(px, lower - c * lowerReach * 6 / 11, lower + d * lowerReach * 6 / 11,
+                             darkRed);
                 break;
             }
-            case Layout::Stereo16: {
-                const int a = s16(v[0], v[1]), b = s16(v[2], v[3]);
-                paint.stroke(px, upper - a / 22.0, upper + b / 22.0, green);
+            case Layout::Stereo16:
+            case Layout::Stereo24:
+            case Layout::StereoFloat: {
+                const auto [a, b] = samplesOf(layout, v);
+                paint.stroke(px, upper - a * upperReach, upper + b * upperReach, green);
                 break;
             }
             case Layout::None:
@@ -239,9 +313,10 @@ void drawTrace(QImage& image, Layout layout, const WaveformSource& src, int w, i
 }
 
 QRgb lastStrokeColour(Layout layout) {
-    return layout == Layout::Stereo8    ? qRgb(232, 0, 0)
-           : layout == Layout::Stereo16 ? qRgb(0, 255, 0)
-                                        : qRgb(0, 236, 0);
+    if (layout == Layout::Stereo8) {
+        return qRgb(232, 0, 0);
+    }
+    return isMono(layout) ? qRgb(0, 236, 0) : qRgb(0, 255, 0);
 }
 
 }  // namespace

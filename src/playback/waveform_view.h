@@ -41,8 +41,9 @@ enum class SampleAccess { Automatic, Map, Read };
 WaveformSource waveformSourceOf(QFile& file, SampleAccess access = SampleAccess::Automatic);
 
 // Clears `board` and draws the grid and trace of `source` in its layout (1 or 2 channels of 8 or
-// 16 bits); other formats leave the board cleared. The board's own width and height decide the
-// scale. GUI thread.
+// 16-bit PCM; 24-bit PCM and 32-bit float with the geometry of 16 bits); other formats leave the
+// board cleared. The board's own height decides the scale: full scale just reaches the edge of
+// its band. GUI thread.
 void drawWaveform(DrawingBoard& board, const WaveformSource& source);
 
 // Draws the waveform of the WAV file at `path` on 画板3 and its ruler on 画板5, and records the

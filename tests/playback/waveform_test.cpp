@@ -2,6 +2,7 @@
 
 #include <QTemporaryDir>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <random>
 
@@ -175,22 +176,110 @@ TEST(Waveform, EveryLayoutDrawsItsSecondsOverTheRuler) {
 
 TEST(Waveform, StereoSixteenBitDrawsLeftUpAndRightDownAroundTheUpperCentre) {
     auto board = makeBoard();
-    // Left +2200 reaches 100 fine units (6 pixels) above the centre at 455 (row 28); right
-    // +4400 reaches 200 fine units below it (row 40).
+    // The upper centre lies at 455 fine units (91 * 5), and full scale reaches the top edge. Left
+    // at half scale reaches 227.5 fine units above it (row 227 / 16 = 14); right at a quarter
+    // 113.75 below it (row 568 / 16 = 35).
     draw(*board,
-         wavBytes(WavFields{}, pcm16(2, 4000, [](int ch, int) { return ch == 0 ? 2200 : 4400; })));
+         wavBytes(WavFields{}, pcm16(2, 4000, [](int ch, int) { return ch == 0 ? 16384 : 8192; })));
     const std::vector<int> rows = rowsWith(board->canvas(), 100, kGreen);
     ASSERT_FALSE(rows.empty());
-    EXPECT_EQ(rows.front(), (455 - 100) / 16);
-    EXPECT_EQ(rows.back(), (455 + 200) / 16);
+    EXPECT_EQ(rows.front(), 14);
+    EXPECT_EQ(rows.back(), 35);
+}
+
+// Where full scale reaches in each layout of a 91-pixel board (1456 fine units): a take at full
+// scale touches the edge of its band and no more, one at half scale half way. Before, the
+// factors put full scale 3 to 4.5 times beyond the board, so every well-levelled take was a
+// solid block and a clipped one looked the same.
+TEST(Waveform, FullScaleJustReachesTheEdgeOfItsBand) {
+    const QRgb red = qRgb(255, 0, 0), darkGreen = qRgb(0, 236, 0);
+    constexpr double kFull = 1.0, kHalf = 0.5, kZero = 0.0;
+    const struct {
+        const char* name;
+        std::int16_t channels, bits;
+        double left, right;  // fractions of full scale, the same in every frame
+        QRgb colour;         // of the stroke looked at
+        int top, bottom;     // its first and last row in column 100 (-1: not looked at)
+    } cases[] = {
+        // Mono: centre 728 (91 * 8); up by a * 728, down by b * 728.
+        {"mono 16 full", 1, 16, kFull, kFull, kGreen, 0, 90},
+        {"mono 16 half", 1, 16, kHalf, kHalf, kGreen, 22, 68},            // 364 .. 1092
+        {"mono 16 half, inner", 1, 16, kHalf, kHalf, darkGreen, 36, 54},  // 10/24 of that
+        {"mono 8 full", 1, 8, kFull, kFull, kGreen, 0, 90},
+        // Stereo 8: the upper trace (centre 455) reaches the top edge with the left channel; the
+        // lower one (centre 1092) the bottom edge with the right channel.
+        {"stereo 8 upper, full left", 2, 8, kFull, kZero, kGreen, 0, -1},
+        {"stereo 8 lower, full right", 2, 8, kZero, kFull, red, -1, 90},
+        // Stereo 16: left up from 455 to the top edge.
+        {"stereo 16 full left", 2, 16, kFull, kZero, kGreen, 0, 28},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto board = makeBoard();
+        WavFields f;
+        f.channels = c.channels;
+        f.bits = c.bits;
+        const auto level = [&](int ch) { return ch == 0 ? c.left : c.right; };
+        const QByteArray samples =
+            c.bits == 8
+                ? pcm8(c.channels, 8000,
+                       [&](int ch, int) { return std::min(255, 128 + int(level(ch) * 128)); })
+                : pcm16(c.channels, 8000,
+                        [&](int ch, int) { return std::min(32767, int(level(ch) * 32768)); });
+        draw(*board, wavBytes(f, samples));
+        const std::vector<int> rows = rowsWith(board->canvas(), 100, c.colour);
+        ASSERT_FALSE(rows.empty());
+        if (c.top >= 0) {
+            EXPECT_EQ(rows.front(), c.top);
+        }
+        if (c.bottom >= 0) {
+            EXPECT_EQ(rows.back(), c.bottom);
+        }
+    }
+}
+
+// Quillar's own wider recordings: 24-bit PCM and 32-bit float are drawn with the geometry of the
+// 16-bit layout of the same channel count, so the same sound gives the same picture.
+TEST(Waveform, TwentyFourBitAndFloatDrawLikeSixteenBit) {
+    const auto value = [](int ch, int i) {  // multiples of 1/256 of full scale: exact in all
+        return ((i / 50) % 200 - 100) * (ch == 0 ? 256 : 128);
+    };
+    for (const std::int16_t channels : {1, 2}) {
+        SCOPED_TRACE(channels);
+        WavFields f16;
+        f16.channels = channels;
+        auto reference = makeBoard();
+        draw(*reference, wavBytes(f16, pcm16(channels, 20000, value)));
+        QByteArray s24, sFloat;
+        for (int i = 0; i < 20000; ++i) {
+            for (int ch = 0; ch < channels; ++ch) {
+                putLe(s24, std::uint32_t(value(ch, i) * 256) & 0xFFFFFFu, 3);
+                const float x = float(value(ch, i) / 32768.0);
+                std::uint32_t bits;
+                std::memcpy(&bits, &x, 4);
+                putLe(sFloat, bits, 4);
+            }
+        }
+        WavFields f24 = f16, fFloat = f16;
+        f24.bits = 24;
+        fFloat.bits = 32;
+        fFloat.formatTag = 3;
+        for (const auto& [name, file] : {std::pair{"24-bit", wavBytes(f24, s24)},
+                                         std::pair{"float", wavBytes(fFloat, sFloat)}}) {
+            auto board = makeBoard();
+            draw(*board, file);
+            EXPECT_FALSE(onlyBackground(board->canvas(), kWaveBackground.rgb())) << name;
+            EXPECT_TRUE(board->canvas() == reference->canvas()) << name;
+        }
+    }
 }
 
 TEST(Waveform, FormatsWithoutALayoutLeaveTheBoardCleared) {
     const struct {
         const char* name;
         std::int16_t tag, channels, bits;
-    } cases[] = {{"32-bit float", 3, 2, 32},
-                 {"24-bit", 1, 1, 24},
+    } cases[] = {{"32-bit integer PCM", 1, 2, 32},
+                 {"24-bit float", 3, 1, 24},
                  {"three channels", 1, 3, 16},
                  {"no channels", 1, 0, 16},
                  {"negative channels", 1, -1, 16}};
@@ -209,8 +298,9 @@ TEST(Waveform, FormatsWithoutALayoutLeaveTheBoardCleared) {
 }
 
 TEST(Waveform, EighteenByteFmtChunkIsDrawnFromOffset46) {
-    // One loud frame as the first sample: with the samples taken from 46 the first column
-    // reaches far above the centre; taken from 44 it would read the size bytes instead.
+    // Loud frames first: with the samples taken from 46 the first column reaches 16000 / 32768 of
+    // the way from the centre (728) to the top, row 372 / 16 = 23; taken from 44 it would read
+    // the size bytes (2000) instead and stay near the centre, row 42.
     QByteArray samples = pcm16(1, 1000, [](int, int i) { return i < 30 ? 16000 : 0; });
     WavFields f;
     f.channels = 1;
@@ -224,7 +314,7 @@ TEST(Waveform, EighteenByteFmtChunkIsDrawnFromOffset46) {
 
     auto board = makeBoard();
     drawWaveform(*board, src);
-    EXPECT_EQ(rowsWith(board->canvas(), 0, kGreen).front(), 0);  // 728 - 1600 is off the top
+    EXPECT_EQ(rowsWith(board->canvas(), 0, kGreen).front(), 23);
 }
 
 // What the header says against what the file holds.
@@ -340,19 +430,24 @@ void referenceDrawing(DrawingBoard& b, const QByteArray& file) {
     double x = 0;
     for (int j = 1; j <= 21150; ++j) {
         const auto k = std::int64_t(j * double(step));
+        // Full scale reaches the band's edge: mono's top, the upper trace's top, the board's
+        // bottom for the lower trace; inner strokes 12/26, 10/24 and 6/11 of the outer ones.
+        const double bottom = h * 16 - lower;
+        const auto n8 = [&](std::int64_t at) { return (u8(at) - 128) / 128.0; };
+        const auto n16 = [&](std::int64_t at) { return s16(at) / 32768.0; };
         if (channels == 1 && bits == 8) {
-            stroke(x, mono, (u8(k) - 128) * 26, (u8(k + 1) - 128) * 26, g);
-            stroke(x, mono, (u8(k) - 128) * 12, (u8(k + 1) - 128) * 12, dg);
+            stroke(x, mono, n8(k) * mono, n8(k + 1) * mono, g);
+            stroke(x, mono, n8(k) * mono * 12 / 26, n8(k + 1) * mono * 12 / 26, dg);
         } else if (channels == 1) {
-            stroke(x, mono, s16(2 * k) / 10.0, s16(2 * k + 2) / 10.0, g);
-            stroke(x, mono, s16(2 * k) / 24.0, s16(2 * k + 2) / 24.0, dg);
+            stroke(x, mono, n16(2 * k) * mono, n16(2 * k + 2) * mono, g);
+            stroke(x, mono, n16(2 * k) * mono * 10 / 24, n16(2 * k + 2) * mono * 10 / 24, dg);
         } else if (bits == 8) {
-            stroke(x, upper, (u8(2 * k) - 128) * 11, (u8(2 * k + 1) - 128) * 11, g);
-            stroke(x, upper, (u8(2 * k) - 128) * 6, (u8(2 * k + 1) - 128) * 6, dg);
-            stroke(x, lower, (u8(2 * k + 2) - 128) * 11, (u8(2 * k + 3) - 128) * 11, r);
-            stroke(x, lower, (u8(2 * k + 2) - 128) * 6, (u8(2 * k + 3) - 128) * 6, dr);
+            stroke(x, upper, n8(2 * k) * upper, n8(2 * k + 1) * upper, g);
+            stroke(x, upper, n8(2 * k) * upper * 6 / 11, n8(2 * k + 1) * upper * 6 / 11, dg);
+            stroke(x, lower, n8(2 * k + 2) * bottom, n8(2 * k + 3) * bottom, r);
+            stroke(x, lower, n8(2 * k + 2) * bottom * 6 / 11, n8(2 * k + 3) * bottom * 6 / 11, dr);
         } else {
-            stroke(x, upper, s16(4 * k) / 22.0, s16(4 * k + 2) / 22.0, g);
+            stroke(x, upper, n16(4 * k) * upper, n16(4 * k + 2) * upper, g);
         }
         x += 1;
     }
@@ -568,14 +663,14 @@ TEST(ShowWaveform, MappedAndReadSamplesDrawTheSamePicture) {
     }
 }
 
-TEST(ShowWaveform, FloatRecordingShowsOnlyTheRuler) {
+TEST(ShowWaveform, FloatRecordingShowsItsTraceAndRuler) {
     ShownApp s;
     MainForm& f = s.t.form;
     WavFields fl;
     fl.formatTag = 3;
     fl.bits = 32;
-    ShowWaveform(s.t.app, s.write("f.wav", wavBytes(fl, QByteArray(352800 * 2, '\x11'))));
-    EXPECT_TRUE(onlyBackground(f.画板3->canvas(), kWaveBackground.rgb()));
+    ShowWaveform(s.t.app, s.write("f.wav", wavBytes(fl, QByteArray(352800 * 2, '\x3e'))));
+    EXPECT_FALSE(onlyBackground(f.画板3->canvas(), kWaveBackground.rgb()));
     EXPECT_EQ(ticksOf(*f.画板5).major, (std::vector<int>{0, 332, 664}));
 }
 
