@@ -26,7 +26,25 @@ bool isStrayCharacter(char16_t c) {
     if (c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f' || c == u'\v') {
         return false;
     }
-    return c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0) || c == 0xFFFD || QChar::isSurrogate(c);
+    return c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0) || c == 0xFFFD;
+}
+
+// Characters of `text` that no writer puts in a word list: control characters, replacement
+// characters and surrogates without their pair. A pair (a character beyond the first plane, such
+// as the rarer Chinese characters of dialect writing) is text like any other.
+qsizetype strayCharacters(const QString& text) {
+    qsizetype stray = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < n &&
+            QChar::isLowSurrogate(text.at(i + 1).unicode())) {
+            ++i;
+            continue;
+        }
+        stray += isStrayCharacter(c) || QChar::isSurrogate(c);
+    }
+    return stray;
 }
 
 void refuse(App& app, const QString& path) {
@@ -67,10 +85,10 @@ void addSlices(App& app, std::shared_ptr<const QStringList> items, qsizetype fro
         list->addItems(items->mid(from, end - from));
     }
     if (row >= from && row < end) {
-        const QSignalBlocker quiet(list);
-        list->setCurrentRow(row);
-    }
-    if (row >= from && row < end) {
+        {
+            const QSignalBlocker quiet(list);
+            list->setCurrentRow(row);
+        }
         OnItemSelected(app);
     }
     if (end < items->size()) {
@@ -164,10 +182,7 @@ bool LooksLikeText(const QByteArray& bytes, int encodingClass, const QString& te
     if (!wide && bytes.contains('\0')) {
         return false;
     }
-    qsizetype stray = 0;
-    for (const QChar c : text) {
-        stray += isStrayCharacter(c.unicode());
-    }
+    const qsizetype stray = strayCharacters(text);
     // A few bad bytes are a damaged word list; a fiftieth of the text is no word list at all.
     return stray < 4 || stray * 50 <= text.size();
 }

@@ -184,6 +184,13 @@ TEST(ItemFile, AFileThatIsNotTextIsRefusedAndTheListStays) {
     EXPECT_EQ(t.form.列表框_录音文本列表->count(), 2);
     LoadItemFile(t.app, writeFile(dir, u"damaged.txt"_s, "一\r\n\xFF二\r\n三\r\n"));
     EXPECT_EQ(t.form.列表框_录音文本列表->count(), 3);
+    // Characters beyond the first plane (CJK Extension B, common in dialect writing) are text.
+    QString rare;
+    for (int i = 0; i < 200; ++i) {
+        rare += QString::fromUcs4(U"\U00020000\U0002A6D6") + u"\r\n"_s;
+    }
+    LoadItemFile(t.app, writeFile(dir, u"rare.txt"_s, rare.toUtf8()));
+    EXPECT_EQ(t.form.列表框_录音文本列表->count(), 200);
     EXPECT_TRUE(t.ui.messages.empty());
 }
 
