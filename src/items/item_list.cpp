@@ -104,10 +104,6 @@ QString RecordingPathOf(App& app) {
                            occurrenceOfRow(list, list->currentRow()));
 }
 
-int OccurrenceOfRow(const App& app, int row) {
-    return occurrenceOfRow(app.form.列表框_录音文本列表, row);
-}
-
 void ShowCurrentItemRecording(App& app) {
     const QString path = RecordingPathOf(app);
     if (app.form.编辑框_当前录音文件->text().isEmpty() && !path.isEmpty() &&

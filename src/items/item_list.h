@@ -33,9 +33,6 @@ QString RecordingPathOf(const QString& folder, const QString& item, int occurren
 // occurrence of an earlier item's text gets its own file, as above.
 QString RecordingPathOf(App& app);
 
-// Which occurrence of its text the item at `row` of the list is: 1 for the first in list order.
-int OccurrenceOfRow(const App& app, int row);
-
 // Shows the recording of the item selected now when it exists and none is shown yet: a take
 // saved while the list stood elsewhere (GUI thread).
 void ShowCurrentItemRecording(App& app);

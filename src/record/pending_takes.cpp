@@ -74,10 +74,6 @@ void forget(PendingTake& take) {
 
 }  // namespace
 
-bool FolderWritable(const QString& folder) {
-    return platform::folderWritable(folder);
-}
-
 PendingTakes::~PendingTakes() {
     for (PendingTake& take : m_takes) {
         if (take.lockFd >= 0) {
@@ -139,7 +135,7 @@ std::vector<SavedPendingTake> PendingTakes::saveWhatCan(const QString& unsetFold
             CleanFolder(take.info.folder).isEmpty() ? unsetFolder : take.info.folder;
         const QString target =
             TakeFilePath(folder, take.info.item, take.info.occurrence, take.info.started);
-        if (target.isEmpty() || !FolderWritable(QFileInfo(target).absolutePath())) {
+        if (target.isEmpty() || !platform::folderWritable(QFileInfo(target).absolutePath())) {
             ++it;
             continue;
         }

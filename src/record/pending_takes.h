@@ -57,7 +57,4 @@ class PendingTakes {
     std::vector<PendingTake> m_takes;
 };
 
-// Whether a folder exists and this user may make files in it (one access call).
-bool FolderWritable(const QString& folder);
-
 }  // namespace quillar

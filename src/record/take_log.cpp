@@ -234,24 +234,6 @@ std::vector<QStringList> ParseCsv(const QByteArray& data) {
     return records;
 }
 
-QHash<QString, bool> ClippedTakesOf(const QString& folder) {
-    QHash<QString, bool> clipped;
-    QFile file(folder + u'/' + kTakeLogName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return clipped;
-    }
-    bool header = true;
-    scanCsv(file.readAll(), [&](const std::vector<QByteArrayView>& fields) {
-        if (std::exchange(header, false)) {
-            return;
-        }
-        if (fields.size() > std::size_t{kClippedColumn}) {
-            clipped.insert(QString::fromUtf8(fields[kFileColumn]), fields[kClippedColumn] == "yes");
-        }
-    });
-    return clipped;
-}
-
 namespace {
 
 double dbOf(QByteArrayView text) {

@@ -64,8 +64,6 @@ bool AppendTakeLog(const TakeLogEntry& entry);
 
 // The records of CSV text (signature skipped), each a list of fields.
 std::vector<QStringList> ParseCsv(const QByteArray& text);
-// For each file named in the log of `folder`: whether its latest logged take clipped.
-QHash<QString, bool> ClippedTakesOf(const QString& folder);
 // Reads the log of `folder` once. `judgements`: for each file its latest take's judgement; a
 // line written before takes were judged gives one only when it clipped (a redo with its peak and
 // no noise figures, NaN), so that such files keep the plain recorded mark. `items`: the item of

@@ -113,9 +113,13 @@ TEST(TakeLog, AppendsToTheFolderOfTheTakeAndNeverRewrites) {
     const QByteArray all = contents(log);
     EXPECT_TRUE(all.startsWith(first + "cut\r\n"));
     EXPECT_EQ(all.count("\xEF\xBB\xBF"), 1);
-    const QHash<QString, bool> clipped = ClippedTakesOf(dir.path());
-    EXPECT_EQ(clipped.value(u"一.wav"_s), true);
-    EXPECT_EQ(clipped.value(u"二.wav"_s, true), false);
+    // Both lines read back: the clipped take as one to redo, the other not.
+    QHash<QString, quality::Judgement> judged;
+    QHash<QString, QString> items;
+    ReadTakeLog(dir.path(), &judged, &items);
+    EXPECT_TRUE(items.contains(u"一.wav"_s) && items.contains(u"二.wav"_s));
+    EXPECT_EQ(judged.value(u"一.wav"_s).verdict, quality::Verdict::Redo);
+    EXPECT_NE(judged.value(u"二.wav"_s).verdict, quality::Verdict::Redo);
 }
 
 TEST(TakeLog, JudgementsAndItemsAreReadFromOldAndNewLines) {
