@@ -12,6 +12,7 @@
 
 #include "audio/audio_engine.h"
 #include "kit/record_buffer.h"
+#include "kit/recording_options.h"
 #include "quality/take_judge.h"
 
 namespace quillar {
@@ -28,6 +29,8 @@ enum class RecordingState {
 };
 
 struct ProgramState {
+    // The options of "[录音选项]"; without margins until the settings are read. GUI thread only.
+    RecordingOptions options = RecordingOptions::withoutMargins();
     // Captured bytes while recording; the complete WAV image after a non-empty recording.
     RecordBuffer record_buffer;
     // The disk copy of the take in record_buffer for as long as that take exists only in memory

@@ -1,0 +1,42 @@
+// The recording options of sys.ini's "[录音选项]" section: margins before and after a take, the
+// channel count, whether the input stays open between takes, and the interface language. Plain
+// values; app/ reads and writes them, the recorder and the window follow them. GUI thread only.
+#pragma once
+
+#include <QString>
+
+namespace quillar {
+
+inline constexpr char16_t kOptionsSection[] = u"录音选项";
+inline constexpr char16_t kPrerollKey[] = u"预录毫秒";
+inline constexpr char16_t kPostrollKey[] = u"延录毫秒";
+inline constexpr char16_t kChannelsKey[] = u"声道";
+inline constexpr char16_t kKeepInputKey[] = u"保持输入";
+inline constexpr char16_t kLanguageKey[] = u"界面语言";
+
+inline constexpr int kMaxMarginMs = 2000;
+
+struct RecordingOptions {
+    // What a sys.ini without the section means.
+    int preroll_ms = 300;   // 0..kMaxMarginMs; 0 whenever the input is not kept open
+    int postroll_ms = 300;  // 0..kMaxMarginMs
+    int channels = 2;       // 1 (mono) or 2 (stereo)
+    bool keep_input = true;
+    QString language = QStringLiteral("auto");  // "auto", "zh" or "en"
+
+    // No margins, stereo, the device opened at each take: the recorder of old, which the
+    // program is until its settings are read (and which tests keep unless they choose).
+    static RecordingOptions withoutMargins() {
+        RecordingOptions o;
+        o.preroll_ms = 0;
+        o.postroll_ms = 0;
+        o.keep_input = false;
+        return o;
+    }
+    // The pre-roll that applies: none unless the input is kept open.
+    int effectivePrerollMs() const { return keep_input ? preroll_ms : 0; }
+
+    friend bool operator==(const RecordingOptions&, const RecordingOptions&) = default;
+};
+
+}  // namespace quillar
