@@ -1,5 +1,7 @@
 #include "app/settings.h"
 
+#include "app/recording_options_file.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -290,6 +292,7 @@ void ReadSettings(App& app) {
         ReadProfileString(path, section, QString::fromUtf16(kSaveFolderKey)));
     app.form.编辑框_录音文本源路径->setText(
         ReadProfileString(path, section, QString::fromUtf16(kItemFileKey)));
+    app.state.options = ReadRecordingOptions(path);
 }
 
 void ChooseSaveFolder(App& app) {

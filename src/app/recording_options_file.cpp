@@ -1,0 +1,52 @@
+#include "app/recording_options_file.h"
+
+#include <utility>
+#include <vector>
+
+#include "app/settings.h"
+
+namespace quillar {
+
+namespace {
+
+// The value when it is a whole number within [low, high], else `fallback`.
+int readInt(const QString& path, const char16_t* key, int low, int high, int fallback) {
+    const QString text =
+        ReadProfileString(path, QString::fromUtf16(kOptionsSection), QString::fromUtf16(key));
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok && value >= low && value <= high ? value : fallback;
+}
+
+}  // namespace
+
+RecordingOptions ReadRecordingOptions(const QString& iniPath) {
+    const RecordingOptions defaults;
+    RecordingOptions o;
+    o.preroll_ms = readInt(iniPath, kPrerollKey, 0, kMaxMarginMs, defaults.preroll_ms);
+    o.postroll_ms = readInt(iniPath, kPostrollKey, 0, kMaxMarginMs, defaults.postroll_ms);
+    const int channels = readInt(iniPath, kChannelsKey, 1, 2, defaults.channels);
+    o.channels = channels;
+    o.keep_input = readInt(iniPath, kKeepInputKey, 0, 1, defaults.keep_input ? 1 : 0) == 1;
+    const QString language = ReadProfileString(iniPath, QString::fromUtf16(kOptionsSection),
+                                               QString::fromUtf16(kLanguageKey))
+                                 .toLower();
+    if (language == u"zh" || language == u"en" || language == u"auto") {
+        o.language = language;
+    }
+    return o;
+}
+
+bool WriteRecordingOptions(const QString& iniPath, const RecordingOptions& options) {
+    const std::vector<std::pair<QString, QString>> values = {
+        {QString::fromUtf16(kPrerollKey), QString::number(options.preroll_ms)},
+        {QString::fromUtf16(kPostrollKey), QString::number(options.postroll_ms)},
+        {QString::fromUtf16(kChannelsKey), QString::number(options.channels)},
+        {QString::fromUtf16(kKeepInputKey),
+         options.keep_input ? QStringLiteral("1") : QStringLiteral("0")},
+        {QString::fromUtf16(kLanguageKey), options.language},
+    };
+    return WriteProfileStrings(iniPath, QString::fromUtf16(kOptionsSection), values);
+}
+
+}  // namespace quillar

@@ -1,0 +1,77 @@
+#include "app/recording_options_file.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "items/text_encoding.h"
+
+namespace quillar::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+struct OptionsCase {
+    const char* name;
+    QString section;  // the lines after "[录音选项]"
+    RecordingOptions expected;
+};
+
+RecordingOptions with(int pre, int post, int channels, bool keep, const char* language = "auto") {
+    RecordingOptions o;
+    o.preroll_ms = pre;
+    o.postroll_ms = post;
+    o.channels = channels;
+    o.keep_input = keep;
+    o.language = QString::fromLatin1(language);
+    return o;
+}
+
+TEST(RecordingOptionsFile, EveryBrokenValueTakesItsDefaultAndNoneIsFatal) {
+    const OptionsCase cases[] = {
+        {"no section", u""_s, with(300, 300, 2, true)},
+        {"all set", u"预录毫秒=0\n延录毫秒=2000\n声道=1\n保持输入=0\n界面语言=en\n"_s,
+         with(0, 2000, 1, false, "en")},
+        {"out of range", u"预录毫秒=2001\n延录毫秒=-1\n声道=3\n保持输入=2\n"_s,
+         with(300, 300, 2, true)},
+        {"not numbers", u"预录毫秒=abc\n延录毫秒=1.5\n声道=\n保持输入=yes\n界面语言=fr\n"_s,
+         with(300, 300, 2, true)},
+        {"blanks and case", u"预录毫秒 =  500 \n界面语言=ZH\n"_s, with(500, 300, 2, true, "zh")},
+    };
+    for (const OptionsCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString ini = dir.filePath(u"sys.ini"_s);
+        if (!c.section.isEmpty()) {
+            QFile f(ini);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(EncodeGb18030(u"[录音选项]\n"_s + c.section));
+        }
+        EXPECT_EQ(ReadRecordingOptions(ini), c.expected);
+    }
+}
+
+TEST(RecordingOptionsFile, WhatIsWrittenReadsBackAndOtherSectionsStay) {
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(u"sys.ini"_s);
+    {
+        QFile f(ini);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[other]\r\nkey=value\r\n");
+    }
+    const RecordingOptions chosen = with(1200, 0, 1, false, "zh");
+    ASSERT_TRUE(WriteRecordingOptions(ini, chosen));
+    EXPECT_EQ(ReadRecordingOptions(ini), chosen);
+    QFile f(ini);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll().startsWith("[other]\r\nkey=value\r\n"));
+}
+
+TEST(RecordingOptions, PrerollNeedsTheInputKeptOpen) {
+    EXPECT_EQ(with(300, 0, 2, true).effectivePrerollMs(), 300);
+    EXPECT_EQ(with(300, 0, 2, false).effectivePrerollMs(), 0);
+}
+
+}  // namespace
+}  // namespace quillar::test
