@@ -23,6 +23,8 @@ int main(int argc, char** argv) {
     quillar::QtUi ui;
     quillar::MainForm form(engine);
     quillar::App app(engine, ui, form);
+    // What a sys.ini without "[录音选项]" means: margins, and the input kept open.
+    app.state.options = quillar::RecordingOptions();
     quillar::wireEvents(app);
     form.show();
     quillar::OnMainWindowCreated(app);

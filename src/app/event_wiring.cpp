@@ -2,6 +2,8 @@
 // found here in one step.
 #include "app/event_wiring.h"
 
+#include "record/recorder.h"
+
 #include <QCheckBox>
 #include <QEvent>
 #include <QKeyEvent>
@@ -106,6 +108,16 @@ void wireEvents(App& app) {
         devices->beforePopup = [&app] { ListRecordingDevices(app); };
     }
 
+    MakeRecorder(app, [&app](int change) {
+        if (change == static_cast<int>(Recorder::Change::Closed)) {
+            OnTakeClosed(app);
+        }
+    });
+    QObject::connect(f.时钟_录音收尾, &QTimer::timeout, [&app] { OnRecorderTick(app); });
+    // The kept input follows the device, rate and width chosen.
+    for (QComboBox* box : {f.组合框1, f.组合框2, f.组合框3}) {
+        QObject::connect(box, &QComboBox::currentIndexChanged, [&app] { KeepInputOpen(app); });
+    }
     QObject::connect(f.按钮1, &QPushButton::clicked, [&app] { ToggleRecording(app); });
     QObject::connect(f.按钮4, &QPushButton::clicked, [&app] { PauseOrResume(app); });
     QObject::connect(f.选择框1, &QCheckBox::clicked, [&app] { ToggleMonitoring(app); });

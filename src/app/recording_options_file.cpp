@@ -20,9 +20,8 @@ int readInt(const QString& path, const char16_t* key, int low, int high, int fal
 
 }  // namespace
 
-RecordingOptions ReadRecordingOptions(const QString& iniPath) {
-    const RecordingOptions defaults;
-    RecordingOptions o;
+RecordingOptions ReadRecordingOptions(const QString& iniPath, const RecordingOptions& defaults) {
+    RecordingOptions o = defaults;
     o.preroll_ms = readInt(iniPath, kPrerollKey, 0, kMaxMarginMs, defaults.preroll_ms);
     o.postroll_ms = readInt(iniPath, kPostrollKey, 0, kMaxMarginMs, defaults.postroll_ms);
     const int channels = readInt(iniPath, kChannelsKey, 1, 2, defaults.channels);

@@ -9,7 +9,9 @@
 
 namespace quillar {
 
-RecordingOptions ReadRecordingOptions(const QString& iniPath);
+// Each value missing or broken in the file is taken from `defaults`.
+RecordingOptions ReadRecordingOptions(const QString& iniPath,
+                                      const RecordingOptions& defaults = RecordingOptions());
 // False when the file cannot be written; the file is then left as it was.
 bool WriteRecordingOptions(const QString& iniPath, const RecordingOptions& options);
 

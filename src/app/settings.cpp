@@ -292,7 +292,8 @@ void ReadSettings(App& app) {
         ReadProfileString(path, section, QString::fromUtf16(kSaveFolderKey)));
     app.form.编辑框_录音文本源路径->setText(
         ReadProfileString(path, section, QString::fromUtf16(kItemFileKey)));
-    app.state.options = ReadRecordingOptions(path);
+    // The program starts from the options' defaults (main); a test from its own.
+    app.state.options = ReadRecordingOptions(path, app.state.options);
 }
 
 void ChooseSaveFolder(App& app) {

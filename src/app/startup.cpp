@@ -69,9 +69,15 @@ void OnMainWindowCreated(App& app) {
     // the takes of a run that did not end cleanly are recovered.
     ResumePendingTakes(app);
     RecoverUnfinishedTakes(app);
+    // Open from now on, so that the first take has its pre-roll and the meter its input.
+    KeepInputOpen(app);
 }
 
 bool ConfirmClose(App& app) {
+    // A take in its post-roll was stopped by the user: it is finished and saved first.
+    if (TakeClosing(app)) {
+        FinishClosingTake(app);
+    }
     const bool recording = TakeRunning(app);
     if (!recording && !TakeOnlyInMemory(app)) {
         return true;
@@ -92,6 +98,8 @@ bool ConfirmClose(App& app) {
 
 void OnMainWindowDestroyed(App& app) {
     RememberItemPosition(app);
+    // The worker goes first (it may hold a device call), then the capture.
+    app.device_worker.reset();
     app.engine.freeCapture();
     // Ended without the user's word (the session logs out): the journal takes the last of the
     // audio and stays, to be recovered at the next start.

@@ -42,15 +42,17 @@ using CaptureProc = bool (*)(Handle channel, const void* data, std::uint32_t byt
 using EndProc = std::function<void(Handle channel)>;
 
 // Told that the capture device of recording channel `channel` is gone: the backend reported it
-// removed (unplugged, sound server ended), or nothing came for kCaptureStallMs while capturing.
+// removed (unplugged, sound server ended), or nothing came for kCaptureGiveUpMs while capturing.
 // Runs once per channel on an engine thread (the capture thread or the stall watch), never after
 // freeCapture() returns: it may only hand the news on (a queued call), never call into the
 // capture functions.
 using LostProc = std::function<void(Handle channel)>;
 
-// Capture that delivered audio and then nothing for this long while running (not paused) counts
-// as a lost device. Milliseconds.
+// Capture that delivered audio and then nothing for this long while running (not paused) is
+// stalled: the sound server or the device hangs, and it may come back. Milliseconds.
 inline constexpr std::uint32_t kCaptureStallMs = 1000;
+// A stall this long counts as a lost device (one gone without the backend telling). Milliseconds.
+inline constexpr std::uint32_t kCaptureGiveUpMs = 60000;
 
 class AudioBackend;
 
@@ -110,6 +112,9 @@ class AudioEngine {
     // True once the device of recording channel `channel` was lost: the channel captures nothing
     // more, and freeCapture() still hands over what came before the loss. Any thread.
     bool captureLost(Handle channel) const;
+    // True while recording channel `channel` runs and has delivered nothing for kCaptureStallMs
+    // (and is not lost). Any thread.
+    bool captureStalled(Handle channel) const;
 
     // --- channels (recording channels and streams) ----------------------------------------
     // Starts or resumes a channel; restart = true plays a stream from its start (a played-out

@@ -85,6 +85,9 @@ struct Channel final : OutputSource {
     std::atomic<std::int64_t> position{0};  // bytes played or captured
     std::atomic<int> state{kStopped};
     std::atomic<bool> lost{false};  // recording channel: its device is gone
+    // Recording channel: running, yet nothing came for kCaptureStallMs (a stalled sound server);
+    // cleared by the next audio.
+    std::atomic<bool> stalled{false};
     // Push stream: what waits to be played; made at creation, then fed by the capture callback
     // and drained by render() without a lock.
     std::unique_ptr<PushQueue> queue;

@@ -38,6 +38,7 @@ void AudioEngine::Impl::captured(const void* data, std::uint32_t bytes) {
     captureSeq.fetch_add(1, std::memory_order_seq_cst);
     tCapturing = this;
     lastCapture.store(ticksNow(), std::memory_order_relaxed);
+    ch->stalled.store(false, std::memory_order_relaxed);
     ch->ring.push(data, bytes);
     ch->position.fetch_add(bytes);
     // Monitoring hears each period as it comes, not the 100 ms blocks.
@@ -86,10 +87,13 @@ void AudioEngine::Impl::markLost() {
     }
 }
 
-// Sound servers that stall rather than report a removal (PipeWire) are caught here.
+// A capture that stops delivering is stalled, not lost: a sound server stopped for a while (or a
+// hanging Bluetooth or USB device) comes back, and the take goes on into the same file. Only the
+// backend's report of a removal, or a silence far beyond any stall, ends it.
 void AudioEngine::Impl::watchLoop() {
     using namespace std::chrono;
     const auto stall = duration_cast<steady_clock::duration>(milliseconds(kCaptureStallMs));
+    const auto giveUp = duration_cast<steady_clock::duration>(milliseconds(kCaptureGiveUpMs));
     std::unique_lock lock(watchMutex);
     while (!watchWake.wait_for(lock, milliseconds(100), [this] { return watchStop; })) {
         lock.unlock();
@@ -101,8 +105,11 @@ void AudioEngine::Impl::watchLoop() {
         const std::int64_t now = ticksNow();
         if (!running) {
             lastCapture.store(now, std::memory_order_relaxed);
-        } else if (now - lastCapture.load(std::memory_order_relaxed) > stall.count()) {
+        } else if (const std::int64_t silent = now - lastCapture.load(std::memory_order_relaxed);
+                   silent > giveUp.count()) {
             markLost();
+        } else if (silent > stall.count()) {
+            ch->stalled.store(true, std::memory_order_relaxed);
         }
         lock.lock();
     }
@@ -273,6 +280,11 @@ void AudioEngine::setCaptureLostNotice(LostProc proc) {
     Impl& d = *m_impl;
     d.lostProcs.push_back(std::make_unique<LostProc>(std::move(proc)));
     d.lostProc.store(d.lostProcs.back().get(), std::memory_order_release);
+}
+
+bool AudioEngine::captureStalled(Handle channel) const {
+    auto ch = m_impl->find(channel);
+    return ch && ch->kind == Kind::Recording && ch->stalled && !ch->lost;
 }
 
 bool AudioEngine::captureLost(Handle channel) const {

@@ -83,6 +83,32 @@ QString autoSave(App& app, const QString& lead = QString()) {
     return path;
 }
 
+// The take ended because its device went: saved as the next Enter would have done, to the item
+// it began on, and said so. A failed save has said so in its own box and left the take pending.
+void reportDeviceLoss(App& app) {
+    // As the next Enter would have done, to the item the take began on. A failed save has
+    // said so in its own box and left the take pending.
+    QString text = QStringLiteral("录音设备已断开（设备被拔出或声音服务已停止），录音已停止。");
+    if (app.state.take_begun_with_enter && !app.state.record_buffer.empty()) {
+        const QString saved = autoSave(app, text);
+        if (!saved.isEmpty()) {
+            app.ui.message(
+                &app.form, QStringLiteral("系统提示"),
+                text + QStringLiteral(
+                           "断开之前录下的内容已自动保存为：\n%1\n也可以用“保存录音”另行保存。")
+                           .arg(ElideMiddle(QDir::toNativeSeparators(saved))),
+                MessageIcon::Error);
+        }
+        return;
+    }
+    if (app.state.record_buffer.empty()) {
+        text += QStringLiteral("断开之前没有录到声音。");
+    } else {
+        text += QStringLiteral("断开之前录下的内容保留在内存中，可以用“保存录音”保存。");
+    }
+    app.ui.message(&app.form, QStringLiteral("系统提示"), text, MessageIcon::Error);
+}
+
 }  // namespace
 
 QString RecordingPathOf(const QString& folder, const QString& item) {
@@ -131,12 +157,25 @@ void OnItemSelected(App& app) {
 
 void OnItemListKeyDown(App& app, int keyCode, int shift) {
     if (keyCode == kKeyEnter) {
-        const bool starting = !TakeRunning(app);
-        ToggleRecording(app);
-        if (!TakeRunning(app)) {
-            autoSave(app);
-        } else if (starting) {
-            app.state.take_begun_with_enter = true;
+        ProgramState& s = app.state;
+        if (TakeClosing(app)) {
+            // The next take, for the item selected now, begins once this one is saved.
+            if (!s.queued_take) {
+                const QListWidget* list = app.form.列表框_录音文本列表;
+                s.queued_take = true;
+                s.queued_item = currentItemText(app);
+                s.queued_occurrence = occurrenceOfRow(list, list->currentRow());
+                s.queued_row = list->currentItem() != nullptr ? list->currentRow() : -1;
+                ToggleRecording(app);
+            }
+        } else if (TakeRunning(app)) {
+            s.save_when_closed = true;
+            ToggleRecording(app);  // saved when it has closed (OnTakeClosed)
+        } else {
+            ToggleRecording(app);
+            if (TakeRunning(app)) {
+                s.take_begun_with_enter = true;
+            }
         }
     } else if (keyCode == kKeyF3) {
         SelectNextUnrecorded(app, (shift & kShiftDown) != 0);
@@ -151,38 +190,33 @@ void OnItemListKeyDown(App& app, int keyCode, int shift) {
 }
 
 void OnRecordingDeviceLost(App& app) {
-    if (!StopAtDeviceLoss(app)) {
-        return;
+    // Ends the take (saved in OnTakeClosed once closed) or, between takes, notes the kept input
+    // as lost without a word.
+    StopAtDeviceLoss(app);
+}
+
+void OnTakeClosed(App& app) {
+    ProgramState& s = app.state;
+    if (s.closed_by_loss) {
+        s.closed_by_loss = false;
+        reportDeviceLoss(app);
+    } else if (s.save_when_closed) {
+        autoSave(app);
     }
-    // As the next Enter would have done, to the item the take began on. A failed save has
-    // said so in its own box and left the take pending.
-    QString text = QStringLiteral("录音设备已断开（设备被拔出或声音服务已停止），录音已停止。");
-    if (app.state.take_begun_with_enter && !app.state.record_buffer.empty()) {
-        const QString saved = autoSave(app, text);
-        if (!saved.isEmpty()) {
-            app.ui.message(
-                &app.form, QStringLiteral("系统提示"),
-                text + QStringLiteral(
-                           "断开之前录下的内容已自动保存为：\n%1\n也可以用“保存录音”另行保存。")
-                           .arg(ElideMiddle(QDir::toNativeSeparators(saved))),
-                MessageIcon::Error);
-        }
-        return;
-    }
-    if (app.state.record_buffer.empty()) {
-        text += QStringLiteral("断开之前没有录到声音。");
-    } else {
-        text += QStringLiteral("断开之前录下的内容保留在内存中，可以用“保存录音”保存。");
-    }
-    app.ui.message(&app.form, QStringLiteral("系统提示"), text, MessageIcon::Error);
+    s.save_when_closed = false;
 }
 
 void StopAndSaveRunningTake(App& app) {
-    if (!TakeRunning(app)) {
-        return;
+    if (TakeRunning(app)) {
+        app.state.save_when_closed = true;
+        ToggleRecording(app);
     }
-    ToggleRecording(app);
-    autoSave(app);
+    // No wait for the post-roll: the list or folder changes now, and the take is saved where
+    // it began.
+    if (TakeClosing(app)) {
+        app.state.queued_take = false;
+        FinishClosingTake(app);
+    }
 }
 
 }  // namespace quillar

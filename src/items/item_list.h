@@ -42,6 +42,10 @@ void OnItemListKeyDown(App& app, int keyCode, int shift);  // key down on the li
 // The engine lost the recording device (GUI thread, from a queued call): the take stops, is
 // auto-saved when Enter began it, and the user is told.
 void OnRecordingDeviceLost(App& app);
+// A take has closed (the recorder's Closed, GUI thread): one stopped by Enter, a list load or a
+// folder change is saved to the item it began on; one ended by a lost device is saved if begun
+// with Enter, and the loss is told.
+void OnTakeClosed(App& app);
 // A list load or a new auto-save folder is coming while a take runs: the take stops and is saved
 // to its own item, as the stopping Enter would. Nothing when no take runs (GUI thread).
 void StopAndSaveRunningTake(App& app);

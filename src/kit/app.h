@@ -2,6 +2,8 @@
 // program-wide variables. Built once by main (or by a test) and passed by reference.
 #pragma once
 
+#include <memory>
+
 #include "kit/program_state.h"
 
 namespace quillar {
@@ -11,6 +13,8 @@ class AudioEngine;
 }
 class MainForm;
 class UiSeam;
+class Recorder;      // record/recorder.h
+class DeviceWorker;  // record/device_worker.h
 
 struct App {
     App(audio::AudioEngine& e, UiSeam& u, MainForm& f) : engine(e), ui(u), form(f) {}
@@ -18,6 +22,11 @@ struct App {
     UiSeam& ui;
     MainForm& form;
     ProgramState state;
+    // The take's life, made by the event wiring. Declared after `state` (it appends to
+    // record_buffer) and before the worker, which goes first so that no device call outlives it.
+    std::shared_ptr<Recorder> recorder;
+    // Device calls off the window thread; a test may set an inline one before the wiring.
+    std::shared_ptr<DeviceWorker> device_worker;
 };
 
 }  // namespace quillar

@@ -105,10 +105,14 @@ class MainForm : public QWidget {
     // Shown while takes whose auto-save failed wait in the state folder.
     QLabel* 标签_暂存提示 = nullptr;
     QTimer* 时钟_暂存 = nullptr;  // looks for their folders every few seconds while any wait
-    QTimer* 时钟1 = nullptr;      // status timer, 30 ms while recording
-    QTimer* 时钟2 = nullptr;      // audition timer, 30 ms while auditioning
-    QTimer* 时钟3 = nullptr;      // blink timer, 700 ms always
-    CommonDialog 通用对话框1;     // save dialog for recordings
+    // Says that the sound server does not answer while a device call or the capture waits on it.
+    QLabel* 标签_声音服务 = nullptr;
+    // Moves a take on while it opens, takes its post-roll or waits to begin.
+    QTimer* 时钟_录音收尾 = nullptr;
+    QTimer* 时钟1 = nullptr;   // status timer, 30 ms while recording
+    QTimer* 时钟2 = nullptr;   // audition timer, 30 ms while auditioning
+    QTimer* 时钟3 = nullptr;   // blink timer, 700 ms always
+    CommonDialog 通用对话框1;  // save dialog for recordings
     DrawingBoard* 画板1 = nullptr;
     QLineEdit* 编辑框1 = nullptr;
     QLineEdit* 编辑框2 = nullptr;

@@ -26,10 +26,12 @@ enum class RecordingState {
     Idle,       // no take runs (the latest one, if any, is in record_buffer)
     Recording,  // capturing into record_buffer
     Paused,     // a take runs, its capture paused
+    Closing,    // stopped: the post-roll comes in, or the device closes; then saved as stopped
 };
 
 struct ProgramState {
-    // The options of "[录音选项]"; without margins until the settings are read. GUI thread only.
+    // The options of "[录音选项]". The program sets their defaults before the settings are read
+    // (tests keep these, the recorder of old). GUI thread only.
     RecordingOptions options = RecordingOptions::withoutMargins();
     // Captured bytes while recording; the complete WAV image after a non-empty recording.
     RecordBuffer record_buffer;
@@ -83,6 +85,21 @@ struct ProgramState {
     // The running or latest take was begun with Enter in the item list, so it is auto-saved when
     // it stops. GUI thread only.
     bool take_begun_with_enter = false;
+    // The take was stopped by Enter, a list load or a folder change: when it has closed it is
+    // saved to its item. GUI thread only.
+    bool save_when_closed = false;
+    // The take closed because its device went. GUI thread only.
+    bool closed_by_loss = false;
+    // A take asked for with Enter while the previous one closed: what it belongs to, taken at the
+    // key. GUI thread only.
+    bool queued_take = false;
+    // The device index the kept input was opened for, and the recorder ticks since a lost one
+    // was last tried. GUI thread only.
+    int input_device = -1;
+    int input_retry_ticks = 0;
+    QString queued_item;
+    int queued_occurrence = 1;
+    int queued_row = -1;
     // What the running or latest take belongs to, fixed when it began: the item's text, which
     // occurrence of that text it is, its row, the auto-save folder then, and the start time. It is
     // saved there whatever is selected when it stops. GUI thread only.

@@ -1,11 +1,13 @@
 #include "record/recording_control.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QThread>
 
 #include "kit/app.h"
 #include "kit/drawing_board.h"
@@ -14,7 +16,9 @@
 #include "playback/audition.h"
 #include "playback/file_playback.h"
 #include "record/clip_check.h"
+#include "record/device_worker.h"
 #include "record/monitoring.h"
+#include "record/recorder.h"
 #include "record/size_texts.h"
 #include "record/status_display.h"
 #include "record/take_info.h"
@@ -37,7 +41,11 @@ const QString kNoticeWaiting = QStringLiteral("等待录音中");
 const QString kMessageTitle = QStringLiteral("系统提示");
 
 constexpr int kStatusIntervalMs = 30;
-constexpr std::uint32_t kChannels = 2;
+// How often a take that opens, closes or waits is looked at, and how long a device call may
+// take before the window says that the sound server is not answering.
+constexpr int kPollIntervalMs = 15;
+constexpr int kServerPatienceMs = 500;
+constexpr int kInputRetryMs = 2000;
 
 void showRecordingSize(App& app) {
     app.form.编辑框4->setText(QStringLiteral("文件大小 ") +
@@ -48,9 +56,11 @@ void showRecordingSize(App& app) {
 void showState(App& app) {
     MainForm& f = app.form;
     const RecordingState state = app.state.recording_state;
-    f.按钮1->setText(state == RecordingState::Idle ? kStartCaption : kStopCaption);
+    const bool stopped = state == RecordingState::Idle || state == RecordingState::Closing;
+    f.按钮1->setText(stopped ? kStartCaption : kStopCaption);
     f.按钮4->setText(state == RecordingState::Paused ? kResumeCaption : kPauseCaption);
-    f.编辑框1->setText(state == RecordingState::Idle     ? kStateStopped
+    f.编辑框1->setText(state == RecordingState::Idle || state == RecordingState::Closing
+                           ? kStateStopped
                        : state == RecordingState::Paused ? kStatePaused
                                                          : kStateRecording);
 }
@@ -61,12 +71,55 @@ void setSettingsEnabled(MainForm& f, bool enabled) {
     f.组合框3->setEnabled(enabled);
 }
 
-// False when the device could not be opened or capture could not start; the window is then
-// left half-way and the caller takes it back to idle.
-bool StartRecording(App& app) {
+Recorder::Format chosenFormat(const App& app) {
+    Recorder::Format format;
+    format.rate = app.form.组合框2->currentData().toUInt();
+    format.flags = app.form.组合框3->currentData().toUInt();
+    format.channels = static_cast<std::uint32_t>(app.state.options.channels);
+    return format;
+}
+
+// The recorder's state as the window shows it: a take still opening already reads as recording.
+RecordingState shownState(Recorder::State state) {
+    switch (state) {
+        case Recorder::State::Idle:
+            return RecordingState::Idle;
+        case Recorder::State::Opening:
+        case Recorder::State::Recording:
+            return RecordingState::Recording;
+        case Recorder::State::Paused:
+            return RecordingState::Paused;
+        case Recorder::State::Closing:
+            return RecordingState::Closing;
+    }
+    return RecordingState::Idle;
+}
+
+// What the new take belongs to: the item and folder of this moment (or of the Enter that queued
+// it), whatever is selected at its stop.
+void fixTakeTarget(App& app) {
+    ProgramState& s = app.state;
+    const QListWidget* list = app.form.列表框_录音文本列表;
+    if (s.queued_take) {
+        s.queued_take = false;
+        s.take_item = s.queued_item;
+        s.take_occurrence = s.queued_occurrence;
+        s.take_row = s.queued_row;
+        s.take_begun_with_enter = true;
+    } else {
+        const QListWidgetItem* item = list->currentItem();
+        s.take_item = item != nullptr ? item->text() : QString();
+        s.take_occurrence = occurrenceOfRow(list, list->currentRow());
+        s.take_row = item != nullptr ? list->currentRow() : -1;
+    }
+    s.take_folder = app.form.编辑框_保存路径->text();
+    s.take_started = QDateTime::currentDateTime();
+}
+
+// Everything that must be out of the way before record_buffer is cleared for a new take.
+void prepareForTake(App& app) {
     MainForm& f = app.form;
     ProgramState& s = app.state;
-
     // The audition plays record_buffer in place: it must end before the buffer is dropped.
     app.engine.freeStream(s.audition_stream);
     StopAuditionIfRunning(app);
@@ -75,87 +128,77 @@ bool StartRecording(App& app) {
     // The previous take is discarded now, and its journal with it; the journal's thread must be
     // gone before the buffer is cleared.
     EndTakeJournal(app);
-    s.record_buffer.clear();
     s.take_begun_with_enter = false;  // the item list says so after the start
+    s.save_when_closed = false;
+    s.closed_by_loss = false;
     s.signal_active = 1;
     setSettingsEnabled(f, false);
     f.按钮2->setEnabled(false);
     f.按钮3->setEnabled(false);
+}
 
-    const int device = f.组合框1->currentIndex();
-    const std::uint32_t rate = f.组合框2->currentData().toUInt();
-    const std::uint32_t flags = f.组合框3->currentData().toUInt();
-    // Before the first block: a monitoring stream armed in another format would play these
-    // bytes as that format (16-bit samples heard as floats are full-scale noise).
-    MatchMonitoringToRecording(app, rate, flags);
-    if (device < 0 || !app.engine.openCapture(device)) {
-        return false;
-    }
-    const audio::Handle channel =
-        app.engine.startCapture(rate, kChannels, flags, &OnRecordData, &app);
-    if (channel == 0) {
-        return false;
-    }
+// The take captures: its checks and journal begin.
+void onStarted(App& app) {
+    MainForm& f = app.form;
+    ProgramState& s = app.state;
+    const Recorder::Format format = app.recorder->format();
     // Known now rather than at the first block, so a pause within the first 100 ms really
-    // pauses the device instead of going to a handle of 0 while capture runs on. The callback
-    // stores the same value.
-    s.record_handle.store(channel, std::memory_order_release);
-    BeginTakeCheck(app, bitsForSampleFlags(flags));
-
-    // The take belongs to the item and folder of this moment, whatever is selected at its stop.
+    // pauses the device.
+    s.record_handle.store(app.recorder->channel(), std::memory_order_release);
+    const std::uint16_t bits = bitsForSampleFlags(format.flags);
+    BeginTakeCheck(app, bits);
     TakeInfo take;
-    const QListWidget* list = f.列表框_录音文本列表;
-    const QListWidgetItem* item = list->currentItem();
-    take.item = item != nullptr ? item->text() : QString();
-    take.occurrence = occurrenceOfRow(list, list->currentRow());
-    take.folder = f.编辑框_保存路径->text();
-    take.rate = rate;
-    take.bits = bitsForSampleFlags(flags);
-    take.channels = kChannels;
+    take.item = s.take_item;
+    take.occurrence = s.take_occurrence;
+    take.folder = s.take_folder;
+    take.rate = format.rate;
+    take.bits = bits;
+    take.channels = static_cast<std::uint16_t>(format.channels);
     take.device = f.组合框1->currentText();
-    take.started = QDateTime::currentDateTime();
-    s.take_item = take.item;
-    s.take_occurrence = take.occurrence;
-    s.take_row = item != nullptr ? list->currentRow() : -1;
-    s.take_folder = take.folder;
-    s.take_started = take.started;
+    take.started = s.take_started;
     BeginTakeJournal(app, take);
 
     f.标签4->hide();
     f.按钮4->setEnabled(true);
     setInterval(f.时钟1, kStatusIntervalMs);
-    f.编辑框1->setText(kStateRecording);
     setTextFitted(f.标签4, kNoticeNoSignal);
-    return true;
 }
 
-void StopRecording(App& app) {
+// The stop was taken: the window shows it at once, whatever the post-roll still adds.
+void onStopping(App& app) {
     MainForm& f = app.form;
-    ProgramState& s = app.state;
-
     f.画板2->update();
     setInterval(f.时钟1, 0);
-    f.编辑框1->setText(kStateStopped);
     setTextFitted(f.标签4, kNoticeWaiting);
-    f.按钮4->setText(kPauseCaption);
     f.按钮4->setEnabled(false);
-    s.signal_active = 0;
-    // After this no block arrives, so the buffer is the GUI thread's alone again.
-    app.engine.freeCapture();
+    app.state.signal_active = 0;
+}
+
+// The take is whole in record_buffer: the WAV image, the judgement and the size.
+void onClosed(App& app) {
+    MainForm& f = app.form;
+    ProgramState& s = app.state;
     // Before the header goes in front of the data: the journal reads the data where it lies.
     FinishTakeJournal(app);
-
     setSettingsEnabled(f, true);
     if (s.record_buffer.empty()) {
         return;
     }
     f.按钮2->setEnabled(true);
     f.按钮3->setEnabled(true);
-    const std::uint32_t rate = f.组合框2->currentData().toUInt();
-    const std::uint16_t bits = bitsForSampleFlags(f.组合框3->currentData().toUInt());
-    BuildWavImage(s.record_buffer, rate, bits, kChannels);
+    const Recorder::Format format = app.recorder->format();
+    BuildWavImage(s.record_buffer, format.rate, bitsForSampleFlags(format.flags),
+                  static_cast<std::uint16_t>(format.channels));
     FinishTakeCheck(app);
     showRecordingSize(app);
+}
+
+void onStartFailed(App& app) {
+    onStopping(app);
+    setSettingsEnabled(app.form, true);
+    app.ui.message(&app.form, kMessageTitle,
+                   QStringLiteral("无法打开录音设备，请检查录音设备是否连接或被其他程序占用。"),
+                   MessageIcon::Error);
 }
 
 // Stops the take as the user would and says why; the take stays in memory (and in its journal).
@@ -179,16 +222,32 @@ void StopAtSizeLimit(App& app) {
 }  // namespace
 
 bool TakeRunning(const App& app) {
-    return app.state.recording_state != RecordingState::Idle;
+    const RecordingState state = app.state.recording_state;
+    return state == RecordingState::Recording || state == RecordingState::Paused;
+}
+
+bool TakeClosing(const App& app) {
+    return app.state.recording_state == RecordingState::Closing;
+}
+
+void FinishClosingTake(App& app) {
+    app.recorder->finishNow();
+    // The take's own device closes on the worker; the window is going, so wait for it here.
+    for (int i = 0; i < 300 && app.recorder->state() == Recorder::State::Closing; ++i) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(10);
+    }
 }
 
 bool StopAtDeviceLoss(App& app) {
-    const audio::Handle channel = app.state.record_handle.load(std::memory_order_acquire);
-    if (!TakeRunning(app) || !app.engine.captureLost(channel)) {
+    const audio::Handle channel = app.recorder->channel();
+    if (channel == 0 || !app.engine.captureLost(channel)) {
         return false;
     }
-    ToggleRecording(app);
-    return true;
+    const bool running = TakeRunning(app);
+    app.state.closed_by_loss = running;
+    app.recorder->deviceLost();
+    return running;
 }
 
 void StopAtLowMemory(App& app) {
@@ -209,77 +268,153 @@ std::uint16_t bitsForSampleFlags(std::uint32_t flags) {
 }
 
 void ToggleRecording(App& app) {
-    MainForm& f = app.form;
-    ProgramState& s = app.state;
-    if (s.recording_state == RecordingState::Idle) {
-        f.按钮1->setText(kStopCaption);
-        s.recording_state = RecordingState::Recording;
-        if (StartRecording(app)) {
-            showState(app);
-            return;
-        }
-        s.recording_state = RecordingState::Idle;
-        // Nothing records: never show "录制中" over a dead device. Back to idle exactly as after
-        // an empty recording, so an Enter-driven auto-save finds nothing to write.
-        f.按钮1->setText(kStartCaption);
-        StopRecording(app);
-        showState(app);
-        app.ui.message(&f, kMessageTitle,
-                       QStringLiteral("无法打开录音设备，请检查录音设备是否连接或被其他程序占用。"),
-                       MessageIcon::Error);
-        return;
+    Recorder& recorder = *app.recorder;
+    switch (recorder.state()) {
+        case Recorder::State::Idle:
+            prepareForTake(app);
+            fixTakeTarget(app);
+            // Before the first block: a monitoring stream armed in another format would play
+            // these bytes as that format (16-bit samples heard as floats are full-scale noise).
+            MatchMonitoringToRecording(app, chosenFormat(app).rate, chosenFormat(app).flags);
+            recorder.start(app.form.组合框1->currentIndex(), chosenFormat(app),
+                           static_cast<std::uint32_t>(app.state.options.effectivePrerollMs()));
+            break;
+        case Recorder::State::Closing:
+            // The next take begins as soon as this one is closed, with its pre-roll from now.
+            recorder.start(app.form.组合框1->currentIndex(), chosenFormat(app),
+                           static_cast<std::uint32_t>(app.state.options.effectivePrerollMs()));
+            break;
+        default:
+            recorder.stop(static_cast<std::uint32_t>(app.state.options.postroll_ms));
+            break;
     }
-    f.按钮1->setText(kStartCaption);
-    s.recording_state = RecordingState::Idle;
-    StopRecording(app);
-    showState(app);
+    FollowRecorder(app);
 }
 
 void PauseOrResume(App& app) {
-    MainForm& f = app.form;
-    ProgramState& s = app.state;
-    // Only a running take pauses; 按钮4 is disabled otherwise, and this keeps it so.
-    if (s.recording_state == RecordingState::Idle) {
-        return;
-    }
-    const bool resume = s.recording_state == RecordingState::Paused;
-    s.recording_state = resume ? RecordingState::Recording : RecordingState::Paused;
-
-    showState(app);
-    setInterval(f.时钟1, resume ? kStatusIntervalMs : 0);
-    s.signal_active = resume ? 1 : 0;
-    f.画板2->update();
-    const audio::Handle channel = s.record_handle.load(std::memory_order_acquire);
-    if (resume) {
-        app.engine.play(channel, false);
+    Recorder& recorder = *app.recorder;
+    if (recorder.state() == Recorder::State::Recording) {
+        recorder.pause();
     } else {
-        // The device finishes the chunk in flight before the pause returns, so the size and
-        // time shown while paused are taken afterwards: they count exactly what is kept.
-        app.engine.pause(channel);
-        showRecordingSize(app);
-        ShowRecordedTime(app);
+        recorder.resume();
     }
 }
 
-bool OnRecordData(audio::Handle channel, const void* data, std::uint32_t bytes, void* user) {
-    App& app = *static_cast<App*>(user);
-    ProgramState& s = app.state;
-    s.record_handle.store(channel, std::memory_order_release);
-    s.last_block_size.store(bytes, std::memory_order_release);
-
-    const bool alreadyRefused = s.record_buffer.refusedAppend();
-    if (!s.record_buffer.append(data, bytes)) {
-        if (!alreadyRefused) {
+void MakeRecorder(App& app, std::function<void(int)> then) {
+    if (!app.device_worker) {
+        app.device_worker = std::make_shared<DeviceWorker>([&app](std::function<void()> fn) {
+            QMetaObject::invokeMethod(&app.form, std::move(fn), Qt::QueuedConnection);
+        });
+    }
+    app.recorder = std::make_shared<Recorder>(
+        app.engine, app.state.record_buffer, *app.device_worker,
+        [&app, then = std::move(then)](Recorder::Change change) {
+            OnRecorderChange(app, static_cast<int>(change));
+            if (then) {
+                then(static_cast<int>(change));
+            }
+        },
+        [&app] {
             QMetaObject::invokeMethod(
                 &app.form, [&app] { StopAtSizeLimit(app); }, Qt::QueuedConnection);
-        }
-        return false;
-    }
+        },
+        RecorderShared{&app.state.monitor_stream, &app.state.last_block_size});
+}
 
-    const audio::Handle monitor = s.monitor_stream.load(std::memory_order_acquire);
-    app.engine.pushData(monitor, data, bytes);
-    app.engine.play(monitor, false);
-    return true;
+void KeepInputOpen(App& app) {
+    Recorder& recorder = *app.recorder;
+    if (recorder.state() != Recorder::State::Idle) {
+        return;  // the boxes are disabled during a take; its close comes back here
+    }
+    if (!app.state.options.keep_input || app.form.组合框1->currentIndex() < 0) {
+        recorder.closeInput();
+        return;
+    }
+    const Recorder::Format format = chosenFormat(app);
+    const int device = app.form.组合框1->currentIndex();
+    if (recorder.input() == Recorder::Input::Open && recorder.format() == format &&
+        device == app.state.input_device) {
+        return;
+    }
+    app.state.input_device = device;
+    MatchMonitoringToRecording(app, format.rate, format.flags);
+    recorder.openInput(device, format);
+    FollowRecorder(app);
+}
+
+void FollowRecorder(App& app) {
+    MainForm& f = app.form;
+    app.state.recording_state = shownState(app.recorder->state());
+    showState(app);
+    if (app.recorder->needsPolling()) {
+        setInterval(f.时钟_录音收尾, kPollIntervalMs);
+    }
+}
+
+void OnRecorderChange(App& app, int change) {
+    ProgramState& s = app.state;
+    switch (static_cast<Recorder::Change>(change)) {
+        case Recorder::Change::Started:
+            if (s.recording_state == RecordingState::Closing || s.queued_take) {
+                // A take queued during the previous one's close: the window prepares now.
+                prepareForTake(app);
+                fixTakeTarget(app);
+            }
+            onStarted(app);
+            break;
+        case Recorder::Change::StartFailed:
+            onStartFailed(app);
+            break;
+        case Recorder::Change::Paused:
+        case Recorder::Change::Resumed: {
+            const bool resume = static_cast<Recorder::Change>(change) == Recorder::Change::Resumed;
+            setInterval(app.form.时钟1, resume ? kStatusIntervalMs : 0);
+            s.signal_active = resume ? 1 : 0;
+            app.form.画板2->update();
+            if (!resume) {
+                showRecordingSize(app);
+                ShowRecordedTime(app);
+            }
+            break;
+        }
+        case Recorder::Change::Stopping:
+            onStopping(app);
+            break;
+        case Recorder::Change::Closed:
+            onClosed(app);
+            break;
+        case Recorder::Change::InputChanged:
+            if (app.recorder->input() == Recorder::Input::Lost) {
+                setInterval(app.form.时钟_录音收尾, kPollIntervalMs);
+            }
+            break;
+    }
+    FollowRecorder(app);
+}
+
+void OnRecorderTick(App& app) {
+    MainForm& f = app.form;
+    app.recorder->poll();
+    // A kept input whose device went is tried again now and then, quietly.
+    if (app.recorder->input() == Recorder::Input::Lost && app.state.options.keep_input &&
+        app.recorder->state() == Recorder::State::Idle && app.device_worker->outstanding() == 0 &&
+        ++app.state.input_retry_ticks * kPollIntervalMs >= kInputRetryMs) {
+        app.state.input_retry_ticks = 0;
+        app.state.input_device = -1;
+        KeepInputOpen(app);
+    }
+    const audio::Handle channel = app.recorder->channel();
+    const bool waiting =
+        app.device_worker->busyFor() > std::chrono::milliseconds(kServerPatienceMs) ||
+        (channel != 0 && TakeRunning(app) && app.engine.captureStalled(channel));
+    if (waiting != f.标签_声音服务->isVisible()) {
+        setTextFitted(f.标签_声音服务, QStringLiteral("声音服务没有响应，正在等待……"));
+        f.标签_声音服务->setVisible(waiting);
+    }
+    if (!app.recorder->needsPolling() && !waiting && app.device_worker->outstanding() == 0 &&
+        !TakeRunning(app) && app.recorder->input() != Recorder::Input::Lost) {
+        setInterval(f.时钟_录音收尾, 0);
+    }
 }
 
 }  // namespace quillar

@@ -111,6 +111,8 @@ const Expected kControls[] = {
     {"时钟2", "QTimer", "画板2", kNone, ""},
     {"时钟3", "QTimer", "画板2", kNone, ""},
     {"时钟_暂存", "QTimer", "画板2", kNone, ""},
+    {"标签_声音服务", "QLabel", "画板2", {96, 40, 340, 24}, "", 12, false, QColor(192, 0, 0), QColor(255, 255, 255), true},
+    {"时钟_录音收尾", "QTimer", "画板2", kNone, ""},
     {"画板1", "quillar::DrawingBoard", "分组框3", {8, 112, 672, 32}, "", 12, false, kGrey},
     {"编辑框1", "QLineEdit", "画板1", {1, 5, 80, 24}, "停止中", 12, false, QColor(255, 255, 255), kGreen},
     {"编辑框2", "QLineEdit", "画板1", {81, 5, 224, 24}, "录制时间:00:00:00"},

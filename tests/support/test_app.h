@@ -8,6 +8,7 @@
 #include "audio/sim_backend.h"
 #include "kit/app.h"
 #include "kit/main_form.h"
+#include "record/device_worker.h"
 #include "support/scripted_ui.h"
 
 namespace quillar::test {
@@ -16,6 +17,9 @@ struct TestApp {
     explicit TestApp(
         std::unique_ptr<audio::SimBackend> backend = std::make_unique<audio::SimBackend>())
         : sim(*backend), engine(std::move(backend)), form(engine), app(engine, ui, form) {
+        // Device calls finish inside the handler that makes them: the simulated server never
+        // stalls, and a test reads the outcome as soon as its click or key returns.
+        app.device_worker = std::make_shared<DeviceWorker>();
         wireEvents(app);
     }
     audio::SimBackend& sim;

@@ -1,0 +1,451 @@
+#include "record/recorder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <thread>
+#include <utility>
+
+#include "kit/record_buffer.h"
+#include "record/device_worker.h"
+
+namespace quillar {
+
+namespace {
+
+constexpr std::uint64_t kOpenEnd = std::numeric_limits<std::uint64_t>::max();
+
+std::uint32_t bytesPerFrame(const Recorder::Format& f) {
+    const std::uint32_t sample = (f.flags & audio::kSample8Bit)    ? 1
+                                 : (f.flags & audio::kSampleFloat) ? 4
+                                                                   : 2;
+    return sample * std::max<std::uint32_t>(1, f.channels);
+}
+
+std::uint64_t msToFrames(std::uint32_t ms, std::uint32_t rate) {
+    return std::uint64_t{ms} * rate / 1000;
+}
+
+}  // namespace
+
+Recorder::Recorder(audio::AudioEngine& engine, RecordBuffer& buffer, DeviceWorker& worker,
+                   Notify notify, Refused refused, RecorderShared shared)
+    : m_engine(engine),
+      m_buffer(buffer),
+      m_worker(worker),
+      m_notify(std::move(notify)),
+      m_refused(std::move(refused)),
+      m_shared(shared) {}
+
+Recorder::~Recorder() {
+    // The receiver points here: no block may arrive once this is gone.
+    if (m_channel != 0 || m_state == State::Opening) {
+        m_engine.freeCapture();
+    }
+}
+
+// --- the capture thread ------------------------------------------------------------------
+
+bool Recorder::onBlock(audio::Handle, const void* data, std::uint32_t bytes, void* self) {
+    return static_cast<Recorder*>(self)->receive(static_cast<const std::uint8_t*>(data), bytes);
+}
+
+bool Recorder::receive(const std::uint8_t* data, std::uint32_t bytes) {
+    m_inBlock.fetch_add(1, std::memory_order_acq_rel);
+    const std::uint32_t bpf = m_bytesPerFrame;
+    const std::uint64_t frames = bytes / bpf;
+    const std::uint64_t blockEnd = m_deliveredAt.load(std::memory_order_relaxed) + frames;
+
+    // Into the ring first: a range may begin before this block (the pre-roll).
+    const std::uint64_t keep = std::min(frames, m_ringFrames);
+    for (std::uint64_t f = blockEnd - keep; f < blockEnd;) {
+        const std::uint64_t slot = f % m_ringFrames;
+        const std::uint64_t run = std::min(blockEnd - f, m_ringFrames - slot);
+        std::memcpy(m_ring.data() + slot * bpf, data + (f - (blockEnd - frames)) * bpf, run * bpf);
+        f += run;
+    }
+    m_deliveredAt.store(blockEnd, std::memory_order_release);
+    if (m_shared.lastBlockSize != nullptr) {
+        m_shared.lastBlockSize->store(bytes, std::memory_order_release);
+    }
+
+    if (m_appendOn.load(std::memory_order_acquire)) {
+        const std::uint32_t segment = m_segment.load(std::memory_order_acquire);
+        const std::uint64_t oldest = blockEnd - std::min(blockEnd, m_ringFrames);
+        if (segment != m_seenSegment) {
+            m_seenSegment = segment;
+            m_appended = std::max(m_segStart.load(std::memory_order_relaxed), oldest);
+        }
+        m_appended = std::max(m_appended, oldest);
+        const std::uint64_t stop = m_stopFrame.load(std::memory_order_acquire);
+        const std::uint64_t to = std::min(blockEnd, stop);
+        if (m_appended < to) {
+            copyRange(m_appended, to);
+            m_appended = to;
+        }
+        m_appendedAt.store(m_appended, std::memory_order_release);
+        if (m_closing.load(std::memory_order_acquire) && m_appended >= stop) {
+            m_appendOn.store(false, std::memory_order_release);
+            m_closedByCapture.store(true, std::memory_order_release);
+        }
+    }
+    m_inBlock.fetch_add(1, std::memory_order_acq_rel);
+    return true;
+}
+
+void Recorder::copyRange(std::uint64_t from, std::uint64_t to) {
+    const std::uint32_t bpf = m_bytesPerFrame;
+    while (from < to) {
+        const std::uint64_t slot = from % m_ringFrames;
+        const std::uint64_t run = std::min(to - from, m_ringFrames - slot);
+        const bool alreadyRefused = m_buffer.refusedAppend();
+        if (!m_buffer.append(m_ring.data() + slot * bpf, run * bpf)) {
+            // At the WAV size limit: the take keeps what it has; the window stops it.
+            m_appendOn.store(false, std::memory_order_release);
+            if (!alreadyRefused && m_refused) {
+                m_refused();
+            }
+            return;
+        }
+        if (const audio::Handle monitor = m_shared.monitor != nullptr
+                                              ? m_shared.monitor->load(std::memory_order_acquire)
+                                              : 0) {
+            m_engine.pushData(monitor, m_ring.data() + slot * bpf,
+                              static_cast<std::uint32_t>(run * bpf));
+            m_engine.play(monitor, false);
+        }
+        from += run;
+    }
+}
+
+// --- the window thread --------------------------------------------------------------------
+
+std::uint64_t Recorder::framesNow() const {
+    const std::int64_t bytes = m_channel != 0 ? m_engine.positionBytes(m_channel) : 0;
+    return bytes > 0 ? static_cast<std::uint64_t>(bytes) / m_bytesPerFrame : 0;
+}
+
+void Recorder::waitOutOfBlock() const {
+    // A block in hand is a copy of at most a few hundred kilobytes; no lock or device is waited
+    // for here.
+    const std::uint32_t seen = m_inBlock.load(std::memory_order_acquire);
+    if ((seen & 1U) == 0) {
+        return;
+    }
+    while (m_inBlock.load(std::memory_order_acquire) == seen) {
+        std::this_thread::yield();
+    }
+}
+
+void Recorder::changeTo(State s, Change c) {
+    m_state = s;
+    if (m_notify) {
+        m_notify(c);
+    }
+}
+
+void Recorder::armCapture(const Format& format) {
+    m_format = format;
+    m_bytesPerFrame = bytesPerFrame(format);
+    // Both margins and two blocks: a take queued during a post-roll still finds its pre-roll.
+    m_ringFrames = msToFrames(2 * kMaxMarginMs + 300, format.rate);
+    m_ring.assign(m_ringFrames * m_bytesPerFrame, 0);
+    m_deliveredAt.store(0, std::memory_order_relaxed);
+    m_appendedAt.store(0, std::memory_order_relaxed);
+    m_appended = 0;
+    m_appendOn.store(false, std::memory_order_relaxed);
+    m_seenSegment = m_segment.load(std::memory_order_relaxed);
+}
+
+void Recorder::beginSegment(std::uint64_t startFrame) {
+    m_segStart.store(startFrame, std::memory_order_relaxed);
+    m_stopFrame.store(kOpenEnd, std::memory_order_relaxed);
+    m_closedByCapture.store(false, std::memory_order_relaxed);
+    m_segment.fetch_add(1, std::memory_order_release);
+    m_appendOn.store(true, std::memory_order_release);
+}
+
+void Recorder::openDevice(int device, const Format& format, std::function<void(bool)> done) {
+    auto channel = std::make_shared<audio::Handle>(0);
+    m_worker.submit(
+        [this, device, format, channel] {
+            if (m_engine.openCapture(device)) {
+                *channel = m_engine.startCapture(format.rate, format.channels, format.flags,
+                                                 &Recorder::onBlock, this);
+                if (*channel == 0) {
+                    m_engine.freeCapture();
+                }
+            }
+        },
+        [this, channel, done = std::move(done)] {
+            m_channel = *channel;
+            done(*channel != 0);
+        });
+}
+
+void Recorder::closeDevice(std::function<void()> done) {
+    m_deviceClosing = true;
+    m_worker.submit([this] { m_engine.freeCapture(); },
+                    [this, done = std::move(done)] {
+                        m_deviceClosing = false;
+                        m_channel = 0;
+                        if (done) {
+                            done();
+                        }
+                    });
+}
+
+bool Recorder::openInput(int device, const Format& format) {
+    if (m_state != State::Idle) {
+        return false;
+    }
+    const auto open = [this, device, format] {
+        armCapture(format);
+        m_keptOpen = true;
+        m_inputDevice = device;
+        m_input = Input::Opening;
+        openDevice(device, format, [this](bool ok) {
+            if (!m_keptOpen) {
+                return;  // closed meanwhile
+            }
+            m_input = ok ? Input::Open : Input::Lost;
+            if (m_notify) {
+                m_notify(Change::InputChanged);
+            }
+            if (ok && m_queuedStart && m_state == State::Idle) {
+                m_queuedStart = false;
+                start(m_inputDevice, m_format, m_queuedPreroll);
+            }
+        });
+    };
+    if (m_channel != 0 || m_input == Input::Opening) {
+        m_keptOpen = false;
+        closeDevice({});
+    }
+    open();
+    return true;
+}
+
+void Recorder::closeInput() {
+    if (m_state != State::Idle || !m_keptOpen) {
+        return;
+    }
+    m_keptOpen = false;
+    m_input = Input::Closed;
+    closeDevice({});
+    if (m_notify) {
+        m_notify(Change::InputChanged);
+    }
+}
+
+bool Recorder::start(int device, const Format& format, std::uint32_t prerollMs) {
+    if (m_state == State::Closing || (m_state == State::Idle && m_input == Input::Opening)) {
+        if (m_queuedStart) {
+            return false;
+        }
+        // Counted from this key: the ring still holds it when the previous take has closed.
+        m_queuedStart = true;
+        m_queuedFrame = framesNow();
+        m_queuedPreroll = prerollMs;
+        return true;
+    }
+    if (m_state != State::Idle) {
+        return false;
+    }
+    m_buffer.clear();
+    m_closing.store(false, std::memory_order_relaxed);
+    m_closedByCapture.store(false, std::memory_order_relaxed);
+    if (m_keptOpen && m_input == Input::Open && format == m_format && m_channel != 0) {
+        const std::uint64_t key = framesNow();
+        const std::uint64_t pre = msToFrames(prerollMs, m_format.rate);
+        beginSegment(key > pre ? key - pre : 0);
+        changeTo(State::Recording, Change::Started);
+        return true;
+    }
+    // A device of the take's own, from its first frame, as the recorder has always done.
+    if (m_keptOpen) {
+        m_keptOpen = false;
+        m_input = Input::Closed;
+        if (m_channel != 0) {
+            closeDevice({});
+        }
+    }
+    armCapture(format);
+    beginSegment(0);
+    m_inputDevice = device;
+    m_cancelOpening = false;
+    m_state = State::Opening;
+    openDevice(device, format, [this](bool ok) {
+        if (!ok) {
+            m_appendOn.store(false, std::memory_order_release);
+            m_buffer.clear();
+            changeTo(State::Idle, Change::StartFailed);
+            return;
+        }
+        if (m_cancelOpening) {
+            closeDevice([this] { becomeClosed(); });
+            return;
+        }
+        changeTo(State::Recording, Change::Started);
+    });
+    return true;
+}
+
+bool Recorder::stop(std::uint32_t postrollMs) {
+    switch (m_state) {
+        case State::Opening:
+            m_cancelOpening = true;
+            m_closing.store(true, std::memory_order_release);
+            changeTo(State::Closing, Change::Stopping);
+            return true;
+        case State::Recording: {
+            const std::uint64_t post = msToFrames(postrollMs, m_format.rate);
+            const bool closeAtOnce = !m_keptOpen && post == 0;
+            m_stopFrame.store(closeAtOnce ? kOpenEnd : framesNow() + post,
+                              std::memory_order_release);
+            break;
+        }
+        case State::Paused:
+            m_queuedResume = false;
+            if (!m_keptOpen) {
+                m_stopFrame.store(kOpenEnd, std::memory_order_release);
+            }
+            break;
+        default:
+            return false;
+    }
+    m_closing.store(true, std::memory_order_release);
+    const bool paused = m_state == State::Paused;
+    changeTo(State::Closing, Change::Stopping);
+    if (!m_keptOpen && (paused || m_stopFrame.load() == kOpenEnd)) {
+        // The device's own take: closing it hands over the last partial block.
+        closeDevice([this] { becomeClosed(); });
+    }
+    return true;
+}
+
+bool Recorder::pause() {
+    if (m_state != State::Recording) {
+        return false;
+    }
+    if (m_keptOpen) {
+        m_stopFrame.store(framesNow(), std::memory_order_release);
+    } else {
+        const audio::Handle channel = m_channel;
+        m_worker.submit([this, channel] { m_engine.pause(channel); });
+    }
+    changeTo(State::Paused, Change::Paused);
+    return true;
+}
+
+bool Recorder::resume() {
+    if (m_state != State::Paused) {
+        return false;
+    }
+    if (m_keptOpen) {
+        // No pre-roll: the take goes on from the key. The range before the pause must be in
+        // first, or its end would be lost.
+        m_resumeFrame = framesNow();
+        if (m_appendedAt.load(std::memory_order_acquire) >= m_stopFrame.load()) {
+            beginSegment(m_resumeFrame);
+        } else {
+            m_queuedResume = true;
+        }
+    } else {
+        const audio::Handle channel = m_channel;
+        m_worker.submit([this, channel] { m_engine.play(channel, false); });
+    }
+    changeTo(State::Recording, Change::Resumed);
+    return true;
+}
+
+bool Recorder::needsPolling() const {
+    return m_state == State::Opening || m_state == State::Closing || m_queuedResume ||
+           m_queuedStart;
+}
+
+void Recorder::poll() {
+    if (m_queuedResume && m_appendedAt.load(std::memory_order_acquire) >= m_stopFrame.load()) {
+        m_queuedResume = false;
+        beginSegment(m_resumeFrame);
+    }
+    if (m_state != State::Closing || m_deviceClosing) {
+        return;
+    }
+    if (m_cancelOpening) {
+        return;  // the opening's completion closes it
+    }
+    // A take whose appending ended (its post-roll is in, or record_buffer is full) is whole.
+    const bool caughtUp =
+        m_closedByCapture.load(std::memory_order_acquire) ||
+        !m_appendOn.load(std::memory_order_acquire) ||
+        m_appendedAt.load(std::memory_order_acquire) >= m_stopFrame.load(std::memory_order_acquire);
+    const bool stalled =
+        m_channel != 0 && (m_engine.captureStalled(m_channel) || m_engine.captureLost(m_channel));
+    if (caughtUp || stalled) {
+        finishNow();
+    }
+}
+
+void Recorder::finishNow() {
+    if (m_state == State::Recording || m_state == State::Paused) {
+        m_closing.store(true, std::memory_order_release);
+        m_state = State::Closing;
+    }
+    if (m_state != State::Closing || m_deviceClosing || m_cancelOpening) {
+        return;
+    }
+    if (m_keptOpen) {
+        m_appendOn.store(false, std::memory_order_release);
+        waitOutOfBlock();
+        becomeClosed();
+        return;
+    }
+    // Closing the take's own device hands over what it still holds, up to the stop.
+    closeDevice([this] { becomeClosed(); });
+}
+
+void Recorder::becomeClosed() {
+    m_appendOn.store(false, std::memory_order_release);
+    waitOutOfBlock();
+    m_closing.store(false, std::memory_order_relaxed);
+    m_queuedResume = false;
+    changeTo(State::Idle, Change::Closed);
+    if (m_queuedStart && !(m_keptOpen && m_input == Input::Opening)) {
+        m_queuedStart = false;
+        if (m_keptOpen && m_input == Input::Open && m_channel != 0) {
+            m_buffer.clear();
+            const std::uint64_t pre = msToFrames(m_queuedPreroll, m_format.rate);
+            beginSegment(m_queuedFrame > pre ? m_queuedFrame - pre : 0);
+            changeTo(State::Recording, Change::Started);
+        } else {
+            start(m_inputDevice, m_format, 0);
+        }
+    }
+}
+
+void Recorder::deviceLost() {
+    if (m_state == State::Recording || m_state == State::Paused) {
+        m_closing.store(true, std::memory_order_release);
+        changeTo(State::Closing, Change::Stopping);
+    }
+    if (m_keptOpen) {
+        m_input = Input::Lost;
+        if (m_state == State::Closing) {
+            m_appendOn.store(false, std::memory_order_release);
+            waitOutOfBlock();
+            becomeClosed();
+        }
+        if (m_channel != 0) {
+            closeDevice({});
+        }
+        if (m_notify) {
+            m_notify(Change::InputChanged);
+        }
+        return;
+    }
+    finishNow();
+}
+
+}  // namespace quillar
