@@ -286,12 +286,27 @@ int SimBackend::openStreamCount() const {
     return static_cast<int>(m_state->outputs.size());
 }
 
+void SimBackend::setServerBlocked(bool blocked) {
+    {
+        std::lock_guard lock(m_serverMutex);
+        m_serverBlocked = blocked;
+    }
+    m_serverAnswers.notify_all();
+}
+
+void SimBackend::waitForServer() {
+    std::unique_lock lock(m_serverMutex);
+    m_serverAnswers.wait(lock, [this] { return !m_serverBlocked; });
+}
+
 std::vector<std::string> SimBackend::captureDevices() {
+    waitForServer();
     std::lock_guard lock(m_state->mutex);
     return m_state->devices;
 }
 
 bool SimBackend::openCapture(int index, const AudioFormat& format, CaptureSink* sink) {
+    waitForServer();
     std::lock_guard lock(m_state->mutex);
     State& s = *m_state;
     if (s.captureFails || s.captureOpen || index < 0 ||
@@ -313,6 +328,7 @@ bool SimBackend::openCapture(int index, const AudioFormat& format, CaptureSink* 
 }
 
 void SimBackend::setCapturePaused(bool paused) {
+    waitForServer();
     State& s = *m_state;
     // Waits for a delivery in progress, and finishes the chunk in flight, as a device does.
     std::lock_guard delivery(s.deliveryMutex);
@@ -330,6 +346,7 @@ void SimBackend::setCapturePaused(bool paused) {
 }
 
 void SimBackend::closeCapture() {
+    waitForServer();
     State& s = *m_state;
     std::lock_guard delivery(s.deliveryMutex);
     std::lock_guard lock(s.mutex);

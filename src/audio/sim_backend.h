@@ -4,9 +4,11 @@
 // Pumping and the engine's calls may come from different threads (the thread-safety tests do).
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -42,6 +44,10 @@ class SimBackend : public AudioBackend {
     // Runs at the start of every closeOutput, on the caller's thread and outside the simulation's
     // locks: a test makes it block to play a sound server that takes its time to close a device.
     void setCloseOutputHook(std::function<void()> hook);
+    // While the server is blocked, every call that would reach a real sound server (listing,
+    // opening, pausing and closing capture) waits until it is unblocked, as a stopped server
+    // makes them wait. Any thread. Default: answering.
+    void setServerBlocked(bool blocked);
 
     // --- pumping ---------------------------------------------------------------------------
     // Captures `frames` frames from the signal and hands them to the engine on this thread, so
@@ -86,8 +92,13 @@ class SimBackend : public AudioBackend {
     void closeOutput(std::uint32_t streamId) override;
 
   private:
+    void waitForServer();
+
     struct State;
     std::unique_ptr<State> m_state;
+    std::mutex m_serverMutex;  // guards m_serverBlocked; taken alone
+    std::condition_variable m_serverAnswers;
+    bool m_serverBlocked = false;
 };
 
 }  // namespace quillar::audio

@@ -407,7 +407,7 @@ void OnRecorderTick(App& app) {
     const bool waiting =
         app.device_worker->busyFor() > std::chrono::milliseconds(kServerPatienceMs) ||
         (channel != 0 && TakeRunning(app) && app.engine.captureStalled(channel));
-    if (waiting != f.标签_声音服务->isVisible()) {
+    if (waiting == f.标签_声音服务->isHidden()) {
         setTextFitted(f.标签_声音服务, QStringLiteral("声音服务没有响应，正在等待……"));
         f.标签_声音服务->setVisible(waiting);
     }

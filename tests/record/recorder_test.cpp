@@ -1,0 +1,287 @@
+#include "record/recorder.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "app/settings.h"
+#include "app/startup.h"
+#include "audio/audio_engine.h"
+#include "audio/sim_backend.h"
+#include "items/item_file.h"
+#include "items/item_list.h"
+#include "kit/main_form.h"
+#include "kit/record_buffer.h"
+#include "record/device_worker.h"
+#include "record/recording_control.h"
+#include "support/test_app.h"
+
+namespace quillar::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+using State = Recorder::State;
+using Change = Recorder::Change;
+
+constexpr std::uint32_t kRate = 8000;  // 800 frames a block
+constexpr std::int64_t kSecond = kRate;
+
+// Every sample says which frame it is (modulo 16384), so a take shows where it begins and ends.
+double frameSignal(int, std::int64_t frame) {
+    return static_cast<double>(frame % 16384) / 32768.0;
+}
+
+class RecorderTest : public testing::Test {
+  protected:
+    RecorderTest()
+        : sim(*new audio::SimBackend),
+          engine(std::unique_ptr<audio::AudioBackend>(&sim)),
+          recorder(engine, buffer, worker, [this](Change c) { changes.push_back(c); }) {
+        sim.setDevices({"Simulated input", "USB microphone"});
+        sim.setSignal(frameSignal);
+    }
+
+    // The frame numbers of the take, from its first channel.
+    std::vector<std::int64_t> takeFrames() const {
+        std::vector<std::int64_t> frames;
+        for (std::size_t i = 0; i + 4 <= buffer.size(); i += 4) {
+            std::int16_t v = 0;
+            std::memcpy(&v, buffer.data() + i, 2);
+            frames.push_back(v);
+        }
+        return frames;
+    }
+    void pump(std::int64_t frames) {
+        // In device-sized chunks, as a real device delivers.
+        for (std::int64_t done = 0; done < frames; done += 40) {
+            sim.pumpCapture(std::min<std::int64_t>(40, frames - done));
+        }
+        recorder.poll();
+    }
+    const Recorder::Format format{kRate, 2, 0};
+
+    audio::SimBackend& sim;
+    audio::AudioEngine engine;
+    RecordBuffer buffer;
+    DeviceWorker worker;  // inline
+    std::vector<Change> changes;
+    Recorder recorder;
+};
+
+TEST_F(RecorderTest, APreRollTakeBeginsThatLongBeforeItsKey) {
+    for (const std::uint32_t prerollMs : {0U, 300U, 2000U}) {
+        SCOPED_TRACE(prerollMs);
+        ASSERT_TRUE(recorder.openInput(0, format));
+        ASSERT_EQ(recorder.input(), Recorder::Input::Open);
+        pump(3 * kSecond);  // the key comes 3 s after the input opened
+        ASSERT_TRUE(recorder.start(0, format, prerollMs));
+        EXPECT_EQ(recorder.state(), State::Recording);
+        pump(kSecond);
+        ASSERT_TRUE(recorder.stop(300));
+        EXPECT_EQ(recorder.state(), State::Closing) << "the post-roll is still to come";
+        pump(kSecond / 2);
+        ASSERT_EQ(recorder.state(), State::Idle);
+        const std::vector<std::int64_t> frames = takeFrames();
+        const std::int64_t first = 3 * kSecond - prerollMs * kRate / 1000;
+        const std::int64_t last = 4 * kSecond + 300 * kRate / 1000;  // excluded
+        ASSERT_EQ(static_cast<std::int64_t>(frames.size()), last - first);
+        EXPECT_EQ(frames.front(), first % 16384);
+        for (std::size_t i = 1; i < frames.size(); ++i) {
+            ASSERT_EQ(frames[i], (frames[i - 1] + 1) % 16384) << "a gap at " << i;
+        }
+        recorder.closeInput();
+    }
+}
+
+TEST_F(RecorderTest, AResumeAddsNoPreRollAndTheTakeSkipsThePause) {
+    ASSERT_TRUE(recorder.openInput(0, format));
+    pump(kSecond);
+    ASSERT_TRUE(recorder.start(0, format, 500));  // from frame 4000
+    pump(kSecond);
+    ASSERT_TRUE(recorder.pause());  // at 16000
+    pump(kSecond / 2);
+    ASSERT_TRUE(recorder.resume());  // at 20000
+    pump(kSecond / 2);
+    ASSERT_TRUE(recorder.stop(0));  // at 24000
+    pump(kSecond / 5);
+    ASSERT_EQ(recorder.state(), State::Idle);
+    const std::vector<std::int64_t> frames = takeFrames();
+    ASSERT_EQ(frames.size(), 12000U + 4000U);
+    EXPECT_EQ(frames[0], 4000);
+    EXPECT_EQ(frames[11999], 15999);
+    EXPECT_EQ(frames[12000], 20000 % 16384);
+}
+
+TEST_F(RecorderTest, EnterDuringAPostRollStartsTheNextTakeOnceThisOneIsClosed) {
+    std::vector<std::vector<std::int64_t>> takes;
+    Recorder r(engine, buffer, worker, [&](Change c) {
+        if (c == Change::Closed) {
+            takes.push_back(takeFrames());
+        }
+    });
+    ASSERT_TRUE(r.openInput(0, format));
+    pump(kSecond);
+    ASSERT_TRUE(r.start(0, format, 300));  // 5600..
+    sim.pumpCapture(kSecond);
+    ASSERT_TRUE(r.stop(300));  // ..18400
+    sim.pumpCapture(kSecond / 10);
+    ASSERT_TRUE(r.start(0, format, 300)) << "queued";  // key at 16800: 14400..
+    EXPECT_FALSE(r.start(0, format, 300)) << "one queued take at a time";
+    EXPECT_TRUE(r.startQueued());
+    sim.pumpCapture(kSecond / 2);
+    r.poll();
+    ASSERT_EQ(takes.size(), 1U);
+    EXPECT_EQ(r.state(), State::Recording) << "the queued take began at once";
+    EXPECT_EQ(takes[0].front(), 5600);
+    EXPECT_EQ(takes[0].size(), 18400U - 5600U);
+    sim.pumpCapture(kSecond / 2);
+    ASSERT_TRUE(r.stop(0));
+    sim.pumpCapture(kSecond / 5);
+    r.poll();
+    ASSERT_EQ(takes.size(), 2U);
+    EXPECT_EQ(takes[1].front(), 14400) << "its own pre-roll, shared with the take before";
+    EXPECT_EQ(takes[1].size(), 24800U - 14400U);
+    r.closeInput();
+}
+
+TEST_F(RecorderTest, TheStatesRefuseWhatTheyCannotDo) {
+    struct Row {
+        const char* name;
+        bool keepOpen;
+        std::function<void()> into;  // from Idle into the state
+        State state;
+        bool start, stop, pause, resume;
+    } rows[] = {
+        {"idle", true, [] {}, State::Idle, true, false, false, false},
+        {"recording", true, [&] { recorder.start(0, format, 0); }, State::Recording, false, true,
+         true, false},
+        {"paused", true,
+         [&] {
+             recorder.start(0, format, 0);
+             recorder.pause();
+         },
+         State::Paused, false, true, false, true},
+        {"closing", true,
+         [&] {
+             recorder.start(0, format, 0);
+             recorder.stop(1000);
+         },
+         State::Closing, true, false, false, false},
+        {"a device of its own, recording", false, [&] { recorder.start(0, format, 0); },
+         State::Recording, false, true, true, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto check = [&](const char* action, bool expected, auto&& call) {
+            SCOPED_TRACE(action);
+            if (row.keepOpen) {
+                recorder.openInput(0, format);
+                pump(kSecond);
+            }
+            row.into();
+            ASSERT_EQ(recorder.state(), row.state);
+            EXPECT_EQ(call(), expected);
+            recorder.finishNow();
+            pump(2 * kSecond);
+            recorder.finishNow();
+            ASSERT_EQ(recorder.state(), State::Idle) << "back to idle for the next row";
+            recorder.closeInput();
+        };
+        check("start", row.start, [&] { return recorder.start(0, format, 0); });
+        check("stop", row.stop, [&] { return recorder.stop(0); });
+        check("pause", row.pause, [&] { return recorder.pause(); });
+        check("resume", row.resume, [&] { return recorder.resume(); });
+    }
+}
+
+TEST_F(RecorderTest, ADeviceOrFormatChangeOpensTheInputAgain) {
+    ASSERT_TRUE(recorder.openInput(0, format));
+    const Recorder::Format mono48{48000, 1, audio::kSampleFloat};
+    ASSERT_TRUE(recorder.openInput(1, mono48));
+    const auto opens = sim.captureOpens();
+    ASSERT_EQ(opens.size(), 2U);
+    EXPECT_EQ(opens[1].device, 1);
+    EXPECT_EQ(opens[1].rate, 48000U);
+    EXPECT_EQ(opens[1].channels, 1U);
+    EXPECT_EQ(sim.captureOpenCount(), 1);
+    EXPECT_EQ(recorder.input(), Recorder::Input::Open);
+    recorder.closeInput();
+    EXPECT_EQ(sim.captureOpenCount(), 0);
+}
+
+// The window with a real worker thread over a server that stops answering.
+TEST(RecorderWindow, TheWindowNeverWaitsForAServerThatHangs) {
+    QTemporaryDir dir;
+    SetSettingsFolder(dir.path());
+    TestApp t;
+    t.app.device_worker = std::make_shared<DeviceWorker>([&](std::function<void()> fn) {
+        QMetaObject::invokeMethod(&t.form, std::move(fn), Qt::QueuedConnection);
+    });
+    MakeRecorder(t.app);  // on the threaded worker
+    t.sim.setSignal(frameSignal);
+    OnMainWindowCreated(t.app);
+    t.form.编辑框_保存路径->setText(dir.path());
+    const auto settle = [](int ms) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (std::chrono::steady_clock::now() < until) {
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    };
+    // Whatever happens, the server answers again within 20 s, so a test that fails never hangs.
+    std::atomic<bool> over{false};
+    std::thread rescue([&t, &over] {
+        for (int i = 0; i < 400 && !over; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        t.sim.setServerBlocked(false);
+    });
+
+    t.sim.setServerBlocked(true);
+    const auto before = std::chrono::steady_clock::now();
+    OnItemListKeyDown(t.app, kKeyEnter, 0);
+    OnItemListKeyDown(t.app, kKeyEnter, 0);  // pressed again while the device opens
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(500))
+        << "the window waited for the server";
+    EXPECT_TRUE(TakeClosing(t.app)) << "the second Enter stopped it, once";
+    settle(800);
+    EXPECT_FALSE(t.form.标签_声音服务->isHidden()) << "the window says what it waits for";
+    t.sim.setServerBlocked(false);
+    settle(300);
+    EXPECT_FALSE(TakeRunning(t.app));
+    EXPECT_FALSE(TakeClosing(t.app));
+    EXPECT_TRUE(t.form.标签_声音服务->isHidden());
+
+    // A take whose capture stalls for longer than the stall rule goes on after it.
+    OnItemListKeyDown(t.app, kKeyEnter, 0);
+    settle(100);
+    ASSERT_TRUE(TakeRunning(t.app));
+    t.sim.pumpCapture(kSecond / 2);
+    settle(audio::kCaptureStallMs + 500);  // nothing comes
+    EXPECT_TRUE(TakeRunning(t.app)) << "a stall is not a lost device";
+    EXPECT_FALSE(t.form.标签_声音服务->isHidden());
+    t.sim.pumpCapture(kSecond / 2);
+    settle(100);
+    OnItemListKeyDown(t.app, kKeyEnter, 0);
+    settle(300);
+    EXPECT_FALSE(TakeRunning(t.app));
+    EXPECT_EQ(t.app.state.record_buffer.size(), RecordBuffer::kHeaderBytes + kSecond * 4)
+        << "audio from before and after the stall";
+
+    over = true;
+    rescue.join();
+    OnMainWindowDestroyed(t.app);
+    SetSettingsFolder(QString());
+}
+
+}  // namespace
+}  // namespace quillar::test
