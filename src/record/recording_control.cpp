@@ -37,7 +37,6 @@ const QString kNoticeWaiting = QStringLiteral("等待录音中");
 const QString kMessageTitle = QStringLiteral("系统提示");
 
 constexpr int kStatusIntervalMs = 30;
-constexpr std::uint32_t kChannels = 2;
 
 void showRecordingSize(App& app) {
     app.form.编辑框4->setText(QStringLiteral("文件大小 ") +
@@ -92,7 +91,7 @@ bool StartRecording(App& app) {
         return false;
     }
     const audio::Handle channel =
-        app.engine.startCapture(rate, kChannels, flags, &OnRecordData, &app);
+        app.engine.startCapture(rate, s.options.channels, flags, &OnRecordData, &app);
     if (channel == 0) {
         return false;
     }
@@ -111,7 +110,7 @@ bool StartRecording(App& app) {
     take.folder = f.编辑框_保存路径->text();
     take.rate = rate;
     take.bits = bitsForSampleFlags(flags);
-    take.channels = kChannels;
+    take.channels = static_cast<std::uint16_t>(s.options.channels);
     take.device = f.组合框1->currentText();
     take.started = QDateTime::currentDateTime();
     s.take_item = take.item;
@@ -153,7 +152,7 @@ void StopRecording(App& app) {
     f.按钮3->setEnabled(true);
     const std::uint32_t rate = f.组合框2->currentData().toUInt();
     const std::uint16_t bits = bitsForSampleFlags(f.组合框3->currentData().toUInt());
-    BuildWavImage(s.record_buffer, rate, bits, kChannels);
+    BuildWavImage(s.record_buffer, rate, bits, static_cast<std::uint16_t>(s.options.channels));
     FinishTakeCheck(app);
     showRecordingSize(app);
 }
@@ -204,6 +203,9 @@ std::uint16_t bitsForSampleFlags(std::uint32_t flags) {
     }
     if (flags & audio::kSampleFloat) {
         return 32;
+    }
+    if (flags & audio::kSample24Bit) {
+        return 24;
     }
     return 16;
 }
