@@ -12,6 +12,7 @@ namespace quillar::audio {
 enum class SampleType : std::uint8_t {
     U8,   // unsigned 8-bit, silence at 128
     S16,  // signed 16-bit little-endian
+    S24,  // signed 24-bit little-endian, packed in 3 bytes (as a 24-bit WAV file holds it)
     S32,  // signed 32-bit little-endian (only from WAV files)
     F32,  // 32-bit IEEE float little-endian, -1..1
 };
@@ -27,6 +28,8 @@ struct AudioFormat {
                 return 1;
             case SampleType::S16:
                 return 2;
+            case SampleType::S24:
+                return 3;
             case SampleType::S32:
             case SampleType::F32:
                 return 4;

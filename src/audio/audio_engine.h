@@ -16,10 +16,11 @@ namespace quillar::audio {
 
 using Handle = std::uint32_t;
 
-// Sample flags, the values stored as item data in the sample-width combo box.
-inline constexpr std::uint32_t kSample8Bit = 1;  // unsigned 8-bit
-inline constexpr std::uint32_t kSampleFloat =
-    256;  // 32-bit IEEE float; neither flag: signed 16-bit
+// Sample flags, the values stored as item data in the sample-width combo box. Neither flag:
+// signed 16-bit.
+inline constexpr std::uint32_t kSample8Bit = 1;      // unsigned 8-bit
+inline constexpr std::uint32_t kSampleFloat = 256;   // 32-bit IEEE float
+inline constexpr std::uint32_t kSample24Bit = 1024;  // signed 24-bit, 3 bytes a sample
 
 // Longest backlog a push stream keeps, in milliseconds of its own audio. Pushing more drops the
 // oldest queued audio, so live monitoring never lags the input by more than this (plus the output
@@ -97,8 +98,9 @@ class AudioEngine {
     // Opens capture device `index` for the next startCapture. Indices are those of the latest
     // listing. False when there is no such device or one is open already.
     bool openCapture(int index);
-    // Starts capture on the opened device: rate in Hz, channels (2), sample flags. `proc` gets a
-    // block every ~100 ms. Returns the recording channel's handle, 0 on failure.
+    // Starts capture on the opened device: rate in Hz, channels (1 or 2), sample flags. `proc`
+    // gets a block every ~100 ms, in the format asked for (24-bit packed in 3 bytes a sample,
+    // whatever the device delivers). Returns the recording channel's handle, 0 on failure.
     Handle startCapture(std::uint32_t rate, std::uint32_t channels, std::uint32_t flags,
                         CaptureProc proc, void* user);
     // Stops and frees the recording channel and closes the capture device. The audio captured

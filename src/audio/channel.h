@@ -4,7 +4,6 @@
 // is said beside the field; the lock order is in engine_impl.h.
 #pragma once
 
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -38,6 +37,8 @@ inline bool formatFromFlags(std::uint32_t rate, std::uint32_t channels, std::uin
     // The high bits may carry unrelated options; only the sample-width bits choose the type.
     if ((flags & kSampleFloat) != 0) {
         format->type = SampleType::F32;
+    } else if ((flags & kSample24Bit) != 0) {
+        format->type = SampleType::S24;
     } else if ((flags & kSample8Bit) != 0) {
         format->type = SampleType::U8;
     } else {

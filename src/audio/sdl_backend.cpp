@@ -11,6 +11,7 @@
 #include <mutex>
 #include <thread>
 
+#include "audio/sample_packing.h"
 #include "audio/sdl_format.h"
 
 // Under LeakSanitizer (the ASan test builds): SDL's PulseAudio hotplug thread never releases some
@@ -24,6 +25,7 @@ namespace quillar::audio {
 
 using sdl::bufferFrames;
 using sdl::livePeriodFrames;
+using sdl::sdlFrameBytes;
 using sdl::specFor;
 using sdl::toSdl;
 
@@ -43,9 +45,13 @@ struct SdlBackend::State {
     std::atomic<int> capturePhase{kRunning};
     std::mutex drainMutex;
     std::condition_variable drained;
-    bool capturePaused = true;        // GUI thread only; SDL opens devices paused
-    std::uint8_t captureSilence = 0;  // the byte SDL pads with in the capture format
-    std::uint32_t captureFrameBytes = 1;
+    bool capturePaused = true;            // GUI thread only; SDL opens devices paused
+    std::uint8_t captureSilence = 0;      // the byte SDL pads with in the capture format
+    std::uint32_t captureFrameBytes = 1;  // as SDL hands them over
+    // 24-bit capture: SDL delivers 32-bit samples, packed into this buffer (made at the open,
+    // while the device is closed) before they go to the sink.
+    bool capturePacks = false;
+    std::vector<Uint8> packed;
     bool captureGone = false;  // capture thread only, reset at each open
     // A device was lost since SDL's audio came up: its connection to the sound server may be
     // dead (SDL's PulseAudio driver keeps one for the subsystem's life), so the subsystem is
@@ -60,6 +66,9 @@ struct SdlBackend::State {
         std::uint32_t id = 0;
         OutputSource* source = nullptr;
         SDL_AudioDeviceID device = 0;
+        // 24-bit output: the source renders packed samples here, widened to SDL's 32-bit.
+        bool widens = false;
+        std::vector<Uint8> staging;
     };
     std::mutex outputsMutex;  // never held while calling SDL
     // Held around closing an output and around starting one on the notice thread, so that a
@@ -93,14 +102,14 @@ struct SdlBackend::State {
         if (s->sink != nullptr && len > 0 && !s->captureGone) {
             if (SDL_GetAudioDeviceStatus(s->captureDevice.load(std::memory_order_relaxed)) !=
                 SDL_AUDIO_STOPPED) {
-                s->sink->captured(stream, static_cast<std::uint32_t>(len));
+                s->handOver(stream, static_cast<std::uint32_t>(len));
             } else {
                 s->captureGone = true;
                 s->serverSuspect.store(true, std::memory_order_relaxed);
                 const std::uint32_t real = realAudioBefore(stream, static_cast<std::uint32_t>(len),
                                                            s->captureSilence, s->captureFrameBytes);
                 if (real > 0) {
-                    s->sink->captured(stream, real);
+                    s->handOver(stream, real);
                 }
                 s->sink->captureLost();
             }
@@ -111,6 +120,26 @@ struct SdlBackend::State {
                 s->capturePhase.store(kDrained, std::memory_order_release);
             }
             s->drained.notify_all();
+        }
+    }
+
+    // Captured bytes (whole frames as SDL delivers them) to the sink, packed first if need be.
+    void handOver(const Uint8* data, std::uint32_t len) {
+        if (!capturePacks) {
+            sink->captured(data, len);
+            return;
+        }
+        // In pieces of whole frames if SDL ever hands over more than the buffer was made for.
+        const std::uint32_t channels = captureFrameBytes / 4;
+        const auto pieceSamples =
+            static_cast<std::uint32_t>(packed.size() / 3 / channels * channels);
+        std::uint32_t samples = len / 4;
+        while (samples > 0 && pieceSamples > 0) {
+            const std::uint32_t n = std::min(samples, pieceSamples);
+            packS32ToS24(data, packed.data(), n);
+            sink->captured(packed.data(), n * 3);
+            data += std::size_t{n} * 4;
+            samples -= n;
         }
     }
 
@@ -145,8 +174,21 @@ struct SdlBackend::State {
 
     static void outputCallback(void* user, Uint8* stream, int len) {
         auto* out = static_cast<Output*>(user);
-        const auto r = out->source->render(stream, static_cast<std::uint32_t>(len));
-        if (r.ended) {
+        bool ended = false;
+        if (!out->widens) {
+            ended = out->source->render(stream, static_cast<std::uint32_t>(len)).ended;
+        } else {
+            // Whole frames per piece: the staging buffer holds whole frames, and so does `len`.
+            const std::uint32_t samples = static_cast<std::uint32_t>(len) / 4;
+            const auto pieceSamples = static_cast<std::uint32_t>(out->staging.size() / 3);
+            for (std::uint32_t done = 0; done < samples && pieceSamples > 0;) {
+                const std::uint32_t n = std::min(samples - done, pieceSamples);
+                ended |= out->source->render(out->staging.data(), n * 3).ended;
+                widenS24ToS32(out->staging.data(), stream + std::size_t{done} * 4, n);
+                done += n;
+            }
+        }
+        if (ended) {
             State& s = *out->state;
             {
                 std::lock_guard lock(s.noticeMutex);
@@ -295,9 +337,11 @@ bool SdlBackend::openCapture(int index, const AudioFormat& format, CaptureSink* 
     s.sink = sink;
     s.captureGone = false;
     s.captureSilence = format.type == SampleType::U8 ? 0x80 : 0;
-    s.captureFrameBytes = std::max<std::uint32_t>(1, format.bytesPerFrame());
+    s.captureFrameBytes = std::max<std::uint32_t>(1, sdlFrameBytes(format));
     SDL_AudioSpec want = specFor(format, &State::captureCallback, &s);
     want.samples = livePeriodFrames(format.rate);
+    s.capturePacks = format.type == SampleType::S24;
+    s.packed.assign(s.capturePacks ? std::size_t{want.samples} * format.bytesPerFrame() : 0, 0);
     SDL_AudioSpec have{};
     // No allowed changes: SDL converts whatever the device delivers into our format.
     SDL_AudioDeviceID device = SDL_OpenAudioDevice(name, 1, &want, &have, 0);
@@ -417,6 +461,8 @@ bool SdlBackend::openOutput(std::uint32_t streamId, const AudioFormat& format,
         // and its callbacks wake the capture thread half as often.
         want.samples = static_cast<Uint16>(2 * livePeriodFrames(format.rate));
     }
+    out->widens = format.type == SampleType::S24;
+    out->staging.assign(out->widens ? std::size_t{want.samples} * format.bytesPerFrame() : 0, 0);
     SDL_AudioSpec have{};
     out->device = SDL_OpenAudioDevice(s.outputName.empty() ? nullptr : s.outputName.c_str(), 0,
                                       &want, &have, 0);

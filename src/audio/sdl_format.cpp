@@ -8,12 +8,17 @@ SDL_AudioFormat toSdl(SampleType type) {
             return AUDIO_U8;
         case SampleType::S16:
             return AUDIO_S16LSB;
+        case SampleType::S24:  // SDL has no packed 24-bit: the backend packs and widens
         case SampleType::S32:
             return AUDIO_S32LSB;
         case SampleType::F32:
             return AUDIO_F32LSB;
     }
     return AUDIO_S16LSB;
+}
+
+std::uint32_t sdlFrameBytes(const AudioFormat& format) {
+    return SDL_AUDIO_BITSIZE(toSdl(format.type)) / 8 * format.channels;
 }
 
 Uint16 bufferFrames(std::uint32_t rate) {

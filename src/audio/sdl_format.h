@@ -10,7 +10,10 @@
 
 namespace quillar::audio::sdl {
 
+// What SDL is asked for; S24 is asked as S32 (SDL has no 3-byte samples).
 SDL_AudioFormat toSdl(SampleType type);
+// Bytes of one frame as SDL hands it over or takes it.
+std::uint32_t sdlFrameBytes(const AudioFormat& format);
 
 // Device buffer of about 20-40 ms: small enough for live monitoring, large enough that a busy
 // desktop does not starve the device.

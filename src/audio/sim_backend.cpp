@@ -6,6 +6,8 @@
 #include <map>
 #include <mutex>
 
+#include "audio/audio_engine.h"
+
 namespace quillar::audio {
 
 namespace {
@@ -21,6 +23,14 @@ void writeSample(double value, SampleType type, std::uint8_t* out) {
             const auto v = static_cast<std::int16_t>(
                 std::clamp<long>(std::lround(value * 32768.0), -32768, 32767));
             std::memcpy(out, &v, sizeof v);
+            break;
+        }
+        case SampleType::S24: {
+            const auto v = static_cast<std::int32_t>(
+                std::clamp<long>(std::lround(value * 8388608.0), -8388608, 8388607));
+            out[0] = static_cast<std::uint8_t>(v);
+            out[1] = static_cast<std::uint8_t>(v >> 8);
+            out[2] = static_cast<std::uint8_t>(v >> 16);
             break;
         }
         case SampleType::S32: {
@@ -314,8 +324,9 @@ bool SimBackend::openCapture(int index, const AudioFormat& format, CaptureSink* 
         return false;
     }
     s.opens.push_back({index, format.rate, format.channels,
-                       format.type == SampleType::U8    ? 1u
-                       : format.type == SampleType::F32 ? 256u
+                       format.type == SampleType::U8    ? kSample8Bit
+                       : format.type == SampleType::F32 ? kSampleFloat
+                       : format.type == SampleType::S24 ? kSample24Bit
                                                         : 0u});
     s.captureOpen = true;
     s.capturePaused = true;

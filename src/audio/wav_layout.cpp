@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "audio/sample_packing.h"
+
 namespace quillar::audio {
 
 namespace {
@@ -134,17 +136,9 @@ void convertStoredFrames(const WavLayout& layout, const void* in, void* out, std
         case StoredSample::AsPlayed:
             std::memcpy(out, in, frames * layout.storedFrameBytes);
             return;
-        case StoredSample::S24: {
-            // Into the top three bytes of a 32-bit sample: full scale stays full scale.
-            auto* dst = static_cast<std::uint8_t*>(out);
-            for (std::uint64_t i = 0; i < samples; ++i, src += 3, dst += 4) {
-                dst[0] = 0;
-                dst[1] = src[0];
-                dst[2] = src[1];
-                dst[3] = src[2];
-            }
+        case StoredSample::S24:
+            widenS24ToS32(in, out, samples);
             return;
-        }
         case StoredSample::F64: {
             auto* dst = static_cast<float*>(out);
             for (std::uint64_t i = 0; i < samples; ++i, src += 8) {

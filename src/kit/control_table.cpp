@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include "audio/audio_engine.h"
 #include "kit/drawing_board.h"
 #include "kit/main_form.h"
 #include "kit/media_player.h"
@@ -155,7 +156,13 @@ const std::vector<ComboItem>& sampleRateItems() {
 }
 
 const std::vector<ComboItem>& sampleWidthItems() {
-    static const std::vector<ComboItem> items = {{"8 Bit", 1}, {"16 Bit", 0}, {"32 Bit", 256}};
+    // Later widths go at the end: the first three keep the places users know them by.
+    static const std::vector<ComboItem> items = {
+        {"8 Bit", audio::kSample8Bit},
+        {"16 Bit", 0},
+        {"32 Bit", audio::kSampleFloat},
+        {"24 Bit", audio::kSample24Bit},
+    };
     return items;
 }
 

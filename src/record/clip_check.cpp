@@ -15,10 +15,8 @@ namespace quillar {
 
 namespace {
 
-constexpr int kTakeChannels = 2;  // every take is recorded in stereo
-
 std::size_t bytesPerSample(std::uint16_t bits) {
-    return bits == 8 ? 1 : bits == 32 ? 4 : 2;
+    return bits / 8u;
 }
 
 // The status tick stops with the take, so a timer of the warning's own brings it down.
@@ -84,6 +82,19 @@ PeakScan ScanSamples(const std::uint8_t* data, std::size_t bytes, std::uint16_t 
         }
         r.clipped = bad || peak >= kFloatFullScale;
         r.peak = bad ? 1.0 : peak;
+    } else if (bits == 24) {
+        std::int32_t lo = 0;
+        std::int32_t hi = 0;
+        for (std::size_t i = 0; i + 3 <= bytes; i += 3) {
+            // Into the top of an int32, so that the shift back extends the sign.
+            const std::uint32_t u = std::uint32_t{data[i]} << 8 | std::uint32_t{data[i + 1]} << 16 |
+                                    std::uint32_t{data[i + 2]} << 24;
+            const std::int32_t v = static_cast<std::int32_t>(u) >> 8;
+            lo = std::min(lo, v);
+            hi = std::max(hi, v);
+        }
+        r.clipped = lo == -8388608 || hi == 8388607;
+        r.peak = std::max(-lo, hi) / 8388608.0;
     } else {
         int lo = 0;
         int hi = 0;
@@ -110,7 +121,7 @@ void BeginTakeCheck(App& app, std::uint16_t bits) {
     quality::SampleFormat format = quality::SampleFormat::S16;
     quality::SampleFormatOf(bits, bits == 32, &format);
     s.take_judge =
-        quality::TakeJudge(format, kTakeChannels, app.form.组合框2->currentData().toUInt());
+        quality::TakeJudge(format, s.options.channels, app.form.组合框2->currentData().toUInt());
     s.take_judgement = quality::Judgement{};
 }
 

@@ -24,13 +24,15 @@ struct PeakScan {
     bool clipped = false;
 };
 
-// The peak of whole samples of width `bits` (8 unsigned, 16 signed, 32 float) in `bytes` bytes.
-// Full scale is the extreme codes for 8 and 16 bits (0 and 255; -32768 and 32767) and a magnitude
-// of kFloatFullScale for floats (NaN and infinities included).
+// The peak of whole samples of width `bits` (8 unsigned, 16 and 24 signed, 32 float) in `bytes`
+// bytes. Full scale is the extreme codes for 8, 16 and 24 bits (0 and 255; -32768 and 32767;
+// -8388608 and 8388607) and a magnitude of kFloatFullScale for floats (NaN and infinities
+// included).
 PeakScan ScanSamples(const std::uint8_t* data, std::size_t bytes, std::uint16_t bits);
 
-// A take begins with `bits` per sample on the device of 组合框1, at the rate of 组合框2: the check
-// and the judgement start from its first byte, and the device's name is kept for the take log.
+// A take begins with `bits` per sample on the device of 组合框1, at the rate of 组合框2, with the
+// channels of app.state.options: the check and the judgement start from its first byte, and the
+// device's name is kept for the take log.
 void BeginTakeCheck(App& app, std::uint16_t bits);
 // Status tick: reads the samples captured since the last call; at a clipped block shows the
 // warning. `nowMs` is the steady clock's reading.

@@ -11,13 +11,16 @@ namespace quillar {
 
 namespace {
 
-constexpr std::uint32_t kChannels = 2;
+// As many channels as the takes: the recording's own bytes are queued unchanged.
+std::uint32_t channelsOf(const App& app) {
+    return static_cast<std::uint32_t>(app.state.options.channels);
+}
 
 // The capture thread may be feeding the old stream right now; the engine keeps a freed stream
 // until it is done with it, so freeing first and publishing the new one afterwards is safe.
 void armStream(App& app, std::uint32_t rate, std::uint32_t flags) {
     app.engine.freeStream(app.state.monitor_stream.load());
-    app.state.monitor_stream.store(app.engine.createPushStream(rate, kChannels, flags));
+    app.state.monitor_stream.store(app.engine.createPushStream(rate, channelsOf(app), flags));
     // Fed by the engine with each few milliseconds captured, not with the 100 ms blocks.
     app.engine.monitorCapture(app.state.monitor_stream.load());
 }
@@ -36,7 +39,7 @@ void ToggleMonitoring(App& app) {
 
 void MatchMonitoringToRecording(App& app, std::uint32_t rate, std::uint32_t flags) {
     if (!app.form.选择框1->isChecked() ||
-        app.engine.hasFormat(app.state.monitor_stream.load(), rate, kChannels, flags)) {
+        app.engine.hasFormat(app.state.monitor_stream.load(), rate, channelsOf(app), flags)) {
         return;
     }
     armStream(app, rate, flags);

@@ -18,6 +18,7 @@ constexpr std::uint64_t kOpenEnd = std::numeric_limits<std::uint64_t>::max();
 
 std::uint32_t bytesPerFrame(const Recorder::Format& f) {
     const std::uint32_t sample = (f.flags & audio::kSample8Bit)    ? 1
+                                 : (f.flags & audio::kSample24Bit) ? 3
                                  : (f.flags & audio::kSampleFloat) ? 4
                                                                    : 2;
     return sample * std::max<std::uint32_t>(1, f.channels);

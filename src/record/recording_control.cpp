@@ -264,6 +264,9 @@ std::uint16_t bitsForSampleFlags(std::uint32_t flags) {
     if (flags & audio::kSampleFloat) {
         return 32;
     }
+    if (flags & audio::kSample24Bit) {
+        return 24;
+    }
     return 16;
 }
 

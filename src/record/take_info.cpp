@@ -10,7 +10,8 @@
 namespace quillar {
 
 bool TakeInfo::hasUsableFormat() const {
-    return rate > 0 && channels > 0 && channels <= 8 && (bits == 8 || bits == 16 || bits == 32);
+    return rate > 0 && channels > 0 && channels <= 8 &&
+           (bits == 8 || bits == 16 || bits == 24 || bits == 32);
 }
 
 QString JournalFolder() {

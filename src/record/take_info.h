@@ -13,8 +13,8 @@ struct TakeInfo {
     QString item;                // the item selected when the take began
     QString folder;              // the auto-save folder then
     std::uint32_t rate = 0;      // Hz
-    std::uint16_t bits = 0;      // 8, 16 or 32 (float)
-    std::uint16_t channels = 0;  // 2 for every take Quillar makes
+    std::uint16_t bits = 0;      // 8, 16, 24 or 32 (float)
+    std::uint16_t channels = 0;  // 1 or 2 for the takes Quillar makes
     QString device;              // capture device name
     QDateTime started;           // local time the take began
     int occurrence = 1;          // which item of that text in the list (homographs), from 1

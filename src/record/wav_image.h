@@ -13,7 +13,7 @@ class RecordBuffer;
 inline constexpr std::size_t kWavHeaderBytes = 44;
 
 // The 44 header bytes for `dataLength` bytes of `channels`-channel samples of `bits` bits
-// (32 = IEEE float, format tag 3; else PCM, format tag 1) at `rate` Hz.
+// (32 = IEEE float, format tag 3; else PCM, format tag 1, 24 bits packed in 3 bytes) at `rate` Hz.
 std::array<std::uint8_t, kWavHeaderBytes> wavHeaderBytes(std::uint32_t dataLength,
                                                          std::uint32_t rate, std::uint16_t bits,
                                                          std::uint16_t channels);

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -160,16 +161,27 @@ struct Blocks {
     }
 };
 
-TEST_F(CapturePath, MonitoringHearsEachPeriodAsCapturedAndTheBlocksHoldTheSameBytes) {
+struct MonitorFormat {
+    const char* name;
+    std::uint32_t channels;
+    std::uint32_t flags;
+    std::uint32_t frameBytes;
+};
+
+class MonitoringFormats : public CapturePath, public testing::WithParamInterface<MonitorFormat> {};
+
+TEST_P(MonitoringFormats, MonitoringHearsEachPeriodAsCapturedAndTheBlocksHoldTheSameBytes) {
+    const MonitorFormat& format = GetParam();
     constexpr std::uint32_t kRate8k = 8000;
     constexpr std::int64_t kPeriod = 40;  // 5 ms
-    constexpr std::uint32_t kFrame = 4;   // 16-bit stereo
+    const std::uint32_t kFrame = format.frameBytes;
     sim->setSignal([](int c, std::int64_t f) { return ((f * 7 + c * 3) % 1000) / 1000.0 - 0.5; });
     Blocks blocks;
     ASSERT_TRUE(engine.initOutput(-1, 44100));
     ASSERT_TRUE(engine.openCapture(0));
-    ASSERT_NE(engine.startCapture(kRate8k, 2, 0, &Blocks::receive, &blocks), 0u);
-    const Handle monitor = engine.createPushStream(kRate8k, 2, 0);
+    ASSERT_NE(
+        engine.startCapture(kRate8k, format.channels, format.flags, &Blocks::receive, &blocks), 0u);
+    const Handle monitor = engine.createPushStream(kRate8k, format.channels, format.flags);
     ASSERT_TRUE(engine.monitorCapture(monitor));
 
     // Each period is queued the moment it is captured, long before its block is complete.
@@ -211,6 +223,11 @@ TEST_F(CapturePath, MonitoringHearsEachPeriodAsCapturedAndTheBlocksHoldTheSameBy
         << "monitoring heard exactly what was recorded, once";
     engine.freeOutput();
 }
+
+INSTANTIATE_TEST_SUITE_P(Formats, MonitoringFormats,
+                         testing::Values(MonitorFormat{"Stereo16", 2, 0, 4},
+                                         MonitorFormat{"Mono24", 1, kSample24Bit, 3}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace quillar::audio

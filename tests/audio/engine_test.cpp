@@ -41,9 +41,9 @@ class EngineTest : public ::testing::Test {
   protected:
     EngineTest() : sim(*new SimBackend), engine(std::unique_ptr<AudioBackend>(&sim)) {}
 
-    Handle startCapture(std::uint32_t rate, std::uint32_t flags) {
+    Handle startCapture(std::uint32_t rate, std::uint32_t flags, std::uint32_t channels = 2) {
         EXPECT_TRUE(engine.openCapture(0));
-        return engine.startCapture(rate, 2, flags, &collect, &blocks);
+        return engine.startCapture(rate, channels, flags, &collect, &blocks);
     }
 
     SimBackend& sim;
@@ -55,15 +55,16 @@ struct FormatCase {
     std::uint32_t rate;
     std::uint32_t flags;
     std::uint32_t bytesPerSample;
+    std::uint32_t channels = 2;
 };
 
 class CaptureFormatTest : public EngineTest, public ::testing::WithParamInterface<FormatCase> {};
 
 TEST_P(CaptureFormatTest, DeliversWholeTenthSecondBlocks) {
-    const auto [rate, flags, bps] = GetParam();
-    const Handle h = startCapture(rate, flags);
+    const auto [rate, flags, bps, channels] = GetParam();
+    const Handle h = startCapture(rate, flags, channels);
     ASSERT_NE(h, 0u);
-    const std::uint32_t blockBytes = rate / 10 * 2 * bps;
+    const std::uint32_t blockBytes = rate / 10 * channels * bps;
 
     sim.pumpCapture(rate / 10 * 3 + rate / 20);  // three and a half blocks
     ASSERT_EQ(blocks.sizes.size(), 3u);
@@ -77,19 +78,20 @@ TEST_P(CaptureFormatTest, DeliversWholeTenthSecondBlocks) {
     // The position counts every byte captured, the partial block included.
     EXPECT_EQ(engine.positionBytes(h), 4 * std::int64_t{blockBytes});
     EXPECT_DOUBLE_EQ(engine.bytesToSeconds(h, engine.positionBytes(h)), 4.0 * (rate / 10) / rate);
-    EXPECT_EQ(engine.channelCount(h), 2u);
+    EXPECT_EQ(engine.channelCount(h), channels);
     EXPECT_EQ(engine.sampleRate(h), rate);
-    EXPECT_TRUE(engine.hasFormat(h, rate, 2, flags));
-    EXPECT_TRUE(engine.hasFormat(h, rate, 2, flags | 0x10000)) << "only the width bits count";
-    EXPECT_FALSE(engine.hasFormat(h, rate, 2, flags ^ 256));
-    EXPECT_FALSE(engine.hasFormat(h, rate + 1, 2, flags));
-    EXPECT_FALSE(engine.hasFormat(h, rate, 1, flags));
+    EXPECT_TRUE(engine.hasFormat(h, rate, channels, flags));
+    EXPECT_TRUE(engine.hasFormat(h, rate, channels, flags | 0x10000))
+        << "only the width bits count";
+    EXPECT_FALSE(engine.hasFormat(h, rate, channels, flags ^ 256));
+    EXPECT_FALSE(engine.hasFormat(h, rate + 1, channels, flags));
+    EXPECT_FALSE(engine.hasFormat(h, rate, 3 - channels, flags));
     EXPECT_EQ(engine.state(h), 1);
 
     const auto opens = sim.captureOpens();
     ASSERT_EQ(opens.size(), 1u);
     EXPECT_EQ(opens[0].rate, rate);
-    EXPECT_EQ(opens[0].channels, 2u);
+    EXPECT_EQ(opens[0].channels, channels);
     EXPECT_EQ(opens[0].flags, flags);
 }
 
@@ -97,13 +99,16 @@ INSTANTIATE_TEST_SUITE_P(Formats, CaptureFormatTest,
                          ::testing::Values(FormatCase{8000, 1, 1}, FormatCase{11025, 0, 2},
                                            FormatCase{22050, 256, 4}, FormatCase{44100, 0, 2},
                                            FormatCase{44100, 1, 1}, FormatCase{48000, 256, 4},
-                                           FormatCase{48000, 0, 2}));
+                                           FormatCase{48000, 0, 2}, FormatCase{44100, 1024, 3},
+                                           FormatCase{48000, 1024, 3, 1},
+                                           FormatCase{44100, 0, 2, 1}));
 
 TEST_F(EngineTest, CapturedBytesFollowTheSampleFormat) {
     // Left +0.5, right -0.25: the exact bytes each width must carry.
     sim.setSignal([](int channel, std::int64_t) { return channel == 0 ? 0.5 : -0.25; });
     struct Case {
         std::uint32_t flags;
+        std::uint32_t channels;
         std::vector<std::uint8_t> frame;
     };
     const float fl = 0.5f, fr = -0.25f;
@@ -111,22 +116,28 @@ TEST_F(EngineTest, CapturedBytesFollowTheSampleFormat) {
     std::memcpy(floatFrame.data(), &fl, 4);
     std::memcpy(floatFrame.data() + 4, &fr, 4);
     const Case cases[] = {
-        {1, {192, 96}},
-        {0, {0x00, 0x40, 0x00, 0xE0}},  // 16384, -8192 little-endian
-        {256, floatFrame},
+        {kSample8Bit, 2, {192, 96}},
+        {0, 2, {0x00, 0x40, 0x00, 0xE0}},  // 16384, -8192 little-endian
+        {kSampleFloat, 2, floatFrame},
+        {kSample24Bit, 2, {0x00, 0x00, 0x40, 0x00, 0x00, 0xE0}},  // 4194304, -2097152
+        {kSample24Bit, 1, {0x00, 0x00, 0x40}},                    // the left channel alone
+        {0, 1, {0x00, 0x40}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.flags);
+        SCOPED_TRACE(testing::Message() << c.flags << " " << c.channels);
         blocks = {};
-        const Handle h = startCapture(8000, c.flags);
+        const Handle h = startCapture(8000, c.flags, c.channels);
         sim.pumpCaptureBlock();
         ASSERT_EQ(blocks.sizes.size(), 1u);
+        ASSERT_EQ(blocks.sizes[0], 800 * c.frame.size());
         EXPECT_TRUE(std::equal(c.frame.begin(), c.frame.end(), blocks.bytes.begin()));
-        EXPECT_EQ(engine.level(h), 16384u | (8192u << 16));
+        // One channel reads as both in the level, as a mono input sounds on both sides.
+        EXPECT_EQ(engine.level(h),
+                  c.channels == 2 ? 16384u | (8192u << 16) : 16384u | (16384u << 16));
         float latest[4];
         ASSERT_TRUE(engine.latestSamples(h, latest, 2));
         EXPECT_FLOAT_EQ(latest[0], 0.5f);
-        EXPECT_FLOAT_EQ(latest[3], -0.25f);
+        EXPECT_FLOAT_EQ(latest[c.channels == 2 ? 3 : 1], c.channels == 2 ? -0.25f : 0.5f);
         engine.freeCapture();
     }
 }
@@ -690,6 +701,7 @@ TEST_F(EngineTest, MemoryStreamImages) {
         {"not RIFF", notRiff, -1},
         {"data before fmt", dataFirst, -1},
         {"24-bit, played as 32-bit", wavImage(8000, 2, 24, std::vector<std::uint8_t>(600)), 800},
+        {"24-bit mono", wavImage(8000, 1, 24, std::vector<std::uint8_t>(600)), 800},
         {"compressed", withFmt(2, 16), -1},
         {"truncated header", std::vector<std::uint8_t>(good.begin(), good.begin() + 30), -1},
         {"empty", {}, -1},
@@ -712,7 +724,7 @@ TEST_F(EngineTest, SpectrumOfABinCentredSineReadsOne) {
     constexpr int kBin = 93;
     const std::uint32_t rate = 44100;
     const double freq = kBin * static_cast<double>(rate) / 2048;
-    for (const std::uint32_t flags : {0u, 256u}) {
+    for (const std::uint32_t flags : {0u, kSampleFloat, kSample24Bit}) {
         SCOPED_TRACE(flags);
         sim.setSignal([&](int, std::int64_t f) {
             return 0.999 * std::sin(2 * std::numbers::pi * freq * f / rate);

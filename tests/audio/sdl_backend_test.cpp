@@ -54,8 +54,9 @@ bool onBlock(Handle channel, const void* data, std::uint32_t bytes, void* user) 
     return true;
 }
 
-std::vector<float> leftChannel(const std::vector<std::uint8_t>& block, SampleType type) {
-    const AudioFormat format{44100, 2, type};
+std::vector<float> leftChannel(const std::vector<std::uint8_t>& block, SampleType type,
+                               std::uint32_t channels) {
+    const AudioFormat format{44100, channels, type};
     std::vector<float> out;
     for (std::size_t at = 0; at + format.bytesPerFrame() <= block.size();
          at += format.bytesPerFrame()) {
@@ -139,14 +140,18 @@ TEST_F(SdlEngineTest, ListsTheMonitorAndOutput) {
     EXPECT_TRUE(engine.initOutput(-1, 44100));
 }
 
-class SdlToneTest : public SdlEngineTest, public ::testing::WithParamInterface<std::uint32_t> {};
+struct ToneFormat {
+    const char* name;
+    std::uint32_t flags;
+    SampleType type;
+    std::uint32_t channels;
+};
+
+class SdlToneTest : public SdlEngineTest, public ::testing::WithParamInterface<ToneFormat> {};
 
 TEST_P(SdlToneTest, ToneComesBackAtOneKilohertz) {
-    const std::uint32_t flags = GetParam();
-    const SampleType type = flags == kSampleFloat  ? SampleType::F32
-                            : flags == kSample8Bit ? SampleType::U8
-                                                   : SampleType::S16;
-    const std::uint32_t bytesPerSample = AudioFormat{44100, 2, type}.bytesPerSample();
+    const auto [name, flags, type, channels] = GetParam();
+    const std::uint32_t frameBytes = AudioFormat{44100, channels, type}.bytesPerFrame();
     AudioEngine engine(std::make_unique<SdlBackend>());
     ASSERT_TRUE(engine.captureDeviceName(0, nullptr));
     auto player = playTone();
@@ -154,7 +159,7 @@ TEST_P(SdlToneTest, ToneComesBackAtOneKilohertz) {
     Capture capture;
     capture.engine = &engine;
     ASSERT_TRUE(engine.openCapture(0));
-    const Handle rec = engine.startCapture(44100, 2, flags, &onBlock, &capture);
+    const Handle rec = engine.startCapture(44100, channels, flags, &onBlock, &capture);
     ASSERT_NE(rec, 0u);
 
     // Wait for five consecutive blocks carrying the tone.
@@ -166,8 +171,8 @@ TEST_P(SdlToneTest, ToneComesBackAtOneKilohertz) {
         std::unique_lock lock(capture.mutex);
         capture.wake.wait_for(lock, 200ms, [&] { return capture.blocks.size() > seen; });
         for (; seen < capture.blocks.size(); ++seen) {
-            EXPECT_EQ(capture.blocks[seen].size(), 4410u * 2 * bytesPerSample);
-            const auto left = leftChannel(capture.blocks[seen], type);
+            EXPECT_EQ(capture.blocks[seen].size(), 4410u * frameBytes);
+            const auto left = leftChannel(capture.blocks[seen], type, channels);
             const float peak =
                 std::accumulate(left.begin(), left.end(), 0.0f,
                                 [](float m, float v) { return std::max(m, std::fabs(v)); });
@@ -198,10 +203,10 @@ TEST_P(SdlToneTest, ToneComesBackAtOneKilohertz) {
     engine.freeCapture();
     {
         std::lock_guard lock(capture.mutex);
-        const std::size_t fullBlock = 4410u * 2 * bytesPerSample;
+        const std::size_t fullBlock = 4410u * frameBytes;
         ASSERT_FALSE(capture.blocks.empty());
         EXPECT_LT(capture.blocks.back().size(), fullBlock);
-        EXPECT_EQ(capture.blocks.back().size() % (2 * bytesPerSample), 0u);
+        EXPECT_EQ(capture.blocks.back().size() % frameBytes, 0u);
         EXPECT_EQ(capture.lastThread, std::this_thread::get_id());
         std::int64_t delivered = 0;
         for (const auto& block : capture.blocks) {
@@ -213,12 +218,15 @@ TEST_P(SdlToneTest, ToneComesBackAtOneKilohertz) {
     player->waitForFinished(2000);
 }
 
-INSTANTIATE_TEST_SUITE_P(Widths, SdlToneTest, ::testing::Values(kSample8Bit, 0u, kSampleFloat),
-                         [](const auto& info) {
-                             return info.param == kSample8Bit    ? std::string("U8")
-                                    : info.param == kSampleFloat ? std::string("Float")
-                                                                 : std::string("S16");
-                         });
+// SDL has no 3-byte samples: 24-bit is captured as 32-bit and packed by the backend.
+INSTANTIATE_TEST_SUITE_P(Widths, SdlToneTest,
+                         ::testing::Values(ToneFormat{"U8", kSample8Bit, SampleType::U8, 2},
+                                           ToneFormat{"S16", 0, SampleType::S16, 2},
+                                           ToneFormat{"Float", kSampleFloat, SampleType::F32, 2},
+                                           ToneFormat{"S24", kSample24Bit, SampleType::S24, 2},
+                                           ToneFormat{"MonoS16", 0, SampleType::S16, 1},
+                                           ToneFormat{"MonoS24", kSample24Bit, SampleType::S24, 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SdlEngineTest, MemoryStreamEndsOnceOnAnEngineThread) {
     AudioEngine engine(std::make_unique<SdlBackend>());
@@ -275,18 +283,24 @@ TEST_F(SdlEngineTest, NoticeFreesItsOwnStreamAndMonitoringFeeds) {
 }
 
 // Monitoring fed by the engine from the capture itself: the stream's output is started from the
-// capture callback without waiting, and plays the tone.
-TEST_F(SdlEngineTest, CaptureFeedsMonitoringItself) {
+// capture callback without waiting, and plays the tone; 24-bit mono too, which SDL plays as
+// 32-bit widened by the backend.
+class SdlMonitorTest
+    : public SdlEngineTest,
+      public ::testing::WithParamInterface<std::pair<std::uint32_t, std::uint32_t>> {};
+
+TEST_P(SdlMonitorTest, CaptureFeedsMonitoringItself) {
+    const auto [channels, flags] = GetParam();
     AudioEngine engine(std::make_unique<SdlBackend>());
     ASSERT_TRUE(engine.captureDeviceName(0, nullptr));
     ASSERT_TRUE(engine.initOutput(-1, 44100));
     auto player = playTone();
-    const Handle push = engine.createPushStream(44100, 2, 0);
+    const Handle push = engine.createPushStream(44100, channels, flags);
     ASSERT_TRUE(engine.monitorCapture(push));
     Capture capture;
     capture.engine = &engine;
     ASSERT_TRUE(engine.openCapture(0));
-    ASSERT_NE(engine.startCapture(44100, 2, 0, &onBlock, &capture), 0u);
+    ASSERT_NE(engine.startCapture(44100, channels, flags, &onBlock, &capture), 0u);
     std::uint32_t loudest = 0;
     const auto deadline = std::chrono::steady_clock::now() + 10s;
     while (loudest < 3000 && std::chrono::steady_clock::now() < deadline) {
@@ -299,6 +313,13 @@ TEST_F(SdlEngineTest, CaptureFeedsMonitoringItself) {
     engine.freeCapture();
     engine.freeOutput();
 }
+
+INSTANTIATE_TEST_SUITE_P(Formats, SdlMonitorTest,
+                         ::testing::Values(std::pair{2u, 0u}, std::pair{1u, kSample24Bit}),
+                         [](const auto& info) {
+                             return info.param.first == 2 ? std::string("Stereo16")
+                                                          : std::string("Mono24");
+                         });
 
 TEST(SdlSignals, InterruptAndTerminateStayTheProgramsOwn) {
     struct sigaction before[2], after[2];

@@ -194,8 +194,10 @@ class Servers:
         shutil.rmtree(self.tmp, ignore_errors=True)
 
 
-def write_ini(path, folder, item_file):
+def write_ini(path, folder, item_file, options=None):
     text = "[录音文档设置]\r\n自动保存路径=%s\r\n录音文本源文件=%s\r\n" % (folder, item_file)
+    if options:
+        text += "[录音选项]\r\n" + "".join("%s=%s\r\n" % kv for kv in options.items())
     with open(path, "wb") as f:
         f.write(text.encode("gb18030"))
 
@@ -239,7 +241,7 @@ def dominant_frequency(path):
 class Quillar:
     """One running copy of the program in its own folder."""
 
-    def __init__(self, servers, items, item_encoding="gbk", folder_name="录音"):
+    def __init__(self, servers, items, item_encoding="gbk", folder_name="录音", options=None):
         self.servers = servers
         self.dir = tempfile.mkdtemp(prefix="app-", dir=servers.tmp)
         self.binary = os.path.join(self.dir, "quillar")
@@ -249,7 +251,7 @@ class Quillar:
         self.item_file = os.path.join(self.dir, "词表.txt")
         with open(self.item_file, "wb") as f:
             f.write("\r\n".join(items).encode(item_encoding) + b"\r\n")
-        write_ini(os.path.join(self.dir, "sys.ini"), self.folder, self.item_file)
+        write_ini(os.path.join(self.dir, "sys.ini"), self.folder, self.item_file, options)
         # Take journals of its own: a take another test left behind is not recovered here.
         self.state = os.path.join(self.dir, "state")
         self.env = dict(servers.env, XDG_STATE_HOME=self.state)
@@ -277,11 +279,13 @@ class Quillar:
         self.xdo("mousemove", "--window", self.window, str(point[0]), str(point[1]))
         self.xdo("click", "1")
 
-    def choose_combo(self, point, key):
-        """Opens a combo box and picks its first (Home) or last (End) item."""
+    def choose_combo(self, point, *keys):
+        """Opens a combo box and picks the item the keys lead to: "Home" the first, "End" the
+        last, "End", "Up" the one before it."""
         self.click(point)
         time.sleep(0.5)
-        self.xdo("key", "--clearmodifiers", key)
+        for key in keys:
+            self.xdo("key", "--clearmodifiers", key)
         self.xdo("key", "--clearmodifiers", "Return")
         time.sleep(0.3)
 
@@ -571,7 +575,7 @@ class WorkingLoop(unittest.TestCase):
         app.click(MONITOR_CHECKBOX)  # armed at 16 Bit, the default width
         wait_for(lambda: self.servers.sample_specs(pid) == ["s16le 2ch 44100Hz"], 10,
                  "the armed 16-bit monitoring stream")
-        app.choose_combo(WIDTH_COMBO, "End")  # 32 Bit
+        app.choose_combo(WIDTH_COMBO, "End", "Up")  # 32 Bit, before "24 Bit"
         app.click(ITEM_LIST_FIRST_ROW)
         app.key("Return")
         # 16-bit bytes played as floats would be full-scale noise: the stream is made again.
@@ -743,20 +747,39 @@ class WorkingLoop(unittest.TestCase):
         self.assertEqual(app.close(), 0)
 
     def test_other_formats_come_out_as_chosen(self):
-        for combo_key, width_key, rate, bits, encoding in [
-            ("Home", "Home", "8000", "8", "Unsigned"),
-            ("End", "End", "48000", "32", "Floating"),
+        for combo_key, width_keys, rate, bits, encoding in [
+            ("Home", ["Home"], "8000", "8", "Unsigned"),
+            ("End", ["End", "Up"], "48000", "32", "Floating"),
         ]:
             with self.subTest(rate=rate, bits=bits):
                 app = self.start(["月"])
                 app.choose_combo(RATE_COMBO, combo_key)
-                app.choose_combo(WIDTH_COMBO, width_key)
+                app.choose_combo(WIDTH_COMBO, *width_keys)
                 app.click(ITEM_LIST_FIRST_ROW)
                 path = app.record_item(self.tone, "月")
                 self.assertEqual(soxi(path, "-r"), rate)
                 self.assertEqual(soxi(path, "-b"), bits)
                 self.assertIn(encoding, soxi(path, "-e"))
                 self.assertEqual(app.close(), 0)
+
+    def test_a_mono_24_bit_take_is_one_channel_of_24_bits(self):
+        # The margins and the open input are left out, so that only the format is tested.
+        app = self.start(["鱼"], options={"声道": 1, "保持输入": 0, "预录毫秒": 0, "延录毫秒": 0})
+        pid = app.proc.pid
+        app.choose_combo(WIDTH_COMBO, "End")  # 24 Bit
+        app.click(MONITOR_CHECKBOX)
+        wait_for(lambda: self.servers.sample_specs(pid) == ["s32le 1ch 44100Hz"], 10,
+                 "the monitoring stream, 24-bit played as 32-bit, one channel")
+        app.click(ITEM_LIST_FIRST_ROW)
+        path = app.record_item(self.tone, "鱼")
+        self.assertEqual(soxi(path, "-c"), "1")
+        self.assertEqual(soxi(path, "-b"), "24")
+        self.assertEqual(soxi(path, "-r"), "44100")
+        self.assertIn("Signed", soxi(path, "-e"))
+        self.assertAlmostEqual(dominant_frequency(path), 1000, delta=30)
+        row = self.read_take_log(app, 2)[1]
+        self.assertEqual((row[5], row[6]), ("24", "1"))  # bits, channels
+        self.assertEqual(app.close(), 0)
 
 
 if __name__ == "__main__":

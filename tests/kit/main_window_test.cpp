@@ -261,9 +261,10 @@ TEST_F(MainWindowTest, ComboItemsCarryTheirValues) {
         {t.form.组合框3, 0, "8 Bit", 1},
         {t.form.组合框3, 1, "16 Bit", 0},
         {t.form.组合框3, 2, "32 Bit", 256},
+        {t.form.组合框3, 3, "24 Bit", 1024},
     };
     EXPECT_EQ(t.form.组合框2->count(), 6);
-    EXPECT_EQ(t.form.组合框3->count(), 3);
+    EXPECT_EQ(t.form.组合框3->count(), 4);
     for (const Item& i : items) {
         SCOPED_TRACE(i.text);
         EXPECT_EQ(i.combo->itemText(i.index), QString::fromUtf8(i.text));

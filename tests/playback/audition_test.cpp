@@ -179,6 +179,40 @@ TEST_F(AuditionTest, EndNoticeFromAnEngineThreadIsHandledOnTheWindowThread) {
     expectLook(kIdle);
 }
 
+// A mono 24-bit take plays from memory as it was recorded, each sample widened to 32 bits for the
+// device, and the time left counts down from the take's own length.
+TEST_F(AuditionTest, AMonoTwentyFourBitTakePlaysAsRecorded) {
+    if (f().组合框1->count() == 0) {
+        f().组合框1->addItem("Simulated input", 0);
+    }
+    t.app.state.options.channels = 1;
+    f().组合框2->setCurrentIndex(4);  // 44100 Hz
+    f().组合框3->setCurrentIndex(3);  // 24 Bit
+    t.sim.setSignal([](int, std::int64_t i) { return ((i * 37) % 2001 - 1000) / 1024.0; });
+    ToggleRecording(t.app);
+    for (int i = 0; i < 10; ++i) {
+        t.sim.pumpCaptureBlock();
+    }
+    ToggleRecording(t.app);
+
+    f().按钮2->click();
+    ASSERT_NE(stream(), 0u);
+    EXPECT_EQ(t.engine.channelCount(stream()), 1u);
+    EXPECT_NEAR(LengthSeconds(t.engine, stream()), 1.0, 1e-6);
+    t.sim.pumpOutput(44100 + 10);
+    const QByteArray got = played(stream());
+    const QByteArray take = bufferBytes().mid(44);
+    ASSERT_EQ(take.size(), 44100 * 3);
+    ASSERT_EQ(got.size(), 44100 * 4);
+    int wrong = 0;
+    for (int i = 0; i < 44100; ++i) {
+        wrong += got[4 * i] != 0 || got.mid(4 * i + 1, 3) != take.mid(3 * i, 3);
+    }
+    EXPECT_EQ(wrong, 0);
+    QCoreApplication::processEvents();
+    expectLook(kIdle);
+}
+
 TEST_F(AuditionTest, StartingARecordingResetsTheAuditionAsItsOwnStopDoes) {
     if (f().组合框1->count() == 0) {
         f().组合框1->addItem("Simulated input", 0);

@@ -24,6 +24,17 @@ std::vector<std::uint8_t> bytesOf(std::initializer_list<T> samples) {
     return b;
 }
 
+// Packed 24-bit little-endian samples.
+std::vector<std::uint8_t> s24Of(std::initializer_list<std::int32_t> samples) {
+    std::vector<std::uint8_t> b;
+    for (const std::int32_t v : samples) {
+        for (int i = 0; i < 3; ++i) {
+            b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+        }
+    }
+    return b;
+}
+
 TEST(ScanSamples, FullScaleForEachWidth) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const struct {
@@ -39,6 +50,11 @@ TEST(ScanSamples, FullScaleForEachWidth) {
         {"16 bit top", 16, bytesOf<std::int16_t>({0, 32767}), true, 32767.0 / 32768},
         {"16 bit bottom", 16, bytesOf<std::int16_t>({-32768, 5}), true, 1.0},
         {"16 bit one short", 16, bytesOf<std::int16_t>({-32767, 32766}), false, 32767.0 / 32768},
+        {"24 bit top", 24, s24Of({0, 8388607}), true, 8388607.0 / 8388608},
+        {"24 bit bottom", 24, s24Of({-8388608, 5}), true, 1.0},
+        {"24 bit one short", 24, s24Of({-8388607, 8388606}), false, 8388607.0 / 8388608},
+        {"24 bit small negative, sign kept", 24, s24Of({-256, 3}), false, 256.0 / 8388608},
+        {"24 bit half sample at the end ignored", 24, {0x00, 0x00, 0x40, 0xFF, 0xFF}, false, 0.5},
         {"float 0.999", 32, bytesOf<float>({0.1f, 0.999f}), true, 0.999f},
         {"float -1.0", 32, bytesOf<float>({-1.0f}), true, 1.0},
         {"float 1.5", 32, bytesOf<float>({1.5f}), true, 1.5},
@@ -60,7 +76,7 @@ class ClipCheck : public ::testing::Test {
         t.form.组合框1->setCurrentIndex(0);
         t.form.show();
     }
-    // Records `blocks` blocks of `level` at width index `width` (0: 8, 1: 16, 2: 32 bit),
+    // Records `blocks` blocks of `level` at width index `width` (0: 8, 1: 16, 2: 32, 3: 24 bit),
     // checking after each block as the status tick does at time `now`.
     void recordAt(int width, double level, int blocks, std::int64_t now = 1000) {
         t.form.组合框3->setCurrentIndex(width);
@@ -81,11 +97,14 @@ TEST_F(ClipCheck, EachWidthClipsAtFullScaleOnly) {
         int width;
         double level;
         bool clipped;
+        int channels = 2;
     } cases[] = {
-        {0, 1.0, true}, {0, 0.9, false},  {1, 1.0, true},   {1, 0.99, false},
-        {2, 1.0, true}, {2, 0.999, true}, {2, 0.99, false},
+        {0, 1.0, true},   {0, 0.9, false},   {1, 1.0, true},      {1, 0.99, false},
+        {2, 1.0, true},   {2, 0.999, true},  {2, 0.99, false},    {3, 1.0, true},
+        {3, 0.99, false}, {3, 1.0, true, 1}, {3, 0.99, false, 1}, {1, 1.0, true, 1},
     };
     for (const auto& c : cases) {
+        t.app.state.options.channels = c.channels;
         recordAt(c.width, c.level, 2);
         EXPECT_EQ(t.app.state.take_clipped, c.clipped) << c.width << " " << c.level;
         EXPECT_EQ(!warning()->isHidden(), c.clipped) << c.width << " " << c.level;
@@ -128,6 +147,19 @@ TEST_F(ClipCheck, TheStatusTickChecksAndTheStopReadsTheRest) {
     EXPECT_FALSE(t.app.state.take_clipped);
     EXPECT_EQ(t.app.state.take_peak, 0.0);
     ToggleRecording(t.app);
+}
+
+// A mono 24-bit take is judged as one channel of 3-byte samples: every frame counted once, its
+// level right, and no second channel found dead.
+TEST_F(ClipCheck, AMonoTwentyFourBitTakeIsJudgedAsOneChannel) {
+    t.app.state.options.channels = 1;
+    recordAt(3, 0.5, 4);
+    ToggleRecording(t.app);
+    const quality::Judgement& j = t.app.state.take_judgement;
+    EXPECT_EQ(j.frames, 4u * 4410);
+    EXPECT_NEAR(j.peakDbfs, -6.02, 0.01);
+    EXPECT_FALSE(j.has(quality::kDeadChannel));
+    EXPECT_FALSE(j.has(quality::kClipped));
 }
 
 }  // namespace

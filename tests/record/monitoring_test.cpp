@@ -104,6 +104,7 @@ TEST_F(MonitoringTest, ARecordingInAnotherFormatGetsAStreamInItsOwnFormat) {
         int recordRate, recordWidth;  // and when the recording starts
         std::uint32_t rate, flags;    // the recording's format
         bool remade;
+        int tickChannels = 2, recordChannels = 2;  // app.state.options.channels then
     };
     const Row rows[] = {
         {"16 Bit to 32 Bit", 4, 1, 4, 2, 44100, 256, true},
@@ -111,21 +112,26 @@ TEST_F(MonitoringTest, ARecordingInAnotherFormatGetsAStreamInItsOwnFormat) {
         {"8 Bit to 16 Bit", 0, 0, 0, 1, 8000, 0, true},
         {"32 Bit to 8 Bit", 5, 2, 5, 0, 48000, 1, true},
         {"same format", 4, 1, 4, 1, 44100, 0, false},
+        {"16 Bit stereo to 24 Bit mono", 4, 1, 4, 3, 44100, 1024, true, 2, 1},
+        {"mono to stereo", 4, 3, 4, 3, 44100, 1024, true, 1, 2},
+        {"24 Bit mono both times", 5, 3, 5, 3, 48000, 1024, false, 1, 1},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         t.form.组合框2->setCurrentIndex(row.tickRate);
         t.form.组合框3->setCurrentIndex(row.tickWidth);
+        t.app.state.options.channels = row.tickChannels;
         tick(true);
         const audio::Handle armed = stream();
         ASSERT_NE(armed, 0u);
         t.form.组合框2->setCurrentIndex(row.recordRate);
         t.form.组合框3->setCurrentIndex(row.recordWidth);
+        t.app.state.options.channels = row.recordChannels;
 
         ToggleRecording(t.app);
         const audio::Handle now = stream();
         EXPECT_EQ(now != armed, row.remade);
-        EXPECT_TRUE(t.engine.hasFormat(now, row.rate, 2, row.flags));
+        EXPECT_TRUE(t.engine.hasFormat(now, row.rate, row.recordChannels, row.flags));
         EXPECT_EQ(t.sim.openStreamCount(), 1) << "the old stream is freed, not left open";
         EXPECT_NE(t.engine.state(now), 1) << "still only armed before the first block";
 

@@ -231,17 +231,22 @@ TEST_F(RecordingControlTest, TheNoticeLabelHoldsItsWholeText) {
     expectHolds("等待录音中", 80);
 }
 
-TEST_F(RecordingControlTest, FormatComesFromTheComboBoxes) {
+// The rate and width from the combo boxes, the channels from the recording options.
+TEST_F(RecordingControlTest, FormatComesFromTheComboBoxesAndTheOptions) {
     const struct {
         int rateIndex, widthIndex;
         std::uint32_t rate, flags;
         std::uint16_t bits;
+        int channels;
     } cases[] = {
-        {0, 0, 8000, 1, 8},  {1, 1, 12000, 0, 16},   {2, 2, 22050, 256, 32},
-        {3, 0, 32000, 1, 8}, {5, 2, 48000, 256, 32}, {4, 1, 44100, 0, 16},
+        {0, 0, 8000, 1, 8, 2},      {1, 1, 12000, 0, 16, 2},    {2, 2, 22050, 256, 32, 2},
+        {3, 0, 32000, 1, 8, 2},     {5, 2, 48000, 256, 32, 2},  {4, 1, 44100, 0, 16, 2},
+        {4, 3, 44100, 1024, 24, 2}, {5, 3, 48000, 1024, 24, 1}, {4, 1, 44100, 0, 16, 1},
+        {2, 0, 22050, 1, 8, 1},     {0, 2, 8000, 256, 32, 1},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.rate);
+        SCOPED_TRACE(testing::Message() << c.rate << " Hz, " << c.bits << " bits, " << c.channels);
+        t.app.state.options.channels = c.channels;
         selectFormat(c.rateIndex, c.widthIndex);
         click(t.form.按钮1);
         t.sim.pumpCaptureBlock();
@@ -250,10 +255,13 @@ TEST_F(RecordingControlTest, FormatComesFromTheComboBoxes) {
         const auto open = t.sim.captureOpens().back();
         EXPECT_EQ(open.rate, c.rate);
         EXPECT_EQ(open.flags, c.flags);
-        const std::uint32_t blockAlign = 2u * c.bits / 8;
+        EXPECT_EQ(open.channels, static_cast<std::uint32_t>(c.channels));
+        const std::uint32_t blockAlign = c.channels * c.bits / 8u;
         ASSERT_EQ(buffer().size(), 44u + c.rate / 10 * blockAlign);
         const std::uint8_t* h = buffer().data();
+        EXPECT_EQ(h[22], c.channels);
         EXPECT_EQ(h[24] | h[25] << 8 | h[26] << 16, static_cast<int>(c.rate));
+        EXPECT_EQ(h[32], blockAlign);
         EXPECT_EQ(h[34], c.bits);
         EXPECT_EQ(h[20], c.bits == 32 ? 3 : 1);
     }

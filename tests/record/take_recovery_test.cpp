@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,6 +21,7 @@
 #include "record/saving.h"
 #include "record/take_journal.h"
 #include "record_test_support.h"
+#include "round_trip_support.h"
 #include "support/test_app.h"
 
 namespace quillar::test {
@@ -202,6 +204,33 @@ TEST_F(TakeSession, ATakeOnlyInMemoryIsAskedAboutAtCloseAndRecoveredAfterACrash)
     t->form.close();
     EXPECT_FALSE(t->form.isVisible());
     EXPECT_TRUE(journalFiles().isEmpty());
+}
+
+// A mono 24-bit take that a crash left only in memory comes back sample for sample, whether its
+// TakeInfo survived or only the journal's own header tells the format.
+TEST_F(TakeSession, AMonoTwentyFourBitTakeComesBackFromItsJournal) {
+    for (const bool infoLost : {false, true}) {
+        SCOPED_TRACE(infoLost ? "TakeInfo lost" : "TakeInfo kept");
+        t->app.state.options.channels = 1;
+        t->form.组合框2->setCurrentIndex(2);  // 22050 Hz
+        t->form.组合框3->setCurrentIndex(3);  // 24 Bit
+        t->sim.setSignal(stepSignal);
+        record(4);
+        t.reset();  // the process dies with the take in memory
+        if (infoLost) {
+            for (const QString& name : QDir(JournalFolder()).entryList({"*.json"}, QDir::Files)) {
+                ASSERT_TRUE(QFile::remove(JournalFolder() + "/" + name));
+            }
+        }
+        const RecoveryOutcome o = recoverJournals(JournalFolder(), {folder});
+        ASSERT_EQ(o.recovered.size(), 1u);
+        expectStepSignal(o.recovered[0].path, 22050, 1, SF_FORMAT_PCM_24, 4 * 2205);
+        EXPECT_TRUE(journalFiles().isEmpty());
+        QFile::remove(o.recovered[0].path);
+        t = std::make_unique<TestApp>();
+        OnMainWindowCreated(t->app);
+        t->form.编辑框_保存路径->setText(folder);
+    }
 }
 
 TEST_F(TakeSession, AnUnwritableStateFolderShowsANoticeAndTheTakeIsWhole) {
