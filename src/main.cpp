@@ -3,17 +3,25 @@
 #include <QIcon>
 
 #include "app/event_wiring.h"
+#include "app/settings.h"
 #include "app/startup.h"
 #include "audio/audio_engine.h"
 #include "audio/sdl_backend.h"
 #include "kit/app.h"
 #include "kit/main_form.h"
+#include "kit/recording_options.h"
+#include "kit/ui_language.h"
 #include "kit/ui_seam.h"
 #include "program_identity.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     quillar::setUpApplicationLook();
+    // Before any widget is built: every text is translated as it is made.
+    quillar::InstallUiLanguage(
+        application, quillar::ChooseUiLanguage(quillar::ReadProfileString(
+                         quillar::SettingsFilePath(), QString::fromUtf16(quillar::kOptionsSection),
+                         QString::fromUtf16(quillar::kLanguageKey))));
     // The desktop maps the window to its menu entry and icon by this id (on X11 by the window
     // class, which Qt takes from the application name: StartupWMClass in the entry).
     const QString id = QString::fromLatin1(quillar::kApplicationId);

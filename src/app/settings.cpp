@@ -22,6 +22,7 @@
 #include "platform/file_io.h"
 #include "program_identity.h"
 #include "record/recording_names.h"
+#include "kit/ui_texts.h"
 
 namespace quillar {
 
@@ -295,7 +296,7 @@ void ReadSettings(App& app) {
 void ChooseSaveFolder(App& app) {
     QLineEdit* box = app.form.编辑框_保存路径;
     const QString folder =
-        app.ui.chooseFolder(&app.form, QStringLiteral("选择文件夹"), box->text());
+        app.ui.chooseFolder(&app.form, Texts::tr("选择文件夹"), box->text());
     // Cancelling keeps the folder: an emptied box would send the next recording nowhere.
     if (!folder.isEmpty()) {
         // A running take belongs to the folder it began in: it is saved there first.
@@ -328,11 +329,11 @@ void SaveSettings(App& app) {
         {{QString::fromUtf16(kSaveFolderKey), app.form.编辑框_保存路径->text()},
          {QString::fromUtf16(kItemFileKey), app.form.编辑框_录音文本源路径->text()}});
     if (saved) {
-        app.ui.message(&app.form, QString(), QStringLiteral("配置信息保存成功！"),
+        app.ui.message(&app.form, QString(), Texts::tr("配置信息保存成功！"),
                        MessageIcon::None);
     } else {
-        app.ui.message(&app.form, QStringLiteral("系统提示"),
-                       QStringLiteral("配置信息保存失败！无法写入设置文件：\n%1")
+        app.ui.message(&app.form, Texts::tr("系统提示"),
+                       Texts::tr("配置信息保存失败！无法写入设置文件：\n%1")
                            .arg(ElideMiddle(QDir::toNativeSeparators(path))),
                        MessageIcon::Error);
     }

@@ -20,6 +20,7 @@
 #include "record/take_recovery.h"
 #include "record/take_safety.h"
 #include "spectrum/live_display.h"
+#include "kit/ui_texts.h"
 
 namespace quillar {
 
@@ -76,13 +77,11 @@ bool ConfirmClose(App& app) {
     if (!recording && !TakeOnlyInMemory(app)) {
         return true;
     }
-    const QString question = recording ? QStringLiteral(
-                                             "正在录音，这段录音还没有保存，退出后将会丢失。\n"
+    const QString question = recording ? Texts::tr("正在录音，这段录音还没有保存，退出后将会丢失。\n"
                                              "确定要退出吗？")
-                                       : QStringLiteral(
-                                             "这段录音还没有保存，退出后将会丢失。\n"
+                                       : Texts::tr("这段录音还没有保存，退出后将会丢失。\n"
                                              "确定要退出吗？");
-    if (!app.ui.confirm(&app.form, QStringLiteral("系统提示"), question)) {
+    if (!app.ui.confirm(&app.form, Texts::tr("系统提示"), question)) {
         return false;
     }
     // The user let the take go: nothing to recover at the next start.

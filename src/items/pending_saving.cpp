@@ -15,6 +15,7 @@
 #include "record/take_log.h"
 #include "record/take_logging.h"
 #include "record/take_safety.h"
+#include "kit/ui_texts.h"
 
 namespace quillar {
 
@@ -45,7 +46,7 @@ void showPending(App& app) {
         return;
     }
     notice->setWordWrap(true);
-    notice->setText(QStringLiteral(" %1 条录音尚未保存，文件夹可写时自动保存\n 已暂存于 %2")
+    notice->setText(Texts::tr(" %1 条录音尚未保存，文件夹可写时自动保存\n 已暂存于 %2")
                         .arg(n)
                         .arg(ElideMiddle(homeShortened(JournalFolder()), 48)));
     notice->show();

@@ -15,6 +15,7 @@
 #include "record/clip_check.h"
 #include "record/recording_names.h"
 #include "record/take_log.h"
+#include "kit/ui_texts.h"
 
 namespace quillar {
 
@@ -62,7 +63,7 @@ bool AppendTakeLogLine(App& app, const TakeLogEntry& entry) {
     if (!app.state.take_log_failing) {
         app.state.take_log_failing = true;
         const QString log = QFileInfo(entry.file).absolutePath() + u'/' + kTakeLogName;
-        notice->setText(QStringLiteral(" 录音已保存，但录音日志无法写入：%1")
+        notice->setText(Texts::tr(" 录音已保存，但录音日志无法写入：%1")
                             .arg(QDir::toNativeSeparators(log)));
         notice->show();
         notice->raise();
