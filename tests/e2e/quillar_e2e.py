@@ -240,14 +240,15 @@ def dominant_frequency(path):
 class Quillar:
     """One running copy of the program in its own folder."""
 
-    def __init__(self, servers, items, item_encoding="gbk", folder_name="录音", lang=None):
+    def __init__(self, servers, items, item_encoding="gbk", folder_name="录音", lang=None,
+                 item_file_name="词表.txt"):
         self.servers = servers
         self.dir = tempfile.mkdtemp(prefix="app-", dir=servers.tmp)
         self.binary = os.path.join(self.dir, "quillar")
         shutil.copy2(QUILLAR, self.binary)
         self.folder = os.path.join(self.dir, folder_name)
         os.makedirs(self.folder)
-        self.item_file = os.path.join(self.dir, "词表.txt")
+        self.item_file = os.path.join(self.dir, item_file_name)
         with open(self.item_file, "wb") as f:
             f.write("\r\n".join(items).encode(item_encoding) + b"\r\n")
         write_ini(os.path.join(self.dir, "sys.ini"), self.folder, self.item_file)
