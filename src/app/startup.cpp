@@ -15,12 +15,12 @@
 #include "kit/app.h"
 #include "kit/drawing_board.h"
 #include "kit/main_form.h"
+#include "kit/ui_texts.h"
 #include "record/recording_control.h"
 #include "record/take_journal.h"
 #include "record/take_recovery.h"
 #include "record/take_safety.h"
 #include "spectrum/live_display.h"
-#include "kit/ui_texts.h"
 
 namespace quillar {
 
@@ -77,9 +77,11 @@ bool ConfirmClose(App& app) {
     if (!recording && !TakeOnlyInMemory(app)) {
         return true;
     }
-    const QString question = recording ? Texts::tr("正在录音，这段录音还没有保存，退出后将会丢失。\n"
+    const QString question = recording ? Texts::tr(
+                                             "正在录音，这段录音还没有保存，退出后将会丢失。\n"
                                              "确定要退出吗？")
-                                       : Texts::tr("这段录音还没有保存，退出后将会丢失。\n"
+                                       : Texts::tr(
+                                             "这段录音还没有保存，退出后将会丢失。\n"
                                              "确定要退出吗？");
     if (!app.ui.confirm(&app.form, Texts::tr("系统提示"), question)) {
         return false;

@@ -16,8 +16,8 @@
 #include "kit/app.h"
 #include "kit/main_form.h"
 #include "kit/ui_seam.h"
-#include "record/recording_names.h"
 #include "kit/ui_texts.h"
+#include "record/recording_names.h"
 
 namespace quillar {
 
@@ -52,7 +52,7 @@ void refuse(App& app, const QString& path) {
     app.ui.message(
         &app.form, Texts::tr("系统提示"),
         Texts::tr("无法载入录音文本：\n%1\n\n这个文件不是文本文件（含有空字节或大量无法识别的"
-                       "字符），请选择每行一个条目的文本文件。当前的录音文本保持不变。")
+                  "字符），请选择每行一个条目的文本文件。当前的录音文本保持不变。")
             .arg(ElideMiddle(QDir::toNativeSeparators(path))),
         MessageIcon::Error);
 }

@@ -12,6 +12,7 @@
 #include "kit/drawing_board.h"
 #include "kit/main_form.h"
 #include "kit/ui_seam.h"
+#include "kit/ui_texts.h"
 #include "playback/file_playback.h"
 #include "playback/waveform_view.h"
 #include "record/recording_control.h"
@@ -20,7 +21,6 @@
 #include "record/take_info.h"
 #include "record/take_log.h"
 #include "record/take_logging.h"
-#include "kit/ui_texts.h"
 
 namespace quillar {
 
@@ -47,12 +47,11 @@ void reportFailedAutoSave(App& app, const QString& lead, const QString& path, in
                     : Texts::tr("录音没有自动保存（%1），无法写入文件：\n%2\n")
                           .arg(SaveErrorText(error), ElideMiddle(QDir::toNativeSeparators(path))));
     if (pending) {
-        text +=
-            path.isEmpty()
-                ? Texts::tr("\n这段录音已暂存于 %1，设置自动保存路径后会自动保存，不会丢失。")
-                      .arg(ElideMiddle(QDir::toNativeSeparators(JournalFolder())))
-                : Texts::tr("\n这段录音已暂存于 %1，文件夹可以写入时会自动保存，不会丢失。")
-                      .arg(ElideMiddle(QDir::toNativeSeparators(JournalFolder())));
+        text += path.isEmpty()
+                    ? Texts::tr("\n这段录音已暂存于 %1，设置自动保存路径后会自动保存，不会丢失。")
+                          .arg(ElideMiddle(QDir::toNativeSeparators(JournalFolder())))
+                    : Texts::tr("\n这段录音已暂存于 %1，文件夹可以写入时会自动保存，不会丢失。")
+                          .arg(ElideMiddle(QDir::toNativeSeparators(JournalFolder())));
     } else {
         text += Texts::tr("\n录音仍在内存中，可以用“保存录音”另行保存。");
     }
@@ -163,8 +162,9 @@ void OnRecordingDeviceLost(App& app) {
         if (!saved.isEmpty()) {
             app.ui.message(
                 &app.form, Texts::tr("系统提示"),
-                text + Texts::tr("断开之前录下的内容已自动保存为：\n%1\n也可以用“保存录音”另行保存。")
-                           .arg(ElideMiddle(QDir::toNativeSeparators(saved))),
+                text +
+                    Texts::tr("断开之前录下的内容已自动保存为：\n%1\n也可以用“保存录音”另行保存。")
+                        .arg(ElideMiddle(QDir::toNativeSeparators(saved))),
                 MessageIcon::Error);
         }
         return;

@@ -8,6 +8,7 @@
 #include "items/recording_marks.h"
 #include "kit/app.h"
 #include "kit/main_form.h"
+#include "kit/ui_texts.h"
 #include "record/pending_takes.h"
 #include "record/recording_names.h"
 #include "record/take_info.h"
@@ -15,7 +16,6 @@
 #include "record/take_log.h"
 #include "record/take_logging.h"
 #include "record/take_safety.h"
-#include "kit/ui_texts.h"
 
 namespace quillar {
 

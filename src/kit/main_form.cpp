@@ -16,8 +16,8 @@
 #include "kit/control_table.h"
 #include "kit/item_marks.h"
 #include "kit/media_player.h"
-#include "program_identity.h"
 #include "kit/ui_texts.h"
+#include "program_identity.h"
 
 namespace quillar {
 

@@ -16,8 +16,8 @@
 #include "kit/media_player.h"
 #include "kit/shape_box.h"
 #include "kit/ui_seam.h"
-#include "record/recording_names.h"
 #include "kit/ui_texts.h"
+#include "record/recording_names.h"
 
 namespace quillar {
 

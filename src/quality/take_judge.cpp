@@ -161,11 +161,16 @@ struct ProblemText {
     const char* words;  // in the interface's language once translated
 };
 constexpr ProblemText kProblemTexts[] = {
-    {kClipped, "clipped", QT_TRANSLATE_NOOP("Quillar", "削波")},          {kSilent, "silent", QT_TRANSLATE_NOOP("Quillar", "没有声音")},
-    {kCutStart, "cut_start", QT_TRANSLATE_NOOP("Quillar", "开头被截断")}, {kCutEnd, "cut_end", QT_TRANSLATE_NOOP("Quillar", "结尾被截断")},
-    {kNoisy, "noisy", QT_TRANSLATE_NOOP("Quillar", "噪声太大")},          {kTooQuiet, "too_quiet", QT_TRANSLATE_NOOP("Quillar", "音量太小")},
-    {kTooLoud, "too_loud", QT_TRANSLATE_NOOP("Quillar", "音量太大")},     {kDeadChannel, "dead_channel", QT_TRANSLATE_NOOP("Quillar", "一个声道没有声音")},
-    {kDcOffset, "dc_offset", QT_TRANSLATE_NOOP("Quillar", "直流偏移")},   {kUnreadable, "unreadable", QT_TRANSLATE_NOOP("Quillar", "无法读取")},
+    {kClipped, "clipped", QT_TRANSLATE_NOOP("Quillar", "削波")},
+    {kSilent, "silent", QT_TRANSLATE_NOOP("Quillar", "没有声音")},
+    {kCutStart, "cut_start", QT_TRANSLATE_NOOP("Quillar", "开头被截断")},
+    {kCutEnd, "cut_end", QT_TRANSLATE_NOOP("Quillar", "结尾被截断")},
+    {kNoisy, "noisy", QT_TRANSLATE_NOOP("Quillar", "噪声太大")},
+    {kTooQuiet, "too_quiet", QT_TRANSLATE_NOOP("Quillar", "音量太小")},
+    {kTooLoud, "too_loud", QT_TRANSLATE_NOOP("Quillar", "音量太大")},
+    {kDeadChannel, "dead_channel", QT_TRANSLATE_NOOP("Quillar", "一个声道没有声音")},
+    {kDcOffset, "dc_offset", QT_TRANSLATE_NOOP("Quillar", "直流偏移")},
+    {kUnreadable, "unreadable", QT_TRANSLATE_NOOP("Quillar", "无法读取")},
     {kFormat, "format", QT_TRANSLATE_NOOP("Quillar", "格式不符")},
 };
 

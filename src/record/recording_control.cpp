@@ -11,6 +11,7 @@
 #include "kit/drawing_board.h"
 #include "kit/main_form.h"
 #include "kit/ui_seam.h"
+#include "kit/ui_texts.h"
 #include "playback/audition.h"
 #include "playback/file_playback.h"
 #include "record/clip_check.h"
@@ -20,7 +21,6 @@
 #include "record/take_info.h"
 #include "record/take_safety.h"
 #include "record/wav_image.h"
-#include "kit/ui_texts.h"
 
 namespace quillar {
 
@@ -174,8 +174,7 @@ void StopAtSizeLimit(App& app) {
     if (!TakeRunning(app) || !app.state.record_buffer.refusedAppend()) {
         return;
     }
-    stopKeepingTake(app,
-                    Texts::tr("录音已达到 WAV 文件能记录的最大长度（约 4 GB），已自动停止。"));
+    stopKeepingTake(app, Texts::tr("录音已达到 WAV 文件能记录的最大长度（约 4 GB），已自动停止。"));
 }
 
 }  // namespace

@@ -9,11 +9,11 @@
 #include "kit/main_form.h"
 #include "kit/record_buffer.h"
 #include "kit/ui_seam.h"
+#include "kit/ui_texts.h"
 #include "record/recording_names.h"
 #include "record/take_log.h"
 #include "record/take_logging.h"
 #include "record/take_safety.h"
-#include "kit/ui_texts.h"
 
 namespace quillar {
 

@@ -9,10 +9,10 @@
 #include "kit/app.h"
 #include "kit/drawing_board.h"
 #include "kit/main_form.h"
+#include "kit/ui_texts.h"
 #include "record/clip_check.h"
 #include "record/size_texts.h"
 #include "spectrum/live_display.h"
-#include "kit/ui_texts.h"
 
 namespace quillar {
 

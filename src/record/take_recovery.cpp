@@ -11,12 +11,12 @@
 #include "kit/main_form.h"
 #include "kit/record_buffer.h"
 #include "kit/ui_seam.h"
+#include "kit/ui_texts.h"
 #include "platform/file_io.h"
 #include "record/recording_names.h"
 #include "record/take_journal.h"
 #include "record/take_logging.h"
 #include "record/wav_image.h"
-#include "kit/ui_texts.h"
 
 namespace quillar {
 

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "kit/ui_texts.h"
 #include "platform/file_io.h"
 #include "record/recording_names.h"
-#include "kit/ui_texts.h"
 
 namespace quillar {
 

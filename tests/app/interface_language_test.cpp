@@ -86,10 +86,10 @@ std::vector<Shown> shownTexts(const QWidget& root) {
             QStyleOptionButton o;
             o.initFrom(b);
             o.rect = b->rect();
-            const QStyle::SubElement e = qobject_cast<const QPushButton*>(w)
-                                             ? QStyle::SE_PushButtonContents
-                                         : w->inherits("QRadioButton") ? QStyle::SE_RadioButtonContents
-                                                                       : QStyle::SE_CheckBoxContents;
+            const QStyle::SubElement e =
+                qobject_cast<const QPushButton*>(w) ? QStyle::SE_PushButtonContents
+                : w->inherits("QRadioButton")       ? QStyle::SE_RadioButtonContents
+                                                    : QStyle::SE_CheckBoxContents;
             addLines(&out, w, b->text(), style->subElementRect(e, &o, b).width());
         } else if (const auto* l = qobject_cast<const QLabel*>(w)) {
             addLines(&out, w, l->text(), l->contentsRect().width());
@@ -122,8 +122,8 @@ void expectFitting(const QWidget& window, const char* when, bool english) {
     for (const Shown& s : shownTexts(window)) {
         EXPECT_FALSE(english && hasChinese(s.line))
             << s.control.toStdString() << ": \"" << s.line.toStdString() << "\"";
-        EXPECT_LE(s.textWidth, s.room) << s.control.toStdString() << ": \"" << s.line.toStdString()
-                                       << "\" is cut off";
+        EXPECT_LE(s.textWidth, s.room)
+            << s.control.toStdString() << ": \"" << s.line.toStdString() << "\" is cut off";
     }
 }
 

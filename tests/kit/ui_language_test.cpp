@@ -47,8 +47,8 @@ TEST(UiLanguage, SettingThenLocaleDecide) {
         const auto env = [&](const char* name) { return c.environment.value(name); };
         EXPECT_EQ(ChooseUiLanguage(c.setting, env), c.expected)
             << "setting \"" << c.setting << "\", environment "
-            << QStringList(c.environment.keys()).join(u',').toStdString() << " LANG="
-            << c.environment.value("LANG").toStdString();
+            << QStringList(c.environment.keys()).join(u',').toStdString()
+            << " LANG=" << c.environment.value("LANG").toStdString();
     }
 }
 
