@@ -556,7 +556,7 @@ You can also save it elsewhere with &quot;Save as&quot;.</translation>
     <message>
         <source> %1 条录音尚未保存，文件夹可写时自动保存
  已暂存于 %2</source>
-        <translation> %1 takes not saved yet; saved once the folder can be written
+        <translation> Unsaved takes: %1, saved once the folder can be written
  Kept in %2</translation>
     </message>
     <message>
