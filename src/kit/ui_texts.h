@@ -15,10 +15,11 @@ struct Texts {
     Q_DECLARE_TR_FUNCTIONS(Quillar)
 };
 
-// A marked source text, translated each time it becomes a QString.
+// A marked source text, translated each time it becomes a QString. The conversion is implicit
+// so that a constant is used where it is shown exactly as a QString constant was.
 struct LaterText {
     const char* source;
-    operator QString() const { return Texts::tr(source); }  // NOLINT: converts where shown
+    operator QString() const { return Texts::tr(source); }
 };
 
 }  // namespace quillar
