@@ -4,7 +4,7 @@
 # To build and run the program.
 QUILLAR_RUN_PACKAGES=(
   cmake ninja-build g++ pkg-config ccache
-  qt6-base-dev qt6-qpa-plugins libsdl2-dev libfftw3-dev libuchardet-dev
+  qt6-base-dev qt6-qpa-plugins qt6-tools-dev qt6-l10n-tools libsdl2-dev libfftw3-dev libuchardet-dev
   fonts-wqy-microhei
 )
 

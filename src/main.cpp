@@ -1,19 +1,31 @@
 // Quillar: records a word list item by item, one WAV file per item.
 #include <QApplication>
 #include <QIcon>
+#include <cstdio>
 
 #include "app/event_wiring.h"
+#include "app/settings.h"
 #include "app/startup.h"
 #include "audio/audio_engine.h"
 #include "audio/sdl_backend.h"
 #include "kit/app.h"
 #include "kit/main_form.h"
+#include "kit/recording_options.h"
+#include "kit/ui_language.h"
 #include "kit/ui_seam.h"
 #include "program_identity.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     quillar::setUpApplicationLook();
+    // Before any widget is built: every text is translated as it is made.
+    const quillar::UiLanguage language = quillar::ChooseUiLanguage(quillar::ReadProfileString(
+        quillar::SettingsFilePath(), QString::fromUtf16(quillar::kOptionsSection),
+        QString::fromUtf16(quillar::kLanguageKey)));
+    if (!quillar::InstallUiLanguage(application, language)) {
+        std::fputs("quillar: the English translation cannot be loaded; the texts stay Chinese\n",
+                   stderr);
+    }
     // The desktop maps the window to its menu entry and icon by this id (on X11 by the window
     // class, which Qt takes from the application name: StartupWMClass in the entry).
     const QString id = QString::fromLatin1(quillar::kApplicationId);

@@ -21,6 +21,7 @@
 #include "kit/app.h"
 #include "kit/main_form.h"
 #include "kit/ui_seam.h"
+#include "kit/ui_texts.h"
 #include "platform/file_io.h"
 #include "program_identity.h"
 #include "record/recording_names.h"
@@ -298,8 +299,7 @@ void ReadSettings(App& app) {
 
 void ChooseSaveFolder(App& app) {
     QLineEdit* box = app.form.编辑框_保存路径;
-    const QString folder =
-        app.ui.chooseFolder(&app.form, QStringLiteral("选择文件夹"), box->text());
+    const QString folder = app.ui.chooseFolder(&app.form, Texts::tr("选择文件夹"), box->text());
     // Cancelling keeps the folder: an emptied box would send the next recording nowhere.
     if (!folder.isEmpty()) {
         // A running take belongs to the folder it began in: it is saved there first.
@@ -332,11 +332,10 @@ void SaveSettings(App& app) {
         {{QString::fromUtf16(kSaveFolderKey), app.form.编辑框_保存路径->text()},
          {QString::fromUtf16(kItemFileKey), app.form.编辑框_录音文本源路径->text()}});
     if (saved) {
-        app.ui.message(&app.form, QString(), QStringLiteral("配置信息保存成功！"),
-                       MessageIcon::None);
+        app.ui.message(&app.form, QString(), Texts::tr("配置信息保存成功！"), MessageIcon::None);
     } else {
-        app.ui.message(&app.form, QStringLiteral("系统提示"),
-                       QStringLiteral("配置信息保存失败！无法写入设置文件：\n%1")
+        app.ui.message(&app.form, Texts::tr("系统提示"),
+                       Texts::tr("配置信息保存失败！无法写入设置文件：\n%1")
                            .arg(ElideMiddle(QDir::toNativeSeparators(path))),
                        MessageIcon::Error);
     }

@@ -15,6 +15,7 @@
 #include "kit/app.h"
 #include "kit/drawing_board.h"
 #include "kit/main_form.h"
+#include "kit/ui_texts.h"
 #include "record/recording_control.h"
 #include "record/take_journal.h"
 #include "record/take_recovery.h"
@@ -82,13 +83,13 @@ bool ConfirmClose(App& app) {
     if (!recording && !TakeOnlyInMemory(app)) {
         return true;
     }
-    const QString question = recording ? QStringLiteral(
+    const QString question = recording ? Texts::tr(
                                              "正在录音，这段录音还没有保存，退出后将会丢失。\n"
                                              "确定要退出吗？")
-                                       : QStringLiteral(
+                                       : Texts::tr(
                                              "这段录音还没有保存，退出后将会丢失。\n"
                                              "确定要退出吗？");
-    if (!app.ui.confirm(&app.form, QStringLiteral("系统提示"), question)) {
+    if (!app.ui.confirm(&app.form, Texts::tr("系统提示"), question)) {
         return false;
     }
     // The user let the take go: nothing to recover at the next start.

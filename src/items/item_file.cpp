@@ -16,6 +16,7 @@
 #include "kit/app.h"
 #include "kit/main_form.h"
 #include "kit/ui_seam.h"
+#include "kit/ui_texts.h"
 #include "record/recording_names.h"
 
 namespace quillar {
@@ -49,9 +50,9 @@ qsizetype strayCharacters(const QString& text) {
 
 void refuse(App& app, const QString& path) {
     app.ui.message(
-        &app.form, QStringLiteral("系统提示"),
-        QStringLiteral("无法载入录音文本：\n%1\n\n这个文件不是文本文件（含有空字节或大量无法识别的"
-                       "字符），请选择每行一个条目的文本文件。当前的录音文本保持不变。")
+        &app.form, Texts::tr("系统提示"),
+        Texts::tr("无法载入录音文本：\n%1\n\n这个文件不是文本文件（含有空字节或大量无法识别的"
+                  "字符），请选择每行一个条目的文本文件。当前的录音文本保持不变。")
             .arg(ElideMiddle(QDir::toNativeSeparators(path))),
         MessageIcon::Error);
 }

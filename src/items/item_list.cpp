@@ -12,6 +12,7 @@
 #include "kit/drawing_board.h"
 #include "kit/main_form.h"
 #include "kit/ui_seam.h"
+#include "kit/ui_texts.h"
 #include "playback/file_playback.h"
 #include "playback/waveform_view.h"
 #include "record/recording_control.h"
@@ -42,20 +43,19 @@ void reportFailedAutoSave(App& app, const QString& lead, const QString& path, in
                           bool pending) {
     QString text =
         lead + (path.isEmpty()
-                    ? QStringLiteral("没有设置自动保存路径，录音没有自动保存。\n")
-                    : QStringLiteral("录音没有自动保存（%1），无法写入文件：\n%2\n")
+                    ? Texts::tr("没有设置自动保存路径，录音没有自动保存。\n")
+                    : Texts::tr("录音没有自动保存（%1），无法写入文件：\n%2\n")
                           .arg(SaveErrorText(error), ElideMiddle(QDir::toNativeSeparators(path))));
     if (pending) {
-        text +=
-            path.isEmpty()
-                ? QStringLiteral("\n这段录音已暂存于 %1，设置自动保存路径后会自动保存，不会丢失。")
-                      .arg(ElideMiddle(QDir::toNativeSeparators(JournalFolder())))
-                : QStringLiteral("\n这段录音已暂存于 %1，文件夹可以写入时会自动保存，不会丢失。")
-                      .arg(ElideMiddle(QDir::toNativeSeparators(JournalFolder())));
+        text += path.isEmpty()
+                    ? Texts::tr("\n这段录音已暂存于 %1，设置自动保存路径后会自动保存，不会丢失。")
+                          .arg(ElideMiddle(QDir::toNativeSeparators(JournalFolder())))
+                    : Texts::tr("\n这段录音已暂存于 %1，文件夹可以写入时会自动保存，不会丢失。")
+                          .arg(ElideMiddle(QDir::toNativeSeparators(JournalFolder())));
     } else {
-        text += QStringLiteral("\n录音仍在内存中，可以用“保存录音”另行保存。");
+        text += Texts::tr("\n录音仍在内存中，可以用“保存录音”另行保存。");
     }
-    app.ui.message(&app.form, QStringLiteral("系统提示"), text, MessageIcon::Error);
+    app.ui.message(&app.form, Texts::tr("系统提示"), text, MessageIcon::Error);
 }
 
 // The take in record_buffer, saved to the item and folder it began on. The path written, or
@@ -88,13 +88,13 @@ QString autoSave(App& app, const QString& lead = QString()) {
 void reportDeviceLoss(App& app) {
     // As the next Enter would have done, to the item the take began on. A failed save has
     // said so in its own box and left the take pending.
-    QString text = QStringLiteral("录音设备已断开（设备被拔出或声音服务已停止），录音已停止。");
+    QString text = Texts::tr("录音设备已断开（设备被拔出或声音服务已停止），录音已停止。");
     if (app.state.take_begun_with_enter && !app.state.record_buffer.empty()) {
         const QString saved = autoSave(app, text);
         if (!saved.isEmpty()) {
             app.ui.message(
-                &app.form, QStringLiteral("系统提示"),
-                text + QStringLiteral(
+                &app.form, Texts::tr("系统提示"),
+                text + Texts::tr(
                            "断开之前录下的内容已自动保存为：\n%1\n也可以用“保存录音”另行保存。")
                            .arg(ElideMiddle(QDir::toNativeSeparators(saved))),
                 MessageIcon::Error);
@@ -102,11 +102,11 @@ void reportDeviceLoss(App& app) {
         return;
     }
     if (app.state.record_buffer.empty()) {
-        text += QStringLiteral("断开之前没有录到声音。");
+        text += Texts::tr("断开之前没有录到声音。");
     } else {
-        text += QStringLiteral("断开之前录下的内容保留在内存中，可以用“保存录音”保存。");
+        text += Texts::tr("断开之前录下的内容保留在内存中，可以用“保存录音”保存。");
     }
-    app.ui.message(&app.form, QStringLiteral("系统提示"), text, MessageIcon::Error);
+    app.ui.message(&app.form, Texts::tr("系统提示"), text, MessageIcon::Error);
 }
 
 }  // namespace

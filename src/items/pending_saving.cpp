@@ -8,6 +8,7 @@
 #include "items/recording_marks.h"
 #include "kit/app.h"
 #include "kit/main_form.h"
+#include "kit/ui_texts.h"
 #include "record/pending_takes.h"
 #include "record/recording_names.h"
 #include "record/take_info.h"
@@ -45,7 +46,7 @@ void showPending(App& app) {
         return;
     }
     notice->setWordWrap(true);
-    notice->setText(QStringLiteral(" %1 条录音尚未保存，文件夹可写时自动保存\n 已暂存于 %2")
+    notice->setText(Texts::tr(" %1 条录音尚未保存，文件夹可写时自动保存\n 已暂存于 %2")
                         .arg(n)
                         .arg(ElideMiddle(homeShortened(JournalFolder()), 48)));
     notice->show();

@@ -7,22 +7,23 @@
 #include "items/recording_marks.h"
 #include "kit/app.h"
 #include "kit/main_form.h"
+#include "kit/ui_texts.h"
 
 namespace quillar {
 
 QString TakeQualityText(const quality::Judgement& j) {
     QStringList parts;
     if (!std::isnan(j.peakDbfs)) {
-        parts.append(QStringLiteral("峰值 %1 dBFS").arg(quality::DbText(j.peakDbfs, 1)));
+        parts.append(Texts::tr("峰值 %1 dBFS").arg(quality::DbText(j.peakDbfs, 1)));
     }
     if (!std::isnan(j.noiseDbfs)) {
-        parts.append(QStringLiteral("噪声 %1 dBFS").arg(quality::DbText(j.noiseDbfs, 0)));
+        parts.append(Texts::tr("噪声 %1 dBFS").arg(quality::DbText(j.noiseDbfs, 0)));
     }
     if (!std::isnan(j.snrDb)) {
-        parts.append(QStringLiteral("信噪比 %1 dB").arg(quality::DbText(j.snrDb, 0)));
+        parts.append(Texts::tr("信噪比 %1 dB").arg(quality::DbText(j.snrDb, 0)));
     }
     const QStringList problems = quality::ProblemWords(j);
-    parts.append(problems.isEmpty() ? QStringLiteral("良好") : problems.join(QStringLiteral("、")));
+    parts.append(problems.isEmpty() ? Texts::tr("良好") : problems.join(Texts::tr("、")));
     return parts.join(QStringLiteral(" · "));
 }
 

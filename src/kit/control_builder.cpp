@@ -20,6 +20,7 @@
 #include "kit/drawing_board.h"
 #include "kit/main_form.h"
 #include "kit/shape_box.h"
+#include "kit/ui_texts.h"
 
 namespace quillar {
 
@@ -62,16 +63,17 @@ class StaticLabel : public QLabel {
 };
 
 QWidget* makeWidget(const ControlRow& row, QWidget* parent) {
+    const QString text = Texts::tr(row.text.toUtf8().constData());
     switch (row.kind) {
         case ControlKind::Button:
-            return new QPushButton(row.text, parent);
+            return new QPushButton(text, parent);
         case ControlKind::Edit: {
-            auto* edit = new QLineEdit(row.text, parent);
+            auto* edit = new QLineEdit(text, parent);
             edit->setCursorPosition(0);
             return edit;
         }
         case ControlKind::Label: {
-            auto* label = new StaticLabel(row.text, parent);
+            auto* label = new StaticLabel(text, parent);
             label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
             return label;
         }
@@ -80,11 +82,11 @@ QWidget* makeWidget(const ControlRow& row, QWidget* parent) {
         case ControlKind::Combo:
             return new ComboBox(parent);
         case ControlKind::Check:
-            return new QCheckBox(row.text, parent);
+            return new QCheckBox(text, parent);
         case ControlKind::Radio:
-            return new QRadioButton(row.text, parent);
+            return new QRadioButton(text, parent);
         case ControlKind::Group:
-            return new QGroupBox(row.text, parent);
+            return new QGroupBox(text, parent);
         case ControlKind::Board:
             return new DrawingBoard(parent);
         case ControlKind::Shape:

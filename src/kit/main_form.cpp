@@ -16,6 +16,7 @@
 #include "kit/control_table.h"
 #include "kit/item_marks.h"
 #include "kit/media_player.h"
+#include "kit/ui_texts.h"
 #include "program_identity.h"
 
 namespace quillar {
@@ -46,7 +47,7 @@ void setUpApplicationLook() {
 
 MainForm::MainForm(audio::AudioEngine& engine, QWidget* parent) : QWidget(parent) {
     setObjectName("main window");
-    setWindowTitle(QStringLiteral("Quillar V1.1【田野调查录音工具 · 开源自由软件】"));
+    setWindowTitle(Texts::tr("Quillar V1.1【田野调查录音工具 · 开源自由软件】"));
     setFixedSize(kMainWindowWidth, kMainWindowHeight);
     setStyleSheet(kGroupBoxSheet);
     buildControls(*this, mainWindowControls());
@@ -55,21 +56,21 @@ MainForm::MainForm(audio::AudioEngine& engine, QWidget* parent) : QWidget(parent
     条目标记 = new ItemMarks(列表框_录音文本列表);
 
     for (const ComboItem& item : sampleRateItems()) {
-        组合框2->addItem(item.text, item.value);
+        组合框2->addItem(Texts::tr(item.text.toUtf8().constData()), item.value);
     }
     组合框2->setCurrentIndex(4);
     for (const ComboItem& item : sampleWidthItems()) {
-        组合框3->addItem(item.text, item.value);
+        组合框3->addItem(Texts::tr(item.text.toUtf8().constData()), item.value);
     }
     组合框3->setCurrentIndex(1);
 
     媒体播放1 = new MediaPlayer(engine, 分组框7);
     媒体播放1->setObjectName("媒体播放1");
 
-    通用对话框2.filter = QStringLiteral("TXT文件 (*.txt)");
+    通用对话框2.filter = Texts::tr("TXT文件 (*.txt)");
     通用对话框2.defaultExt = "txt";
 
-    通用对话框1.filter = QStringLiteral("wav 音频文件 (*.wav)");
+    通用对话框1.filter = Texts::tr("wav 音频文件 (*.wav)");
     通用对话框1.defaultExt = "wav";
     通用对话框1.initialName = "Record";
     QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);

@@ -9,14 +9,15 @@
 #include "kit/app.h"
 #include "kit/drawing_board.h"
 #include "kit/main_form.h"
+#include "kit/ui_texts.h"
 
 namespace quillar {
 
 namespace {
 
 constexpr int kAuditionTickMs = 30;
-const QString kIdleCaption = QStringLiteral("试听录音");
-const QString kOnCaption = QStringLiteral("停止试听");
+const LaterText kIdleCaption{QT_TRANSLATE_NOOP("Quillar", "试听录音")};
+const LaterText kOnCaption{QT_TRANSLATE_NOOP("Quillar", "停止试听")};
 const char kRelayName[] = "audition end relay";
 
 // Carries end notices from the engine's thread to the window. The notice holds the shared
@@ -56,7 +57,7 @@ void showStopped(App& app) {
     f.按钮1->setEnabled(true);
     app.state.signal_active = 0;
     f.画板2->update();
-    f.编辑框1->setText(QStringLiteral("停止中"));
+    f.编辑框1->setText(Texts::tr("停止中"));
     f.编辑框2->setText(f.编辑框2_saved_text);
 }
 
@@ -94,7 +95,7 @@ void ToggleAudition(App& app) {
     });
     app.engine.play(stream, true);
     f.编辑框2_saved_text = f.编辑框2->text();
-    f.编辑框1->setText(QStringLiteral("试听中"));
+    f.编辑框1->setText(Texts::tr("试听中"));
 }
 
 void OnAuditionEnd(App& app, audio::Handle stream) {

@@ -16,6 +16,7 @@
 #include "kit/media_player.h"
 #include "kit/shape_box.h"
 #include "kit/ui_seam.h"
+#include "kit/ui_texts.h"
 #include "record/recording_names.h"
 
 namespace quillar {
@@ -36,13 +37,13 @@ void moveLeft(QWidget* w, int left) {
 QString formatName(const audio::FileVerdict& v) {
     switch (v.formatTag) {
         case 1:
-            return QStringLiteral("%1 位 PCM").arg(v.bits);
+            return Texts::tr("%1 位 PCM").arg(v.bits);
         case 3:
-            return QStringLiteral("%1 位浮点").arg(v.bits);
+            return Texts::tr("%1 位浮点").arg(v.bits);
         case 0x55:
             return QStringLiteral("MP3");
         default:
-            return QStringLiteral("格式代码 0x%1，%2 位")
+            return Texts::tr("格式代码 0x%1，%2 位")
                 .arg(v.formatTag, 4, 16, QChar(u'0'))
                 .arg(v.bits);
     }
@@ -54,19 +55,19 @@ QString whyNotPlayable(const audio::FileVerdict& v) {
         case FileProblem::None:
             break;
         case FileProblem::NoOutput:
-            return QStringLiteral("没有可用的声音输出设备。");
+            return Texts::tr("没有可用的声音输出设备。");
         case FileProblem::CannotOpen:
-            return QStringLiteral("文件不存在或无法读取。");
+            return Texts::tr("文件不存在或无法读取。");
         case FileProblem::Empty:
-            return QStringLiteral("文件是空的（0 字节）。");
+            return Texts::tr("文件是空的（0 字节）。");
         case FileProblem::NotWav:
-            return QStringLiteral("这不是 WAV 文件。");
+            return Texts::tr("这不是 WAV 文件。");
         case FileProblem::Damaged:
-            return QStringLiteral("WAV 文件头不完整或已损坏。");
+            return Texts::tr("WAV 文件头不完整或已损坏。");
         case FileProblem::NoAudio:
-            return QStringLiteral("WAV 文件中没有声音数据。");
+            return Texts::tr("WAV 文件中没有声音数据。");
         case FileProblem::UnsupportedFormat:
-            return QStringLiteral("不支持这种声音格式（%1，%2 声道，%3 Hz）。")
+            return Texts::tr("不支持这种声音格式（%1，%2 声道，%3 Hz）。")
                 .arg(formatName(v))
                 .arg(v.channels)
                 .arg(v.rate);
@@ -81,8 +82,8 @@ void reportNotPlayable(App& app, const QString& path) {
     if (app.state.recording_state != RecordingState::Idle) {
         return;
     }
-    app.ui.message(&f, QStringLiteral("系统提示"),
-                   QStringLiteral("无法播放录音文件：\n%1\n\n%2")
+    app.ui.message(&f, Texts::tr("系统提示"),
+                   Texts::tr("无法播放录音文件：\n%1\n\n%2")
                        .arg(ElideMiddle(QDir::toNativeSeparators(path)),
                             whyNotPlayable(f.媒体播放1->verdict())),
                    MessageIcon::Warning);

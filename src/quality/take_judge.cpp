@@ -1,5 +1,7 @@
 #include "quality/take_judge.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -156,15 +158,20 @@ namespace {
 struct ProblemText {
     Problem problem;
     const char* ascii;
-    const char16_t* words;
+    const char* words;  // in the interface's language once translated
 };
 constexpr ProblemText kProblemTexts[] = {
-    {kClipped, "clipped", u"削波"},          {kSilent, "silent", u"没有声音"},
-    {kCutStart, "cut_start", u"开头被截断"}, {kCutEnd, "cut_end", u"结尾被截断"},
-    {kNoisy, "noisy", u"噪声太大"},          {kTooQuiet, "too_quiet", u"音量太小"},
-    {kTooLoud, "too_loud", u"音量太大"},     {kDeadChannel, "dead_channel", u"一个声道没有声音"},
-    {kDcOffset, "dc_offset", u"直流偏移"},   {kUnreadable, "unreadable", u"无法读取"},
-    {kFormat, "format", u"格式不符"},
+    {kClipped, "clipped", QT_TRANSLATE_NOOP("Quillar", "削波")},
+    {kSilent, "silent", QT_TRANSLATE_NOOP("Quillar", "没有声音")},
+    {kCutStart, "cut_start", QT_TRANSLATE_NOOP("Quillar", "开头被截断")},
+    {kCutEnd, "cut_end", QT_TRANSLATE_NOOP("Quillar", "结尾被截断")},
+    {kNoisy, "noisy", QT_TRANSLATE_NOOP("Quillar", "噪声太大")},
+    {kTooQuiet, "too_quiet", QT_TRANSLATE_NOOP("Quillar", "音量太小")},
+    {kTooLoud, "too_loud", QT_TRANSLATE_NOOP("Quillar", "音量太大")},
+    {kDeadChannel, "dead_channel", QT_TRANSLATE_NOOP("Quillar", "一个声道没有声音")},
+    {kDcOffset, "dc_offset", QT_TRANSLATE_NOOP("Quillar", "直流偏移")},
+    {kUnreadable, "unreadable", QT_TRANSLATE_NOOP("Quillar", "无法读取")},
+    {kFormat, "format", QT_TRANSLATE_NOOP("Quillar", "格式不符")},
 };
 
 }  // namespace
@@ -210,7 +217,7 @@ QStringList ProblemWords(const Judgement& j) {
     QStringList words;
     for (const ProblemText& t : kProblemTexts) {
         if (j.has(t.problem)) {
-            words.append(QString::fromUtf16(t.words));
+            words.append(QCoreApplication::translate("Quillar", t.words));
         }
     }
     return words;

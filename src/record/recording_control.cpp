@@ -13,6 +13,7 @@
 #include "kit/drawing_board.h"
 #include "kit/main_form.h"
 #include "kit/ui_seam.h"
+#include "kit/ui_texts.h"
 #include "playback/audition.h"
 #include "playback/file_playback.h"
 #include "record/clip_check.h"
@@ -29,16 +30,17 @@ namespace quillar {
 
 namespace {
 
-const QString kStartCaption = QStringLiteral("开始录音");
-const QString kStopCaption = QStringLiteral("停止录音");
-const QString kPauseCaption = QStringLiteral("暂停录音");
-const QString kResumeCaption = QStringLiteral("继续录音");
-const QString kStateStopped = QStringLiteral("停止中");
-const QString kStateRecording = QStringLiteral("录制中");
-const QString kStatePaused = QStringLiteral("暂停中");
-const QString kNoticeNoSignal = QStringLiteral("未检测到声音信号");
-const QString kNoticeWaiting = QStringLiteral("等待录音中");
-const QString kMessageTitle = QStringLiteral("系统提示");
+const LaterText kStartCaption{QT_TRANSLATE_NOOP("Quillar", "开始录音")};
+const LaterText kStopCaption{QT_TRANSLATE_NOOP("Quillar", "停止录音")};
+const LaterText kPauseCaption{QT_TRANSLATE_NOOP("Quillar", "暂停录音")};
+const LaterText kResumeCaption{QT_TRANSLATE_NOOP("Quillar", "继续录音")};
+const LaterText kStateStopped{QT_TRANSLATE_NOOP("Quillar", "停止中")};
+const LaterText kStateRecording{QT_TRANSLATE_NOOP("Quillar", "录制中")};
+const LaterText kStatePaused{QT_TRANSLATE_NOOP("Quillar", "暂停中")};
+const LaterText kNoticeNoSignal{QT_TRANSLATE_NOOP("Quillar", "未检测到声音信号")};
+const LaterText kNoticeWaiting{QT_TRANSLATE_NOOP("Quillar", "等待录音中")};
+const LaterText kMessageTitle{QT_TRANSLATE_NOOP("Quillar", "系统提示")};
+const LaterText kFileSizeLabel{QT_TRANSLATE_NOOP("Quillar", "文件大小 ")};
 
 constexpr int kStatusIntervalMs = 30;
 // How often a take that opens, closes or waits is looked at, and how long a device call may
@@ -48,7 +50,7 @@ constexpr int kServerPatienceMs = 500;
 constexpr int kInputRetryMs = 2000;
 
 void showRecordingSize(App& app) {
-    app.form.编辑框4->setText(QStringLiteral("文件大小 ") +
+    app.form.编辑框4->setText(QString(kFileSizeLabel) +
                               FormatByteSize(app.state.record_buffer.size()));
 }
 
@@ -197,7 +199,7 @@ void onStartFailed(App& app) {
     onStopping(app);
     setSettingsEnabled(app.form, true);
     app.ui.message(&app.form, kMessageTitle,
-                   QStringLiteral("无法打开录音设备，请检查录音设备是否连接或被其他程序占用。"),
+                   Texts::tr("无法打开录音设备，请检查录音设备是否连接或被其他程序占用。"),
                    MessageIcon::Error);
 }
 
@@ -205,7 +207,7 @@ void onStartFailed(App& app) {
 void stopKeepingTake(App& app, const QString& why) {
     ToggleRecording(app);
     app.ui.message(&app.form, kMessageTitle,
-                   why + QStringLiteral("已录内容保留在内存中，请点击“保存录音”保存。"),
+                   why + Texts::tr("已录内容保留在内存中，请点击“保存录音”保存。"),
                    MessageIcon::Warning);
 }
 
@@ -215,8 +217,7 @@ void StopAtSizeLimit(App& app) {
     if (!TakeRunning(app) || !app.state.record_buffer.refusedAppend()) {
         return;
     }
-    stopKeepingTake(app,
-                    QStringLiteral("录音已达到 WAV 文件能记录的最大长度（约 4 GB），已自动停止。"));
+    stopKeepingTake(app, Texts::tr("录音已达到 WAV 文件能记录的最大长度（约 4 GB），已自动停止。"));
 }
 
 }  // namespace
@@ -254,7 +255,7 @@ void StopAtLowMemory(App& app) {
     if (!TakeRunning(app)) {
         return;
     }
-    stopKeepingTake(app, QStringLiteral("电脑的可用内存快要用完了，录音已自动停止。"));
+    stopKeepingTake(app, Texts::tr("电脑的可用内存快要用完了，录音已自动停止。"));
 }
 
 std::uint16_t bitsForSampleFlags(std::uint32_t flags) {
@@ -411,7 +412,7 @@ void OnRecorderTick(App& app) {
         app.device_worker->busyFor() > std::chrono::milliseconds(kServerPatienceMs) ||
         (channel != 0 && TakeRunning(app) && app.engine.captureStalled(channel));
     if (waiting == f.标签_声音服务->isHidden()) {
-        setTextFitted(f.标签_声音服务, QStringLiteral("声音服务没有响应，正在等待……"));
+        setTextFitted(f.标签_声音服务, Texts::tr("声音服务没有响应，正在等待……"));
         f.标签_声音服务->setVisible(waiting);
     }
     if (!app.recorder->needsPolling() && !waiting && app.device_worker->outstanding() == 0 &&

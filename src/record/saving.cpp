@@ -9,6 +9,7 @@
 #include "kit/main_form.h"
 #include "kit/record_buffer.h"
 #include "kit/ui_seam.h"
+#include "kit/ui_texts.h"
 #include "record/recording_names.h"
 #include "record/take_log.h"
 #include "record/take_logging.h"
@@ -47,18 +48,18 @@ void SaveRecordingAs(App& app) {
                                           app.state.take_judgement);
         }
         LogTake(app, path, saved.replaced, kTakeHowSave);
-        app.ui.message(&f, QStringLiteral("系统提示"),
-                       QStringLiteral("录音文件保存成功 , ") + f.编辑框4->text(),
+        app.ui.message(&f, Texts::tr("系统提示"),
+                       Texts::tr("录音文件保存成功 , ") + f.编辑框4->text(),
                        MessageIcon::Information);
     } else {
         // The described words first; then which file and the system's own reason.
-        QString text = QStringLiteral("录音文件保存失败 , 文件可能被占用！");
+        QString text = Texts::tr("录音文件保存失败 , 文件可能被占用！");
         if (!app.state.record_buffer.empty()) {
             text +=
-                QStringLiteral("\n%1\n（%2）")
+                Texts::tr("\n%1\n（%2）")
                     .arg(ElideMiddle(QDir::toNativeSeparators(path)), SaveErrorText(saved.error));
         }
-        app.ui.message(&f, QStringLiteral("系统提示"), text, MessageIcon::Error);
+        app.ui.message(&f, Texts::tr("系统提示"), text, MessageIcon::Error);
     }
 }
 

@@ -1,4 +1,5 @@
 #include "record/size_texts.h"
+#include "kit/ui_texts.h"
 
 namespace quillar {
 
@@ -15,7 +16,7 @@ QString FormatHms(std::int32_t seconds) {
 
 QString FormatByteSize(std::uint64_t bytes) {
     if (bytes < 1024) {
-        return QStringLiteral("%1 字节").arg(bytes);
+        return Texts::tr("%1 字节").arg(bytes);
     }
     static const char* const kUnits[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
     std::uint64_t unit = 1024;

@@ -9,6 +9,7 @@
 #include "kit/app.h"
 #include "kit/drawing_board.h"
 #include "kit/main_form.h"
+#include "kit/ui_texts.h"
 #include "record/clip_check.h"
 #include "record/size_texts.h"
 #include "spectrum/live_display.h"
@@ -55,7 +56,7 @@ bool IsSilentLevel(std::uint32_t level) {
 void ShowRecordedTime(App& app) {
     const audio::Handle channel = app.state.record_handle.load(std::memory_order_acquire);
     const std::int32_t t = WholeSeconds(PositionSeconds(app.engine, channel));
-    SetText(app.form.编辑框2, QStringLiteral("录制时间 ") + FormatHms(t));
+    SetText(app.form.编辑框2, Texts::tr("录制时间 ") + FormatHms(t));
 }
 
 float PositionSeconds(const audio::AudioEngine& engine, audio::Handle channel) {
@@ -77,9 +78,9 @@ void OnStatusTick(App& app) {
     ShowRecordedTime(app);
 
     if (s.status_ticks == kSizeRefreshTick) {
-        SetText(f.编辑框3, QStringLiteral("每帧大小 ") +
+        SetText(f.编辑框3, Texts::tr("每帧大小 ") +
                                FormatByteSize(s.last_block_size.load(std::memory_order_relaxed)));
-        SetText(f.编辑框4, QStringLiteral("文件大小 ") + FormatByteSize(s.record_buffer.size()));
+        SetText(f.编辑框4, Texts::tr("文件大小 ") + FormatByteSize(s.record_buffer.size()));
     }
     if (s.status_ticks >= kStatusTickCycle) {
         s.status_ticks = 0;
@@ -116,7 +117,7 @@ void OnAuditionTick(App& app) {
     开始绘制频谱(stream, SpectrumStyle(app.form));
     const double remaining =
         double(LengthSeconds(app.engine, stream)) - double(PositionSeconds(app.engine, stream));
-    SetText(app.form.编辑框2, QStringLiteral("剩余时间 ") + FormatHms(WholeSeconds(remaining)));
+    SetText(app.form.编辑框2, Texts::tr("剩余时间 ") + FormatHms(WholeSeconds(remaining)));
 }
 
 }  // namespace quillar

@@ -11,6 +11,7 @@
 #include "kit/app.h"
 #include "kit/main_form.h"
 #include "kit/record_buffer.h"
+#include "kit/ui_texts.h"
 #include "quality/wav_judgement.h"
 #include "record/clip_check.h"
 #include "record/recording_names.h"
@@ -62,8 +63,8 @@ bool AppendTakeLogLine(App& app, const TakeLogEntry& entry) {
     if (!app.state.take_log_failing) {
         app.state.take_log_failing = true;
         const QString log = QFileInfo(entry.file).absolutePath() + u'/' + kTakeLogName;
-        notice->setText(QStringLiteral(" 录音已保存，但录音日志无法写入：%1")
-                            .arg(QDir::toNativeSeparators(log)));
+        notice->setText(
+            Texts::tr(" 录音已保存，但录音日志无法写入：%1").arg(QDir::toNativeSeparators(log)));
         notice->show();
         notice->raise();
     }

@@ -11,6 +11,7 @@
 #include "kit/main_form.h"
 #include "kit/record_buffer.h"
 #include "kit/ui_seam.h"
+#include "kit/ui_texts.h"
 #include "platform/file_io.h"
 #include "record/recording_names.h"
 #include "record/take_journal.h"
@@ -98,10 +99,10 @@ void reportRecoveredTake(App& app, const RecoveredTake& take) {
 QString listOf(const RecoveryOutcome& outcome) {
     QString text;
     if (!outcome.recovered.empty()) {
-        text += QStringLiteral("上次 Quillar 没有正常结束，以下录音已经找回并保存：\n");
+        text += Texts::tr("上次 Quillar 没有正常结束，以下录音已经找回并保存：\n");
         for (const RecoveredTake& t : outcome.recovered) {
             text += QStringLiteral("\n%1\n    %2\n")
-                        .arg(t.info.item.isEmpty() ? QStringLiteral("（无录音文本）")
+                        .arg(t.info.item.isEmpty() ? Texts::tr("（无录音文本）")
                                                    : ElideMiddle(PrintableText(t.info.item)),
                              ElideMiddle(QDir::toNativeSeparators(t.path)));
         }
@@ -110,7 +111,7 @@ QString listOf(const RecoveryOutcome& outcome) {
         if (!text.isEmpty()) {
             text += u'\n';
         }
-        text += QStringLiteral("以下录音的恢复文件暂时无法写出，仍保留着，下次启动时会再试：\n");
+        text += Texts::tr("以下录音的恢复文件暂时无法写出，仍保留着，下次启动时会再试：\n");
         for (const QString& journal : outcome.leftOver) {
             text += QStringLiteral("\n%1\n").arg(ElideMiddle(QDir::toNativeSeparators(journal)));
         }
@@ -191,7 +192,7 @@ void RecoverUnfinishedTakes(App& app) {
     if (outcome.recovered.empty() && outcome.leftOver.isEmpty()) {
         return;
     }
-    app.ui.message(&app.form, QStringLiteral("系统提示"), listOf(outcome),
+    app.ui.message(&app.form, Texts::tr("系统提示"), listOf(outcome),
                    outcome.leftOver.isEmpty() ? MessageIcon::Information : MessageIcon::Warning);
 }
 

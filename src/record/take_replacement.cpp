@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "kit/ui_texts.h"
 #include "platform/file_io.h"
 #include "record/recording_names.h"
 
@@ -108,23 +109,23 @@ QString earlierTakeName(const QString& fileName, const QDateTime& when, int atte
 QString SaveErrorText(int error) {
     switch (error) {
         case ENOENT:
-            return QStringLiteral("文件夹不存在");
+            return Texts::tr("文件夹不存在");
         case ENOTDIR:
-            return QStringLiteral("路径不是文件夹");
+            return Texts::tr("路径不是文件夹");
         case EACCES:
         case EPERM:
-            return QStringLiteral("没有写入权限");
+            return Texts::tr("没有写入权限");
         case EROFS:
-            return QStringLiteral("文件夹只读");
+            return Texts::tr("文件夹只读");
         case ENOSPC:
         case EDQUOT:
-            return QStringLiteral("磁盘空间不足");
+            return Texts::tr("磁盘空间不足");
         case ENAMETOOLONG:
-            return QStringLiteral("文件名过长");
+            return Texts::tr("文件名过长");
         case EISDIR:
-            return QStringLiteral("同名的文件夹已存在");
+            return Texts::tr("同名的文件夹已存在");
         case 0:
-            return QStringLiteral("未知原因");
+            return Texts::tr("未知原因");
         default:
             return QString::fromLocal8Bit(std::strerror(error));
     }

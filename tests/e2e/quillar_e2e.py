@@ -11,6 +11,7 @@ Usage: quillar_e2e.py /path/to/quillar [unittest arguments]
 
 import array
 import os
+import re
 import select
 import shutil
 import signal
@@ -194,8 +195,15 @@ class Servers:
         shutil.rmtree(self.tmp, ignore_errors=True)
 
 
+# The recorder of old: no margins, the device opened at each take. Tests that try the margins or
+# the input kept open say so.
+WITHOUT_MARGINS = {"预录毫秒": 0, "延录毫秒": 0, "保持输入": 0}
+
+
 def write_ini(path, folder, item_file, options=None):
     text = "[录音文档设置]\r\n自动保存路径=%s\r\n录音文本源文件=%s\r\n" % (folder, item_file)
+    if options is None:
+        options = WITHOUT_MARGINS
     if options:
         text += "[录音选项]\r\n" + "".join("%s=%s\r\n" % kv for kv in options.items())
     with open(path, "wb") as f:
@@ -241,20 +249,27 @@ def dominant_frequency(path):
 class Quillar:
     """One running copy of the program in its own folder."""
 
-    def __init__(self, servers, items, item_encoding="gbk", folder_name="录音", options=None):
+    def __init__(self, servers, items, item_encoding="gbk", folder_name="录音", options=None,
+                 lang=None, item_file_name="词表.txt"):
         self.servers = servers
         self.dir = tempfile.mkdtemp(prefix="app-", dir=servers.tmp)
         self.binary = os.path.join(self.dir, "quillar")
         shutil.copy2(QUILLAR, self.binary)
         self.folder = os.path.join(self.dir, folder_name)
         os.makedirs(self.folder)
-        self.item_file = os.path.join(self.dir, "词表.txt")
+        self.item_file = os.path.join(self.dir, item_file_name)
         with open(self.item_file, "wb") as f:
             f.write("\r\n".join(items).encode(item_encoding) + b"\r\n")
         write_ini(os.path.join(self.dir, "sys.ini"), self.folder, self.item_file, options)
         # Take journals of its own: a take another test left behind is not recovered here.
         self.state = os.path.join(self.dir, "state")
         self.env = dict(servers.env, XDG_STATE_HOME=self.state)
+        # The desktop's language: by default none (C.UTF-8), which keeps the texts as written,
+        # whatever the machine running the tests is set to.
+        for name in ("LANGUAGE", "LC_ALL", "LC_MESSAGES"):
+            self.env.pop(name, None)
+        self.env["LANG"] = lang or "C.UTF-8"
+        self.message_title = "Quillar" if lang and not lang.startswith("zh") else "系统提示"
         self.launch()
 
     def launch(self):
@@ -314,14 +329,16 @@ class Quillar:
         return any(all(abs(a - b) <= tolerance for a, b in zip(c, rgb)) for c in self.colours(box))
 
     def answer_message_box(self):
-        """Waits for a "系统提示" box and answers it with Enter, as a fieldworker in the flow does;
-        the item list has the keyboard again afterwards."""
-        wait_for(lambda: self.xdo("search", "--onlyvisible", "--name", "^系统提示$").stdout.split(),
+        """Waits for the program's message box ("系统提示", "Quillar" in English) and answers it
+        with Enter, as a fieldworker in the flow does; the item list has the keyboard again
+        afterwards."""
+        title = "^%s$" % self.message_title
+        wait_for(lambda: self.xdo("search", "--onlyvisible", "--name", title).stdout.split(),
                  20, "the message box")
         time.sleep(0.3)
         self.xdo("key", "--clearmodifiers", "Return")
         wait_for(lambda: not self.xdo("search", "--onlyvisible", "--name",
-                                      "^系统提示$").stdout.split(), 10, "the box to close")
+                                      title).stdout.split(), 10, "the box to close")
         self.xdo("windowfocus", "--sync", self.window)
         time.sleep(0.3)
 
@@ -729,6 +746,42 @@ class WorkingLoop(unittest.TestCase):
                          ["enter", "pending", "pending"])
         self.assertEqual(os.listdir(os.path.join(app.state, "quillar")), [])
         self.assertEqual(app.close(), 0)
+
+    def test_an_english_session_writes_the_files_and_log_a_chinese_one_does(self):
+        def session(lang):
+            app = self.start(["水", "火"], lang=lang)
+            title = app.xdo("getwindowname", app.window).stdout.strip()
+            app.record_item(self.tone, "水")
+            app.key("ctrl")  # plays the take just saved
+            time.sleep(0.5)
+            app.key("Down")
+            shutil.rmtree(app.folder)  # the stick is pulled: the auto-save fails and says so
+            app.take(self.tone)
+            app.answer_message_box()
+            os.makedirs(app.folder)  # and put back: the waiting take saves itself
+            wait_for(lambda: os.path.exists(app.wav("火")), 15, "the waiting take")
+            rows = self.read_take_log(app, 2)
+            names = sorted(os.listdir(app.folder))
+            self.assertEqual(app.close(), 0)
+            return title, names, rows
+
+        en_title, en_names, en_rows = session("en_US.UTF-8")
+        zh_title, zh_names, zh_rows = session(None)
+        self.assertTrue(en_title.startswith("Quillar V"), en_title)
+        self.assertIsNone(re.search("[\u3000-\u9fff\uff00-\uffef]", en_title), en_title)
+        self.assertIn("田野调查录音工具", zh_title)
+        self.assertEqual(en_names, zh_names)
+        self.assertEqual(en_names, ["quillar-log.csv", "火.wav"])
+        self.assertEqual(en_rows[0], zh_rows[0], "the log's columns")
+        # Item, file name, format and how each take was saved; times, levels and folders are the
+        # session's own.
+        def kept(rows):
+            h = rows[0]
+            return [[r[h.index("item")], os.path.basename(r[h.index("file")])]
+                    + [r[h.index(c)] for c in ("rate", "bits", "channels", "how")] for r in rows[1:]]
+
+        self.assertEqual(kept(en_rows), kept(zh_rows))
+        self.assertEqual(kept(en_rows)[0][:2], ["火", "火.wav"])
 
     def test_an_item_longer_than_a_file_name_records_and_plays(self):
         item = "".join(chr(0x4E00 + i) for i in range(100))  # 300 bytes of UTF-8

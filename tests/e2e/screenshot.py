@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """Takes the README's screenshot: the real window under Xvfb in the middle of a recording
-session, with the item shown, the waveform of its earlier take and the live spectrum.
+session, with the item shown, the waveform of its earlier take and the live spectrum. With `en`,
+the English interface on an English desktop, with an English word list.
 
-Usage: screenshot.py /path/to/quillar out.png
+Usage: screenshot.py /path/to/quillar out.png [en]
 """
 
 import os
@@ -12,10 +13,20 @@ import time
 
 import quillar_e2e as e2e
 
+SESSIONS = {
+    "zh": {"voice": "cmn", "lang": None, "folder": "录音", "list": "词表.txt",
+           "words": ["太阳", "月亮", "星星", "天", "云", "风", "雨", "雪", "山", "水", "河", "石头"],
+           "phrase": "太阳出来了，月亮和星星都看不见了。"},
+    "en": {"voice": "en", "lang": "en_US.UTF-8", "folder": "recordings", "list": "words.txt",
+           "words": ["sun", "moon", "star", "sky", "cloud", "wind", "rain", "snow", "mountain",
+                     "water", "river", "stone"],
+           "phrase": "The sun came out, and the moon and the stars could not be seen."},
+}
 
-def speech(path, text, servers):
+
+def speech(path, text, voice, servers):
     raw = path + ".raw.wav"
-    subprocess.run(["espeak-ng", "-v", "cmn", "-s", "130", "-w", raw, text], check=True,
+    subprocess.run(["espeak-ng", "-v", voice, "-s", "130", "-w", raw, text], check=True,
                    env=servers.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     subprocess.run(["sox", raw, "-r", "44100", "-c", "2", "-b", "16", path, "gain", "-n", "-3"],
                    check=True)
@@ -24,14 +35,16 @@ def speech(path, text, servers):
 def main():
     e2e.QUILLAR = os.path.abspath(sys.argv[1])
     out = os.path.abspath(sys.argv[2])
+    session = SESSIONS[sys.argv[3] if len(sys.argv) > 3 else "zh"]
     servers = e2e.Servers()
     try:
-        words = ["太阳", "月亮", "星星", "天", "云", "风", "雨", "雪", "山", "水", "河", "石头"]
+        words = session["words"]
         phrase = os.path.join(servers.tmp, "phrase.wav")
-        speech(phrase, "太阳出来了，月亮和星星都看不见了。", servers)
+        speech(phrase, session["phrase"], session["voice"], servers)
         app = e2e.Quillar(servers, ["%03d %s" % (i + 1, w) for i, w in enumerate(words)],
-                          item_encoding="utf-8")
-        app.record_item(phrase, "001 太阳")
+                          item_encoding="utf-8", lang=session["lang"],
+                          folder_name=session["folder"], item_file_name=session["list"])
+        app.record_item(phrase, "001 " + words[0])
         # Record the same item again; the earlier take's waveform stays on screen meanwhile.
         player = subprocess.Popen(["paplay", "--device=" + e2e.SINK, "--latency-msec=20", phrase],
                                   env=servers.env)
