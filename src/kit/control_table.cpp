@@ -50,6 +50,7 @@ const std::vector<ControlRow>& mainWindowControls() {
     // clang-format off
     static const std::vector<ControlRow> rows = {
         QL_ROW(按钮_帮助, Button, "window", 992, -1, 48, 24, "帮助"),
+        QL_ROW(按钮_录音选项, Button, "window", 920, -1, 70, 24, "录音选项"),
         QL_ROW(标签10, Label, "window", 2, 672, 1016, 24,
                "Quillar 田野调查录音工具 · 开源软件，问题与建议请在项目主页反馈",
                .foreground = QColor(0, 0, 0)),
@@ -131,6 +132,7 @@ const std::vector<ControlRow>& mainWindowControls() {
         QL_ROW(时钟3, Timer, "画板2", 72, 8, 26, 26, "", .interval = 700),
         QL_PLAIN("通用对话框1", Dialog, "画板2", 112, 3, 26, 26),
         QL_ROW(时钟_暂存, Timer, "画板2", 144, 3, 26, 26, "", .interval = 0),
+        QL_ROW(时钟_电平, Timer, "画板2", 176, 3, 26, 26, "", .interval = 0),
         QL_ROW(画板1, Board, "分组框3", 8, 112, 672, 32, "", .background = QColor(236, 236, 236)),
         QL_ROW(编辑框1, Edit, "画板1", 1, 5, 80, 24, "停止中", .background = QColor(255, 255, 255),
                .foreground = kGreenBand),

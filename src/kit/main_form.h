@@ -44,6 +44,7 @@ class MainForm : public QWidget {
 
     // --- window -------------------------------------------------------------------------------
     QPushButton* 按钮_帮助 = nullptr;
+    QPushButton* 按钮_录音选项 = nullptr;  // the recording options dialog, beside 按钮_帮助
     QLabel* 标签10 = nullptr;
     QGroupBox* 分组框1 = nullptr;
     QGroupBox* 分组框2 = nullptr;
@@ -105,6 +106,7 @@ class MainForm : public QWidget {
     // Shown while takes whose auto-save failed wait in the state folder.
     QLabel* 标签_暂存提示 = nullptr;
     QTimer* 时钟_暂存 = nullptr;  // looks for their folders every few seconds while any wait
+    QTimer* 时钟_电平 = nullptr;  // the input level meter's look at the input
     QTimer* 时钟1 = nullptr;      // status timer, 30 ms while recording
     QTimer* 时钟2 = nullptr;      // audition timer, 30 ms while auditioning
     QTimer* 时钟3 = nullptr;      // blink timer, 700 ms always

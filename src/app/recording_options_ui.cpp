@@ -1,0 +1,35 @@
+#include "app/recording_options_ui.h"
+
+#include <QDir>
+
+#include "app/recording_options_file.h"
+#include "app/settings.h"
+#include "kit/app.h"
+#include "kit/main_form.h"
+#include "kit/recording_options_dialog.h"
+#include "kit/ui_seam.h"
+#include "record/recording_control.h"
+
+namespace quillar {
+
+void OpenRecordingOptions(App& app) {
+    if (TakeRunning(app)) {
+        return;
+    }
+    RecordingOptionsDialog dialog(&app.form);
+    dialog.setOptions(app.state.options);
+    if (app.ui.runModal(dialog) != QDialog::Accepted) {
+        return;
+    }
+    app.state.options = dialog.options();
+    const QString path = SettingsFilePath();
+    if (!WriteRecordingOptions(path, app.state.options)) {
+        app.ui.message(&app.form, QStringLiteral("录音选项"),
+                       QStringLiteral("无法写入设置文件：\n%1\n\n新的录音选项只在本次运行中有效，"
+                                      "下次启动时将恢复原来的选项。")
+                           .arg(QDir::toNativeSeparators(path)),
+                       MessageIcon::Warning);
+    }
+}
+
+}  // namespace quillar
