@@ -29,7 +29,6 @@ constexpr std::int64_t kTickFrames = kRate / 20;
 // tone in a quiet room, and the window's spectrum board.
 struct OpenInput {
     OpenInput() {
-        bench::Application();
         t.sim.setSignal([](int channel, std::int64_t frame) {
             static thread_local std::minstd_rand noise(7);
             const double s = double(frame) / kRate;
@@ -45,6 +44,7 @@ struct OpenInput {
         }
     }
     ~OpenInput() { t.engine.freeCapture(); }
+    QApplication& application = bench::Application();  // before the window
     test::TestApp t;
     audio::Handle channel = 0;
 };
