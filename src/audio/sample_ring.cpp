@@ -56,7 +56,9 @@ void SampleRing::push(const void* data, std::uint32_t bytes) {
     for (std::uint32_t f = 0; f < frames; ++f) {
         std::atomic<float>* dst = &m_samples[std::size_t{head} * m_channels];
         for (std::uint32_t c = 0; c < m_channels; ++c) {
-            dst[c].store(sampleToFloat(p, m_format.type), std::memory_order_relaxed);
+            // Released: a reader that sees this sample also sees the count published before it,
+            // which readSince() relies on (a plain store on x86).
+            dst[c].store(sampleToFloat(p, m_format.type), std::memory_order_release);
             p += sampleBytes;
         }
         head = head + 1 == m_capacity ? 0 : head + 1;
@@ -119,8 +121,9 @@ float SampleRing::peak(std::uint32_t channel, std::uint32_t frames) const {
 
 std::uint32_t SampleRing::readSince(std::uint64_t* cursor, float* out, std::uint32_t maxFrames,
                                     std::uint64_t* skipped) const {
-    // A push may be overwriting up to a block beyond the count it has published: frames that
-    // close to being lapped are not read.
+    // A push may be overwriting up to its own length beyond the count it has published (a device
+    // period, or a 100 ms block): frames within a quarter of the ring of being lapped are not
+    // trusted.
     const std::uint64_t safe = m_capacity - m_capacity / 4;
     const std::uint64_t written = m_written.load(std::memory_order_acquire);
     std::uint64_t from = *cursor > written ? written : *cursor;
@@ -134,10 +137,12 @@ std::uint32_t SampleRing::readSince(std::uint64_t* cursor, float* out, std::uint
     for (std::uint32_t f = 0; f < frames; ++f) {
         const std::atomic<float>* src = &m_samples[((from + f) % m_capacity) * m_channels];
         for (std::uint32_t c = 0; c < m_channels; ++c) {
-            out[std::size_t{f} * m_channels + c] = src[c].load(std::memory_order_relaxed);
+            out[std::size_t{f} * m_channels + c] = src[c].load(std::memory_order_acquire);
         }
     }
-    // The writer went on meanwhile: whatever it may have reached is dropped from the front.
+    // The writer went on meanwhile: whatever it may have reached is dropped from the front. The
+    // samples were read with acquire, so the count read here is at least the one published
+    // before any sample copied above was overwritten.
     const std::uint64_t after = m_written.load(std::memory_order_acquire);
     std::uint32_t kept = frames;
     if (after - from > safe) {
