@@ -35,6 +35,8 @@ MICRO = [
      50 * US),
     ("Spectrum frame, bar picture with its FFT (engine to board)", "live_display_bench",
      "BM_Frame/bar", 50 * US),
+    ("Level meter look every 50 ms: 48000 Hz stereo read, peaks and noise floor, drawn",
+     "level_meter_bench", "BM_MeterTick", 100 * US),
     ("Waveform of a 1 s recording", "waveform_bench", "BM_ShowWaveform/1/0/real_time", 10 * MS),
     ("Waveform of a 60 min recording", "waveform_bench", "BM_ShowWaveform/3600/0/real_time",
      10 * MS),

@@ -585,5 +585,79 @@ Quit anyway?</translation>
         <translation>This take is not saved yet; it will be lost if you quit.
 Quit anyway?</translation>
     </message>
+    <message>
+        <source>录音选项</source>
+        <translation>Options</translation>
+    </message>
+    <message>
+        <source> 毫秒</source>
+        <translation> ms</translation>
+    </message>
+    <message>
+        <source>立体声（2）</source>
+        <translation>Stereo (2)</translation>
+    </message>
+    <message>
+        <source>单声道（1）</source>
+        <translation>Mono (1)</translation>
+    </message>
+    <message>
+        <source>录音间保持输入打开（预录需要）</source>
+        <translation>Keep the input open between takes (needed for pre-roll)</translation>
+    </message>
+    <message>
+        <source>自动（跟随系统）</source>
+        <translation>Automatic (as the desktop)</translation>
+    </message>
+    <message>
+        <source>中文（Chinese）</source>
+        <translation>Chinese</translation>
+    </message>
+    <message>
+        <source>预录（按键前）</source>
+        <translation>Pre-roll (before the key)</translation>
+    </message>
+    <message>
+        <source>延录（停止后）</source>
+        <translation>Post-roll (after the stop)</translation>
+    </message>
+    <message>
+        <source>声道</source>
+        <translation>Channels</translation>
+    </message>
+    <message>
+        <source>界面语言</source>
+        <translation>Interface language</translation>
+    </message>
+    <message>
+        <source>界面语言在下次启动时生效。</source>
+        <translation>The interface language takes effect at the next start.</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>底噪 </source>
+        <translation>Noise </translation>
+    </message>
+    <message>
+        <source>声音服务没有响应，正在等待……</source>
+        <translation>The sound server is not answering; waiting…</translation>
+    </message>
+    <message>
+        <source>无法写入设置文件：
+%1
+
+新的录音选项只在本次运行中有效，下次启动时将恢复原来的选项。</source>
+        <translation>Cannot write the settings file:
+%1
+
+The new options apply until Quillar closes; the next start uses the old ones.</translation>
+    </message>
 </context>
 </TS>

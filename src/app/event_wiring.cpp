@@ -11,7 +11,10 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
+#include <chrono>
 
+#include "app/meter_channel.h"
+#include "app/recording_options_ui.h"
 #include "app/settings.h"
 #include "app/startup.h"
 #include "items/item_list.h"
@@ -28,6 +31,7 @@
 #include "record/recording_control.h"
 #include "record/saving.h"
 #include "record/status_display.h"
+#include "spectrum/level_meter_display.h"
 
 namespace quillar {
 
@@ -40,7 +44,8 @@ int shiftStateOf(Qt::KeyboardModifiers modifiers) {
 }
 
 // Key-down on the item list, as key codes: Enter and Return are 13, either Control key 17, F3
-// 114; the shift keys as kShiftDown, kControlDown and kAltDown.
+// 114; the shift keys as kShiftDown, kControlDown and kAltDown. F6 opens the recording options
+// (between takes only).
 // Auto-repeated Enter and Ctrl are dropped: one physical press is one action, so holding Enter
 // cannot start and stop recordings in a burst over an item's file.
 class ItemListKeys : public QObject {
@@ -68,6 +73,11 @@ class ItemListKeys : public QObject {
             case Qt::Key_F4:
                 code = kKeyF4;
                 break;
+            case Qt::Key_F6:
+                if (!key->isAutoRepeat()) {
+                    OpenRecordingOptions(m_app);
+                }
+                return true;
             default:
                 return QObject::eventFilter(watched, event);
         }
@@ -91,6 +101,7 @@ void wireEvents(App& app) {
     f.onDestroying = [&app] { OnMainWindowDestroyed(app); };
 
     QObject::connect(f.按钮_帮助, &QPushButton::clicked, [&app] { OpenHelpWindow(app); });
+    QObject::connect(f.按钮_录音选项, &QPushButton::clicked, [&app] { OpenRecordingOptions(app); });
     QObject::connect(f.按钮_设置保存路径, &QPushButton::clicked, [&app] { ChooseSaveFolder(app); });
     QObject::connect(f.按钮_选择录音文本, &QPushButton::clicked, [&app] { ChooseItemFile(app); });
     QObject::connect(f.按钮_保存当前配置, &QPushButton::clicked, [&app] { SaveSettings(app); });
@@ -146,7 +157,15 @@ void wireEvents(App& app) {
 
     QObject::connect(f.时钟1, &QTimer::timeout, [&app] { OnStatusTick(app); });
     QObject::connect(f.时钟2, &QTimer::timeout, [&app] { OnAuditionTick(app); });
-    QObject::connect(f.时钟3, &QTimer::timeout, [&app] { OnBlinkTick(app); });
+    QObject::connect(f.时钟3, &QTimer::timeout, [&app] {
+        OnBlinkTick(app);
+        DrawLevelMeter(*app.form.画板2, app.state.level_meter);  // the blink may clear the board
+    });
+    QObject::connect(f.时钟_电平, &QTimer::timeout, [&app] {
+        const auto now = std::chrono::steady_clock::now().time_since_epoch();
+        OnMeterTick(app, MeterChannel(app),
+                    std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+    });
     QObject::connect(f.时钟_暂存, &QTimer::timeout, [&app] { SavePendingTakes(app); });
 }
 

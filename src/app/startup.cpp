@@ -20,6 +20,7 @@
 #include "record/take_journal.h"
 #include "record/take_recovery.h"
 #include "record/take_safety.h"
+#include "spectrum/level_meter_display.h"
 #include "spectrum/live_display.h"
 
 namespace quillar {
@@ -60,6 +61,7 @@ void OnMainWindowCreated(App& app) {
 
     初始化频谱(*f.画板2, app.engine);
     f.画板2->resize(static_cast<int>(f.分组框3->width() - 20.0), f.画板2->height());
+    setInterval(f.时钟_电平, kMeterTickMs);
 
     ReadSettings(app);
     const QString itemFile = f.编辑框_录音文本源路径->text();

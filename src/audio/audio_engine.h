@@ -187,6 +187,16 @@ class AudioEngine {
     // The latest `frames` frames (<= 2048), interleaved floats in -1..1, oldest first, into `out`
     // (room for frames * channelCount values). False on a bad handle; `out` is then untouched.
     bool latestSamples(Handle channel, float* out, std::uint32_t frames) const;
+    // The frames `channel` took in since `*cursor`, at most `maxFrames`, interleaved floats in
+    // -1..1, oldest first, into `out` (room for maxFrames * channelCount values); `*cursor` moves
+    // past them. A cursor counts frames since the channel was made: start at 0 for everything
+    // still held, or at kFromNow for nothing before the call. A recording channel holds about
+    // two seconds at 48 kHz; frames older than the channel holds are skipped and counted in
+    // `*skipped` when given. Returns the frames copied: 0 on a bad handle too. Never waits for
+    // the capture thread, nor it for this.
+    static constexpr std::uint64_t kFromNow = ~std::uint64_t{0};
+    std::uint32_t samplesSince(Handle channel, std::uint64_t* cursor, float* out,
+                               std::uint32_t maxFrames, std::uint64_t* skipped = nullptr) const;
     // 1024 magnitudes of a Hann-windowed 2048-point FFT over the latest 2048 frames, channels
     // mixed; a full-scale sine centred on a bin reads ~1.0 there. False on a bad handle.
     bool spectrum2048(Handle channel, float* out1024) const;

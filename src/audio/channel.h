@@ -67,7 +67,11 @@ constexpr int kPlaying = 1;
 constexpr int kPaused = 3;
 
 struct Channel final : OutputSource {
-    Channel(Kind k, Handle h, AudioFormat f) : kind(k), handle(h), format(f), ring(f) {}
+    Channel(Kind k, Handle h, AudioFormat f)
+        : kind(k),
+          handle(h),
+          format(f),
+          ring(f, k == Kind::Recording ? SampleRing::kCaptureFrames : SampleRing::kFrames) {}
     ~Channel() {
         if (fd >= 0) {
             platform::closeFile(fd);
@@ -82,7 +86,7 @@ struct Channel final : OutputSource {
 
     // Written by the thread that moves the audio without a lock (a recording channel's capture
     // callback takes none), read by any thread.
-    SampleRing ring;                        // latest frames as floats, for the analysis
+    SampleRing ring;                        // latest frames as floats, for the analysis and meter
     std::atomic<std::int64_t> position{0};  // bytes played or captured
     std::atomic<int> state{kStopped};
     std::atomic<bool> lost{false};  // recording channel: its device is gone

@@ -85,6 +85,18 @@ bool AudioEngine::latestSamples(Handle channel, float* out, std::uint32_t frames
     return true;
 }
 
+std::uint32_t AudioEngine::samplesSince(Handle channel, std::uint64_t* cursor, float* out,
+                                        std::uint32_t maxFrames, std::uint64_t* skipped) const {
+    if (skipped != nullptr) {
+        *skipped = 0;
+    }
+    auto ch = m_impl->find(channel);
+    if (!ch || cursor == nullptr || out == nullptr) {
+        return 0;
+    }
+    return ch->ring.readSince(cursor, out, maxFrames, skipped);
+}
+
 bool AudioEngine::spectrum2048(Handle channel, float* out1024) const {
     Impl& d = *m_impl;
     auto ch = d.find(channel);

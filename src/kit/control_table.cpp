@@ -52,6 +52,7 @@ const std::vector<ControlRow>& mainWindowControls() {
     // clang-format off
     static const std::vector<ControlRow> rows = {
         QL_ROW(按钮_帮助, Button, "window", 992, -1, 48, 24, QT_TRANSLATE_NOOP("Quillar", "帮助")),
+        QL_ROW(按钮_录音选项, Button, "window", 920, -1, 70, 24, QT_TRANSLATE_NOOP("Quillar", "录音选项")),
         QL_ROW(标签10, Label, "window", 2, 672, 1016, 24,
                QT_TRANSLATE_NOOP("Quillar", "Quillar 田野调查录音工具 · 开源软件，问题与建议请在项目主页反馈"),
                .foreground = QColor(0, 0, 0)),
@@ -145,7 +146,8 @@ const std::vector<ControlRow>& mainWindowControls() {
         QL_ROW(时钟_暂存, Timer, "画板2", 144, 3, 26, 26, "", .interval = 0),
         QL_ROW(标签_声音服务, Label, "画板2", 96, 40, 340, 24, "", .background = QColor(192, 0, 0),
                .foreground = QColor(255, 255, 255), .hidden = true),
-        QL_ROW(时钟_录音收尾, Timer, "画板2", 176, 3, 26, 26, "", .interval = 0),
+        QL_ROW(时钟_录音收尾, Timer, "画板2", 208, 3, 26, 26, "", .interval = 0),
+        QL_ROW(时钟_电平, Timer, "画板2", 176, 3, 26, 26, "", .interval = 0),
         QL_ROW(画板1, Board, "分组框3", 8, 112, 672, 32, "", .background = QColor(236, 236, 236)),
         QL_ROW(编辑框1, Edit, "画板1", 1, 5, 80, 24,
                QT_TRANSLATE_NOOP("Quillar", "停止中"), .background = QColor(255, 255, 255),

@@ -51,8 +51,10 @@ MainForm::MainForm(audio::AudioEngine& engine, QWidget* parent) : QWidget(parent
     setFixedSize(kMainWindowWidth, kMainWindowHeight);
     setStyleSheet(kGroupBoxSheet);
     buildControls(*this, mainWindowControls());
-    // The help button reaches over the recording area's frame; it must stay clickable.
+    // The help and options buttons reach over the recording area's frame; they must stay
+    // clickable.
     按钮_帮助->raise();
+    按钮_录音选项->raise();
     条目标记 = new ItemMarks(列表框_录音文本列表);
 
     for (const ComboItem& item : sampleRateItems()) {

@@ -44,6 +44,7 @@ class MainForm : public QWidget {
 
     // --- window -------------------------------------------------------------------------------
     QPushButton* 按钮_帮助 = nullptr;
+    QPushButton* 按钮_录音选项 = nullptr;  // the recording options dialog, beside 按钮_帮助
     QLabel* 标签10 = nullptr;
     QGroupBox* 分组框1 = nullptr;
     QGroupBox* 分组框2 = nullptr;
@@ -109,10 +110,11 @@ class MainForm : public QWidget {
     QLabel* 标签_声音服务 = nullptr;
     // Moves a take on while it opens, takes its post-roll or waits to begin.
     QTimer* 时钟_录音收尾 = nullptr;
-    QTimer* 时钟1 = nullptr;   // status timer, 30 ms while recording
-    QTimer* 时钟2 = nullptr;   // audition timer, 30 ms while auditioning
-    QTimer* 时钟3 = nullptr;   // blink timer, 700 ms always
-    CommonDialog 通用对话框1;  // save dialog for recordings
+    QTimer* 时钟_电平 = nullptr;  // the input level meter's look at the input
+    QTimer* 时钟1 = nullptr;      // status timer, 30 ms while recording
+    QTimer* 时钟2 = nullptr;      // audition timer, 30 ms while auditioning
+    QTimer* 时钟3 = nullptr;      // blink timer, 700 ms always
+    CommonDialog 通用对话框1;     // save dialog for recordings
     DrawingBoard* 画板1 = nullptr;
     QLineEdit* 编辑框1 = nullptr;
     QLineEdit* 编辑框2 = nullptr;

@@ -13,6 +13,7 @@
 #include "audio/audio_engine.h"
 #include "kit/record_buffer.h"
 #include "kit/recording_options.h"
+#include "quality/level_meter.h"
 #include "quality/take_judge.h"
 
 namespace quillar {
@@ -43,6 +44,11 @@ struct ProgramState {
     std::atomic<audio::Handle> record_handle{0};
     // Byte count of the latest captured block (capture thread writes, GUI thread reads).
     std::atomic<std::uint32_t> last_block_size{0};
+    // The input level meter: the channel it reads (0: none), its cursor in that channel's audio
+    // and its figures. GUI thread only.
+    audio::Handle meter_channel = 0;
+    std::uint64_t meter_cursor = 0;
+    quality::LevelMeter level_meter;
     // Where the take is; GUI thread only.
     RecordingState recording_state = RecordingState::Idle;
     // Whether record_buffer is playing as an audition (按钮2's caption follows). GUI thread only.

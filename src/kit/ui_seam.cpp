@@ -61,8 +61,8 @@ bool QtUi::confirm(QWidget* owner, const QString& title, const QString& text) {
                                  QMessageBox::No) == QMessageBox::Yes;
 }
 
-void QtUi::runModal(QDialog& window) {
-    window.exec();
+int QtUi::runModal(QDialog& window) {
+    return window.exec();
 }
 
 }  // namespace quillar

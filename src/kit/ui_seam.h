@@ -34,8 +34,9 @@ class UiSeam {
     virtual QString chooseFolder(QWidget* owner, const QString& title, const QString& start) = 0;
     // A yes/no question; true when the user answered yes. No is the default answer.
     virtual bool confirm(QWidget* owner, const QString& title, const QString& text) = 0;
-    // Shows a window modally and returns when it is closed.
-    virtual void runModal(QDialog& window) = 0;
+    // Shows a window modally and returns when it is closed, with its result (QDialog::Accepted
+    // or QDialog::Rejected).
+    virtual int runModal(QDialog& window) = 0;
 };
 
 // The real dialogs.
@@ -47,7 +48,7 @@ class QtUi : public UiSeam {
     bool saveFile(QWidget* owner, CommonDialog& dlg) override;
     QString chooseFolder(QWidget* owner, const QString& title, const QString& start) override;
     bool confirm(QWidget* owner, const QString& title, const QString& text) override;
-    void runModal(QDialog& window) override;
+    int runModal(QDialog& window) override;
 };
 
 }  // namespace quillar

@@ -8,6 +8,7 @@
 #include <limits>
 #include <utility>
 
+#include "quality/level_math.h"
 #include "quality/quality_limits.h"
 
 namespace quillar::quality {
@@ -70,22 +71,6 @@ struct F64Reader {
     }
     static bool clips(double v) { return !(std::fabs(v) < kFloatFullScale); }
 };
-
-double toDb(double fraction) {
-    return fraction > 0.0 ? 20.0 * std::log10(fraction) : -INFINITY;
-}
-
-// Nearest rank: the smallest value with at least `p` of the values at or below it.
-double percentile(std::vector<double> values, double p) {
-    if (values.empty()) {
-        return -INFINITY;
-    }
-    const auto n = static_cast<std::ptrdiff_t>(values.size());
-    const std::ptrdiff_t rank =
-        std::clamp<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(std::ceil(p * n)) - 1, 0, n - 1);
-    std::nth_element(values.begin(), values.begin() + rank, values.end());
-    return values[static_cast<std::size_t>(rank)];
-}
 
 }  // namespace
 

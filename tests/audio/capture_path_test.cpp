@@ -99,6 +99,54 @@ TEST_F(CapturePath, AMillionBlocksBesideAWindowThreadThatReadsAndTogglesMonitori
     engine.freeOutput();
 }
 
+// The level meter's reads beside a capture thread that keeps writing: every frame read is the
+// one it claims to be, in order, and what a slow reader missed is counted, never replaced by
+// newer audio in its place.
+TEST_F(CapturePath, ReadsSinceACursorBesideTheCaptureThreadAreWholeAndInOrder) {
+    const auto mark = [](std::int64_t frame) {
+        return static_cast<float>(static_cast<double>(frame % 30000) / 30000.0);
+    };
+    sim->setSignal(
+        [&](int channel, std::int64_t frame) { return channel == 0 ? double{mark(frame)} : 0.25; });
+    ASSERT_TRUE(engine.openCapture(0));
+    const Handle rec = engine.startCapture(48000, 2, kSampleFloat, &Receiver::receive, &receiver);
+    ASSERT_NE(rec, 0u);
+    constexpr std::int64_t kFrames = 600000;
+    std::atomic<bool> done{false};
+    std::thread capture([&] {
+        for (std::int64_t f = 0; f < kFrames; f += 240) {  // 5 ms periods
+            sim->pumpCapture(240);
+        }
+        done = true;
+    });
+    std::vector<float> out(2 * 4096);
+    std::uint64_t cursor = 0;
+    std::int64_t expected = 0;
+    std::uint64_t missed = 0;
+    for (;;) {
+        const bool ended = done.load();  // then everything left is read
+        std::uint64_t skipped = 0;
+        const std::uint32_t got = engine.samplesSince(rec, &cursor, out.data(), 4096, &skipped);
+        expected += static_cast<std::int64_t>(skipped);
+        missed += skipped;
+        for (std::uint32_t f = 0; f < got; ++f, ++expected) {
+            ASSERT_EQ(out[2 * f], mark(expected)) << "frame " << expected;
+            ASSERT_EQ(out[2 * f + 1], 0.25f);
+        }
+        if (ended && got == 0 && skipped == 0) {
+            break;
+        }
+        if (got < 4096) {
+            std::this_thread::yield();
+        }
+    }
+    capture.join();
+    EXPECT_EQ(expected, kFrames);
+    EXPECT_EQ(cursor, static_cast<std::uint64_t>(kFrames));
+    RecordProperty("missed", static_cast<int>(missed));
+    engine.freeCapture();
+}
+
 // The window thread closing the monitoring stream's device (which a sound server can take its
 // time over) while holding whatever it holds: the capture thread feeds on regardless.
 TEST_F(CapturePath, AWindowThreadStuckClosingMonitoringNeverHoldsUpCapture) {

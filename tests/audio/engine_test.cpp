@@ -772,5 +772,57 @@ TEST_F(EngineTest, AnalysisFollowsWhatAStreamPlays) {
     EXPECT_EQ(engine.level(s), 0u);
 }
 
+// The frame number as the left sample, so that order, gaps and repeats show.
+float frameMark(std::int64_t frame) {
+    return static_cast<float>(static_cast<double>(frame % 30000) / 30000.0);
+}
+
+TEST_F(EngineTest, SamplesSinceReadsEveryCapturedFrameOnceInOrderAndSkipsWhatWasLapped) {
+    sim.setSignal([](int channel, std::int64_t frame) {
+        return channel == 0 ? double{frameMark(frame)} : -0.5;
+    });
+    const Handle h = startCapture(48000, kSampleFloat);
+    ASSERT_NE(h, 0u);
+    std::vector<float> out(2 * 200000);
+    std::uint64_t cursor = AudioEngine::kFromNow;
+    std::uint64_t skipped = 99;
+    EXPECT_EQ(engine.samplesSince(h, &cursor, out.data(), 200000, &skipped), 0u);
+    EXPECT_EQ(skipped, 0u);
+
+    std::int64_t next = 0;  // the frame the reads should give next
+    const auto expectFrom = [&](std::int64_t first, std::uint32_t got) {
+        for (std::uint32_t f = 0; f < got; ++f) {
+            ASSERT_EQ(out[2 * f], frameMark(first + f)) << "frame " << first + f;
+            ASSERT_EQ(out[2 * f + 1], -0.5f);
+        }
+    };
+    // Whole reads and reads in pieces both continue where the last one stopped.
+    sim.pumpCapture(4800);
+    std::uint32_t got = engine.samplesSince(h, &cursor, out.data(), 200000, &skipped);
+    EXPECT_EQ(got, 4800u);
+    expectFrom(next, got);
+    next += got;
+    sim.pumpCapture(3000);
+    for (int piece = 0; piece < 3; ++piece) {
+        got = engine.samplesSince(h, &cursor, out.data(), 1000, &skipped);
+        EXPECT_EQ(got, 1000u);
+        EXPECT_EQ(skipped, 0u);
+        expectFrom(next, got);
+        next += got;
+    }
+    EXPECT_EQ(engine.samplesSince(h, &cursor, out.data(), 1000, &skipped), 0u);
+
+    // A reader away for longer than the ring holds gets the newest audio and the count it missed.
+    sim.pumpCapture(200000);
+    got = engine.samplesSince(h, &cursor, out.data(), 200000, &skipped);
+    EXPECT_GT(got, 48000u);  // over a second kept
+    EXPECT_EQ(skipped + got, 200000u);
+    expectFrom(next + static_cast<std::int64_t>(skipped), got);
+
+    std::uint64_t other = 0;
+    EXPECT_EQ(engine.samplesSince(h + 1000, &other, out.data(), 10, &skipped), 0u);
+    EXPECT_EQ(engine.samplesSince(0, &other, out.data(), 10, &skipped), 0u);
+}
+
 }  // namespace
 }  // namespace quillar::audio

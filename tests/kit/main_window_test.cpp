@@ -53,6 +53,7 @@ const QRect kNone;
 // clang-format off
 const Expected kControls[] = {
     {"按钮_帮助", "QPushButton", "main window", {992, -1, 48, 24}, "帮助"},
+    {"按钮_录音选项", "QPushButton", "main window", {920, -1, 70, 24}, "录音选项"},
     {"标签10", "QLabel", "main window", {2, 672, 1016, 24}, std::nullopt, 12, false, {}, QColor(0, 0, 0)},
     {"分组框1", "QGroupBox", "main window", {8, 8, 304, 664}, "录音设置"},
     {"分组框2", "QGroupBox", "main window", {320, 9, 712, 663}, ""},
@@ -113,6 +114,7 @@ const Expected kControls[] = {
     {"时钟_暂存", "QTimer", "画板2", kNone, ""},
     {"标签_声音服务", "QLabel", "画板2", {96, 40, 340, 24}, "", 12, false, QColor(192, 0, 0), QColor(255, 255, 255), true},
     {"时钟_录音收尾", "QTimer", "画板2", kNone, ""},
+    {"时钟_电平", "QTimer", "画板2", kNone, ""},
     {"画板1", "quillar::DrawingBoard", "分组框3", {8, 112, 672, 32}, "", 12, false, kGrey},
     {"编辑框1", "QLineEdit", "画板1", {1, 5, 80, 24}, "停止中", 12, false, QColor(255, 255, 255), kGreen},
     {"编辑框2", "QLineEdit", "画板1", {81, 5, 224, 24}, "录制时间:00:00:00"},
@@ -165,8 +167,8 @@ class MainWindowTest : public ::testing::Test {
 };
 
 TEST_F(MainWindowTest, EveryControlHasItsClassContainerGeometryTextAndLook) {
-    ASSERT_EQ(mainWindowControls().size(), 66u);
-    ASSERT_EQ(std::size(kControls) + kDialogCount, 66u);
+    ASSERT_EQ(mainWindowControls().size(), 68u);
+    ASSERT_EQ(std::size(kControls) + kDialogCount, 68u);
     for (const Expected& e : kControls) {
         SCOPED_TRACE(e.name);
         QObject* o = t.form.findChild<QObject*>(QString::fromUtf8(e.name));

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -54,7 +55,13 @@ class ScriptedUi : public UiSeam {
         confirmAnswers.pop_front();
         return yes;
     }
-    void runModal(QDialog& window) override { modalTitles << window.windowTitle(); }
+    // Fills in a modal window as a user would and says how it was closed; unset, every modal
+    // window is closed with its close box (rejected).
+    std::function<int(QDialog&)> modalAnswer;
+    int runModal(QDialog& window) override {
+        modalTitles << window.windowTitle();
+        return modalAnswer ? modalAnswer(window) : int{QDialog::Rejected};
+    }
 
   private:
     bool answer(std::deque<QString>& answers, CommonDialog& dlg) {
