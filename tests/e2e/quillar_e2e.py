@@ -174,6 +174,10 @@ class Servers:
         subprocess.run(["paplay", "--device=" + SINK, "--latency-msec=20", path],
                        env=self.env, check=True, timeout=30)
 
+    def pulse_pid(self):
+        with open(os.path.join(self.runtime, "pulse", "pid")) as f:
+            return int(f.read().split()[0])
+
     def stop_pulse(self):
         """Ends the sound server the way a crash or a restart of the desktop's audio does."""
         subprocess.run(["pulseaudio", "--kill"], env=self.env, check=False,
@@ -244,6 +248,60 @@ def dominant_frequency(path):
     crossings = sum(1 for i in range(start + 1, end)
                     if (samples[i - 1] < 0) != (samples[i] < 0))
     return crossings / 2.0 / ((end - start) / 44100.0)
+
+
+def click_positions(path, threshold=8000):
+    """Seconds from the start of a 16-bit WAV file at which a loud burst begins (bursts further
+    apart than 50 ms count separately)."""
+    raw = subprocess.run(["sox", path, "-t", "raw", "-e", "signed", "-b", "16", "-c", "1",
+                          "-r", "44100", "-", "remix", "1"], capture_output=True, check=True).stdout
+    samples = array.array("h")
+    samples.frombytes(raw[: len(raw) // 2 * 2])
+    starts = []
+    last = -44100
+    for i, v in enumerate(samples):
+        if abs(v) > threshold:
+            if i - last > 44100 // 20:
+                starts.append(i / 44100.0)
+            last = i
+    return starts
+
+
+def make_click(path, lead_seconds=0.0):
+    """`lead_seconds` of silence, then 10 ms of a loud 2 kHz tone, then 0.2 s of silence."""
+    subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", path,
+                    "synth", "0.01", "sine", "2000", "vol", "0.9",
+                    "pad", str(lead_seconds), "0.2"], check=True)
+
+
+def window_ping_ms(servers, window, timeout=5.0):
+    """Sends the window manager's ping (_NET_WM_PING) to `window` and returns how long its answer
+    took in ms, or None without an answer within `timeout` s."""
+    from Xlib import X, display, protocol
+    d = display.Display(servers.display)
+    try:
+        root = d.screen().root
+        root.change_attributes(event_mask=X.SubstructureNotifyMask | X.SubstructureRedirectMask)
+        protocols = d.intern_atom("WM_PROTOCOLS")
+        ping = d.intern_atom("_NET_WM_PING")
+        win = d.create_resource_object("window", int(window))
+        token = int(time.monotonic() * 1000) & 0x7FFFFFFF
+        event = protocol.event.ClientMessage(window=win, client_type=protocols,
+                                             data=(32, [ping, token, int(window), 0, 0]))
+        sent = time.monotonic()
+        win.send_event(event, event_mask=X.NoEventMask)
+        d.flush()
+        while time.monotonic() - sent < timeout:
+            while d.pending_events():
+                e = d.next_event()
+                if (e.type == X.ClientMessage and e.client_type == protocols
+                        and e.data[1][0] == ping and e.data[1][1] == token):
+                    return (time.monotonic() - sent) * 1000.0
+            time.sleep(0.002)
+        return None
+    finally:
+        root.change_attributes(event_mask=X.NoEventMask)
+        d.close()
 
 
 class Quillar:
@@ -832,6 +890,87 @@ class WorkingLoop(unittest.TestCase):
         self.assertAlmostEqual(dominant_frequency(path), 1000, delta=30)
         row = self.read_take_log(app, 2)[1]
         self.assertEqual((row[5], row[6]), ("24", "1"))  # bits, channels
+        self.assertEqual(app.close(), 0)
+
+    def test_the_margins_catch_a_click_before_enter_and_after_the_stop(self):
+        app = self.start(["点"], options={"预录毫秒": 300, "延录毫秒": 300, "保持输入": 1})
+        click = os.path.join(self.servers.tmp, "click.wav")
+        make_click(click)
+        late_click = os.path.join(self.servers.tmp, "late_click.wav")
+        make_click(late_click, 0.15)
+        time.sleep(1.5)  # the input opens with the window
+        player = subprocess.Popen(["paplay", "--device=" + SINK, "--latency-msec=20", click],
+                                  env=self.servers.env)
+        time.sleep(0.25)  # the click sounds about 200 ms before the key
+        app.key("Return")
+        player.wait(10)
+        time.sleep(1.0)
+        # A click 150 ms after the stopping key is still in the take.
+        player = subprocess.Popen(["paplay", "--device=" + SINK, "--latency-msec=20", late_click],
+                                  env=self.servers.env)
+        app.key("Return")
+        player.wait(10)
+        path = app.wav("点")
+        wait_for(lambda: os.path.exists(path), 20, "the take")
+        seconds = float(soxi(path, "-D"))
+        clicks = click_positions(path)
+        self.assertEqual(len(clicks), 2, (clicks, seconds))
+        self.assertLess(clicks[0], 0.25, "the click before Enter is near the take's start")
+        self.assertGreater(seconds - clicks[1], 0.0)
+        self.assertLess(seconds - clicks[1], 0.3, "the click after the stop is near its end")
+        self.assertGreater(seconds, 0.3 + 1.0 + 0.2)
+        self.assertEqual(app.close(), 0)
+
+    def test_a_stalled_sound_server_freezes_nothing_and_the_take_goes_on(self):
+        app = self.start(["停", "顿"], options={"预录毫秒": 300, "延录毫秒": 300, "保持输入": 1})
+        long_tone = os.path.join(self.servers.tmp, "tone12s.wav")
+        make_tone(long_tone, 12, 1000)
+        time.sleep(1.0)
+        player = subprocess.Popen(["paplay", "--device=" + SINK, "--latency-msec=20", long_tone],
+                                  env=self.servers.env, stderr=subprocess.DEVNULL)
+        app.key("Return")
+        time.sleep(2.0)
+        pid = self.servers.pulse_pid()
+        pings = []
+        os.kill(pid, signal.SIGSTOP)
+        try:
+            stopped = time.monotonic()
+            while time.monotonic() - stopped < 5.0:
+                pings.append(window_ping_ms(self.servers, app.window, timeout=2.0))
+                time.sleep(0.2)
+        finally:
+            os.kill(pid, signal.SIGCONT)
+        self.assertTrue(all(p is not None and p < 300 for p in pings), pings)
+        time.sleep(2.0)
+        app.key("Return")
+        path = app.wav("停")
+        wait_for(lambda: os.path.exists(path), 20, "the take after the stall")
+        player.kill()
+        player.wait()
+        seconds = float(soxi(path, "-D"))
+        self.assertGreater(seconds, 3.5, "audio from before and after the stall")
+        # The tone is there after the stall: the last second of the take is not silence.
+        tail = os.path.join(app.dir, "tail.wav")
+        subprocess.run(["sox", path, tail, "trim", str(seconds - 1.0)], check=True)
+        self.assertAlmostEqual(dominant_frequency(tail), 1000, delta=30)
+
+        # While idle: an Enter pressed during a stall starts one take at once, and only one.
+        app.key("Down")
+        time.sleep(0.5)
+        os.kill(pid, signal.SIGSTOP)
+        try:
+            app.key("Return")
+            pings = [window_ping_ms(self.servers, app.window, timeout=2.0)]
+            time.sleep(2.0)
+            pings.append(window_ping_ms(self.servers, app.window, timeout=2.0))
+        finally:
+            os.kill(pid, signal.SIGCONT)
+        self.assertTrue(all(p is not None and p < 300 for p in pings), pings)
+        self.servers.play_tone(self.tone)
+        app.key("Return")
+        second = app.wav("顿")
+        wait_for(lambda: os.path.exists(second), 20, "the take begun during the stall")
+        self.assertAlmostEqual(dominant_frequency(second), 1000, delta=30)
         self.assertEqual(app.close(), 0)
 
 
