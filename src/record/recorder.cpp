@@ -1,6 +1,7 @@
 #include "record/recorder.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -127,6 +128,34 @@ std::uint64_t Recorder::framesNow() const {
     return bytes > 0 ? static_cast<std::uint64_t>(bytes) / m_bytesPerFrame : 0;
 }
 
+namespace {
+
+std::int64_t steadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+std::uint64_t Recorder::framesByClock() const {
+    const std::int64_t elapsed = std::max<std::int64_t>(0, steadyMs() - m_refMs);
+    return std::max(framesNow(),
+                    m_refFrame + msToFrames(static_cast<std::uint32_t>(elapsed), m_format.rate));
+}
+
+void Recorder::refreshInputAfterStall() {
+    if (m_channel != 0 && m_engine.captureStalled(m_channel)) {
+        m_sawStall = true;
+        return;
+    }
+    if (m_sawStall && m_state == State::Idle && m_keptOpen && m_input == Input::Open &&
+        !m_deviceClosing && m_worker.outstanding() == 0) {
+        m_sawStall = false;
+        openInput(m_inputDevice, m_format);
+    }
+}
+
 void Recorder::waitOutOfBlock() const {
     // A block in hand is a copy of at most a few hundred kilobytes; no lock or device is waited
     // for here.
@@ -203,6 +232,7 @@ bool Recorder::openInput(int device, const Format& format) {
     }
     const auto open = [this, device, format] {
         armCapture(format);
+        m_sawStall = false;
         m_keptOpen = true;
         m_inputDevice = device;
         m_input = Input::Opening;
@@ -248,6 +278,7 @@ bool Recorder::start(int device, const Format& format, std::uint32_t prerollMs) 
         // Counted from this key: the ring still holds it when the previous take has closed.
         m_queuedStart = true;
         m_queuedFrame = framesNow();
+        m_queuedMs = steadyMs();
         m_queuedPreroll = prerollMs;
         return true;
     }
@@ -260,6 +291,8 @@ bool Recorder::start(int device, const Format& format, std::uint32_t prerollMs) 
     if (m_keptOpen && m_input == Input::Open && format == m_format && m_channel != 0) {
         const std::uint64_t key = framesNow();
         const std::uint64_t pre = msToFrames(prerollMs, m_format.rate);
+        m_refMs = steadyMs();
+        m_refFrame = key;
         beginSegment(key > pre ? key - pre : 0);
         changeTo(State::Recording, Change::Started);
         return true;
@@ -303,8 +336,8 @@ bool Recorder::stop(std::uint32_t postrollMs) {
         case State::Recording: {
             const std::uint64_t post = msToFrames(postrollMs, m_format.rate);
             const bool closeAtOnce = !m_keptOpen && post == 0;
-            m_stopFrame.store(closeAtOnce ? kOpenEnd : framesNow() + post,
-                              std::memory_order_release);
+            const std::uint64_t key = m_keptOpen ? framesByClock() : framesNow();
+            m_stopFrame.store(closeAtOnce ? kOpenEnd : key + post, std::memory_order_release);
             break;
         }
         case State::Paused:
@@ -348,6 +381,8 @@ bool Recorder::resume() {
         // No pre-roll: the take goes on from the key. The range before the pause must be in
         // first, or its end would be lost.
         m_resumeFrame = framesNow();
+        m_refMs = steadyMs();
+        m_refFrame = m_resumeFrame;
         if (m_appendedAt.load(std::memory_order_acquire) >= m_stopFrame.load()) {
             beginSegment(m_resumeFrame);
         } else {
@@ -418,6 +453,8 @@ void Recorder::becomeClosed() {
         if (m_keptOpen && m_input == Input::Open && m_channel != 0) {
             m_buffer.clear();
             const std::uint64_t pre = msToFrames(m_queuedPreroll, m_format.rate);
+            m_refMs = m_queuedMs;
+            m_refFrame = m_queuedFrame;
             beginSegment(m_queuedFrame > pre ? m_queuedFrame - pre : 0);
             changeTo(State::Recording, Change::Started);
         } else {

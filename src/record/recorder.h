@@ -109,6 +109,9 @@ class Recorder {
 
     // The device of the kept input or of the take went (the engine's lost-device notice).
     void deviceLost();
+    // Between takes: a kept input that stalled and came back is opened afresh, since it now
+    // lags the room by the length of the stall. Call now and then (the window's tick).
+    void refreshInputAfterStall();
 
   private:
     static bool onBlock(audio::Handle channel, const void* data, std::uint32_t bytes, void* self);
@@ -116,6 +119,10 @@ class Recorder {
     void copyRange(std::uint64_t from, std::uint64_t to);
 
     std::uint64_t framesNow() const;
+    // The frame the kept input should be at now by the clock, from the take's start or resume:
+    // after a stall the server hands over what it held back no faster than in real time, so the
+    // count of frames come lags the key by the stall's length.
+    std::uint64_t framesByClock() const;
     void openDevice(int device, const Format& format, std::function<void(bool)> done);
     void closeDevice(std::function<void()> done);
     void armCapture(const Format& format);
@@ -141,11 +148,15 @@ class Recorder {
     bool m_cancelOpening = false;  // stop() while Opening
     bool m_queuedStart = false;    // start() while Closing
     std::uint64_t m_queuedFrame = 0;
+    std::int64_t m_queuedMs = 0;
     std::uint32_t m_queuedPreroll = 0;
     bool m_queuedResume = false;  // resume() before the pause's frame came in
     std::uint64_t m_resumeFrame = 0;
     bool m_deviceClosing = false;  // a device close runs on the worker
     std::uint32_t m_bytesPerFrame = 4;
+    std::int64_t m_refMs = 0;      // steady-clock ms of the latest start or resume
+    std::uint64_t m_refFrame = 0;  // the frame of that key
+    bool m_sawStall = false;       // the kept input stalled since it was opened
 
     // Shared with the capture thread.
     std::atomic<bool> m_appendOn{false};

@@ -48,6 +48,7 @@ constexpr int kStatusIntervalMs = 30;
 constexpr int kPollIntervalMs = 15;
 constexpr int kServerPatienceMs = 500;
 constexpr int kInputRetryMs = 2000;
+constexpr int kWatchIntervalMs = 100;
 
 void showRecordingSize(App& app) {
     app.form.编辑框4->setText(QString(kFileSizeLabel) +
@@ -388,8 +389,9 @@ void OnRecorderChange(App& app, int change) {
             onClosed(app);
             break;
         case Recorder::Change::InputChanged:
-            if (app.recorder->input() == Recorder::Input::Lost) {
-                setInterval(app.form.时钟_录音收尾, kPollIntervalMs);
+            if (app.recorder->input() != Recorder::Input::Closed &&
+                intervalOf(app.form.时钟_录音收尾) == 0) {
+                setInterval(app.form.时钟_录音收尾, kWatchIntervalMs);
             }
             break;
     }
@@ -402,7 +404,7 @@ void OnRecorderTick(App& app) {
     // A kept input whose device went is tried again now and then, quietly.
     if (app.recorder->input() == Recorder::Input::Lost && app.state.options.keep_input &&
         app.recorder->state() == Recorder::State::Idle && app.device_worker->outstanding() == 0 &&
-        ++app.state.input_retry_ticks * kPollIntervalMs >= kInputRetryMs) {
+        ++app.state.input_retry_ticks * intervalOf(f.时钟_录音收尾) >= kInputRetryMs) {
         app.state.input_retry_ticks = 0;
         app.state.input_device = -1;
         KeepInputOpen(app);
@@ -410,15 +412,17 @@ void OnRecorderTick(App& app) {
     const audio::Handle channel = app.recorder->channel();
     const bool waiting =
         app.device_worker->busyFor() > std::chrono::milliseconds(kServerPatienceMs) ||
-        (channel != 0 && TakeRunning(app) && app.engine.captureStalled(channel));
+        (channel != 0 && app.engine.captureStalled(channel));
     if (waiting == f.标签_声音服务->isHidden()) {
         setTextFitted(f.标签_声音服务, Texts::tr("声音服务没有响应，正在等待……"));
         f.标签_声音服务->setVisible(waiting);
     }
-    if (!app.recorder->needsPolling() && !waiting && app.device_worker->outstanding() == 0 &&
-        !TakeRunning(app) && app.recorder->input() != Recorder::Input::Lost) {
-        setInterval(f.时钟_录音收尾, 0);
-    }
+    app.recorder->refreshInputAfterStall();
+    // Quick while a take moves on, unhurried while only a kept input is watched, off otherwise.
+    const bool busy = app.recorder->needsPolling() || waiting ||
+                      app.device_worker->outstanding() != 0 || TakeRunning(app);
+    const bool watching = app.recorder->input() != Recorder::Input::Closed;
+    setInterval(f.时钟_录音收尾, busy ? kPollIntervalMs : watching ? kWatchIntervalMs : 0);
 }
 
 }  // namespace quillar
