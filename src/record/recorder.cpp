@@ -83,7 +83,7 @@ bool Recorder::receive(const std::uint8_t* data, std::uint32_t bytes) {
         const std::uint64_t stop = m_stopFrame.load(std::memory_order_acquire);
         const std::uint64_t to = std::min(blockEnd, stop);
         if (m_appended < to) {
-            copyRange(m_appended, to);
+            copyRange(m_appended, to, true);
             m_appended = to;
         }
         m_appendedAt.store(m_appended, std::memory_order_release);
@@ -96,7 +96,7 @@ bool Recorder::receive(const std::uint8_t* data, std::uint32_t bytes) {
     return true;
 }
 
-void Recorder::copyRange(std::uint64_t from, std::uint64_t to) {
+void Recorder::copyRange(std::uint64_t from, std::uint64_t to, bool monitored) {
     const std::uint32_t bpf = m_bytesPerFrame;
     while (from < to) {
         const std::uint64_t slot = from % m_ringFrames;
@@ -110,7 +110,7 @@ void Recorder::copyRange(std::uint64_t from, std::uint64_t to) {
             }
             return;
         }
-        if (const audio::Handle monitor = m_shared.monitor != nullptr
+        if (const audio::Handle monitor = monitored && m_shared.monitor != nullptr
                                               ? m_shared.monitor->load(std::memory_order_acquire)
                                               : 0) {
             m_engine.pushData(monitor, m_ring.data() + slot * bpf,
@@ -435,11 +435,32 @@ void Recorder::finishNow() {
     if (m_keptOpen) {
         m_appendOn.store(false, std::memory_order_release);
         waitOutOfBlock();
+        takeWhatCameFromRing();
         becomeClosed();
         return;
     }
     // Closing the take's own device hands over what it still holds, up to the stop.
     closeDevice([this] { becomeClosed(); });
+}
+
+// The receiver is out of the way (appending off, no block in hand): the frames of the take that
+// came but were not appended yet (a range begun since the last block) are taken from the ring
+// here. The capture thread meanwhile writes only newer slots of the ring.
+void Recorder::takeWhatCameFromRing() {
+    const std::uint64_t delivered = m_deliveredAt.load(std::memory_order_acquire);
+    const std::uint64_t stop = std::min(m_stopFrame.load(std::memory_order_acquire), delivered);
+    std::uint64_t from = m_segment.load(std::memory_order_relaxed) != m_seenSegment
+                             ? m_segStart.load(std::memory_order_relaxed)
+                             : m_appended;
+    // Leave a block's room to the writer.
+    const std::uint64_t safe =
+        m_ringFrames > m_ringFrames / 4 ? m_ringFrames - m_ringFrames / 4 : 0;
+    from = std::max(from, delivered > safe ? delivered - safe : 0);
+    if (from < stop) {
+        copyRange(from, stop, false);
+    }
+    m_seenSegment = m_segment.load(std::memory_order_relaxed);
+    m_appended = std::max(from, stop);
 }
 
 void Recorder::becomeClosed() {

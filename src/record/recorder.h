@@ -116,7 +116,9 @@ class Recorder {
   private:
     static bool onBlock(audio::Handle channel, const void* data, std::uint32_t bytes, void* self);
     bool receive(const std::uint8_t* data, std::uint32_t bytes);
-    void copyRange(std::uint64_t from, std::uint64_t to);
+    // `monitored`: the capture thread's copy, which the monitoring stream hears too.
+    void copyRange(std::uint64_t from, std::uint64_t to, bool monitored);
+    void takeWhatCameFromRing();
 
     std::uint64_t framesNow() const;
     // The frame the kept input should be at now by the clock, from the take's start or resume:

@@ -3,7 +3,10 @@
 session, with the item shown, the waveform of its earlier take and the live spectrum. With `en`,
 the English interface on an English desktop, with an English word list.
 
-Usage: screenshot.py /path/to/quillar out.png [en]
+With `idle`, the window between takes instead, the input open: the level meter and the room's
+noise floor while the speaker talks before the key.
+
+Usage: screenshot.py /path/to/quillar out.png [zh|en] [idle]
 """
 
 import os
@@ -36,6 +39,7 @@ def main():
     e2e.QUILLAR = os.path.abspath(sys.argv[1])
     out = os.path.abspath(sys.argv[2])
     session = SESSIONS[sys.argv[3] if len(sys.argv) > 3 else "zh"]
+    idle = len(sys.argv) > 4 and sys.argv[4] == "idle"
     servers = e2e.Servers()
     try:
         words = session["words"]
@@ -43,8 +47,18 @@ def main():
         speech(phrase, session["phrase"], session["voice"], servers)
         app = e2e.Quillar(servers, ["%03d %s" % (i + 1, w) for i, w in enumerate(words)],
                           item_encoding="utf-8", lang=session["lang"],
-                          folder_name=session["folder"], item_file_name=session["list"])
+                          folder_name=session["folder"], item_file_name=session["list"],
+                          options={})  # the program's defaults: the input kept open
         app.record_item(phrase, "001 " + words[0])
+        if idle:
+            app.key("Down")
+            player = subprocess.Popen(["paplay", "--device=" + e2e.SINK, "--latency-msec=20",
+                                       phrase], env=servers.env)
+            time.sleep(3.2)
+            app.screenshot(out, (0, 0, 1041, 698))
+            player.wait(30)
+            app.close()
+            return
         # Record the same item again; the earlier take's waveform stays on screen meanwhile.
         player = subprocess.Popen(["paplay", "--device=" + e2e.SINK, "--latency-msec=20", phrase],
                                   env=servers.env)

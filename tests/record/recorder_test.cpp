@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -279,6 +281,44 @@ TEST(RecorderWindow, TheWindowNeverWaitsForAServerThatHangs) {
 
     over = true;
     rescue.join();
+    OnMainWindowDestroyed(t.app);
+    SetSettingsFolder(QString());
+}
+
+// The window with the input kept open and both margins, on the inline worker.
+TEST(RecorderWindow, MarginsAroundEnterTakesAndAClosingWindowSavesThePostRollTake) {
+    QTemporaryDir dir;
+    SetSettingsFolder(dir.path());
+    TestApp t;
+    t.sim.setSignal(frameSignal);
+    OnMainWindowCreated(t.app);
+    t.app.state.options = RecordingOptions();  // the program's defaults: 300 ms either side
+    t.form.编辑框_保存路径->setText(dir.path());
+    t.form.列表框_录音文本列表->addItems({u"甲"_s, u"乙"_s});
+    t.form.列表框_录音文本列表->setCurrentRow(0);
+    KeepInputOpen(t.app);
+    ASSERT_EQ(t.app.recorder->input(), Recorder::Input::Open);
+    const std::int64_t rate = t.form.组合框2->currentData().toInt();
+    t.sim.pumpCapture(rate);  // a second of room before the first key
+
+    OnItemListKeyDown(t.app, kKeyEnter, 0);
+    t.sim.pumpCapture(rate);
+    OnItemListKeyDown(t.app, kKeyEnter, 0);
+    EXPECT_TRUE(TakeClosing(t.app)) << "the post-roll comes in";
+    t.form.列表框_录音文本列表->setCurrentRow(1);  // the list answers meanwhile
+    OnItemListKeyDown(t.app, kKeyEnter, 0);        // the next item's take, once this one is saved
+    t.sim.pumpCapture(rate / 2);
+    OnRecorderTick(t.app);
+    const QString first = dir.filePath(u"甲.wav"_s);
+    ASSERT_TRUE(QFileInfo::exists(first));
+    // 300 ms before the key, the second, 300 ms after: 1.6 s of 16-bit stereo.
+    EXPECT_EQ(QFileInfo(first).size(), 44 + rate * 16 / 10 * 4);
+    EXPECT_TRUE(TakeRunning(t.app)) << "the queued take began";
+
+    OnItemListKeyDown(t.app, kKeyEnter, 0);
+    ASSERT_TRUE(TakeClosing(t.app));
+    EXPECT_TRUE(ConfirmClose(t.app)) << "no question: the take is finished and saved";
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath(u"乙.wav"_s)));
     OnMainWindowDestroyed(t.app);
     SetSettingsFolder(QString());
 }
