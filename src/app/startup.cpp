@@ -16,6 +16,7 @@
 #include "kit/drawing_board.h"
 #include "kit/main_form.h"
 #include "kit/ui_texts.h"
+#include "record/device_worker.h"
 #include "record/recording_control.h"
 #include "record/take_journal.h"
 #include "record/take_recovery.h"
@@ -57,7 +58,9 @@ void OnMainWindowCreated(App& app) {
     f.画板1->line(0, 0, f.画板1->width(), 0);
 
     // Without an output device playback and monitoring stay silent; nothing else depends on it.
-    app.engine.initOutput(-1, 44100);
+    // Its probe waits on the sound server, so it runs on the device worker.
+    audio::AudioEngine& engine = app.engine;
+    app.device_worker->submit([&engine] { engine.initOutput(-1, 44100); });
 
     初始化频谱(*f.画板2, app.engine);
     f.画板2->resize(static_cast<int>(f.分组框3->width() - 20.0), f.画板2->height());

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -60,23 +61,115 @@ struct SdlBackend::State {
     std::vector<std::string> captureNames;  // as last listed
     bool firstIsDefault = false;            // captureNames[0] is the system default
 
-    // One SDL device per stream; the callback's user data points at its Output.
+    // One SDL device per stream; the callback's user data points at its Output. Opening and
+    // closing an SDL device waits on the sound server, so both happen on the device thread below:
+    // the caller never waits, and a stalled server holds up only that thread.
     struct Output {
         State* state = nullptr;
         std::uint32_t id = 0;
-        OutputSource* source = nullptr;
-        SDL_AudioDeviceID device = 0;
+        // Null once the stream is closed: the callback then plays silence. Stored under the
+        // device's own lock, so no render runs after closeOutput() returns.
+        std::atomic<OutputSource*> source{nullptr};
+        SDL_AudioSpec want{};
         // 24-bit output: the source renders packed samples here, widened to SDL's 32-bit.
         bool widens = false;
         std::vector<Uint8> staging;
+        // Guards the three below, and every pause or resume of the device, so that the device
+        // thread's open and the caller's play or close land in the order they were asked for.
+        std::mutex playMutex;
+        SDL_AudioDeviceID device = 0;  // 0 until the device thread has opened it
+        bool wantPlaying = false;
+        bool closed = false;
     };
     std::mutex outputsMutex;  // never held while calling SDL
+    // SDL's opening and closing of devices (and its subsystem's restart) are not safe side by
+    // side: the capture device is opened on the recorder's worker and outputs on the device
+    // thread, so each of those calls holds this. Taken after controlMutex, never around a wait
+    // for a callback of ours.
+    std::mutex sdlDevicesMutex;
+
+    // The device thread: opens and closes output devices in the order asked for.
+    std::mutex jobsMutex;
+    std::condition_variable jobsWake;
+    std::deque<std::function<void()>> jobs;
+    bool jobsStop = false;
+    std::thread jobThread;
+
+    void runJob(std::function<void()> job) {
+        {
+            std::lock_guard lock(jobsMutex);
+            if (!jobThread.joinable()) {
+                jobsStop = false;
+                jobThread = std::thread([this] { jobLoop(); });
+            }
+            jobs.push_back(std::move(job));
+        }
+        jobsWake.notify_one();
+    }
+
+    void jobLoop() {
+        std::unique_lock lock(jobsMutex);
+        for (;;) {
+            jobsWake.wait(lock, [this] { return jobsStop || !jobs.empty(); });
+            if (jobs.empty()) {
+                return;
+            }
+            auto job = std::move(jobs.front());
+            jobs.pop_front();
+            lock.unlock();
+            job();
+            lock.lock();
+        }
+    }
+
+    // Runs what is queued and ends the device thread (shut-down; may wait for the server).
+    void stopJobs() {
+        {
+            std::lock_guard lock(jobsMutex);
+            jobsStop = true;
+        }
+        jobsWake.notify_all();
+        if (jobThread.joinable()) {
+            jobThread.join();
+        }
+    }
+
+    // Device thread.
+    void openDevice(const std::shared_ptr<Output>& out) {
+        SDL_AudioSpec have{};
+        SDL_AudioDeviceID device = 0;
+        {
+            std::lock_guard devices(sdlDevicesMutex);
+            device = SDL_OpenAudioDevice(outputName.empty() ? nullptr : outputName.c_str(), 0,
+                                         &out->want, &have, 0);
+        }
+        bool closeNow = false;
+        {
+            std::lock_guard lock(out->playMutex);
+            out->device = device;
+            closeNow = out->closed && device != 0;
+            if (device != 0 && !out->closed && out->wantPlaying) {
+                SDL_PauseAudioDevice(device, 0);
+            }
+        }
+        if (closeNow) {
+            std::lock_guard devices(sdlDevicesMutex);
+            SDL_CloseAudioDevice(device);
+        } else if (device == 0 && !out->closed) {
+            // No device after all: the stream ends at once rather than hang silent for ever.
+            {
+                std::lock_guard lock(noticeMutex);
+                notices.push_back(out->id);
+            }
+            noticeWake.notify_one();
+        }
+    }
     // Held around closing an output and around starting one on the notice thread, so that a
     // start asked for by the capture callback never reaches a closed (or reused) device id.
     std::mutex controlMutex;
     // An output the capture callback wants started (0: none); the notice thread starts it.
     std::atomic<std::uint32_t> startRequest{0};
-    std::map<std::uint32_t, std::unique_ptr<Output>> outputs;
+    std::map<std::uint32_t, std::shared_ptr<Output>> outputs;
     bool outputReady = false;
     std::string outputName;  // empty: the system default
 
@@ -165,6 +258,8 @@ struct SdlBackend::State {
         if (anythingOpen()) {
             return;
         }
+        stopJobs();  // outputs closed a moment ago may still be closing
+        std::lock_guard devices(sdlDevicesMutex);
         if (audioReady) {
             SDL_QuitSubSystem(SDL_INIT_AUDIO);
         }
@@ -175,15 +270,20 @@ struct SdlBackend::State {
     static void outputCallback(void* user, Uint8* stream, int len) {
         auto* out = static_cast<Output*>(user);
         bool ended = false;
+        OutputSource* source = out->source.load(std::memory_order_acquire);
+        if (source == nullptr) {
+            SDL_memset(stream, 0, static_cast<std::size_t>(len));
+            return;
+        }
         if (!out->widens) {
-            ended = out->source->render(stream, static_cast<std::uint32_t>(len)).ended;
+            ended = source->render(stream, static_cast<std::uint32_t>(len)).ended;
         } else {
             // Whole frames per piece: the staging buffer holds whole frames, and so does `len`.
             const std::uint32_t samples = static_cast<std::uint32_t>(len) / 4;
             const auto pieceSamples = static_cast<std::uint32_t>(out->staging.size() / 3);
             for (std::uint32_t done = 0; done < samples && pieceSamples > 0;) {
                 const std::uint32_t n = std::min(samples - done, pieceSamples);
-                ended |= out->source->render(out->staging.data(), n * 3).ended;
+                ended |= source->render(out->staging.data(), n * 3).ended;
                 widenS24ToS32(out->staging.data(), stream + std::size_t{done} * 4, n);
                 done += n;
             }
@@ -201,16 +301,25 @@ struct SdlBackend::State {
     // Starts output `id` if it is still open (notice thread).
     void startOutput(std::uint32_t id) {
         std::lock_guard control(controlMutex);
-        SDL_AudioDeviceID device = 0;
+        std::shared_ptr<Output> out;
         {
             std::lock_guard lock(outputsMutex);
             auto it = outputs.find(id);
             if (it == outputs.end()) {
                 return;
             }
-            device = it->second->device;
+            out = it->second;
         }
-        SDL_PauseAudioDevice(device, 0);
+        setPlaying(*out, true);
+    }
+
+    // Plays or pauses an output, now if its device is open, else as soon as it is.
+    static void setPlaying(Output& out, bool playing) {
+        std::lock_guard lock(out.playMutex);
+        out.wantPlaying = playing;
+        if (out.device != 0 && !out.closed) {
+            SDL_PauseAudioDevice(out.device, playing ? 0 : 1);
+        }
     }
 
     // Wakes the notice thread so that it notices an open capture (GUI thread).
@@ -344,12 +453,16 @@ bool SdlBackend::openCapture(int index, const AudioFormat& format, CaptureSink* 
     s.packed.assign(s.capturePacks ? std::size_t{want.samples} * format.bytesPerFrame() : 0, 0);
     SDL_AudioSpec have{};
     // No allowed changes: SDL converts whatever the device delivers into our format.
+    std::unique_lock devices(s.sdlDevicesMutex);
     SDL_AudioDeviceID device = SDL_OpenAudioDevice(name, 1, &want, &have, 0);
     if (device == 0 && !s.anythingOpen()) {
         // The sound server may have restarted since SDL connected to it.
+        devices.unlock();
         s.restartAudio();
+        devices.lock();
         device = s.audioReady ? SDL_OpenAudioDevice(name, 1, &want, &have, 0) : 0;
     }
+    devices.unlock();
     s.captureDevice = device;
     if (device == 0) {
         s.sink = nullptr;
@@ -388,6 +501,7 @@ void SdlBackend::setCapturePaused(bool paused) {
 void SdlBackend::closeCapture() {
     State& s = *m_state;
     if (s.captureDevice != 0) {
+        std::lock_guard devices(s.sdlDevicesMutex);
         SDL_CloseAudioDevice(s.captureDevice);  // waits for a callback in progress
         s.captureDevice = 0;
     }
@@ -411,12 +525,15 @@ bool SdlBackend::initOutput(int device, int rate, EndListener* listener) {
     const AudioFormat probe{static_cast<std::uint32_t>(std::max(rate, 8000)), 2, SampleType::S16};
     SDL_AudioSpec want = specFor(probe, nullptr, nullptr);
     want.callback = [](void*, Uint8* stream, int len) { SDL_memset(stream, 0, len); };
-    const SDL_AudioDeviceID dev =
-        SDL_OpenAudioDevice(name.empty() ? nullptr : name.c_str(), 0, &want, nullptr, 0);
-    if (dev == 0) {
-        return false;
+    {
+        std::lock_guard devices(s.sdlDevicesMutex);
+        const SDL_AudioDeviceID dev =
+            SDL_OpenAudioDevice(name.empty() ? nullptr : name.c_str(), 0, &want, nullptr, 0);
+        if (dev == 0) {
+            return false;
+        }
+        SDL_CloseAudioDevice(dev);
     }
-    SDL_CloseAudioDevice(dev);
     s.outputName = name;
     {
         std::lock_guard lock(s.noticeMutex);
@@ -430,15 +547,25 @@ bool SdlBackend::initOutput(int device, int rate, EndListener* listener) {
 
 void SdlBackend::freeOutput() {
     State& s = *m_state;
-    std::map<std::uint32_t, std::unique_ptr<State::Output>> outputs;
+    std::map<std::uint32_t, std::shared_ptr<State::Output>> outputs;
     {
         std::lock_guard lock(s.outputsMutex);
         outputs.swap(s.outputs);
     }
+    for (auto& [id, out] : outputs) {
+        std::lock_guard lock(out->playMutex);
+        out->closed = true;
+        out->source.store(nullptr, std::memory_order_release);
+    }
+    // Every open still queued finishes (and closes at once what was closed meanwhile).
+    s.stopJobs();
     {
         std::lock_guard control(s.controlMutex);
+        std::lock_guard devices(s.sdlDevicesMutex);
         for (auto& [id, out] : outputs) {
-            SDL_CloseAudioDevice(out->device);
+            if (out->device != 0) {
+                SDL_CloseAudioDevice(out->device);
+            }
         }
     }
     s.stopNotices();
@@ -451,42 +578,39 @@ bool SdlBackend::openOutput(std::uint32_t streamId, const AudioFormat& format,
     if (!s.outputReady || source == nullptr) {
         return false;
     }
-    auto out = std::make_unique<State::Output>();
+    auto out = std::make_shared<State::Output>();
     out->state = &s;
     out->id = streamId;
-    out->source = source;
-    SDL_AudioSpec want = specFor(format, &State::outputCallback, out.get());
+    out->source.store(source, std::memory_order_relaxed);
+    out->want = specFor(format, &State::outputCallback, out.get());
     if (source->live()) {
         // Twice the capture period: each output period then finds a captured one queued,
         // and its callbacks wake the capture thread half as often.
-        want.samples = static_cast<Uint16>(2 * livePeriodFrames(format.rate));
+        out->want.samples = static_cast<Uint16>(2 * livePeriodFrames(format.rate));
     }
     out->widens = format.type == SampleType::S24;
-    out->staging.assign(out->widens ? std::size_t{want.samples} * format.bytesPerFrame() : 0, 0);
-    SDL_AudioSpec have{};
-    out->device = SDL_OpenAudioDevice(s.outputName.empty() ? nullptr : s.outputName.c_str(), 0,
-                                      &want, &have, 0);
-    if (out->device == 0) {
-        return false;
+    out->staging.assign(out->widens ? std::size_t{out->want.samples} * format.bytesPerFrame() : 0,
+                        0);
+    {
+        std::lock_guard lock(s.outputsMutex);
+        s.outputs[streamId] = out;
     }
-    std::lock_guard lock(s.outputsMutex);
-    s.outputs[streamId] = std::move(out);
+    s.runJob([&s, out] { s.openDevice(out); });
     return true;
 }
 
 void SdlBackend::setOutputPlaying(std::uint32_t streamId, bool playing) {
     State& s = *m_state;
-    SDL_AudioDeviceID device = 0;
+    std::shared_ptr<State::Output> out;
     {
         std::lock_guard lock(s.outputsMutex);
         auto it = s.outputs.find(streamId);
         if (it == s.outputs.end()) {
             return;
         }
-        device = it->second->device;
+        out = it->second;
     }
-    // The engine serialises the calls of one stream, so the device cannot close meanwhile.
-    SDL_PauseAudioDevice(device, playing ? 0 : 1);
+    State::setPlaying(*out, playing);
 }
 
 void SdlBackend::requestOutputPlaying(std::uint32_t streamId) {
@@ -496,7 +620,7 @@ void SdlBackend::requestOutputPlaying(std::uint32_t streamId) {
 void SdlBackend::closeOutput(std::uint32_t streamId) {
     State& s = *m_state;
     std::lock_guard control(s.controlMutex);
-    std::unique_ptr<State::Output> out;
+    std::shared_ptr<State::Output> out;
     {
         std::lock_guard lock(s.outputsMutex);
         auto it = s.outputs.find(streamId);
@@ -506,7 +630,27 @@ void SdlBackend::closeOutput(std::uint32_t streamId) {
         out = std::move(it->second);
         s.outputs.erase(it);
     }
-    SDL_CloseAudioDevice(out->device);  // waits for a callback in progress
+    SDL_AudioDeviceID device = 0;
+    {
+        std::lock_guard lock(out->playMutex);
+        out->closed = true;
+        device = out->device;
+        if (device == 0) {
+            // Not open yet: no render has run, and none will (the open sees `closed`).
+            out->source.store(nullptr, std::memory_order_release);
+        }
+    }
+    if (device != 0) {
+        // A render in progress finishes first; the device thread is held by a stalled server
+        // outside this lock, so taking it does not wait for the server.
+        SDL_LockAudioDevice(device);
+        out->source.store(nullptr, std::memory_order_release);
+        SDL_UnlockAudioDevice(device);
+        s.runJob([&s, out, device] {
+            std::lock_guard devices(s.sdlDevicesMutex);
+            SDL_CloseAudioDevice(device);
+        });
+    }
 }
 
 }  // namespace quillar::audio
