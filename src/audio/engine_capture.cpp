@@ -10,6 +10,7 @@
 
 #include "audio/audio_engine.h"
 #include "audio/engine_impl.h"
+#include "platform/thread_name.h"
 
 namespace quillar::audio {
 
@@ -122,6 +123,7 @@ void AudioEngine::Impl::startWatch() {
         watchStop = false;
     }
     watch = std::thread([this] { watchLoop(); });
+    platform::nameThread(watch, "quillar-watch");
 }
 
 void AudioEngine::Impl::stopWatch() {

@@ -353,6 +353,8 @@ void FollowRecorder(App& app) {
     showState(app);
     if (app.recorder->needsPolling()) {
         setInterval(f.时钟_录音收尾, kPollIntervalMs);
+    } else if (TakeRunning(app) && intervalOf(f.时钟_录音收尾) == 0) {
+        setInterval(f.时钟_录音收尾, kWatchIntervalMs);  // a stall is told during a take
     }
 }
 
@@ -419,9 +421,10 @@ void OnRecorderTick(App& app) {
     }
     app.recorder->refreshInputAfterStall();
     // Quick while a take moves on, unhurried while only a kept input is watched, off otherwise.
-    const bool busy = app.recorder->needsPolling() || waiting ||
-                      app.device_worker->outstanding() != 0 || TakeRunning(app);
-    const bool watching = app.recorder->input() != Recorder::Input::Closed;
+    // A take that simply records needs no quick look: the receiver does its work.
+    const bool busy =
+        app.recorder->needsPolling() || waiting || app.device_worker->outstanding() != 0;
+    const bool watching = app.recorder->input() != Recorder::Input::Closed || TakeRunning(app);
     setInterval(f.时钟_录音收尾, busy ? kPollIntervalMs : watching ? kWatchIntervalMs : 0);
 }
 

@@ -123,6 +123,10 @@ void DrawLevelMeter(DrawingBoard& board, const quality::LevelMeter& meter) {
         p.drawText(QRect(kBarLeft + 2, noiseTop, width - kBarLeft - 2, 14), Qt::AlignVCenter,
                    Texts::tr("底噪 ") + figure);
     }
+    // A steady level draws the same picture: the window system is spared a repaint.
+    if (board.canvas().copy(QRect(QPoint(kMeterLeft, 0), image.size())) == image) {
+        return;
+    }
     board.blit(kMeterLeft, 0, image);
 }
 
