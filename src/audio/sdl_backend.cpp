@@ -14,6 +14,7 @@
 
 #include "audio/sample_packing.h"
 #include "audio/sdl_format.h"
+#include "platform/thread_name.h"
 
 // Under LeakSanitizer (the ASan test builds): SDL's PulseAudio hotplug thread never releases some
 // of libpulse's operation records. Those leaks are neither ours nor fixable here, and would fail
@@ -101,6 +102,7 @@ struct SdlBackend::State {
             if (!jobThread.joinable()) {
                 jobsStop = false;
                 jobThread = std::thread([this] { jobLoop(); });
+                platform::nameThread(jobThread, "quillar-outputs");
             }
             jobs.push_back(std::move(job));
         }
@@ -541,6 +543,7 @@ bool SdlBackend::initOutput(int device, int rate, EndListener* listener) {
         s.listener = listener;
     }
     s.noticeThread = std::thread([&s] { s.noticeLoop(); });
+    platform::nameThread(s.noticeThread, "quillar-notice");
     s.outputReady = true;
     return true;
 }
