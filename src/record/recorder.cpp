@@ -17,11 +17,7 @@ namespace {
 constexpr std::uint64_t kOpenEnd = std::numeric_limits<std::uint64_t>::max();
 
 std::uint32_t bytesPerFrame(const Recorder::Format& f) {
-    const std::uint32_t sample = (f.flags & audio::kSample8Bit)    ? 1
-                                 : (f.flags & audio::kSample24Bit) ? 3
-                                 : (f.flags & audio::kSampleFloat) ? 4
-                                                                   : 2;
-    return sample * std::max<std::uint32_t>(1, f.channels);
+    return bitsForSampleFlags(f.flags) / 8U * std::max<std::uint32_t>(1, f.channels);
 }
 
 std::uint64_t msToFrames(std::uint32_t ms, std::uint32_t rate) {
@@ -29,6 +25,19 @@ std::uint64_t msToFrames(std::uint32_t ms, std::uint32_t rate) {
 }
 
 }  // namespace
+
+std::uint16_t bitsForSampleFlags(std::uint32_t flags) {
+    if (flags & audio::kSample8Bit) {
+        return 8;
+    }
+    if (flags & audio::kSampleFloat) {
+        return 32;
+    }
+    if (flags & audio::kSample24Bit) {
+        return 24;
+    }
+    return 16;
+}
 
 Recorder::Recorder(audio::AudioEngine& engine, RecordBuffer& buffer, DeviceWorker& worker,
                    Notify notify, Refused refused, RecorderShared shared)

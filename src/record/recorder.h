@@ -21,6 +21,9 @@ namespace quillar {
 class DeviceWorker;
 class RecordBuffer;
 
+// WAV bits per sample for the sample flags of 组合框3: 8, 16, 24 or 32 (float). Any thread.
+std::uint16_t bitsForSampleFlags(std::uint32_t flags);
+
 // What the receiver shares with the window besides record_buffer: the push stream that hears
 // what the take adds (0: none; the engine's own monitoring feed takes over when armed), and
 // where the size of the latest block goes. Either may be null.

@@ -259,19 +259,6 @@ void StopAtLowMemory(App& app) {
     stopKeepingTake(app, Texts::tr("电脑的可用内存快要用完了，录音已自动停止。"));
 }
 
-std::uint16_t bitsForSampleFlags(std::uint32_t flags) {
-    if (flags & audio::kSample8Bit) {
-        return 8;
-    }
-    if (flags & audio::kSampleFloat) {
-        return 32;
-    }
-    if (flags & audio::kSample24Bit) {
-        return 24;
-    }
-    return 16;
-}
-
 void ToggleRecording(App& app) {
     Recorder& recorder = *app.recorder;
     switch (recorder.state()) {

@@ -51,7 +51,4 @@ bool StopAtDeviceLoss(App& app);
 // recording runs.
 void StopAtLowMemory(App& app);
 
-// WAV bits per sample for the sample flags of 组合框3: 8, 16, 24 or 32 (float).
-std::uint16_t bitsForSampleFlags(std::uint32_t flags);
-
 }  // namespace quillar
