@@ -128,6 +128,16 @@ void Recorder::beginSegment(std::uint64_t startFrame) {
     m_appendOn.store(true, std::memory_order_release);
 }
 
+// A take on the kept input, keyed at `key` (read at `keyMs`): its range begins the pre-roll
+// before, and its stop is placed by the clock from there.
+void Recorder::beginTakeAt(std::uint64_t key, std::int64_t keyMs, std::uint32_t prerollMs) {
+    const std::uint64_t pre = msToFrames(prerollMs, m_format.rate);
+    m_refMs = keyMs;
+    m_refFrame = key;
+    beginSegment(key > pre ? key - pre : 0);
+    changeTo(State::Recording, Change::Started);
+}
+
 void Recorder::openDevice(int device, const Format& format, std::function<void(bool)> done) {
     auto channel = std::make_shared<audio::Handle>(0);
     m_worker.submit(
@@ -221,12 +231,7 @@ bool Recorder::start(int device, const Format& format, std::uint32_t prerollMs) 
     m_closing.store(false, std::memory_order_relaxed);
     m_closedByCapture.store(false, std::memory_order_relaxed);
     if (m_keptOpen && m_input == Input::Open && format == m_format && m_channel != 0) {
-        const std::uint64_t key = framesNow();
-        const std::uint64_t pre = msToFrames(prerollMs, m_format.rate);
-        m_refMs = steadyMs();
-        m_refFrame = key;
-        beginSegment(key > pre ? key - pre : 0);
-        changeTo(State::Recording, Change::Started);
+        beginTakeAt(framesNow(), steadyMs(), prerollMs);
         return true;
     }
     // A device of the take's own, from its first frame, as the recorder has always done.
@@ -385,11 +390,7 @@ void Recorder::becomeClosed() {
         m_queuedStart = false;
         if (m_keptOpen && m_input == Input::Open && m_channel != 0) {
             m_buffer.clear();
-            const std::uint64_t pre = msToFrames(m_queuedPreroll, m_format.rate);
-            m_refMs = m_queuedMs;
-            m_refFrame = m_queuedFrame;
-            beginSegment(m_queuedFrame > pre ? m_queuedFrame - pre : 0);
-            changeTo(State::Recording, Change::Started);
+            beginTakeAt(m_queuedFrame, m_queuedMs, m_queuedPreroll);
         } else {
             start(m_inputDevice, m_format, 0);
         }

@@ -132,6 +132,7 @@ class Recorder {
     void closeDevice(std::function<void()> done);
     void armCapture(const Format& format);
     void beginSegment(std::uint64_t startFrame);
+    void beginTakeAt(std::uint64_t key, std::int64_t keyMs, std::uint32_t prerollMs);
     void becomeClosed();
     void waitOutOfBlock() const;
     void changeTo(State s, Change c);
