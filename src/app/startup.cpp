@@ -5,7 +5,10 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QStringList>
 #include <algorithm>
+#include <memory>
 #include <string>
 
 #include "app/settings.h"
@@ -34,20 +37,52 @@ constexpr int kMaxCaptureDevices = 256;
 }  // namespace
 
 void ListRecordingDevices(App& app) {
+    // Listing asks the sound server, which may hang: it runs on the device worker, and the box
+    // is filled when the names come back.
+    auto names = std::make_shared<QStringList>();
+    audio::AudioEngine& engine = app.engine;
+    app.device_worker->submit(
+        [&engine, names] {
+            std::string name;
+            for (int device = 0; device < kMaxCaptureDevices; ++device) {
+                if (!engine.captureDeviceName(device, &name)) {
+                    break;
+                }
+                names->append(QString::fromStdString(name));
+            }
+        },
+        [&app, names] { ShowRecordingDevices(app, *names); });
+}
+
+void ShowRecordingDevices(App& app, const QStringList& names) {
     QComboBox* box = app.form.组合框1;
-    const QString chosen = box->currentText();
-    box->clear();
-    // Item index = device number: recording opens the device by the combo box's index.
-    std::string name;
-    for (int device = 0; device < kMaxCaptureDevices; ++device) {
-        if (!app.engine.captureDeviceName(device, &name)) {
-            break;
-        }
-        box->addItem(QString::fromStdString(name), device);
+    QStringList shown;
+    for (int i = 0; i < box->count(); ++i) {
+        shown.append(box->itemText(i));
     }
-    // The device chosen before stays chosen while it is there; otherwise the system default.
-    // Selects nothing when there is no device.
-    box->setCurrentIndex(std::max(0, box->findText(chosen, Qt::MatchExactly)));
+    if (shown == names) {
+        return;  // the kept input stays as it is
+    }
+    const QString chosen = box->currentText();
+    const int before = box->currentIndex();
+    {
+        // Emptying the box on the way would close the kept input and open another device.
+        const QSignalBlocker quiet(box);
+        box->clear();
+        // Item index = device number: recording opens the device by the combo box's index.
+        for (int device = 0; device < names.size(); ++device) {
+            box->addItem(names[device], device);
+        }
+        // The device chosen before stays chosen while it is there; otherwise the system
+        // default. Selects nothing when there is no device.
+        box->setCurrentIndex(std::max(0, box->findText(chosen, Qt::MatchExactly)));
+    }
+    // The engine numbers its devices afresh with each list. The same name at the same number is
+    // the same device; anything else is opened anew.
+    if (box->currentIndex() != before || box->currentText() != chosen) {
+        app.state.input_device = -1;
+        emit box->currentIndexChanged(box->currentIndex());
+    }
 }
 
 void OnMainWindowCreated(App& app) {

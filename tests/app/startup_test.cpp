@@ -13,6 +13,8 @@
 #include "audio/audio_engine.h"
 #include "kit/drawing_board.h"
 #include "kit/main_form.h"
+#include "kit/recording_options.h"
+#include "record/recorder.h"
 #include "support/test_app.h"
 
 namespace quillar::test {
@@ -73,6 +75,30 @@ TEST(Startup, OpeningTheDeviceListShowsDevicesPluggedInLaterAndKeepsTheChoice) {
     devices->hidePopup();
     EXPECT_EQ(devices->count(), 2);
     EXPECT_EQ(devices->currentIndex(), 0);
+}
+
+// Opening the list asks the server again. A kept input must not close and reopen for a list that
+// has not changed (its ring would lose the pre-roll), and must follow its device to a new number.
+TEST(Startup, RelistingKeepsTheOpenInputUnlessItsDeviceMoved) {
+    TestApp t(simWith({"Default", "Built-in microphone"}));
+    t.app.state.options = RecordingOptions();  // the input kept open
+    OnMainWindowCreated(t.app);
+    QComboBox* devices = t.form.组合框1;
+    devices->setCurrentIndex(1);
+    ASSERT_EQ(t.app.recorder->input(), Recorder::Input::Open);
+    const audio::Handle opened = t.app.recorder->channel();
+
+    devices->showPopup();
+    devices->hidePopup();
+    EXPECT_EQ(t.app.recorder->channel(), opened) << "the same list: the same open input";
+
+    t.sim.setDevices({"Default", "USB recorder", "Built-in microphone"});
+    devices->showPopup();
+    devices->hidePopup();
+    EXPECT_EQ(devices->currentText(), "Built-in microphone");
+    EXPECT_EQ(t.app.recorder->input(), Recorder::Input::Open);
+    EXPECT_NE(t.app.recorder->channel(), opened);
+    EXPECT_EQ(t.app.state.input_device, 2) << "opened by its new number";
 }
 
 TEST(Startup, PreparesTheBoardsAndOpensTheOutput) {
