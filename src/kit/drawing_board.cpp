@@ -2,6 +2,7 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <cstring>
 
 namespace quillar {
 
@@ -74,9 +75,31 @@ void DrawingBoard::text(double x, double y, const QString& s) {
 
 void DrawingBoard::blit(int x, int y, const QImage& image) {
     fitCanvas();
-    QPainter p(&m_canvas);
-    p.drawImage(QPoint(x, y), image);
-    update(QRect(QPoint(x, y), image.size()));
+    // Live pictures are blitted 33 times a second and change in a few rows at most: only the rows
+    // that differ are copied and repainted, and a picture that stands still costs no repaint.
+    const QRect target = QRect(QPoint(x, y), image.size()).intersected(m_canvas.rect());
+    if (image.format() != m_canvas.format() || target.isEmpty()) {
+        QPainter p(&m_canvas);
+        p.drawImage(QPoint(x, y), image);
+        update(QRect(QPoint(x, y), image.size()));
+        return;
+    }
+    const std::size_t rowBytes = std::size_t(target.width()) * sizeof(QRgb);
+    int first = -1;
+    int last = -1;
+    for (int row = target.top(); row <= target.bottom(); ++row) {
+        const auto* from =
+            reinterpret_cast<const QRgb*>(image.constScanLine(row - y)) + (target.left() - x);
+        auto* to = reinterpret_cast<QRgb*>(m_canvas.scanLine(row)) + target.left();
+        if (std::memcmp(from, to, rowBytes) != 0) {
+            std::memcpy(to, from, rowBytes);
+            first = first < 0 ? row : first;
+            last = row;
+        }
+    }
+    if (first >= 0) {
+        update(QRect(target.left(), first, target.width(), last - first + 1));
+    }
 }
 
 const QImage& DrawingBoard::canvas() const {

@@ -32,7 +32,8 @@ class DrawingBoard : public QWidget {
     // Text with its top-left corner at (x, y), in the board's text colour.
     void text(double x, double y, const QString& s);
     void setTextColour(const QColor& colour);
-    // Copies an image to the canvas with its top-left corner at (x, y) pixels.
+    // Copies an image to the canvas with its top-left corner at (x, y) pixels; only the rows
+    // that change are repainted.
     void blit(int x, int y, const QImage& image);
 
     // The canvas as drawn so far, the board's size (tests read pixels from it).

@@ -21,7 +21,8 @@ const audio::AudioEngine* spectrum_engine = nullptr;
 // overwrites all of it before use, so nothing carries over.
 struct Scratch {
     spectrum::Frame frame{};
-    QImage image;  // the frame as the board shows it, 32-bit
+    spectrum::Frame shown{};  // the frame `image` holds, once it holds one
+    QImage image;             // the frame as the board shows it, 32-bit
     std::vector<float> samples;
     std::array<float, spectrum::kFftBins> bins{};
 };
@@ -33,10 +34,13 @@ Scratch& scratch() {
 
 void CopyFrameToBoard(const spectrum::Frame& frame) {
     Scratch& s = scratch();
-    if (s.image.isNull()) {
+    const bool fresh = s.image.isNull();
+    if (fresh) {
         s.image = QImage(spectrum_width, spectrum_height, QImage::Format_RGB32);
     }
-    spectrum::FrameToRgb32(frame, spectrum_bitmap_info.colour_table, s.image);
+    spectrum::FrameToRgb32(frame, spectrum_bitmap_info.colour_table, s.image,
+                           fresh ? nullptr : &s.shown);
+    s.shown = frame;
     spectrum_window->blit(0, 0, s.image);
 }
 

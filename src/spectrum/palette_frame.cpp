@@ -127,11 +127,15 @@ const QList<QRgb>& ColourTable() {
     return table;
 }
 
-void FrameToRgb32(const Frame& frame, const QList<QRgb>& table, QImage& image) {
+void FrameToRgb32(const Frame& frame, const QList<QRgb>& table, QImage& image, const Frame* shown) {
     std::array<QRgb, 256> colours{};
     std::copy_n(table.cbegin(), std::min<qsizetype>(table.size(), 256), colours.begin());
     for (int r = 0; r < kFrameHeight; ++r) {
         const std::uint8_t* src = frame.data() + std::size_t(r) * kFrameWidth;
+        if (shown != nullptr &&
+            std::memcmp(src, shown->data() + std::size_t(r) * kFrameWidth, kFrameWidth) == 0) {
+            continue;
+        }
         auto* dst = reinterpret_cast<QRgb*>(image.scanLine(kFrameHeight - 1 - r));
         for (int x = 0; x < kFrameWidth; ++x) {
             dst[x] = colours[src[x]];

@@ -65,7 +65,9 @@ const QList<QRgb>& ColourTable();
 
 // Copies a bottom-up frame to a 512 x 96 Format_RGB32 image through `table` (256 entries), row r
 // to scan line 95 - r: what the window system does with a palette bitmap, done here so that the
-// copy to the board is a plain 32-bit blit.
-void FrameToRgb32(const Frame& frame, const QList<QRgb>& table, QImage& image);
+// copy to the board is a plain 32-bit blit. With `shown`, the frame `image` already holds, only
+// the rows that differ from it are converted: a live picture changes in a few rows a frame.
+void FrameToRgb32(const Frame& frame, const QList<QRgb>& table, QImage& image,
+                  const Frame* shown = nullptr);
 
 }  // namespace quillar::spectrum

@@ -1,6 +1,10 @@
 // The drawing board keeps what is drawn until it is cleared, in pixels or fine units.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QPaintEvent>
+#include <QRegion>
+
 #include "kit/drawing_board.h"
 
 namespace quillar::test {
@@ -95,6 +99,49 @@ TEST(DrawingBoard, TextIsDrawnInItsColourFromItsTopLeftCorner) {
     }
     EXPECT_EQ(inkAbove, 0);
     EXPECT_GT(inkInside, 20);
+}
+
+// Live pictures are blitted many times a second: the board repaints the rows that changed and
+// nothing for a picture that stands still.
+TEST(DrawingBoard, ABlitRepaintsOnlyTheRowsThatChanged) {
+    struct Paints : QObject {
+        QRegion painted;
+        int count = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint) {
+                painted += static_cast<QPaintEvent*>(e)->region();
+                ++count;
+            }
+            return false;
+        }
+    };
+    DrawingBoard board;
+    board.resize(200, 100);
+    board.setBackground(Qt::black);
+    board.show();
+    QImage picture(100, 50, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    board.blit(20, 10, picture);
+    QApplication::processEvents();
+    Paints paints;
+    board.installEventFilter(&paints);
+
+    board.blit(20, 10, picture);
+    QApplication::processEvents();
+    EXPECT_EQ(paints.count, 0) << "the same picture again";
+
+    picture.setPixel(70, 30, qRgb(255, 0, 0));
+    picture.setPixel(5, 34, qRgb(0, 255, 0));
+    board.blit(20, 10, picture);
+    QApplication::processEvents();
+    EXPECT_EQ(paints.painted.boundingRect(), QRect(20, 40, 100, 5));
+    EXPECT_EQ(at(board, 90, 40), QColor(255, 0, 0));
+    EXPECT_EQ(at(board, 25, 44), QColor(0, 255, 0));
+
+    // A picture reaching past the board is cut at its edge.
+    board.blit(150, 90, picture);
+    EXPECT_EQ(at(board, 199, 99), QColor(Qt::blue));
+    EXPECT_EQ(at(board, 149, 99), QColor(Qt::black));
 }
 
 }  // namespace

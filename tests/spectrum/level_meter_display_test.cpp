@@ -135,5 +135,50 @@ TEST(LevelMeterDisplay, QuietRoomIsGreenAndTheTickReadsTheTakesInput) {
     }
 }
 
+// The meter keeps its letters, scale and noise line between looks: whatever it drew before, a look
+// must leave the same pixels as on a board that never saw anything else.
+TEST(LevelMeterDisplay, ALookDrawsTheSamePictureWhateverCameBefore) {
+    struct Look {
+        std::uint32_t channels;
+        double left;
+        double right;
+        int windows;  // 50 ms windows fed: under ten there is no noise floor yet
+    };
+    const Look looks[] = {
+        {2, 0.5, 0.05, 20}, {2, 0.3, 0.05, 20}, {2, 0.01, 0.01, 20},
+        {1, 0.3, 0.0, 20},  {2, 1.0, 0.2, 20},  {2, 0.5, 0.05, 3},
+    };
+    const auto meterFor = [](const Look& l) {
+        quality::LevelMeter meter;
+        meter.restart(48000, l.channels);
+        const std::vector<float> tone = stereo(l.left, l.right, 48000 / 20);
+        std::vector<float> samples = tone;
+        if (l.channels == 1) {
+            samples.resize(tone.size() / 2);
+            for (std::size_t i = 0; i < samples.size(); ++i) {
+                samples[i] = tone[2 * i];
+            }
+        }
+        for (int w = 0; w < l.windows; ++w) {
+            meter.feed(samples.data(), 48000 / 20, w * 50);
+        }
+        return meter;
+    };
+    Board running;
+    for (const Look& l : looks) {
+        const quality::LevelMeter meter = meterFor(l);
+        DrawLevelMeter(running.board, meter);
+        // The reference is drawn from scratch: a board of another width in between makes the
+        // meter draw everything anew.
+        Board other;
+        other.board.resize(600, 104);
+        DrawLevelMeter(other.board, meter);
+        Board fresh;
+        DrawLevelMeter(fresh.board, meter);
+        ASSERT_EQ(running.board.canvas(), fresh.board.canvas())
+            << l.channels << " channels, " << l.left << ", " << l.windows << " windows";
+    }
+}
+
 }  // namespace
 }  // namespace quillar

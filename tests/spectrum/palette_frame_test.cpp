@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 #include <vector>
 
 namespace quillar::spectrum {
@@ -301,6 +302,38 @@ TEST(SpectrumImage, RowsAreBottomUpThroughThePalette) {
         }
     }
     EXPECT_EQ(white, 0);
+}
+
+// The live picture converts only the rows that changed since the frame the image holds: the
+// image must end up as a full conversion would leave it, frame after frame.
+TEST(SpectrumImage, ConvertingOnlyChangedRowsGivesTheFullPicture) {
+    std::minstd_rand random(3);
+    std::array<float, kFftBins> bins{};
+    std::vector<float> wave(2 * kWaveFrames);
+    Frame shown{};
+    QImage live(kFrameWidth, kFrameHeight, QImage::Format_RGB32);
+    FrameToRgb32(shown, ColourTable(), live);
+    for (int i = 0; i < 12; ++i) {
+        Frame next{};
+        if (i % 3 == 2) {
+            for (float& v : wave) {
+                v = float(random() % 2001) / 1000.0f - 1.0f;
+            }
+            FillWaveFrame(wave, 2, next);
+        } else if (i % 3 == 1) {
+            next = shown;  // a picture that stands still
+        } else {
+            for (float& b : bins) {
+                b = float(random() % 1000) / 20000.0f;
+            }
+            FillBarFrame(bins, next);
+        }
+        QImage full(kFrameWidth, kFrameHeight, QImage::Format_RGB32);
+        FrameToRgb32(next, ColourTable(), full);
+        FrameToRgb32(next, ColourTable(), live, &shown);
+        ASSERT_EQ(live, full) << "frame " << i;
+        shown = next;
+    }
 }
 
 }  // namespace
