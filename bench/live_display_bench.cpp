@@ -61,7 +61,8 @@ struct LiveRecording {
     std::unique_ptr<DrawingBoard> board;
 };
 
-// One whole frame in a picture style (0 wave, 1 bar), from the engine's data to the board.
+// One whole frame in a picture style (0 wave, 1 bar), from the engine's data to the board, with
+// no new audio between frames: a picture that stands still.
 void BM_Frame(benchmark::State& state, int style) {
     LiveRecording live;
     if (live.channel == 0) {
@@ -74,6 +75,24 @@ void BM_Frame(benchmark::State& state, int style) {
 }
 BENCHMARK_CAPTURE(BM_Frame, wave, 0)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_Frame, bar, 1)->Unit(benchmark::kMicrosecond);
+
+// The same with the 30 ms of audio a status tick sees come in before each frame: the picture
+// changes as it does while recording, and only its changed rows are converted and repainted.
+void BM_FrameLive(benchmark::State& state, int style) {
+    LiveRecording live;
+    if (live.channel == 0) {
+        state.SkipWithError("no capture channel");
+        return;
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        live.sim->pumpCapture(44100 * 30 / 1000);
+        state.ResumeTiming();
+        开始绘制频谱(live.channel, style);
+    }
+}
+BENCHMARK_CAPTURE(BM_FrameLive, wave, 0)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_FrameLive, bar, 1)->Unit(benchmark::kMicrosecond);
 
 // The parts of a frame, to see where the time goes.
 void BM_EngineFft(benchmark::State& state) {
