@@ -51,6 +51,7 @@ void SdlBackend::freeOutput() {
         outputs.swap(s.outputs);
     }
     for (auto& [id, out] : outputs) {
+        s.startNoLongerAwaited(*out);
         std::lock_guard lock(out->playMutex);
         out->closed = true;
         out->source.store(nullptr, std::memory_order_release);
@@ -93,6 +94,11 @@ bool SdlBackend::openOutput(std::uint32_t streamId, const AudioFormat& format,
         std::lock_guard lock(s.outputsMutex);
         s.outputs[streamId] = out;
     }
+    if (source->live()) {
+        out->awaitsStart.store(true);
+        s.liveAwaitingStart.fetch_add(1);
+        s.wakeNotices();
+    }
     s.runJob([&s, out] { s.openDevice(out); });
     return true;
 }
@@ -128,6 +134,7 @@ void SdlBackend::closeOutput(std::uint32_t streamId) {
         out = std::move(it->second);
         s.outputs.erase(it);
     }
+    s.startNoLongerAwaited(*out);
     SDL_AudioDeviceID device = 0;
     {
         std::lock_guard lock(out->playMutex);

@@ -79,6 +79,8 @@ struct SdlBackend::State {
         SDL_AudioDeviceID device = 0;  // 0 until the device thread has opened it
         bool wantPlaying = false;
         bool closed = false;
+        // A monitoring output whose start the capture callback will ask for.
+        std::atomic<bool> awaitsStart{false};
     };
     std::mutex outputsMutex;  // never held while calling SDL
     // SDL's opening and closing of devices (and its subsystem's restart) are not safe side by
@@ -169,6 +171,9 @@ struct SdlBackend::State {
     std::mutex controlMutex;
     // An output the capture callback wants started (0: none); the notice thread starts it.
     std::atomic<std::uint32_t> startRequest{0};
+    // Monitoring outputs open and not started yet: only while there is one can a start request
+    // come, and only then does the notice thread look for it.
+    std::atomic<int> liveAwaitingStart{0};
     std::map<std::uint32_t, std::shared_ptr<Output>> outputs;
     bool outputReady = false;
     std::string outputName;  // empty: the system default
@@ -313,8 +318,18 @@ struct SdlBackend::State {
         setPlaying(*out, true);
     }
 
+    // A monitoring output started or closed: no start request is awaited for it any more.
+    void startNoLongerAwaited(Output& out) {
+        if (out.awaitsStart.exchange(false)) {
+            liveAwaitingStart.fetch_sub(1);
+        }
+    }
+
     // Plays or pauses an output, now if its device is open, else as soon as it is.
     static void setPlaying(Output& out, bool playing) {
+        if (playing) {
+            out.state->startNoLongerAwaited(out);
+        }
         std::lock_guard lock(out.playMutex);
         out.wantPlaying = playing;
         if (out.device != 0 && !out.closed) {
@@ -322,7 +337,8 @@ struct SdlBackend::State {
         }
     }
 
-    // Wakes the notice thread so that it notices an open capture (GUI thread).
+    // Wakes the notice thread so that it notices an open capture or a monitoring output that
+    // waits for its start (GUI thread).
     void wakeNotices() {
         { std::lock_guard lock(noticeMutex); }
         noticeWake.notify_one();
@@ -333,14 +349,17 @@ struct SdlBackend::State {
         std::unique_lock lock(noticeMutex);
         for (;;) {
             const auto pending = [this] { return noticeStop || !notices.empty(); };
-            // While a capture is open its callback may ask for an output to start, and it wakes
-            // no one (a wake is a system call): look every 10 ms.
-            if (captureDevice.load(std::memory_order_relaxed) != 0) {
+            // While a capture is open and a monitoring output waits for its first audio, the
+            // capture callback may ask for that output to start, and it wakes no one (a wake is
+            // a system call): look every 10 ms then, and only then.
+            const auto watching = [this] {
+                return captureDevice.load(std::memory_order_relaxed) != 0 &&
+                       liveAwaitingStart.load(std::memory_order_relaxed) > 0;
+            };
+            if (watching()) {
                 noticeWake.wait_for(lock, milliseconds(10), pending);
             } else {
-                noticeWake.wait(lock, [&] {
-                    return pending() || captureDevice.load(std::memory_order_relaxed) != 0;
-                });
+                noticeWake.wait(lock, [&] { return pending() || watching(); });
             }
             if (noticeStop) {
                 return;

@@ -12,9 +12,12 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <numbers>
 #include <numeric>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -320,6 +323,58 @@ INSTANTIATE_TEST_SUITE_P(Formats, SdlMonitorTest,
                              return info.param.first == 2 ? std::string("Stereo16")
                                                           : std::string("Mono24");
                          });
+
+// How often the engine's notice thread has gone to sleep and woken since it began: a thread
+// that polls wakes a hundred times a second for nothing.
+long noticeThreadWakes() {
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(task.path() / "comm");
+        std::string name;
+        std::getline(comm, name);
+        if (name != "quillar-notice") {
+            continue;
+        }
+        std::ifstream status(task.path() / "status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0) {
+                return std::stol(line.substr(line.find(':') + 1));
+            }
+        }
+    }
+    return -1;
+}
+
+// A capture that records, with no monitoring or with monitoring already started, leaves the
+// notice thread asleep; it looks for a start request only while a monitoring output waits for one.
+TEST_F(SdlEngineTest, TheNoticeThreadSleepsUnlessMonitoringWaitsToStart) {
+    AudioEngine engine(std::make_unique<SdlBackend>());
+    ASSERT_TRUE(engine.captureDeviceName(0, nullptr));
+    ASSERT_TRUE(engine.initOutput(-1, 44100));
+    auto player = playTone();
+    Capture capture;
+    capture.engine = &engine;
+    ASSERT_TRUE(engine.openCapture(0));
+    ASSERT_NE(engine.startCapture(44100, 2, 0, &onBlock, &capture), 0u);
+    std::this_thread::sleep_for(300ms);
+    const auto wakesOver = [](std::chrono::milliseconds span) {
+        const long before = noticeThreadWakes();
+        std::this_thread::sleep_for(span);
+        return noticeThreadWakes() - before;
+    };
+    ASSERT_GE(noticeThreadWakes(), 0) << "the notice thread runs";
+    EXPECT_LE(wakesOver(500ms), 5) << "recording without monitoring";
+
+    const Handle push = engine.createPushStream(44100, 2, 0);
+    ASSERT_TRUE(engine.monitorCapture(push));
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (engine.positionBytes(push) == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(10ms);
+    }
+    ASSERT_GT(engine.positionBytes(push), 0) << "monitoring started";
+    EXPECT_LE(wakesOver(500ms), 5) << "recording with monitoring started";
+    engine.freeCapture();
+    engine.freeOutput();
+}
 
 TEST(SdlSignals, InterruptAndTerminateStayTheProgramsOwn) {
     struct sigaction before[2], after[2];
