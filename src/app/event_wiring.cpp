@@ -155,16 +155,26 @@ void wireEvents(App& app) {
             &app.form, [&app] { OnRecordingDeviceLost(app); }, Qt::QueuedConnection);
     });
 
-    QObject::connect(f.时钟1, &QTimer::timeout, [&app] { OnStatusTick(app); });
+    const auto meterLook = [&app] {
+        const auto now = std::chrono::steady_clock::now().time_since_epoch();
+        OnMeterTick(app, MeterChannel(app),
+                    std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+    };
+    // During a take the meter looks with each status tick, so that the spectrum and the meter
+    // reach the screen in one repaint rather than two at different moments.
+    QObject::connect(f.时钟1, &QTimer::timeout, [&app, meterLook] {
+        OnStatusTick(app);
+        meterLook();
+    });
     QObject::connect(f.时钟2, &QTimer::timeout, [&app] { OnAuditionTick(app); });
     QObject::connect(f.时钟3, &QTimer::timeout, [&app] {
         OnBlinkTick(app);
         DrawLevelMeter(*app.form.画板2, app.state.level_meter);  // the blink may clear the board
     });
-    QObject::connect(f.时钟_电平, &QTimer::timeout, [&app] {
-        const auto now = std::chrono::steady_clock::now().time_since_epoch();
-        OnMeterTick(app, MeterChannel(app),
-                    std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+    QObject::connect(f.时钟_电平, &QTimer::timeout, [&app, meterLook] {
+        if (!app.form.时钟1->isActive()) {
+            meterLook();
+        }
     });
     QObject::connect(f.时钟_暂存, &QTimer::timeout, [&app] { SavePendingTakes(app); });
 }
