@@ -229,6 +229,7 @@ struct Channel final : OutputSource {
         }
         std::uint32_t n = 0;
         if (kind == Kind::Push) {
+            queue->trimLag(bytes);
             n = static_cast<std::uint32_t>(queue->pop(dst, bytes));
         } else if (kind == Kind::Memory) {
             const std::int64_t left = memoryLength - position;

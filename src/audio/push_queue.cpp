@@ -6,6 +6,7 @@ namespace quillar::audio {
 
 PushQueue::PushQueue(std::size_t limitBytes, std::size_t frameBytes)
     : m_limit(std::max(limitBytes, std::max<std::size_t>(1, frameBytes))),
+      m_frameBytes(std::max<std::size_t>(1, frameBytes)),
       m_capacity(2 * m_limit),
       m_bytes(std::make_unique<std::atomic<std::uint8_t>[]>(m_capacity)) {}
 
@@ -27,6 +28,7 @@ std::size_t PushQueue::push(const void* data, std::size_t bytes) {
             at = 0;
         }
     }
+    m_lastPush.store(bytes, std::memory_order_relaxed);
     m_write.store(write + bytes, std::memory_order_release);
     return queued();
 }
@@ -53,6 +55,24 @@ std::size_t PushQueue::pop(void* out, std::size_t bytes) {
 std::size_t PushQueue::queued() const {
     const std::uint64_t write = m_write.load(std::memory_order_acquire);
     return static_cast<std::size_t>(write - std::min(write, startAt(write)));
+}
+
+std::size_t PushQueue::trimLag(std::size_t bytes) {
+    m_lagMin = std::min(m_lagMin, queued());
+    if (++m_lagPops < kLagWindowPops) {
+        return 0;
+    }
+    const std::size_t keep = bytes + m_lastPush.load(std::memory_order_relaxed) / 2;
+    std::size_t excess = m_lagMin > keep ? m_lagMin - keep : 0;
+    excess -= excess % m_frameBytes;
+    m_lagMin = SIZE_MAX;
+    m_lagPops = 0;
+    if (excess > 0) {
+        // At most what is queued now: the least of the window is never more than that.
+        const std::uint64_t start = startAt(m_write.load(std::memory_order_acquire));
+        m_read.store(start + excess, std::memory_order_release);
+    }
+    return excess;
 }
 
 void PushQueue::drop() {
