@@ -14,6 +14,7 @@
 #include <set>
 
 #include "kit/drawing_board.h"
+#include "kit/recording_options.h"
 #include "record/recording_control.h"
 #include "record/size_texts.h"
 #include "spectrum/live_display.h"
@@ -142,6 +143,24 @@ TEST_F(StatusDisplay, TimeBeforeTheFirstBlockAndAfterIt) {
     startRecording();
     OnStatusTick(t.app);
     EXPECT_EQ(t.form.编辑框2->text(), "录制时间 00:00:00");
+}
+
+// The input kept open has captured for seconds before the take: the time is the take's own, its
+// 300 ms of pre-roll included, as its file will hold it.
+TEST_F(StatusDisplay, TheTimeOfATakeOnAKeptInputIsTheTakesOwn) {
+    t.app.state.options = RecordingOptions();  // the input kept open, 300 ms either side
+    KeepInputOpen(t.app);
+    blocks(40);  // 4 s before the take
+    startRecording();
+    blocks(22);
+    OnStatusTick(t.app);
+    EXPECT_EQ(t.form.编辑框2->text(), "录制时间 00:00:02");  // 2.2 s and the 0.3 s before the key
+    PauseOrResume(t.app);
+    blocks(20);  // the input goes on; the take does not
+    PauseOrResume(t.app);
+    blocks(6);
+    OnStatusTick(t.app);
+    EXPECT_EQ(t.form.编辑框2->text(), "录制时间 00:00:03");
 }
 
 TEST_F(StatusDisplay, PausedTimeIsNotCounted) {
