@@ -239,6 +239,8 @@ TEST(RecorderWindow, TheWindowNeverWaitsForAServerThatHangs) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     };
+    settle(100);  // the devices listed
+    ASSERT_EQ(t.form.组合框1->currentIndex(), 0);
     // Whatever happens, the server answers again within 20 s, so a test that fails never hangs.
     std::atomic<bool> over{false};
     std::thread rescue([&t, &over] {
