@@ -166,6 +166,9 @@ def whole_program(build, window_seconds):
         startups.sort()
         rows.append(("Start-up to a mapped window (median of 5)", startups[2], 1.0, "s"))
 
+        loaded = servers.pactl("load-module", "module-null-sink", "sink_name=headphones")
+        if loaded.returncode != 0:
+            raise RuntimeError("pactl load-module module-null-sink: %s" % loaded.stderr)
         tone = os.path.join(servers.tmp, "tone.wav")
         quillar_e2e.make_tone(tone, 2 * window_seconds + 10, 1000)
         player = subprocess.Popen(["paplay", "--device=" + quillar_e2e.SINK,
@@ -196,6 +199,9 @@ def whole_program(build, window_seconds):
                 app.click(quillar_e2e.ITEM_LIST_FIRST_ROW)  # Enter acts in the item list
                 time.sleep(0.5)
                 app.key("Return")
+                # Into headphones, as a fieldworker hears it: not back into the recorded source,
+                # where it would be recorded again and again.
+                route_monitoring(servers, "headphones")
                 time.sleep(2)
                 on, on_threads = measure(app.proc.pid, window_seconds / 2)
                 app.key("Return")
@@ -233,6 +239,15 @@ def click_times(raw, rate):
                 onsets.append(i / rate)
             last = i
     return onsets
+
+
+def route_monitoring(servers, sink):
+    """Monitoring plays where SDL's default output is, whatever the server's default now says:
+    moves Quillar's playback streams to `sink`."""
+    listing = servers.pactl("list", "sink-inputs").stdout
+    for block in listing.split("Sink Input #")[1:]:
+        if 'application.name = "quillar"' in block:
+            servers.pactl("move-sink-input", block.split()[0], sink)
 
 
 def monitoring_latency(build):
@@ -273,12 +288,7 @@ def monitoring_latency(build):
             time.sleep(0.5)
             app.key("Return")
             time.sleep(2)
-            # Monitoring plays where SDL's default output is, whatever the server's default now
-            # says: move Quillar's streams to the listening sink.
-            listing = servers.pactl("list", "sink-inputs").stdout
-            for block in listing.split("Sink Input #")[1:]:
-                if 'application.name = "quillar"' in block:
-                    servers.pactl("move-sink-input", block.split()[0], "heard")
+            route_monitoring(servers, "heard")
             heard = os.path.join(servers.tmp, "heard.raw")
             with open(heard, "wb") as out:
                 listen = subprocess.Popen(
