@@ -352,6 +352,51 @@ TEST(Waveform, SourceNeverReachesBeyondTheFile) {
     }
 }
 
+// Files whose samples do not start at byte 44: the "data" chunk is found wherever it is, so the
+// picture is the one of the same samples in a plain file, from memory and read from disk alike.
+TEST(Waveform, ChunksBeforeTheDataOrAnExtensibleFormatDrawTheSamePicture) {
+    const QByteArray samples = pcm16(
+        2, 3000, [](int ch, int i) { return int(20000 * std::sin(i * (ch == 0 ? 0.01 : 0.023))); });
+    const QByteArray plain = wavBytes(WavFields{}, samples);
+    const auto withChunk = [&](const char* id, int size) {
+        QByteArray chunk(id, 4);
+        putLe(chunk, std::uint64_t(size), 4);
+        chunk.append(QByteArray(size + (size & 1), 'x'));  // chunks are padded to an even size
+        return QByteArray(plain).insert(36, chunk);
+    };
+    WavFields extensible;
+    extensible.subFormat = 1;
+    const struct {
+        const char* name;
+        QByteArray file;
+    } cases[] = {
+        {"LIST chunk before the data", withChunk("LIST", 26)},
+        {"odd-sized chunk and its pad byte", withChunk("junk", 5)},
+        {"extensible fmt chunk", wavBytes(extensible, samples)},
+    };
+    const auto expected = makeBoard();
+    draw(*expected, plain);
+    ASSERT_GE(rightmostWith(expected->canvas(), kGreen), 0);
+    QTemporaryDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const WaveformSource src = waveformSourceOf(c.file);
+        EXPECT_EQ(src.dataSize, samples.size());
+        EXPECT_DOUBLE_EQ(src.seconds, 3000.0 / 44100);
+        auto board = makeBoard();
+        drawWaveform(*board, src);
+        EXPECT_EQ(board->canvas(), expected->canvas());
+
+        QFile file(dir.filePath("take.wav"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(c.file);
+        file.close();
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
+        drawWaveform(*board, waveformSourceOf(file, SampleAccess::Read));
+        EXPECT_EQ(board->canvas(), expected->canvas());
+    }
+}
+
 TEST(Waveform, HostileHeadersDrawWithoutFault) {
     const QByteArray samples = pcm16(2, 3000, [](int, int i) { return (i * 37) % 30000 - 15000; });
     const auto with = [&](auto edit) {
