@@ -12,6 +12,7 @@
 #include "kit/shape_box.h"
 #include "playback/time_ruler.h"
 #include "playback/waveform_view.h"
+#include "record/wav_image.h"
 #include "support/test_app.h"
 #include "wav_bytes.h"
 
@@ -468,6 +469,33 @@ TEST(Waveform, FastPainterMatchesOneLinePerStroke) {
         referenceDrawing(*slow, file);
         ASSERT_EQ(fast->canvas().size(), QSize(c.w, c.h));
         EXPECT_TRUE(fast->canvas() == slow->canvas());
+    }
+}
+
+// A take as the program writes it (its own 44-byte header) draws what the reading of fixed
+// offsets drew before the view read the chunks.
+TEST(Waveform, ATakeTheProgramWroteDrawsAsBefore) {
+    for (const std::uint16_t channels : {1, 2}) {
+        for (const std::uint16_t bits : {8, 16}) {
+            SCOPED_TRACE(testing::Message() << channels << " channels, " << bits << " bits");
+            const int frames = 20000;
+            const auto value = [&](int ch, int i) {
+                const double v = std::sin(i * (ch == 0 ? 0.003 : 0.011)) * std::sin(i / 900.0);
+                return bits == 8 ? 128 + int(127 * v) : int(32767 * v);
+            };
+            const QByteArray samples =
+                bits == 8 ? pcm8(channels, frames, value) : pcm16(channels, frames, value);
+            const auto header =
+                wavHeaderBytes(std::uint32_t(samples.size()), 44100, bits, channels);
+            const QByteArray file =
+                QByteArray(reinterpret_cast<const char*>(header.data()), qsizetype(header.size())) +
+                samples;
+            auto drawn = makeBoard();
+            auto before = makeBoard();
+            draw(*drawn, file);
+            referenceDrawing(*before, file);
+            EXPECT_TRUE(drawn->canvas() == before->canvas());
+        }
     }
 }
 
