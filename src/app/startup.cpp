@@ -20,8 +20,8 @@
 #include "kit/main_form.h"
 #include "kit/ui_texts.h"
 #include "record/device_worker.h"
+#include "record/recorder.h"
 #include "record/recording_control.h"
-#include "record/take_journal.h"
 #include "record/take_recovery.h"
 #include "record/take_safety.h"
 #include "spectrum/level_meter_display.h"
@@ -144,8 +144,8 @@ void OnMainWindowDestroyed(App& app) {
     app.engine.freeCapture();
     // Ended without the user's word (the session logs out): the journal takes the last of the
     // audio and stays, to be recovered at the next start.
-    if (app.state.take_journal) {
-        app.state.take_journal->finish();
+    if (app.recorder) {
+        app.recorder->leaveJournalForRecovery();
     }
     app.engine.freeOutput();
 }

@@ -29,6 +29,7 @@ WavVerdict readFmt(const std::uint8_t* p, std::uint32_t size, WavLayout* layout)
     std::uint16_t tag = le16(p);
     layout->channels = le16(p + 2);
     layout->rate = le32(p + 4);
+    layout->byteRate = le32(p + 8);
     layout->bits = le16(p + 14);
     if (tag == kFormatExtensible) {
         // The real tag is the first two bytes of the sub-format GUID.
@@ -101,6 +102,7 @@ WavVerdict readWavLayout(const WavReader& read, std::uint64_t length, WavLayout*
             if (!haveFormat) {
                 return WavVerdict::Damaged;
             }
+            layout->declaredDataBytes = size;
             std::uint64_t bytes = size;
             if (body + bytes > length) {
                 bytes = length - body;

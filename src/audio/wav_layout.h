@@ -35,6 +35,8 @@ struct WavLayout {
     std::uint16_t bits = 0;       // bits per sample (container size)
     std::uint16_t channels = 0;
     std::uint32_t rate = 0;
+    std::uint32_t byteRate = 0;           // the "fmt " chunk's bytes per second
+    std::uint32_t declaredDataBytes = 0;  // the "data" chunk's size field, whatever the file holds
 
     // Bytes a device plays for the file's `storedBytes` bytes of data.
     std::uint64_t playedBytes(std::uint64_t storedBytes) const {

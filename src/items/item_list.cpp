@@ -15,6 +15,7 @@
 #include "kit/ui_texts.h"
 #include "playback/file_playback.h"
 #include "playback/waveform_view.h"
+#include "record/recorder.h"
 #include "record/recording_control.h"
 #include "record/recording_names.h"
 #include "record/saving.h"
@@ -73,7 +74,7 @@ QString autoSave(App& app, const QString& lead = QString()) {
         reportFailedAutoSave(app, lead, path, saved.error, KeepTakePending(app));
         return QString();
     }
-    MarkTakeRecorded(app, s.take_row, s.take_item, path, s.take_clipped);
+    MarkTakeRecorded(app, s.take_row, s.take_item, path, app.recorder->check().clipped());
     LogTake(app, path, saved.replaced, kTakeHowEnter);
     if (app.form.列表框_录音文本列表->currentRow() == s.take_row) {
         showRecording(app, path);
@@ -94,9 +95,9 @@ void reportDeviceLoss(App& app) {
         if (!saved.isEmpty()) {
             app.ui.message(
                 &app.form, Texts::tr("系统提示"),
-                text + Texts::tr(
-                           "断开之前录下的内容已自动保存为：\n%1\n也可以用“保存录音”另行保存。")
-                           .arg(ElideMiddle(QDir::toNativeSeparators(saved))),
+                text +
+                    Texts::tr("断开之前录下的内容已自动保存为：\n%1\n也可以用“保存录音”另行保存。")
+                        .arg(ElideMiddle(QDir::toNativeSeparators(saved))),
                 MessageIcon::Error);
         }
         return;

@@ -10,6 +10,7 @@
 #include "kit/main_form.h"
 #include "kit/ui_texts.h"
 #include "record/pending_takes.h"
+#include "record/recorder.h"
 #include "record/recording_names.h"
 #include "record/take_info.h"
 #include "record/take_journal.h"
@@ -62,12 +63,12 @@ int PendingTakeCount(const App& app) {
 bool KeepTakePending(App& app) {
     // Only a take the Enter loop owns waits for its item; one begun with 按钮1 is the user's to
     // save, in memory as before.
-    const std::shared_ptr<TakeJournal> journal = app.state.take_journal;
-    if (!app.state.take_begun_with_enter || !journal || !pendingOf(app).add(*journal)) {
+    TakeJournal* journal = app.recorder->journal();
+    if (!app.state.take_begun_with_enter || journal == nullptr || !pendingOf(app).add(*journal)) {
         return false;
     }
     // The take is on disk now: no longer only in memory, and the next recording cannot drop it.
-    app.state.take_journal.reset();
+    app.recorder->journalHandedOver();
     app.form.标签_录音保护->hide();
     showPending(app);
     return true;

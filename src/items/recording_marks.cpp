@@ -12,6 +12,7 @@
 #include "kit/item_marks.h"
 #include "kit/main_form.h"
 #include "platform/file_io.h"
+#include "record/recorder.h"
 #include "record/recording_names.h"
 #include "record/take_log.h"
 
@@ -147,7 +148,7 @@ void RefreshItemMarks(App& app) {
 }
 
 void MarkTakeRecorded(App& app, int row, const QString& item, const QString& path, bool clipped) {
-    const quality::Judgement& j = app.state.take_judgement;
+    const quality::Judgement& j = app.recorder->check().judgement();
     std::uint8_t mark = clipped ? ItemMarks::kRecorded | ItemMarks::kRedo : ItemMarks::kRecorded;
     if (j.frames > 0) {
         app.state.judged_takes.insert(QFileInfo(path).absoluteFilePath(), j);

@@ -18,7 +18,6 @@
 
 namespace quillar {
 
-class TakeJournal;   // record/take_journal.h
 class PendingTakes;  // record/pending_takes.h
 
 // Where a take is in its life. The captions of 按钮1 and 按钮4 and the text of 编辑框1 follow it;
@@ -36,10 +35,6 @@ struct ProgramState {
     RecordingOptions options = RecordingOptions::withoutMargins();
     // Captured bytes while recording; the complete WAV image after a non-empty recording.
     RecordBuffer record_buffer;
-    // The disk copy of the take in record_buffer for as long as that take exists only in memory
-    // (recording, or stopped and not yet written to a file); null otherwise. GUI thread. Declared
-    // after record_buffer so that it goes first: its thread reads the buffer.
-    std::shared_ptr<TakeJournal> take_journal;
     // Recording channel, stored by the capture callback (capture thread), read by the GUI thread.
     std::atomic<audio::Handle> record_handle{0};
     // Byte count of the latest captured block (capture thread writes, GUI thread reads).
@@ -63,22 +58,9 @@ struct ProgramState {
     int status_ticks = 0;
     // Consecutive silent status ticks; kept across recordings. GUI thread only.
     int silence_ticks = 0;
-    // The clipping check of the take being recorded (or just recorded): data bytes read so far,
-    // sample width, largest magnitude (fraction of full scale), whether a sample reached full
-    // scale, and when the last clipped block was seen (steady-clock ms; -1: not in this take).
-    // GUI thread only.
-    std::size_t take_checked_bytes = 0;
-    std::uint16_t take_bits = 16;
-    double take_peak = 0.0;
-    bool take_clipped = false;
-    std::int64_t clip_seen_ms = -1;
-    // Name of the capture device the take was made with.
+    // Name of the capture device the take was made with. (The take's clipping check and
+    // judgement are the recorder's: record/take_check.h.) GUI thread only.
     QString take_device;
-    // The judgement of the take, fed by the same reads as the clipping check (so a long take is
-    // judged as it goes and the stop only reads the last blocks), and its result once stopped.
-    // GUI thread only.
-    quality::TakeJudge take_judge;
-    quality::Judgement take_judgement;
     // The judgement of the latest take of each file written in this session, by path, so that
     // its mark is right even when the take log could not be written. GUI thread only.
     QHash<QString, quality::Judgement> judged_takes;

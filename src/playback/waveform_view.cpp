@@ -26,16 +26,28 @@ const QColor kGridColour(105, 105, 105);
 
 // 24-bit PCM and 32-bit float (Quillar's own wider recordings) are drawn with the geometry of
 // the 16-bit layout of the same channel count.
-enum class Layout { None, Mono8, Mono16, Stereo8, Stereo16, Mono24, Stereo24, MonoFloat, StereoFloat };
+enum class Layout {
+    None,
+    Mono8,
+    Mono16,
+    Stereo8,
+    Stereo16,
+    Mono24,
+    Stereo24,
+    MonoFloat,
+    StereoFloat
+};
 
 constexpr int kFormatPcm = 1;
 constexpr int kFormatFloat = 3;
 
-Layout layoutOf(const WavHeader& h) {
-    const int ch = h.fmt.channels;
-    const int bits = h.fmt.bits_per_sample;
-    const int tag = h.fmt.format_tag;
-    if (ch != 1 && ch != 2) {
+// Which of the view's layouts a file has; the engine's reader has resolved an extensible format's
+// tag.
+Layout layoutOf(const WaveformSource& src) {
+    const int ch = src.layout.channels;
+    const int bits = src.layout.bits;
+    const int tag = src.layout.formatTag;
+    if (!src.wav || (ch != 1 && ch != 2)) {
         return Layout::None;
     }
     const bool mono = ch == 1;
@@ -227,9 +239,8 @@ struct Column {
 void drawTrace(QImage& image, Layout layout, const WaveformSource& src, int w, int h) {
     const int stride = layoutStride(layout);
     const int dataColumns = static_cast<int>(w * DrawingBoard::kFineX);
-    // A block align of 0 would leave no frames at all; the layout's own frame size stands in.
-    const int frameBytes = src.header.fmt.block_align > 0 ? src.header.fmt.block_align : stride;
-    const std::int64_t frames = src.dataSize / frameBytes;
+    // The frame size of the channels and width, whatever the header's block align claims.
+    const std::int64_t frames = src.dataSize / stride;
     const float sampleStep = dataColumns > 0 ? float(double(frames) / dataColumns) : 0.0f;
 
     std::vector<Column> columns;
@@ -323,44 +334,44 @@ QRgb lastStrokeColour(Layout layout) {
 
 namespace {
 
-// Everything but where the samples live, from the file's first 46 bytes and its size.
-WaveformSource describe(QByteArrayView prefix, std::int64_t fileSize, std::int64_t* sampleOffset) {
+constexpr std::int64_t kMapAtMost = 192ll << 20;  // bytes; see SampleAccess
+
+// Everything but where the samples live, from the engine's reading of the file's chunks.
+WaveformSource describe(const audio::WavReader& read, std::int64_t fileSize) {
     WaveformSource src;
-    src.header = ReadWavHeader(prefix);
-    *sampleOffset = kWavHeaderSize;
-    // The size field is read as unsigned: our own recordings may pass 2 GiB.
-    auto declared = static_cast<std::uint32_t>(src.header.data.chunk_size);
-    if (!src.header.dataIdAt36()) {
-        // Taken for a file with an 18-byte fmt chunk: size at 42, samples from 46.
-        *sampleOffset = 46;
-        declared = 0;
-        for (int i = 3; i >= 0; --i) {
-            declared =
-                (declared << 8) | (42 + i < prefix.size() ? std::uint8_t(prefix[42 + i]) : 0u);
-        }
+    src.wav = fileSize > 0 && audio::readWavLayout(read, static_cast<std::uint64_t>(fileSize),
+                                                   &src.layout) == audio::WavVerdict::Playable;
+    if (!src.wav) {
+        return src;
     }
-    const std::int64_t available = std::max<std::int64_t>(0, fileSize - *sampleOffset);
-    src.dataSize = std::min<std::int64_t>(declared, available);
-    // With "data" at 36 the sample bytes run to the end of the file; otherwise they end with
-    // the data.
-    src.sampleBytes = src.header.dataIdAt36() ? available : src.dataSize;
-    if (src.header.fmt.byte_rate > 0) {
-        src.seconds = double(src.dataSize) / src.header.fmt.byte_rate;
+    // The declared size, not whole frames only: a cut recording's last bytes still count.
+    const std::int64_t available =
+        std::max<std::int64_t>(0, fileSize - static_cast<std::int64_t>(src.layout.dataOffset));
+    src.dataSize = std::min<std::int64_t>(src.layout.declaredDataBytes, available);
+    // The last column's second sample may lie just past the data; the file's end bounds it.
+    src.sampleBytes = available;
+    // A byte rate with the top bit set was always taken as negative: no duration.
+    if (const std::uint32_t rate = src.layout.byteRate; rate > 0 && rate <= 0x7FFFFFFFu) {
+        src.seconds = double(src.dataSize) / rate;
     }
     return src;
 }
 
-constexpr int kPrefixBytes = 46;                  // header and the 18-byte chunk's size
-constexpr std::int64_t kMapAtMost = 192ll << 20;  // bytes; see SampleAccess
-
 }  // namespace
 
 WaveformSource waveformSourceOf(QByteArrayView file) {
-    std::int64_t offset = 0;
-    WaveformSource src =
-        describe(file.first(std::min<qsizetype>(file.size(), kPrefixBytes)), file.size(), &offset);
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(file.data());
+    const auto length = static_cast<std::uint64_t>(file.size());
+    const audio::WavReader read = [bytes, length](std::uint64_t at, void* out, std::uint64_t n) {
+        const std::uint64_t got = at >= length ? 0 : std::min(n, length - at);
+        if (got > 0) {
+            std::memcpy(out, bytes + at, got);
+        }
+        return got;
+    };
+    WaveformSource src = describe(read, file.size());
     if (src.sampleBytes > 0) {
-        src.samples = reinterpret_cast<const std::uint8_t*>(file.data()) + offset;
+        src.samples = bytes + src.layout.dataOffset;
     }
     return src;
 }
@@ -375,18 +386,20 @@ WaveformSource waveformSourceOf(QFile& file, SampleAccess access) {
             return waveformSourceOf(QByteArrayView(mapped, size));
         }
     }
-    char prefix[kPrefixBytes];
-    const auto got = platform::readAt(file.handle(), prefix, sizeof prefix, 0);
-    std::int64_t offset = 0;
-    WaveformSource src = describe(QByteArrayView(prefix, got > 0 ? got : 0), size, &offset);
-    src.fd = file.handle();
-    src.fileOffset = offset;
+    const int fd = file.handle();
+    const audio::WavReader read = [fd](std::uint64_t at, void* out, std::uint64_t n) {
+        const std::int64_t got = platform::readAt(fd, out, n, at);
+        return got > 0 ? static_cast<std::uint64_t>(got) : 0;
+    };
+    WaveformSource src = describe(read, size);
+    src.fd = fd;
+    src.fileOffset = static_cast<std::int64_t>(src.layout.dataOffset);
     return src;
 }
 
 void drawWaveform(DrawingBoard& board, const WaveformSource& source) {
     board.clear();
-    const Layout layout = layoutOf(source.header);
+    const Layout layout = layoutOf(source);
     if (layout == Layout::None) {
         return;
     }

@@ -8,17 +8,19 @@
 #include <QString>
 #include <cstdint>
 
-#include "playback/wav_header.h"
+#include "audio/wav_layout.h"
 
 namespace quillar {
 
 struct App;
 class DrawingBoard;
 
-// What the view draws from: a file's header and where its sample bytes are. The samples are
-// either in memory (borrowed) or read a few bytes at a time from an open file descriptor.
+// What the view draws from: a file's layout, read by the engine's WAV reader, and where its sample
+// bytes are. The samples are either in memory (borrowed) or read a few bytes at a time from an
+// open file descriptor.
 struct WaveformSource {
-    WavHeader header;
+    audio::WavLayout layout;
+    bool wav = false;                       // the layout is a WAV the engine reads
     std::int64_t dataSize = 0;              // bytes of data, never more than the file holds
     double seconds = 0.0;                   // duration; 0 when the byte rate gives none
     std::int64_t sampleBytes = 0;           // readable sample bytes; reads beyond give 0
@@ -27,8 +29,9 @@ struct WaveformSource {
     std::int64_t fileOffset = 0;            // file offset of the first sample byte
 };
 
-// Never trusts the header: a data size beyond the file (or with the top bit set) is cut to what
-// the file holds, and a byte rate <= 0 leaves the duration at 0. Any thread.
+// Never trusts the header: the "data" chunk is found by walking the chunks, a data size beyond the
+// file is cut to what the file holds, and a byte rate of 0 or beyond 2^31 - 1 leaves the duration
+// at 0. The sample bytes run from the data to the end of the file. Any thread.
 WaveformSource waveformSourceOf(QByteArrayView file);
 
 // How ShowWaveform reaches the samples. Mapping costs a page fault per 64 KiB window touched,

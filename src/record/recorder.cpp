@@ -135,7 +135,7 @@ void Recorder::beginTakeAt(std::uint64_t key, std::int64_t keyMs, std::uint32_t 
     m_refMs = keyMs;
     m_refFrame = key;
     beginSegment(key > pre ? key - pre : 0);
-    changeTo(State::Recording, Change::Started);
+    takeBegins();
 }
 
 void Recorder::openDevice(int device, const Format& format, std::function<void(bool)> done) {
@@ -227,6 +227,8 @@ bool Recorder::start(int device, const Format& format, std::uint32_t prerollMs) 
     if (m_state != State::Idle) {
         return false;
     }
+    // The take before is dropped with its buffer; its journal's thread must be done first.
+    dropJournal();
     m_buffer.clear();
     m_closing.store(false, std::memory_order_relaxed);
     m_closedByCapture.store(false, std::memory_order_relaxed);
@@ -258,7 +260,7 @@ bool Recorder::start(int device, const Format& format, std::uint32_t prerollMs) 
             closeDevice([this] { becomeClosed(); });
             return;
         }
-        changeTo(State::Recording, Change::Started);
+        takeBegins();
     });
     return true;
 }
@@ -385,10 +387,12 @@ void Recorder::becomeClosed() {
     waitOutOfBlock();
     m_closing.store(false, std::memory_order_relaxed);
     m_queuedResume = false;
+    finishTake();
     changeTo(State::Idle, Change::Closed);
     if (m_queuedStart && !(m_keptOpen && m_input == Input::Opening)) {
         m_queuedStart = false;
         if (m_keptOpen && m_input == Input::Open && m_channel != 0) {
+            dropJournal();
             m_buffer.clear();
             beginTakeAt(m_queuedFrame, m_queuedMs, m_queuedPreroll);
         } else {

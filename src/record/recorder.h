@@ -1,20 +1,27 @@
 // A take's life, without widgets: its state, the capture that feeds record_buffer, the input kept
 // open between takes with the last moments before a take in a ring (pre-roll), the capture that
-// goes on after the stop (post-roll), and the device calls, which run on a DeviceWorker so the
-// window never waits for the sound server. The window follows through one notification, always
-// on the window thread.
+// goes on after the stop (post-roll), the take's journal on disk and its clipping check and
+// judgement, and the device calls, which run on a DeviceWorker so the window never waits for the
+// sound server. The window follows through one notification, always on the window thread.
 //
 // Threads: every member function is the window thread's. The block receiver runs on the capture
 // thread and only copies (ring and record_buffer); what it shares with the window thread is
-// atomics. record_buffer is the window thread's again once the recorder says Closed.
+// atomics. The journal's thread reads record_buffer below its published size and reports through
+// the setup's queued call. record_buffer is the window thread's again once the recorder says
+// Closed.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
+#include <QString>
+
 #include "audio/audio_engine.h"
+#include "record/take_check.h"
+#include "record/take_journal.h"
 
 namespace quillar {
 
@@ -30,6 +37,21 @@ std::uint16_t bitsForSampleFlags(std::uint32_t flags);
 struct RecorderShared {
     const std::atomic<audio::Handle>* monitor = nullptr;
     std::atomic<std::uint32_t>* lastBlockSize = nullptr;
+};
+
+// What a take's journal needs from the window. Without a `describe`, takes keep no journal.
+struct JournalSetup {
+    // The folder journals go to, asked at every take.
+    std::function<QString()> folder;
+    // What the take beginning now belongs to (item, occurrence, folder, device, start); the
+    // recorder fills in the format. Asked after the Started change has been told.
+    std::function<TakeInfo()> describe;
+    // Runs a function on the window thread later (a queued call): the journal's thread reports
+    // through it.
+    std::function<void(std::function<void()>)> post;
+    // The journal's own hooks: its flush period, the memory reading (tests set them); the
+    // reports are the recorder's.
+    TakeJournalHooks hooks;
 };
 
 class Recorder {
@@ -53,8 +75,11 @@ class Recorder {
         Paused,
         Resumed,
         Stopping,  // the stop was taken; the take closes when its post-roll is in
-        Closed,    // the take is whole in record_buffer (data only); state Idle
+        Closed,  // the take is whole in record_buffer (data only), journal and check finished; Idle
         InputChanged,
+        Clipped,      // checkTake() read a clipped block (at check().lastClipMs())
+        Unprotected,  // the running take's journal cannot be written: it is in memory only
+        MemoryLow,    // available memory ran low while the journal followed the take
     };
     struct Format {
         std::uint32_t rate = 44100;
@@ -110,6 +135,27 @@ class Recorder {
     // Whether poll() has anything to do.
     bool needsPolling() const;
 
+    // Takes keep a journal from now on (made at each Started, after the change is told).
+    void keepJournals(JournalSetup setup);
+    // The take exists only in memory: it runs, or it closed and is neither saved nor dropped.
+    bool takeOnlyInMemory() const { return m_journal != nullptr; }
+    // The journal of that take (null when none), so that the pending takes may take it over.
+    TakeJournal* journal() const { return m_journal.get(); }
+    // The take is safe in a file, or the user let it go: its journal is deleted.
+    void takeSaved() { dropJournal(); }
+    void dropTake() { dropJournal(); }
+    // The journal was handed over (its files are someone else's now): forgotten, not deleted.
+    void journalHandedOver() { m_journal.reset(); }
+    // The program ends without the user's word: the journal takes the last of the audio and its
+    // files stay, to be recovered at the next start.
+    void leaveJournalForRecovery();
+
+    // The take's clipping check and judgement.
+    const TakeCheck& check() const { return m_check; }
+    // The window's look while a take runs: the check reads what was captured since the last
+    // look, and a clipped block is told as Clipped. `nowMs`: the steady clock's reading.
+    void checkTake(std::int64_t nowMs);
+
     // The device of the kept input or of the take went (the engine's lost-device notice).
     void deviceLost();
     // Between takes: a kept input that stalled and came back is opened afresh, since it now
@@ -134,6 +180,13 @@ class Recorder {
     void beginSegment(std::uint64_t startFrame);
     void beginTakeAt(std::uint64_t key, std::int64_t keyMs, std::uint32_t prerollMs);
     void becomeClosed();
+    // A take captures: its check begins, Started is told, then its journal begins.
+    void takeBegins();
+    // The take is whole: its journal takes the last of it (and goes when it is empty), the check
+    // reads the rest and judges.
+    void finishTake();
+    void dropJournal();
+    void journalReport(Change c);
     void waitOutOfBlock() const;
     void changeTo(State s, Change c);
 
@@ -163,6 +216,14 @@ class Recorder {
     std::int64_t m_refMs = 0;      // steady-clock ms of the latest start or resume
     std::uint64_t m_refFrame = 0;  // the frame of that key
     bool m_sawStall = false;       // the kept input stalled since it was opened
+    JournalSetup m_journalSetup;
+    std::uint32_t m_takeSerial = 0;  // counts takes begun
+    TakeCheck m_check;
+    // The take's journal while it exists only in memory; its thread reads record_buffer, which
+    // outlives the recorder.
+    std::shared_ptr<TakeJournal> m_journal;
+    // Lets a report queued by the journal's thread find out whether the recorder is still there.
+    std::shared_ptr<Recorder*> m_self = std::make_shared<Recorder*>(this);
 
     // Shared with the capture thread.
     std::atomic<bool> m_appendOn{false};

@@ -23,7 +23,6 @@
 #include "record/size_texts.h"
 #include "record/status_display.h"
 #include "record/take_info.h"
-#include "record/take_safety.h"
 #include "record/wav_image.h"
 
 namespace quillar {
@@ -128,9 +127,8 @@ void prepareForTake(App& app) {
     StopAuditionIfRunning(app);
     // A saved take still playing would be heard by the microphone and land in the new one.
     EndCurrentRecordingPlayback(app);
-    // The previous take is discarded now, and its journal with it; the journal's thread must be
-    // gone before the buffer is cleared.
-    EndTakeJournal(app);
+    // The previous take is discarded now, and its journal with it (the recorder drops it).
+    f.标签_录音保护->hide();
     s.take_begun_with_enter = false;  // the item list says so after the start
     s.save_when_closed = false;
     s.closed_by_loss = false;
@@ -140,26 +138,15 @@ void prepareForTake(App& app) {
     f.按钮3->setEnabled(false);
 }
 
-// The take captures: its checks and journal begin.
+// The take captures.
 void onStarted(App& app) {
     MainForm& f = app.form;
     ProgramState& s = app.state;
-    const Recorder::Format format = app.recorder->format();
     // Known now rather than at the first block, so a pause within the first 100 ms really
     // pauses the device.
     s.record_handle.store(app.recorder->channel(), std::memory_order_release);
-    const std::uint16_t bits = bitsForSampleFlags(format.flags);
-    BeginTakeCheck(app, bits);
-    TakeInfo take;
-    take.item = s.take_item;
-    take.occurrence = s.take_occurrence;
-    take.folder = s.take_folder;
-    take.rate = format.rate;
-    take.bits = bits;
-    take.channels = static_cast<std::uint16_t>(format.channels);
-    take.device = f.组合框1->currentText();
-    take.started = s.take_started;
-    BeginTakeJournal(app, take);
+    // The recorder's check has begun; its journal begins when this has been told.
+    s.take_device = f.组合框1->currentText();
 
     f.标签4->hide();
     f.按钮4->setEnabled(true);
@@ -177,12 +164,14 @@ void onStopping(App& app) {
     app.state.signal_active = 0;
 }
 
-// The take is whole in record_buffer: the WAV image, the judgement and the size.
+// The take is whole in record_buffer and judged: the WAV image and the size.
 void onClosed(App& app) {
     MainForm& f = app.form;
     ProgramState& s = app.state;
-    // Before the header goes in front of the data: the journal reads the data where it lies.
-    FinishTakeJournal(app);
+    // The recorder has finished the journal and the check; an empty take has no journal left.
+    if (!app.recorder->takeOnlyInMemory()) {
+        f.标签_录音保护->hide();
+    }
     setSettingsEnabled(f, true);
     if (s.record_buffer.empty()) {
         return;
@@ -192,7 +181,6 @@ void onClosed(App& app) {
     const Recorder::Format format = app.recorder->format();
     BuildWavImage(s.record_buffer, format.rate, bitsForSampleFlags(format.flags),
                   static_cast<std::uint16_t>(format.channels));
-    FinishTakeCheck(app);
     showRecordingSize(app);
 }
 
@@ -292,6 +280,30 @@ void PauseOrResume(App& app) {
     }
 }
 
+namespace {
+
+// What the take's journal is told of the take that begins: what the window fixed for it.
+JournalSetup journalSetup(App& app) {
+    JournalSetup setup;
+    setup.folder = [] { return JournalFolder(); };
+    setup.describe = [&app] {
+        const ProgramState& s = app.state;
+        TakeInfo take;
+        take.item = s.take_item;
+        take.occurrence = s.take_occurrence;
+        take.folder = s.take_folder;
+        take.device = s.take_device;
+        take.started = s.take_started;
+        return take;
+    };
+    setup.post = [&app](std::function<void()> fn) {
+        QMetaObject::invokeMethod(&app.form, std::move(fn), Qt::QueuedConnection);
+    };
+    return setup;
+}
+
+}  // namespace
+
 void MakeRecorder(App& app, std::function<void(int)> then) {
     if (!app.device_worker) {
         app.device_worker = std::make_shared<DeviceWorker>([&app](std::function<void()> fn) {
@@ -311,6 +323,7 @@ void MakeRecorder(App& app, std::function<void(int)> then) {
                 &app.form, [&app] { StopAtSizeLimit(app); }, Qt::QueuedConnection);
         },
         RecorderShared{&app.state.monitor_stream, &app.state.last_block_size});
+    app.recorder->keepJournals(journalSetup(app));
 }
 
 void KeepInputOpen(App& app) {
@@ -377,6 +390,16 @@ void OnRecorderChange(App& app, int change) {
         case Recorder::Change::Closed:
             onClosed(app);
             break;
+        case Recorder::Change::Clipped:
+            ShowClipWarning(app);
+            return;
+        case Recorder::Change::Unprotected:
+            // A notice, not a message box: the take goes on and the keyboard stays with the list.
+            app.form.标签_录音保护->show();
+            return;
+        case Recorder::Change::MemoryLow:
+            StopAtLowMemory(app);
+            return;
         case Recorder::Change::InputChanged:
             if (app.recorder->input() != Recorder::Input::Closed &&
                 intervalOf(app.form.时钟_录音收尾) == 0) {

@@ -10,6 +10,7 @@
 #include "kit/record_buffer.h"
 #include "kit/ui_seam.h"
 #include "kit/ui_texts.h"
+#include "record/recorder.h"
 #include "record/recording_names.h"
 #include "record/take_log.h"
 #include "record/take_logging.h"
@@ -43,9 +44,8 @@ void SaveRecordingAs(App& app) {
     f.通用对话框1.initialDir = QFileInfo(path).absolutePath();
     const SaveResult saved = WriteRecordingFile(app, path);
     if (saved) {
-        if (app.state.take_judgement.frames > 0) {
-            app.state.judged_takes.insert(QFileInfo(path).absoluteFilePath(),
-                                          app.state.take_judgement);
+        if (const quality::Judgement& j = app.recorder->check().judgement(); j.frames > 0) {
+            app.state.judged_takes.insert(QFileInfo(path).absoluteFilePath(), j);
         }
         LogTake(app, path, saved.replaced, kTakeHowSave);
         app.ui.message(&f, Texts::tr("系统提示"),

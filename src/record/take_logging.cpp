@@ -13,7 +13,7 @@
 #include "kit/record_buffer.h"
 #include "kit/ui_texts.h"
 #include "quality/wav_judgement.h"
-#include "record/clip_check.h"
+#include "record/recorder.h"
 #include "record/recording_names.h"
 #include "record/take_log.h"
 
@@ -78,13 +78,14 @@ void LogTake(App& app, const QString& path, const QString& replaced, const QStri
     // An item of blanks alone is no item text: its take is untitled, and so is its line.
     e.item = IsBlankItem(s.take_item) ? QString() : s.take_item;
     e.device = s.take_device;
-    const PeakScan scan{s.take_peak, s.take_clipped};
+    const TakeCheck& check = app.recorder->check();
+    const PeakScan scan{check.peak(), check.clipped()};
     if (!s.record_buffer.isWavImage() ||
         !describeImage(s.record_buffer.data(), s.record_buffer.size(), e, &scan)) {
         return;
     }
-    e.judged = s.take_judgement.frames > 0;
-    e.judgement = s.take_judgement;
+    e.judged = check.judgement().frames > 0;
+    e.judgement = check.judgement();
     AppendTakeLogLine(app, e);
 }
 

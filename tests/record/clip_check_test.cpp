@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "record/recorder.h"
 #include "record/recording_control.h"
 #include "record/status_display.h"
 #include "support/test_app.h"
@@ -106,11 +107,11 @@ TEST_F(ClipCheck, EachWidthClipsAtFullScaleOnly) {
     for (const auto& c : cases) {
         t.app.state.options.channels = c.channels;
         recordAt(c.width, c.level, 2);
-        EXPECT_EQ(t.app.state.take_clipped, c.clipped) << c.width << " " << c.level;
+        EXPECT_EQ(t.app.recorder->check().clipped(), c.clipped) << c.width << " " << c.level;
         EXPECT_EQ(!warning()->isHidden(), c.clipped) << c.width << " " << c.level;
         ToggleRecording(t.app);
         UpdateClipWarning(t.app, 1'000'000);
-        EXPECT_NEAR(t.app.state.take_peak, c.level, 0.01);
+        EXPECT_NEAR(t.app.recorder->check().peak(), c.level, 0.01);
     }
 }
 
@@ -126,7 +127,7 @@ TEST_F(ClipCheck, WarningStaysTwoSecondsAfterTheLastClippedBlock) {
     EXPECT_EQ(UpdateClipWarning(t.app, 13'500), 0);
     EXPECT_TRUE(warning()->isHidden());
     ToggleRecording(t.app);
-    EXPECT_TRUE(t.app.state.take_clipped);  // the take still knows it clipped
+    EXPECT_TRUE(t.app.recorder->check().clipped());  // the take still knows it clipped
     EXPECT_EQ(warning()->focusPolicy(), Qt::NoFocus);
 }
 
@@ -137,15 +138,15 @@ TEST_F(ClipCheck, TheStatusTickChecksAndTheStopReadsTheRest) {
     t.sim.pumpCaptureBlock();  // 100 ms, quiet
     OnStatusTick(t.app);
     EXPECT_TRUE(warning()->isHidden());
-    EXPECT_FALSE(t.app.state.take_clipped);
+    EXPECT_FALSE(t.app.recorder->check().clipped());
     t.sim.pumpCapture(100);  // a partial block, only handed over at the stop
     ToggleRecording(t.app);
-    EXPECT_TRUE(t.app.state.take_clipped);
+    EXPECT_TRUE(t.app.recorder->check().clipped());
     EXPECT_TRUE(warning()->isHidden());  // the warning is for the live take
 
     ToggleRecording(t.app);  // a new take starts clean
-    EXPECT_FALSE(t.app.state.take_clipped);
-    EXPECT_EQ(t.app.state.take_peak, 0.0);
+    EXPECT_FALSE(t.app.recorder->check().clipped());
+    EXPECT_EQ(t.app.recorder->check().peak(), 0.0);
     ToggleRecording(t.app);
 }
 
@@ -155,7 +156,7 @@ TEST_F(ClipCheck, AMonoTwentyFourBitTakeIsJudgedAsOneChannel) {
     t.app.state.options.channels = 1;
     recordAt(3, 0.5, 4);
     ToggleRecording(t.app);
-    const quality::Judgement& j = t.app.state.take_judgement;
+    const quality::Judgement& j = t.app.recorder->check().judgement();
     EXPECT_EQ(j.frames, 4u * 4410);
     EXPECT_NEAR(j.peakDbfs, -6.02, 0.01);
     EXPECT_FALSE(j.has(quality::kDeadChannel));
