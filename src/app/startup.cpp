@@ -52,6 +52,7 @@ void ListRecordingDevices(App& app) {
             }
         },
         [&app, names] { ShowRecordingDevices(app, *names); });
+    WatchDeviceCalls(app);
 }
 
 void ShowRecordingDevices(App& app, const QStringList& names) {

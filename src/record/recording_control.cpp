@@ -347,6 +347,12 @@ void KeepInputOpen(App& app) {
     FollowRecorder(app);
 }
 
+void WatchDeviceCalls(App& app) {
+    if (intervalOf(app.form.时钟_录音收尾) == 0) {
+        setInterval(app.form.时钟_录音收尾, kPollIntervalMs);
+    }
+}
+
 void FollowRecorder(App& app) {
     MainForm& f = app.form;
     app.state.recording_state = shownState(app.recorder->state());

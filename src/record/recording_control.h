@@ -33,6 +33,9 @@ void MakeRecorder(App& app, std::function<void(int)> then = {});
 // it open between takes, when the options say so (else closes it); nothing while a take runs.
 // Start-up, a change of those boxes or of the options (GUI thread).
 void KeepInputOpen(App& app);
+// A device call was handed to the worker outside a take (the device list): the recorder's tick
+// looks until it is done, so that a server that does not answer is said (GUI thread).
+void WatchDeviceCalls(App& app);
 // A change of the recorder (a Recorder::Change, GUI thread): the window follows.
 void OnRecorderChange(App& app, int change);
 // 按钮1's caption, 编辑框1 and 按钮4 from the recorder's state, and the look at a take that

@@ -174,25 +174,54 @@ TEST_F(RecorderTest, ADeviceOrFormatChangeOpensTheInputAgain) {
     EXPECT_EQ(sim.captureOpenCount(), 0);
 }
 
+// Lets the window thread run for `ms`, as its event loop would, while the worker works.
+void settle(int ms) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < until) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+// A threaded device worker whose completions come back as queued calls, as in the program.
+void useThreadedWorker(TestApp& t) {
+    t.app.device_worker = std::make_shared<DeviceWorker>([&t](std::function<void()> fn) {
+        QMetaObject::invokeMethod(&t.form, std::move(fn), Qt::QueuedConnection);
+    });
+    MakeRecorder(t.app);
+}
+
+// A server that does not answer at start-up: the window comes up, says what it waits for, and
+// lists the devices once the server answers.
+TEST(RecorderWindow, AServerSilentAtStartUpIsSaidAndTheDevicesComeLater) {
+    QTemporaryDir dir;
+    SetSettingsFolder(dir.path());
+    TestApp t;
+    useThreadedWorker(t);
+    t.sim.setServerBlocked(true);
+    const auto before = std::chrono::steady_clock::now();
+    OnMainWindowCreated(t.app);
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(500));
+    settle(800);
+    EXPECT_EQ(t.form.组合框1->count(), 0);
+    EXPECT_FALSE(t.form.标签_声音服务->isHidden()) << "the window says what it waits for";
+    t.sim.setServerBlocked(false);
+    settle(300);
+    EXPECT_GT(t.form.组合框1->count(), 0);
+    EXPECT_EQ(t.form.组合框1->currentIndex(), 0);
+    EXPECT_TRUE(t.form.标签_声音服务->isHidden());
+    EXPECT_EQ(intervalOf(t.form.时钟_录音收尾), 0) << "nothing left to watch";
+}
+
 // The window with a real worker thread over a server that stops answering.
 TEST(RecorderWindow, TheWindowNeverWaitsForAServerThatHangs) {
     QTemporaryDir dir;
     SetSettingsFolder(dir.path());
     TestApp t;
-    t.app.device_worker = std::make_shared<DeviceWorker>([&](std::function<void()> fn) {
-        QMetaObject::invokeMethod(&t.form, std::move(fn), Qt::QueuedConnection);
-    });
-    MakeRecorder(t.app);  // on the threaded worker
+    useThreadedWorker(t);
     t.sim.setSignal(frameSignal);
     OnMainWindowCreated(t.app);
     t.form.编辑框_保存路径->setText(dir.path());
-    const auto settle = [](int ms) {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (std::chrono::steady_clock::now() < until) {
-            QApplication::processEvents(QEventLoop::AllEvents, 10);
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    };
     settle(100);  // the devices listed
     ASSERT_EQ(t.form.组合框1->currentIndex(), 0);
     // Whatever happens, the server answers again within 20 s, so a test that fails never hangs.
