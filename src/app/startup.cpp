@@ -140,6 +140,9 @@ bool ConfirmClose(App& app) {
 
 void OnMainWindowDestroyed(App& app) {
     RememberItemPosition(app);
+    // The event loop may run on a little after this: the recorder's tick must not look for a
+    // worker that is gone.
+    setInterval(app.form.时钟_录音收尾, 0);
     // The worker goes first (it may hold a device call), then the capture.
     app.device_worker.reset();
     app.engine.freeCapture();

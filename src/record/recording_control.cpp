@@ -327,6 +327,9 @@ void MakeRecorder(App& app, std::function<void(int)> then) {
 }
 
 void KeepInputOpen(App& app) {
+    if (!app.device_worker) {
+        return;  // the window is closing
+    }
     Recorder& recorder = *app.recorder;
     if (recorder.state() != Recorder::State::Idle) {
         return;  // the boxes are disabled during a take; its close comes back here
@@ -418,6 +421,9 @@ void OnRecorderChange(App& app, int change) {
 
 void OnRecorderTick(App& app) {
     MainForm& f = app.form;
+    if (!app.device_worker) {
+        return;  // the window is closing: the recorder's device calls are over
+    }
     app.recorder->poll();
     // A kept input whose device went is tried again now and then, quietly.
     if (app.recorder->input() == Recorder::Input::Lost && app.state.options.keep_input &&

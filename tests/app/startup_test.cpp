@@ -15,6 +15,7 @@
 #include "kit/main_form.h"
 #include "kit/recording_options.h"
 #include "record/recorder.h"
+#include "record/recording_control.h"
 #include "support/test_app.h"
 
 namespace quillar::test {
@@ -145,6 +146,21 @@ TEST(Shutdown, ClosingTheWindowFreesTheRecordingDeviceAndTheOutput) {
     EXPECT_FALSE(t.sim.outputOpen());
     // Streams went with the output: calls on them fail harmlessly.
     EXPECT_EQ(t.engine.pushData(stream, "\0\0\0\0", 4), -1);
+}
+
+// The event loop runs on a little after the window closed, with the input kept open: whatever the
+// recorder's tick or a box still does then finds the device calls over, not a worker that is gone.
+TEST(Shutdown, TheRecordersTickAfterTheCloseDoesNothing) {
+    TestApp t(simWith({"a", "b"}));
+    t.app.state.options = RecordingOptions();
+    OnMainWindowCreated(t.app);
+    ASSERT_EQ(t.app.recorder->input(), Recorder::Input::Open);
+    t.form.show();
+    t.form.close();
+    EXPECT_EQ(intervalOf(t.form.时钟_录音收尾), 0);
+    OnRecorderTick(t.app);
+    t.form.组合框1->setCurrentIndex(1);  // KeepInputOpen
+    EXPECT_EQ(t.sim.captureOpenCount(), 0);
 }
 
 TEST(Shutdown, RunsOnceHoweverTheProgramEnds) {
