@@ -267,11 +267,12 @@ def click_positions(path, threshold=8000):
     return starts
 
 
-def make_click(path, lead_seconds=0.0):
-    """`lead_seconds` of silence, then 10 ms of a loud 2 kHz tone, then 0.2 s of silence."""
+def make_click(path, lead_seconds=0.0, tail_seconds=0.2):
+    """`lead_seconds` of silence, then 10 ms of a loud 2 kHz tone, then `tail_seconds` of
+    silence."""
     subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", path,
                     "synth", "0.01", "sine", "2000", "vol", "0.9",
-                    "pad", str(lead_seconds), "0.2"], check=True)
+                    "pad", str(lead_seconds), str(tail_seconds)], check=True)
 
 
 def window_ping_ms(servers, window, timeout=5.0):
@@ -897,15 +898,15 @@ class WorkingLoop(unittest.TestCase):
     def test_the_margins_catch_a_click_before_enter_and_after_the_stop(self):
         app = self.start(["点"], options={"预录毫秒": 300, "延录毫秒": 300, "保持输入": 1})
         click = os.path.join(self.servers.tmp, "click.wav")
-        make_click(click)
+        make_click(click, tail_seconds=0.1)
         late_click = os.path.join(self.servers.tmp, "late_click.wav")
         make_click(late_click, 0.15)
         time.sleep(1.5)  # the input opens with the window
-        player = subprocess.Popen(["paplay", "--device=" + SINK, "--latency-msec=20", click],
-                                  env=self.servers.env)
-        time.sleep(0.25)  # the click sounds about 200 ms before the key
+        # The key once the click has been played out: it sounded at least the file's 100 ms of
+        # tail before the key, however long the player took to start on a busy machine.
+        subprocess.run(["paplay", "--device=" + SINK, "--latency-msec=20", click],
+                       env=self.servers.env, check=True)
         app.key("Return")
-        player.wait(10)
         time.sleep(1.0)
         # A click 150 ms after the stopping key is still in the take.
         player = subprocess.Popen(["paplay", "--device=" + SINK, "--latency-msec=20", late_click],
