@@ -11,7 +11,6 @@
 #include "kit/main_form.h"
 #include "kit/ui_texts.h"
 #include "record/clip_check.h"
-#include "record/recorder.h"
 #include "record/size_texts.h"
 #include "spectrum/live_display.h"
 
@@ -57,16 +56,10 @@ bool IsSilentLevel(std::uint32_t level) {
 void ShowRecordedTime(App& app) {
     // The take's own audio, as its file will hold it: an input kept open has captured since long
     // before the take, so the channel's position would count the time between takes too.
-    double seconds = 0.0;
-    if (app.recorder) {
-        const Recorder::Format format = app.recorder->format();
-        const double bytesPerSecond =
-            double(format.rate) * format.channels * (bitsForSampleFlags(format.flags) / 8);
-        if (bytesPerSecond > 0.0) {
-            seconds = double(app.state.record_buffer.size()) / bytesPerSecond;
-        }
-    }
-    SetText(app.form.编辑框2, Texts::tr("录制时间 ") + FormatHms(WholeSeconds(seconds)));
+    const audio::Handle channel = app.state.record_handle.load(std::memory_order_acquire);
+    const auto bytes = static_cast<std::int64_t>(app.state.record_buffer.size());
+    const std::int32_t t = WholeSeconds(app.engine.bytesToSeconds(channel, bytes));
+    SetText(app.form.编辑框2, Texts::tr("录制时间 ") + FormatHms(t));
 }
 
 float PositionSeconds(const audio::AudioEngine& engine, audio::Handle channel) {
