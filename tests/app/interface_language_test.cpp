@@ -28,6 +28,7 @@
 #include "playback/audition.h"
 #include "record/status_display.h"
 #include "record/take_replacement.h"
+#include "support/item_lines.h"
 #include "support/test_app.h"
 
 namespace quillar::test {
@@ -149,14 +150,7 @@ class EnglishInterface : public ::testing::Test {
         SetSettingsFolder(QString());
         QCoreApplication::removeTranslator(&translator);
     }
-    void loadItems(const QString& lines) {
-        const QString path = dir.filePath(u"items.txt"_s);
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(lines.toUtf8());
-        f.close();
-        LoadItemFile(t->app, path);
-    }
+    void loadItems(const QString& lines) { LoadItemLines(t->app, dir, lines); }
     void press(int key) {
         QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
         QApplication::sendEvent(t->form.列表框_录音文本列表, &event);

@@ -19,6 +19,7 @@
 #include "app/startup.h"
 #include "items/item_file.h"
 #include "playback/file_playback.h"
+#include "support/item_lines.h"
 #include "support/test_app.h"
 
 namespace quillar::test {
@@ -43,14 +44,7 @@ class ItemLoop : public ::testing::Test {
         SetSettingsFolder(QString());
     }
 
-    void loadItems(const QString& lines) {
-        const QString path = dir.filePath(u"items.txt"_s);
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(lines.toUtf8());
-        f.close();
-        LoadItemFile(t.app, path);
-    }
+    void loadItems(const QString& lines) { LoadItemLines(t.app, dir, lines); }
     QListWidget* list() { return t.form.列表框_录音文本列表; }
     void press(int key, bool autoRepeat = false) {
         QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier, QString(), autoRepeat);

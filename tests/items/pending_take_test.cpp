@@ -21,6 +21,7 @@
 #include "items/pending_saving.h"
 #include "record/take_info.h"
 #include "record/take_journal.h"
+#include "support/item_lines.h"
 #include "support/test_app.h"
 
 namespace quillar::test {
@@ -73,14 +74,7 @@ class PendingTake : public ::testing::Test {
             t.reset();
         }
     }
-    void loadItems(const QString& lines) {
-        const QString path = dir.filePath(u"items.txt"_s);
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(lines.toUtf8());
-        f.close();
-        LoadItemFile(t->app, path);
-    }
+    void loadItems(const QString& lines) { LoadItemLines(t->app, dir, lines); }
     void press(int key) {
         QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
         QApplication::sendEvent(t->form.列表框_录音文本列表, &event);
