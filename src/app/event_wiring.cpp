@@ -17,6 +17,7 @@
 #include "app/recording_options_ui.h"
 #include "app/settings.h"
 #include "app/startup.h"
+#include "items/closed_takes.h"
 #include "items/item_list.h"
 #include "items/pending_saving.h"
 #include "items/recording_marks.h"
@@ -119,9 +120,13 @@ void wireEvents(App& app) {
         devices->beforePopup = [&app] { ListRecordingDevices(app); };
     }
 
+    // A closed take is saved once the recorder's notification is over: right after the handler
+    // that closed it, or, when a device call's completion closed it, from the event loop.
+    app.file_closed_takes = [&app] { SaveClosedTakes(app); };
     MakeRecorder(app, [&app](int change) {
         if (change == static_cast<int>(Recorder::Change::Closed)) {
-            OnTakeClosed(app);
+            QMetaObject::invokeMethod(
+                &app.form, [&app] { SaveClosedTakes(app); }, Qt::QueuedConnection);
         }
     });
     QObject::connect(f.时钟_录音收尾, &QTimer::timeout, [&app] { OnRecorderTick(app); });
@@ -176,7 +181,7 @@ void wireEvents(App& app) {
             meterLook();
         }
     });
-    QObject::connect(f.时钟_暂存, &QTimer::timeout, [&app] { SavePendingTakes(app); });
+    QObject::connect(f.时钟_暂存, &QTimer::timeout, [&app] { SavePendingTakes(app, true); });
 }
 
 }  // namespace quillar

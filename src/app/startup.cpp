@@ -3,16 +3,19 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStringList>
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <string>
 
 #include "app/settings.h"
 #include "audio/audio_engine.h"
+#include "items/closed_takes.h"
 #include "items/item_file.h"
 #include "items/pending_saving.h"
 #include "kit/app.h"
@@ -33,6 +36,8 @@ namespace {
 
 // A backend that never stops naming devices must not hang start-up.
 constexpr int kMaxCaptureDevices = 256;
+// Beyond the post-roll, how long closing waits for the takes still collecting theirs, ms.
+constexpr int kCloseSlackMs = 500;
 
 }  // namespace
 
@@ -116,24 +121,36 @@ void OnMainWindowCreated(App& app) {
 }
 
 bool ConfirmClose(App& app) {
-    // A take in its post-roll was stopped by the user: it is finished and saved first.
+    // Takes the user stopped collect their post-roll first, as in a session, and are saved.
     if (TakeClosing(app)) {
-        FinishClosingTake(app);
+        setTextFitted(app.form.标签4, Texts::tr("正在保存录音……"));
+        app.form.标签4->show();
+        LetClosingTakesFinish(
+            app, std::chrono::milliseconds(app.state.options.postroll_ms + kCloseSlackMs));
+        SaveClosedTakes(app);
     }
     const bool recording = TakeRunning(app);
-    if (!recording && !TakeOnlyInMemory(app)) {
+    const int inMemory = PendingInMemoryCount(app);
+    if (!recording && inMemory == 0 && !TakeOnlyInMemory(app)) {
         return true;
     }
     const QString question = recording ? Texts::tr(
                                              "正在录音，这段录音还没有保存，退出后将会丢失。\n"
                                              "确定要退出吗？")
-                                       : Texts::tr(
-                                             "这段录音还没有保存，退出后将会丢失。\n"
-                                             "确定要退出吗？");
+                             : inMemory > 0 ? Texts::tr(
+                                                  "有 %1 段录音既无法写入文件夹，也无法暂存到磁盘，"
+                                                  "退出后将会丢失。\n确定要退出吗？")
+                                                  .arg(inMemory)
+                                            : Texts::tr(
+                                                  "这段录音还没有保存，退出后将会丢失。\n"
+                                                  "确定要退出吗？");
     if (!app.ui.confirm(&app.form, Texts::tr("系统提示"), question)) {
         return false;
     }
     // The user let the take go: nothing to recover at the next start.
+    if (app.recorder) {
+        app.recorder->dropTake();
+    }
     EndTakeJournal(app);
     return true;
 }

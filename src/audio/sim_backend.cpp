@@ -62,6 +62,7 @@ struct SimBackend::State {
     bool outputAvailable = true;
     bool captureFails = false;
     Signal signal;
+    std::function<void()> afterPump;
 
     bool captureOpen = false;
     bool capturePaused = true;
@@ -135,6 +136,27 @@ void deliverInFlight(std::mutex& mutex, std::vector<std::uint8_t>& inFlight, Cap
 }  // namespace
 
 void SimBackend::pumpCapture(std::int64_t frames) {
+    deliverCapture(frames);
+    afterPump();
+}
+
+void SimBackend::afterPump() {
+    std::function<void()> hook;
+    {
+        std::lock_guard lock(m_state->mutex);
+        hook = m_state->afterPump;
+    }
+    if (hook) {
+        hook();
+    }
+}
+
+void SimBackend::setAfterPump(std::function<void()> hook) {
+    std::lock_guard lock(m_state->mutex);
+    m_state->afterPump = std::move(hook);
+}
+
+void SimBackend::deliverCapture(std::int64_t frames) {
     State& s = *m_state;
     std::lock_guard delivery(s.deliveryMutex);
     AudioFormat format;
@@ -179,17 +201,20 @@ void SimBackend::pumpCapture(std::int64_t frames) {
 
 void SimBackend::loseCapture() {
     State& s = *m_state;
-    std::lock_guard delivery(s.deliveryMutex);
-    CaptureSink* sink = nullptr;
     {
-        std::lock_guard lock(s.mutex);
-        if (!s.captureOpen || s.captureLost || s.sink == nullptr) {
-            return;
+        std::lock_guard delivery(s.deliveryMutex);
+        CaptureSink* sink = nullptr;
+        {
+            std::lock_guard lock(s.mutex);
+            if (!s.captureOpen || s.captureLost || s.sink == nullptr) {
+                return;
+            }
+            s.captureLost = true;
+            sink = s.sink;
         }
-        s.captureLost = true;
-        sink = s.sink;
+        sink->captureLost();
     }
-    sink->captureLost();
+    afterPump();
 }
 
 void SimBackend::pumpCaptureBlock() {

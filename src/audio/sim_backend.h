@@ -48,6 +48,9 @@ class SimBackend : public AudioBackend {
     // opening, pausing and closing capture) waits until it is unblocked, as a stopped server
     // makes them wait. Any thread. Default: answering.
     void setServerBlocked(bool blocked);
+    // Runs after every pumpCapture and loseCapture, on the pumping thread and outside the
+    // simulation's locks: a test window has its recorder look at what came, as its timer would.
+    void setAfterPump(std::function<void()> hook);
 
     // --- pumping ---------------------------------------------------------------------------
     // Captures `frames` frames from the signal and hands them to the engine on this thread, so
@@ -93,6 +96,8 @@ class SimBackend : public AudioBackend {
 
   private:
     void waitForServer();
+    void deliverCapture(std::int64_t frames);
+    void afterPump();
 
     struct State;
     std::unique_ptr<State> m_state;

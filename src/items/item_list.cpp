@@ -32,85 +32,13 @@ QString currentItemText(const App& app) {
     return item != nullptr ? item->text() : QString();
 }
 
-void showRecording(App& app, const QString& path) {
+}  // namespace
+
+void ShowItemRecording(App& app, const QString& path) {
     app.form.编辑框_当前录音文件->setText(path);
     app.form.按钮_播放录音->setEnabled(true);
     ShowWaveform(app, path);
 }
-
-// The take was not written: say why and what became of it, so that nobody moves on believing it
-// is saved, or fearing it is lost.
-void reportFailedAutoSave(App& app, const QString& lead, const QString& path, int error,
-                          bool pending) {
-    QString text =
-        lead + (path.isEmpty()
-                    ? Texts::tr("没有设置自动保存路径，录音没有自动保存。\n")
-                    : Texts::tr("录音没有自动保存（%1），无法写入文件：\n%2\n")
-                          .arg(SaveErrorText(error), ElideMiddle(QDir::toNativeSeparators(path))));
-    if (pending) {
-        text += path.isEmpty()
-                    ? Texts::tr("\n这段录音已暂存于 %1，设置自动保存路径后会自动保存，不会丢失。")
-                          .arg(ElideMiddle(QDir::toNativeSeparators(JournalFolder())))
-                    : Texts::tr("\n这段录音已暂存于 %1，文件夹可以写入时会自动保存，不会丢失。")
-                          .arg(ElideMiddle(QDir::toNativeSeparators(JournalFolder())));
-    } else {
-        text += Texts::tr("\n录音仍在内存中，可以用“保存录音”另行保存。");
-    }
-    app.ui.message(&app.form, Texts::tr("系统提示"), text, MessageIcon::Error);
-}
-
-// The take in record_buffer, saved to the item and folder it began on. The path written, or
-// empty when nothing was (an empty take, or a failure already reported, after `lead`).
-QString autoSave(App& app, const QString& lead = QString()) {
-    ProgramState& s = app.state;
-    // An empty recording writes nothing and says nothing: an existing file of the item stays.
-    if (s.record_buffer.empty()) {
-        return QString();
-    }
-    const QString path =
-        TakeFilePath(s.take_folder, s.take_item, s.take_occurrence, s.take_started);
-    const SaveResult saved = path.isEmpty() ? SaveResult{} : WriteRecordingFile(app, path);
-    if (!saved) {
-        reportFailedAutoSave(app, lead, path, saved.error, KeepTakePending(app));
-        return QString();
-    }
-    MarkTakeRecorded(app, s.take_row, s.take_item, path, app.recorder->check().clipped());
-    LogTake(app, path, saved.replaced, kTakeHowEnter);
-    if (app.form.列表框_录音文本列表->currentRow() == s.take_row) {
-        showRecording(app, path);
-    }
-    // The folder takes files again: what waits for it follows.
-    SavePendingTakes(app);
-    return path;
-}
-
-// The take ended because its device went: saved as the next Enter would have done, to the item
-// it began on, and said so. A failed save has said so in its own box and left the take pending.
-void reportDeviceLoss(App& app) {
-    // As the next Enter would have done, to the item the take began on. A failed save has
-    // said so in its own box and left the take pending.
-    QString text = Texts::tr("录音设备已断开（设备被拔出或声音服务已停止），录音已停止。");
-    if (app.state.take_begun_with_enter && !app.state.record_buffer.empty()) {
-        const QString saved = autoSave(app, text);
-        if (!saved.isEmpty()) {
-            app.ui.message(
-                &app.form, Texts::tr("系统提示"),
-                text +
-                    Texts::tr("断开之前录下的内容已自动保存为：\n%1\n也可以用“保存录音”另行保存。")
-                        .arg(ElideMiddle(QDir::toNativeSeparators(saved))),
-                MessageIcon::Error);
-        }
-        return;
-    }
-    if (app.state.record_buffer.empty()) {
-        text += Texts::tr("断开之前没有录到声音。");
-    } else {
-        text += Texts::tr("断开之前录下的内容保留在内存中，可以用“保存录音”保存。");
-    }
-    app.ui.message(&app.form, Texts::tr("系统提示"), text, MessageIcon::Error);
-}
-
-}  // namespace
 
 QString RecordingPathOf(const QString& folder, const QString& item) {
     return RecordingPathOf(folder, item, 1);
@@ -135,7 +63,7 @@ void ShowCurrentItemRecording(App& app) {
     const QString path = RecordingPathOf(app);
     if (app.form.编辑框_当前录音文件->text().isEmpty() && !path.isEmpty() &&
         QFileInfo(path).isFile()) {
-        showRecording(app, path);
+        ShowItemRecording(app, path);
     }
 }
 
@@ -152,32 +80,14 @@ void OnItemSelected(App& app) {
         board->update();
     }
     if (!path.isEmpty() && QFileInfo(path).isFile()) {
-        showRecording(app, path);
+        ShowItemRecording(app, path);
     }
 }
 
 void OnItemListKeyDown(App& app, int keyCode, int shift) {
     if (keyCode == kKeyEnter) {
-        ProgramState& s = app.state;
-        if (TakeClosing(app)) {
-            // The next take, for the item selected now, begins once this one is saved.
-            if (!s.queued_take) {
-                const QListWidget* list = app.form.列表框_录音文本列表;
-                s.queued_take = true;
-                s.queued_item = currentItemText(app);
-                s.queued_occurrence = occurrenceOfRow(list, list->currentRow());
-                s.queued_row = list->currentItem() != nullptr ? list->currentRow() : -1;
-                ToggleRecording(app);
-            }
-        } else if (TakeRunning(app)) {
-            s.save_when_closed = true;
-            ToggleRecording(app);  // saved when it has closed (OnTakeClosed)
-        } else {
-            ToggleRecording(app);
-            if (TakeRunning(app)) {
-                s.take_begun_with_enter = true;
-            }
-        }
+        // At once, whatever earlier takes still collect their post-roll.
+        ToggleRecording(app, true);
     } else if (keyCode == kKeyF3) {
         SelectNextUnrecorded(app, (shift & kShiftDown) != 0);
     } else if (keyCode == kKeyF4) {
@@ -191,32 +101,15 @@ void OnItemListKeyDown(App& app, int keyCode, int shift) {
 }
 
 void OnRecordingDeviceLost(App& app) {
-    // Ends the take (saved in OnTakeClosed once closed) or, between takes, notes the kept input
+    // Ends the take (saved once closed, SaveClosedTakes) or, between takes, notes the kept input
     // as lost without a word.
     StopAtDeviceLoss(app);
 }
 
-void OnTakeClosed(App& app) {
-    ProgramState& s = app.state;
-    if (s.closed_by_loss) {
-        s.closed_by_loss = false;
-        reportDeviceLoss(app);
-    } else if (s.save_when_closed) {
-        autoSave(app);
-    }
-    s.save_when_closed = false;
-}
-
 void StopAndSaveRunningTake(App& app) {
+    // Only the take that runs: those closing keep their own folder and post-roll.
     if (TakeRunning(app)) {
-        app.state.save_when_closed = true;
-        ToggleRecording(app);
-    }
-    // No wait for the post-roll: the list or folder changes now, and the take is saved where
-    // it began.
-    if (TakeClosing(app)) {
-        app.state.queued_take = false;
-        FinishClosingTake(app);
+        ToggleRecording(app, true);
     }
 }
 

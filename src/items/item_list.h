@@ -33,6 +33,8 @@ QString RecordingPathOf(const QString& folder, const QString& item, int occurren
 // occurrence of an earlier item's text gets its own file, as above.
 QString RecordingPathOf(App& app);
 
+// Shows `path` as the selected item's recording: the path, its waveform, 按钮_播放录音.
+void ShowItemRecording(App& app, const QString& path);
 // Shows the recording of the item selected now when it exists and none is shown yet: a take
 // saved while the list stood elsewhere (GUI thread).
 void ShowCurrentItemRecording(App& app);
@@ -42,12 +44,9 @@ void OnItemListKeyDown(App& app, int keyCode, int shift);  // key down on the li
 // The engine lost the recording device (GUI thread, from a queued call): the take stops, is
 // auto-saved when Enter began it, and the user is told.
 void OnRecordingDeviceLost(App& app);
-// A take has closed (the recorder's Closed, GUI thread): one stopped by Enter, a list load or a
-// folder change is saved to the item it began on; one ended by a lost device is saved if begun
-// with Enter, and the loss is told.
-void OnTakeClosed(App& app);
 // A list load or a new auto-save folder is coming while a take runs: the take stops and is saved
-// to its own item, as the stopping Enter would. Nothing when no take runs (GUI thread).
+// to its own item, as the stopping Enter would, once its post-roll is in; takes still closing
+// keep the folder they began in. Nothing when no take runs (GUI thread).
 void StopAndSaveRunningTake(App& app);
 
 }  // namespace quillar

@@ -9,9 +9,11 @@
 #include "kit/app.h"
 #include "kit/main_form.h"
 #include "kit/ui_texts.h"
+#include "record/clip_check.h"
 #include "record/pending_takes.h"
 #include "record/recorder.h"
 #include "record/recording_names.h"
+#include "record/take.h"
 #include "record/take_info.h"
 #include "record/take_journal.h"
 #include "record/take_log.h"
@@ -60,27 +62,37 @@ int PendingTakeCount(const App& app) {
     return app.state.pending_takes ? static_cast<int>(app.state.pending_takes->count()) : 0;
 }
 
-bool KeepTakePending(App& app) {
-    // Only a take the Enter loop owns waits for its item; one begun with 按钮1 is the user's to
-    // save, in memory as before.
-    TakeJournal* journal = app.recorder->journal();
-    if (!app.state.take_begun_with_enter || journal == nullptr || !pendingOf(app).add(*journal)) {
-        return false;
+PendingKept KeepTakePending(App& app, Take& take) {
+    // Only a take the Enter loop owns waits for its item; one begun and stopped with 按钮1 is the
+    // user's to save, in memory as before.
+    if (!take.savesToItem()) {
+        return PendingKept::No;
     }
-    // The take is on disk now: no longer only in memory, and the next recording cannot drop it.
-    app.recorder->journalHandedOver();
-    app.form.标签_录音保护->hide();
+    PendingTakes& pending = pendingOf(app);
+    PendingKept kept = PendingKept::OnDisk;
+    if (TakeJournal* journal = take.journal(); journal != nullptr && pending.add(*journal)) {
+        // On disk now: no longer only in memory, and the next recording cannot drop it.
+        take.journalHandedOver();
+    } else if (!pending.addImage(take.info(), take.audio(), JournalFolder())) {
+        kept = PendingKept::InMemory;
+    } else {
+        take.dropJournal();  // a journal that could not be handed over: the copy stands for it
+    }
     showPending(app);
-    return true;
+    return kept;
 }
 
-void SavePendingTakes(App& app) {
+int PendingInMemoryCount(const App& app) {
+    return app.state.pending_takes ? static_cast<int>(app.state.pending_takes->inMemory()) : 0;
+}
+
+void SavePendingTakes(App& app, bool periodic) {
     if (PendingTakeCount(app) == 0) {
         showPending(app);
         return;
     }
-    const std::vector<SavedPendingTake> saved =
-        pendingOf(app).saveWhatCan(app.form.编辑框_保存路径->text());
+    const std::vector<SavedPendingTake> saved = pendingOf(app).saveWhatCan(
+        app.form.编辑框_保存路径->text(), SteadyMs(), !periodic, JournalFolder());
     for (const SavedPendingTake& take : saved) {
         LogTakeFile(app, take.path, take.info.item, take.info.device, take.replaced,
                     kTakeHowPending);

@@ -8,13 +8,24 @@
 namespace quillar {
 
 struct App;
+class Take;
 
-// The take in record_buffer could not be auto-saved: its finished journal becomes pending. False
-// when it has no journal on disk (it then stays in memory only, and closing asks as before).
-bool KeepTakePending(App& app);
+// Where a take whose auto-save failed waits.
+enum class PendingKept {
+    No,        // not a take of the Enter loop: the user's to save, in memory as before
+    OnDisk,    // in the state folder (its journal, or its image written there now)
+    InMemory,  // the state folder refused it too: a copy waits in memory; closing asks
+};
+
+// The take could not be auto-saved: it becomes pending, however it began, as long as it was to
+// be saved to its item; nothing of it is let go until it is on disk somewhere.
+PendingKept KeepTakePending(App& app, Take& take);
+// Takes that wait in memory only (neither their folder nor the state folder took them).
+int PendingInMemoryCount(const App& app);
 // Saves every pending take whose folder can be written now, logs each (how = pending), marks the
-// list, and updates the notice and the periodic check.
-void SavePendingTakes(App& app);
+// list, and updates the notice and the periodic check. The periodic check (`periodic`) leaves a
+// take that failed alone for a while, longer after each failure; any other call tries them all.
+void SavePendingTakes(App& app, bool periodic = false);
 // Start-up: takes up the pending takes an earlier run left and saves what can be saved.
 void ResumePendingTakes(App& app);
 // How many takes wait.

@@ -147,9 +147,11 @@ void RefreshItemMarks(App& app) {
                                              app.state.judged_takes));
 }
 
-void MarkTakeRecorded(App& app, int row, const QString& item, const QString& path, bool clipped) {
-    const quality::Judgement& j = app.recorder->check().judgement();
-    std::uint8_t mark = clipped ? ItemMarks::kRecorded | ItemMarks::kRedo : ItemMarks::kRecorded;
+void MarkTakeRecorded(App& app, int row, const QString& item, const QString& path,
+                      const TakeCheck& check) {
+    const quality::Judgement& j = check.judgement();
+    std::uint8_t mark =
+        check.clipped() ? ItemMarks::kRecorded | ItemMarks::kRedo : ItemMarks::kRecorded;
     if (j.frames > 0) {
         app.state.judged_takes.insert(QFileInfo(path).absoluteFilePath(), j);
         mark = ItemMarks::markOf(j.verdict);

@@ -16,6 +16,7 @@
 namespace quillar {
 
 struct App;
+class TakeCheck;
 
 // The names of the plain files in `folder`, read in one listing; empty when it cannot be read.
 QSet<QString> FileNamesIn(const QString& folder);
@@ -46,7 +47,8 @@ void RefreshItemMarks(App& app);
 // could not be judged) was written to `path` for the item `item` at `row`: marks it with its
 // verdict, updates the count and the quality line without listing the folder again, or marks the
 // whole list anew when that row no longer holds the item.
-void MarkTakeRecorded(App& app, int row, const QString& item, const QString& path, bool clipped);
+void MarkTakeRecorded(App& app, int row, const QString& item, const QString& path,
+                      const TakeCheck& check);
 // What is known of the latest take of the file at `path`: this session's takes first, then the
 // take log of its folder (read once after each setting of the marks); false when nothing is.
 bool LatestJudgementOf(App& app, const QString& path, quality::Judgement* judgement);

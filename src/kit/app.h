@@ -2,6 +2,7 @@
 // program-wide variables. Built once by main (or by a test) and passed by reference.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "kit/program_state.h"
@@ -22,9 +23,12 @@ struct App {
     UiSeam& ui;
     MainForm& form;
     ProgramState state;
-    // The take's life, made by the event wiring. Declared after `state` (it appends to
+    // The takes' life, made by the event wiring. Declared after `state` (its takes end up in
     // record_buffer) and before the worker, which goes first so that no device call outlives it.
     std::shared_ptr<Recorder> recorder;
+    // Saves the takes the recorder has closed (items/closed_takes.h, set by the event wiring):
+    // the recording handlers call it once the recorder's notifications are over.
+    std::function<void()> file_closed_takes;
     // Device calls off the window thread; a test may set an inline one before the wiring.
     std::shared_ptr<DeviceWorker> device_worker;
 };

@@ -19,14 +19,15 @@
 namespace quillar {
 
 class PendingTakes;  // record/pending_takes.h
+class Take;          // record/take.h
 
 // Where a take is in its life. The captions of 按钮1 and 按钮4 and the text of 编辑框1 follow it;
 // they are never read to decide anything, so they may be in any language.
 enum class RecordingState {
-    Idle,       // no take runs (the latest one, if any, is in record_buffer)
-    Recording,  // capturing into record_buffer
+    Idle,       // no take is underway (the latest one filed, if any, is in record_buffer)
+    Recording,  // a take captures
     Paused,     // a take runs, its capture paused
-    Closing,    // stopped: the post-roll comes in, or the device closes; then saved as stopped
+    Closing,    // none runs; stopped takes collect their post-roll, then are saved as stopped
 };
 
 struct ProgramState {
@@ -58,9 +59,6 @@ struct ProgramState {
     int status_ticks = 0;
     // Consecutive silent status ticks; kept across recordings. GUI thread only.
     int silence_ticks = 0;
-    // Name of the capture device the take was made with. (The take's clipping check and
-    // judgement are the recorder's: record/take_check.h.) GUI thread only.
-    QString take_device;
     // The judgement of the latest take of each file written in this session, by path, so that
     // its mark is right even when the take log could not be written. GUI thread only.
     QHash<QString, quality::Judgement> judged_takes;
@@ -70,32 +68,13 @@ struct ProgramState {
     QString logged_folder;
     // A failing take log write is reported once, until a write works again. GUI thread only.
     bool take_log_failing = false;
-    // The running or latest take was begun with Enter in the item list, so it is auto-saved when
-    // it stops. GUI thread only.
-    bool take_begun_with_enter = false;
-    // The take was stopped by Enter, a list load or a folder change: when it has closed it is
-    // saved to its item. GUI thread only.
-    bool save_when_closed = false;
-    // The take closed because its device went. GUI thread only.
-    bool closed_by_loss = false;
-    // A take asked for with Enter while the previous one closed: what it belongs to, taken at the
-    // key. GUI thread only.
-    bool queued_take = false;
     // The device index the kept input was opened for, and the recorder ticks since a lost one
     // was last tried. GUI thread only.
     int input_device = -1;
     int input_retry_ticks = 0;
-    QString queued_item;
-    int queued_occurrence = 1;
-    int queued_row = -1;
-    // What the running or latest take belongs to, fixed when it began: the item's text, which
-    // occurrence of that text it is, its row, the auto-save folder then, and the start time. It is
-    // saved there whatever is selected when it stops. GUI thread only.
-    QString take_item;
-    int take_occurrence = 1;
-    int take_row = -1;
-    QString take_folder;
-    QDateTime take_started;
+    // The latest take filed, whose audio record_buffer holds (按钮2 plays it, 按钮3 saves it); its
+    // journal, while it is in memory only, goes when the next take begins. GUI thread only.
+    std::shared_ptr<Take> latest_take;
     // Takes whose auto-save failed, waiting on disk in the state folder until their folder can be
     // written; made at its first use (items/pending_saving.h). GUI thread only.
     std::shared_ptr<PendingTakes> pending_takes;

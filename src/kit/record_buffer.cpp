@@ -7,6 +7,7 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "platform/memory.h"
 #include "platform/thread_name.h"
@@ -158,6 +159,24 @@ RecordBuffer::~RecordBuffer() {
     } else {
         std::free(m_base);
     }
+}
+
+void RecordBuffer::swap(RecordBuffer& other) noexcept {
+    using std::swap;
+    swap(m_backing, other.m_backing);
+    swap(m_base, other.m_base);
+    swap(m_capacity, other.m_capacity);
+    swap(m_warmer, other.m_warmer);
+    swap(m_warmerTried, other.m_warmerTried);
+    swap(m_wakeAt, other.m_wakeAt);
+    const std::size_t size = m_size.load(std::memory_order_acquire);
+    m_size.store(other.m_size.load(std::memory_order_acquire), std::memory_order_release);
+    other.m_size.store(size, std::memory_order_release);
+    const bool refused = m_refused.load(std::memory_order_acquire);
+    m_refused.store(other.m_refused.load(std::memory_order_acquire), std::memory_order_release);
+    other.m_refused.store(refused, std::memory_order_release);
+    swap(m_limit, other.m_limit);
+    swap(m_wrapped, other.m_wrapped);
 }
 
 void RecordBuffer::clear() {

@@ -36,6 +36,9 @@ class RecordBuffer {
     RecordBuffer(const RecordBuffer&) = delete;
     RecordBuffer& operator=(const RecordBuffer&) = delete;
 
+    // Exchanges the recordings of the two buffers, with their memory (GUI thread; neither is
+    // appended to nor read by another thread meanwhile).
+    void swap(RecordBuffer& other) noexcept;
     // Drops the recording and gives its memory beyond kRetainedBytes back to the system (GUI
     // thread, no capture).
     void clear();

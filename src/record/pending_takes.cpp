@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <algorithm>
+#include <optional>
 
 #include "kit/record_buffer.h"
 #include "platform/file_io.h"
@@ -18,10 +19,17 @@ namespace quillar {
 namespace {
 
 constexpr int kMaxEarlierNames = 999;
+// The wait after a take's first failed try, doubled after each further one up to the last.
+constexpr std::int64_t kFirstRetryMs = 3000;
+constexpr std::int64_t kLongestRetryMs = 60000;
+std::uint64_t g_imageSerial = 0;
 
 // The journal as a WAV image of its whole frames, its header made anew from the TakeInfo; empty
 // when it holds no frame or cannot be read.
 QByteArray imageOf(const PendingTake& take) {
+    if (take.journal.isEmpty()) {
+        return take.image;
+    }
     QFile file(take.journal);
     if (!file.open(QIODevice::ReadOnly)) {
         return {};
@@ -62,6 +70,9 @@ QString earlierPathFor(const QString& target, const QDateTime& started) {
 }
 
 void forget(PendingTake& take) {
+    if (take.journal.isEmpty()) {
+        return;  // in memory only
+    }
     // Unlinked while still locked: a Quillar starting now sees no file or a locked one.
     QFile::remove(takeInfoPathOf(take.journal));
     QFile::remove(take.journal);
@@ -97,8 +108,61 @@ bool PendingTakes::add(TakeJournal& journal) {
     if (fd < 0) {
         return false;
     }
-    m_takes.push_back({path, info, fd});
+    m_takes.push_back(PendingTake{path, info, fd, {}, 0, 0});
     return true;
+}
+
+std::size_t PendingTakes::inMemory() const {
+    return static_cast<std::size_t>(std::count_if(
+        m_takes.begin(), m_takes.end(), [](const PendingTake& t) { return t.journal.isEmpty(); }));
+}
+
+namespace {
+
+// Writes `image` to `journalFolder` as a pending journal with its TakeInfo, and locks it; the
+// take as it now waits, or nothing when the folder cannot take it.
+std::optional<PendingTake> writePendingJournal(const TakeInfo& info, const QByteArray& image,
+                                               const QString& journalFolder) {
+    if (journalFolder.isEmpty() || !QDir().mkpath(journalFolder)) {
+        return std::nullopt;
+    }
+    const QString stem = QStringLiteral("%1/%2%3-%4-p%5")
+                             .arg(journalFolder, QLatin1String(kJournalPrefix),
+                                  info.started.toString(QStringLiteral("yyyyMMdd-HHmmss")))
+                             .arg(platform::processId())
+                             .arg(++g_imageSerial);
+    const QString path = stem + QStringLiteral(".wav");
+    TakeInfo pending = info;
+    pending.pending = true;
+    // The TakeInfo first: a journal without one would be recovered as a take cut off by a crash.
+    if (!writeTakeInfo(takeInfoPathOf(path), pending) ||
+        !replaceTakeFile(path, image.constData(), static_cast<std::size_t>(image.size()),
+                         QDateTime::currentDateTime())) {
+        QFile::remove(takeInfoPathOf(path));
+        QFile::remove(path);
+        return std::nullopt;
+    }
+    const int fd = ClaimJournal(path);
+    return PendingTake{path, pending, fd, {}, 0, 0};
+}
+
+}  // namespace
+
+bool PendingTakes::addImage(const TakeInfo& info, const RecordBuffer& image,
+                            const QString& journalFolder) {
+    if (image.empty() || !image.isWavImage()) {
+        return true;  // nothing to keep
+    }
+    QByteArray bytes(reinterpret_cast<const char*>(image.data()),
+                     static_cast<qsizetype>(image.size()));
+    if (std::optional<PendingTake> written = writePendingJournal(info, bytes, journalFolder)) {
+        m_takes.push_back(std::move(*written));
+        return true;
+    }
+    TakeInfo pending = info;
+    pending.pending = true;
+    m_takes.push_back(PendingTake{QString(), pending, -1, std::move(bytes), 0, 0});
+    return false;
 }
 
 int PendingTakes::claimLeftOver(const QString& journalFolder) {
@@ -116,14 +180,26 @@ int PendingTakes::claimLeftOver(const QString& journalFolder) {
         if (fd < 0) {
             continue;  // held by a running Quillar, which saves it itself
         }
-        m_takes.push_back({path, *info, fd});
+        m_takes.push_back(PendingTake{path, *info, fd, {}, 0, 0});
         ++claimed;
     }
     return claimed;
 }
 
-std::vector<SavedPendingTake> PendingTakes::saveWhatCan(const QString& unsetFolder) {
+std::vector<SavedPendingTake> PendingTakes::saveWhatCan(const QString& unsetFolder,
+                                                        std::int64_t nowMs, bool force,
+                                                        const QString& journalFolder) {
     std::vector<SavedPendingTake> saved;
+    // A take in memory goes to the state folder as soon as that takes files: a crash can no
+    // longer lose it.
+    for (PendingTake& take : m_takes) {
+        if (take.journal.isEmpty() && !journalFolder.isEmpty()) {
+            if (std::optional<PendingTake> written =
+                    writePendingJournal(take.info, take.image, journalFolder)) {
+                take = std::move(*written);
+            }
+        }
+    }
     std::stable_sort(
         m_takes.begin(), m_takes.end(),
         [](const PendingTake& a, const PendingTake& b) { return a.info.started < b.info.started; });
@@ -135,6 +211,16 @@ std::vector<SavedPendingTake> PendingTakes::saveWhatCan(const QString& unsetFold
             CleanFolder(take.info.folder).isEmpty() ? unsetFolder : take.info.folder;
         const QString target =
             TakeFilePath(folder, take.info.item, take.info.occurrence, take.info.started);
+        if (!force && nowMs < take.nextTryMs) {
+            ++it;
+            continue;
+        }
+        const auto failed = [&take, nowMs] {
+            take.failures = std::min(take.failures + 1, 30);
+            take.nextTryMs =
+                nowMs + std::min(kLongestRetryMs, kFirstRetryMs << std::min(take.failures - 1, 5));
+        };
+        // Cheap enough to look at every time: a stick put back is found at once.
         if (target.isEmpty() || !platform::folderWritable(QFileInfo(target).absolutePath())) {
             ++it;
             continue;
@@ -165,6 +251,7 @@ std::vector<SavedPendingTake> PendingTakes::saveWhatCan(const QString& unsetFold
                 : replaceTakeFile(path, image.constData(), static_cast<std::size_t>(image.size()),
                                   QDateTime::currentDateTime());
         if (!result) {
+            failed();
             ++it;
             continue;
         }

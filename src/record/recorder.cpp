@@ -1,13 +1,12 @@
 #include "record/recorder.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <limits>
-#include <memory>
-#include <thread>
 #include <utility>
 
-#include "kit/record_buffer.h"
+#include "record/capture_ring.h"
 #include "record/device_worker.h"
 
 namespace quillar {
@@ -16,51 +15,9 @@ namespace {
 
 constexpr std::uint64_t kOpenEnd = std::numeric_limits<std::uint64_t>::max();
 
-std::uint32_t bytesPerFrame(const Recorder::Format& f) {
-    return bitsForSampleFlags(f.flags) / 8U * std::max<std::uint32_t>(1, f.channels);
+std::uint64_t msToFrames(std::uint64_t ms, std::uint32_t rate) {
+    return ms * rate / 1000;
 }
-
-std::uint64_t msToFrames(std::uint32_t ms, std::uint32_t rate) {
-    return std::uint64_t{ms} * rate / 1000;
-}
-
-}  // namespace
-
-std::uint16_t bitsForSampleFlags(std::uint32_t flags) {
-    if (flags & audio::kSample8Bit) {
-        return 8;
-    }
-    if (flags & audio::kSampleFloat) {
-        return 32;
-    }
-    if (flags & audio::kSample24Bit) {
-        return 24;
-    }
-    return 16;
-}
-
-Recorder::Recorder(audio::AudioEngine& engine, RecordBuffer& buffer, DeviceWorker& worker,
-                   Notify notify, Refused refused, RecorderShared shared)
-    : m_engine(engine),
-      m_buffer(buffer),
-      m_worker(worker),
-      m_notify(std::move(notify)),
-      m_refused(std::move(refused)),
-      m_shared(shared) {}
-
-Recorder::~Recorder() {
-    // The receiver points here: no block may arrive once this is gone.
-    if (m_channel != 0 || m_state == State::Opening) {
-        m_engine.freeCapture();
-    }
-}
-
-std::uint64_t Recorder::framesNow() const {
-    const std::int64_t bytes = m_channel != 0 ? m_engine.positionBytes(m_channel) : 0;
-    return bytes > 0 ? static_cast<std::uint64_t>(bytes) / m_bytesPerFrame : 0;
-}
-
-namespace {
 
 std::int64_t steadyMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -68,12 +25,506 @@ std::int64_t steadyMs() {
         .count();
 }
 
+// Appends `bytes` of digital silence (8-bit samples are unsigned: silence is 0x80).
+bool appendSilence(RecordBuffer& audio, std::size_t bytes, bool eightBit) {
+    static const std::array<std::uint8_t, 4096> zeros{};
+    static const std::array<std::uint8_t, 4096> middles = [] {
+        std::array<std::uint8_t, 4096> a{};
+        a.fill(0x80);
+        return a;
+    }();
+    const std::uint8_t* fill = eightBit ? middles.data() : zeros.data();
+    while (bytes > 0) {
+        const std::size_t run = std::min(bytes, zeros.size());
+        if (!audio.append(fill, run)) {
+            return false;
+        }
+        bytes -= run;
+    }
+    return true;
+}
+
 }  // namespace
 
-std::uint64_t Recorder::framesByClock() const {
-    const std::int64_t elapsed = std::max<std::int64_t>(0, steadyMs() - m_refMs);
-    return std::max(framesNow(),
-                    m_refFrame + msToFrames(static_cast<std::uint32_t>(elapsed), m_format.rate));
+Recorder::Recorder(audio::AudioEngine& engine, DeviceWorker& worker, Notify notify,
+                   RecorderShared shared)
+    : m_engine(engine), m_worker(worker), m_notify(std::move(notify)), m_shared(shared) {}
+
+Recorder::~Recorder() {
+    // The engine delivers into a ring of ours until the capture is freed.
+    if (m_deviceRing) {
+        m_engine.freeCapture();
+    }
+}
+
+void Recorder::tell(Change c) {
+    if (m_notify) {
+        m_notify(c);
+    }
+}
+
+Recorder::State Recorder::state() const {
+    if (const Take* t = runningTake()) {
+        switch (t->phase()) {
+            case Take::Phase::Opening:
+                return State::Opening;
+            case Take::Phase::Paused:
+                return State::Paused;
+            default:
+                return State::Recording;
+        }
+    }
+    return m_takes.empty() ? State::Idle : State::Closing;
+}
+
+Take* Recorder::runningTake() const {
+    if (m_takes.empty()) {
+        return nullptr;
+    }
+    Take* t = m_takes.back().get();
+    const Take::Phase p = t->phase();
+    return p == Take::Phase::Opening || p == Take::Phase::Recording || p == Take::Phase::Paused
+               ? t
+               : nullptr;
+}
+
+std::shared_ptr<Take> Recorder::nextClosedTake() {
+    if (m_closed.empty()) {
+        return nullptr;
+    }
+    std::shared_ptr<Take> t = std::move(m_closed.front());
+    m_closed.pop_front();
+    return t;
+}
+
+std::uint64_t Recorder::framesNow() const {
+    const std::int64_t bytes = m_channel != 0 ? m_engine.positionBytes(m_channel) : 0;
+    return bytes > 0 ? static_cast<std::uint64_t>(bytes) / m_format.bytesPerFrame() : 0;
+}
+
+std::uint64_t Recorder::framesByClock(const Take& take) const {
+    const std::int64_t elapsed = std::max<std::int64_t>(0, steadyMs() - take.m_refMs);
+    const std::uint64_t now = take.m_channel == m_channel ? framesNow() : 0;
+    return std::max(
+        now, take.m_refFrame + msToFrames(static_cast<std::uint64_t>(elapsed), take.m_format.rate));
+}
+
+std::shared_ptr<CaptureRing> Recorder::makeRing(const Format& format) const {
+    return std::make_shared<CaptureRing>(format.bytesPerFrame(),
+                                         msToFrames(2 * kMaxMarginMs + kRingSlackMs, format.rate),
+                                         m_shared.lastBlockSize);
+}
+
+void Recorder::openDevice(int device, const Format& format,
+                          std::function<void(audio::Handle, std::shared_ptr<CaptureRing>)> done) {
+    // A ring of its own: the one a device before delivers into is left as it is.
+    std::shared_ptr<CaptureRing> ring = makeRing(format);
+    m_deviceRing = ring;
+    const std::uint32_t generation = ++m_deviceGeneration;
+    auto channel = std::make_shared<audio::Handle>(0);
+    ++m_deviceCalls;
+    m_worker.submit(
+        [this, device, format, ring, channel] {
+            if (m_engine.openCapture(device)) {
+                *channel = m_engine.startCapture(format.rate, format.channels, format.flags,
+                                                 &CaptureRing::onBlock, ring.get());
+                if (*channel == 0) {
+                    m_engine.freeCapture();
+                }
+            }
+        },
+        [this, ring, channel, generation, format, done = std::move(done)] {
+            --m_deviceCalls;
+            if (generation != m_deviceGeneration) {
+                return;  // closed again meanwhile; that close ends the ring
+            }
+            if (*channel != 0) {
+                m_channel = *channel;
+                m_ring = ring;
+                m_format = format;
+            }
+            done(*channel, ring);
+        });
+}
+
+void Recorder::closeDevice(std::function<void()> done) {
+    ++m_deviceGeneration;
+    std::shared_ptr<CaptureRing> ring = std::move(m_deviceRing);
+    m_deviceRing.reset();
+    m_ring.reset();
+    m_channel = 0;
+    ++m_deviceCalls;
+    // The ring stays alive in the job until the capture is freed: the last partial block is
+    // written into it then.
+    m_worker.submit([this, ring] { m_engine.freeCapture(); },
+                    [this, ring, done = std::move(done)] {
+                        --m_deviceCalls;
+                        if (ring) {
+                            ring->markEnded();
+                        }
+                        if (done) {
+                            done();
+                        }
+                        // The takes on that ring have all they will get.
+                        poll();
+                    });
+}
+
+bool Recorder::openInput(int device, const Format& format) {
+    if (runningTake() != nullptr) {
+        return false;
+    }
+    if (m_deviceRing) {
+        m_keptOpen = false;
+        closeDevice({});
+    }
+    m_format = format;
+    m_sawStall = false;
+    m_keptOpen = true;
+    m_inputDevice = device;
+    m_input = Input::Opening;
+    openDevice(device, format, [this](audio::Handle channel, std::shared_ptr<CaptureRing> ring) {
+        inputOpened(channel, std::move(ring));
+    });
+    return true;
+}
+
+void Recorder::inputOpened(audio::Handle channel, std::shared_ptr<CaptureRing>) {
+    if (!m_keptOpen) {
+        return;
+    }
+    m_input = channel != 0 ? Input::Open : Input::Lost;
+    Take* waiting = runningTake();
+    if (waiting != nullptr && (waiting->phase() != Take::Phase::Opening || waiting->m_ownDevice)) {
+        waiting = nullptr;
+    }
+    tell(Change::InputChanged);
+    if (waiting == nullptr) {
+        return;
+    }
+    if (channel == 0) {
+        // The take asked for while the input opened has no device.
+        std::erase_if(m_takes, [waiting](const auto& t) { return t.get() == waiting; });
+        tell(Change::StartFailed);
+        return;
+    }
+    // Asked for before the input delivered anything: it begins at the first frame, and its
+    // pre-roll is that much shorter.
+    beginOnKeptInput(*waiting, 0, steadyMs());
+    waiting->m_prerollShortMs = waiting->m_prerollMs;
+    takeBegins(*waiting);
+}
+
+void Recorder::closeInput() {
+    if (runningTake() != nullptr || !m_keptOpen) {
+        return;
+    }
+    m_keptOpen = false;
+    m_input = Input::Closed;
+    closeDevice({});
+    tell(Change::InputChanged);
+}
+
+void Recorder::beginOnKeptInput(Take& take, std::uint64_t key, std::int64_t keyMs) {
+    const std::uint64_t pre = msToFrames(take.m_prerollMs, take.m_format.rate);
+    const std::uint64_t from = key > pre ? key - pre : 0;
+    if (key < pre) {
+        take.m_prerollShortMs = static_cast<std::uint32_t>((pre - key) * 1000 / take.m_format.rate);
+    }
+    take.m_ring = m_ring;
+    take.m_channel = m_channel;
+    take.m_ranges = {Take::Range{from, kOpenEnd}};
+    take.m_range = 0;
+    take.m_collectedTo = from;
+    take.m_refMs = keyMs;
+    take.m_refFrame = key;
+}
+
+void Recorder::beginOnOwnDevice(const std::shared_ptr<Take>& take, int device) {
+    take->m_ownDevice = true;
+    if (m_keptOpen) {
+        m_keptOpen = false;
+        m_input = Input::Closed;
+    }
+    if (m_deviceRing) {
+        closeDevice({});
+    }
+    m_inputDevice = device;
+    std::weak_ptr<Take> weak = take;
+    openDevice(device, take->format(),
+               [this, weak](audio::Handle channel, std::shared_ptr<CaptureRing> ring) {
+                   const std::shared_ptr<Take> t = weak.lock();
+                   if (!t) {
+                       return;
+                   }
+                   if (channel == 0) {
+                       std::erase_if(m_takes, [&t](const auto& x) { return x == t; });
+                       tell(Change::StartFailed);
+                       return;
+                   }
+                   t->m_ring = std::move(ring);
+                   t->m_channel = channel;
+                   if (t->m_calledOff) {
+                       closeDevice({});  // its ring ends empty, and the take with it
+                       return;
+                   }
+                   t->m_ranges = {Take::Range{0, kOpenEnd}};
+                   t->m_refMs = steadyMs();
+                   t->m_refFrame = 0;
+                   takeBegins(*t);
+               });
+}
+
+bool Recorder::start(int device, const Format& format, std::uint32_t prerollMs, TakeTarget target) {
+    if (runningTake() != nullptr) {
+        return false;
+    }
+    auto take = std::make_shared<Take>(++m_takeSerial, std::move(target), format, prerollMs);
+    take->m_audio.setDataLimit(m_takeDataLimit);
+    m_latest = take;
+    m_takes.push_back(take);
+    if (m_keptOpen && format == m_format) {
+        if (m_input == Input::Open && m_channel != 0) {
+            beginOnKeptInput(*take, framesNow(), steadyMs());
+            takeBegins(*take);
+            return true;
+        }
+        if (m_input == Input::Opening) {
+            return true;  // begins when the input is open
+        }
+    }
+    // A device of the take's own, from its first frame, as the recorder has always done.
+    beginOnOwnDevice(take, device);
+    return true;
+}
+
+bool Recorder::stop(std::uint32_t postrollMs) {
+    Take* t = runningTake();
+    if (t == nullptr) {
+        return false;
+    }
+    switch (t->m_phase) {
+        case Take::Phase::Opening:
+            t->m_calledOff = true;
+            t->m_phase = Take::Phase::Closing;
+            tell(Change::Stopping);
+            if (!t->m_ownDevice) {
+                // It waited for the kept input: nothing of it was captured.
+                closeTake(*t);
+                handOver();
+            }
+            return true;
+        case Take::Phase::Recording: {
+            const std::uint64_t post = msToFrames(postrollMs, t->m_format.rate);
+            t->m_phase = Take::Phase::Closing;
+            tell(Change::Stopping);
+            if (t->m_ownDevice && post == 0) {
+                // Closing its device hands over the last partial block: the take ends there.
+                if (t->m_channel == m_channel && m_channel != 0) {
+                    closeDevice({});
+                }
+            } else {
+                const std::uint64_t key = t->m_ownDevice ? framesNow() : framesByClock(*t);
+                t->m_ranges.back().to = std::max(t->m_ranges.back().from, key + post);
+            }
+            return true;
+        }
+        case Take::Phase::Paused:
+            t->m_phase = Take::Phase::Closing;
+            tell(Change::Stopping);
+            if (t->m_ownDevice && t->m_channel == m_channel && m_channel != 0) {
+                closeDevice({});
+            } else {
+                poll();  // its ranges are all set: it may be whole already
+            }
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool Recorder::pause() {
+    Take* t = runningTake();
+    if (t == nullptr || t->m_phase != Take::Phase::Recording) {
+        return false;
+    }
+    t->m_phase = Take::Phase::Paused;
+    if (t->m_ownDevice) {
+        // The chunk the device holds at the pause is handed over by it: it is the take's.
+        const audio::Handle channel = t->m_channel;
+        m_worker.submit([this, channel] { m_engine.pause(channel); }, [this] { poll(); });
+    } else {
+        t->m_ranges.back().to = std::max(t->m_ranges.back().from, framesNow());
+    }
+    tell(Change::Paused);
+    return true;
+}
+
+bool Recorder::resume() {
+    Take* t = runningTake();
+    if (t == nullptr || t->m_phase != Take::Phase::Paused) {
+        return false;
+    }
+    if (t->m_ownDevice) {
+        const audio::Handle channel = t->m_channel;
+        m_worker.submit([this, channel] { m_engine.play(channel, false); });
+    } else if (t->m_channel == m_channel && m_channel != 0) {
+        // No pre-roll: the take goes on from the key.
+        const std::uint64_t key = std::max(framesNow(), t->m_ranges.back().to);
+        t->m_ranges.push_back(Take::Range{key, kOpenEnd});
+        t->m_refMs = steadyMs();
+        t->m_refFrame = key;
+    }
+    t->m_phase = Take::Phase::Recording;
+    tell(Change::Resumed);
+    return true;
+}
+
+bool Recorder::needsPolling() const {
+    return !m_takes.empty();
+}
+
+void Recorder::collect(Take& t) {
+    if (!t.m_ring || t.m_phase == Take::Phase::Opening || t.m_phase == Take::Phase::Closed) {
+        return;
+    }
+    const std::uint64_t delivered = t.m_ring->delivered();
+    const bool eightBit = bitsForSampleFlags(t.m_format.flags) == 8;
+    while (t.m_range < t.m_ranges.size()) {
+        const Take::Range r = t.m_ranges[t.m_range];
+        const std::uint64_t from = std::max(t.m_collectedTo, r.from);
+        const std::uint64_t to = std::min(r.to, delivered);
+        if (from < to) {
+            if (!t.m_audio.refusedAppend()) {
+                bool ok = true;
+                t.m_lostFrames +=
+                    t.m_ring->read(from, to, [&](const std::uint8_t* p, std::size_t n) {
+                        if (ok) {
+                            ok = p != nullptr ? t.m_audio.append(p, n)
+                                              : appendSilence(t.m_audio, n, eightBit);
+                        }
+                    });
+            }
+            t.m_collectedTo = to;
+        } else {
+            t.m_collectedTo = std::max(t.m_collectedTo, from);
+        }
+        if (r.to != kOpenEnd && t.m_collectedTo >= r.to && t.m_range + 1 < t.m_ranges.size()) {
+            ++t.m_range;
+            continue;
+        }
+        break;
+    }
+    if (t.m_audio.refusedAppend() && !t.m_sizeLimitTold) {
+        t.m_sizeLimitTold = true;
+        if (runningTake() == &t) {
+            tell(Change::SizeLimit);
+        }
+    }
+}
+
+void Recorder::poll() {
+    // Copies, since closing a take may hand it over and change the queue.
+    const std::vector<std::shared_ptr<Take>> takes(m_takes.begin(), m_takes.end());
+    for (const std::shared_ptr<Take>& t : takes) {
+        collect(*t);
+        if (t->m_phase != Take::Phase::Closing) {
+            continue;
+        }
+        const bool ended = !t->m_ring || t->m_ring->ended();
+        if (ended) {
+            // Its device is closed: what it delivered is all there is.
+            const std::uint64_t delivered = t->m_ring ? t->m_ring->delivered() : 0;
+            for (Take::Range& r : t->m_ranges) {
+                r.to = std::min(r.to, delivered);
+                r.from = std::min(r.from, r.to);
+            }
+            collect(*t);
+            closeTake(*t);
+            continue;
+        }
+        const std::uint64_t last = t->lastFrame();
+        if (last != kOpenEnd && t->m_ring->delivered() >= last) {
+            if (t->m_ownDevice && t->m_channel == m_channel && m_channel != 0) {
+                closeDevice({});  // its post-roll is in: the device is done
+            }
+            if (t->collected()) {
+                closeTake(*t);
+            }
+        }
+    }
+    handOver();
+}
+
+void Recorder::finishNow() {
+    if (Take* t = runningTake(); t != nullptr && t->m_phase != Take::Phase::Opening) {
+        t->m_phase = Take::Phase::Closing;
+    }
+    for (const std::shared_ptr<Take>& t : m_takes) {
+        if (t->m_phase == Take::Phase::Closing && t->m_ring) {
+            const std::uint64_t delivered = t->m_ring->delivered();
+            for (Take::Range& r : t->m_ranges) {
+                r.to = std::min(r.to, delivered);
+                r.from = std::min(r.from, r.to);
+            }
+        }
+    }
+    poll();
+    // Takes whose device is still being opened have nothing: they close empty.
+    for (const std::shared_ptr<Take>& t : m_takes) {
+        if (t->m_phase == Take::Phase::Opening ||
+            (t->m_phase == Take::Phase::Closing && !t->m_ring)) {
+            t->m_calledOff = true;
+            t->m_ranges.clear();
+            closeTake(*t);
+        }
+    }
+    handOver();
+}
+
+void Recorder::closeTake(Take& take) {
+    if (take.m_phase == Take::Phase::Closed) {
+        return;
+    }
+    take.m_phase = Take::Phase::Closed;
+    // Its journal reads the audio where it lies: the last of it before the window makes the
+    // WAV image.
+    if (take.m_journal) {
+        take.m_journal->finish();
+        if (take.m_audio.empty()) {
+            take.dropJournal();
+        }
+    }
+    if (!take.m_audio.empty() && !take.m_audio.isWavImage()) {
+        take.m_check.finish(take.m_audio.data(), take.m_audio.size());
+    }
+}
+
+void Recorder::handOver() {
+    while (!m_takes.empty() && m_takes.front()->m_phase == Take::Phase::Closed) {
+        m_closed.push_back(std::move(m_takes.front()));
+        m_takes.pop_front();
+        tell(Change::Closed);
+    }
+}
+
+void Recorder::deviceLost() {
+    const audio::Handle lost = m_channel;
+    if (Take* t = runningTake(); t != nullptr && t->m_channel == lost && lost != 0) {
+        t->m_endedByLoss = true;
+        t->m_phase = Take::Phase::Closing;
+        tell(Change::Stopping);
+    }
+    if (m_keptOpen) {
+        m_input = Input::Lost;
+    }
+    if (m_deviceRing) {
+        closeDevice({});  // its ring ends: the takes on it close with what came
+    }
+    if (m_keptOpen) {
+        tell(Change::InputChanged);
+    }
+    poll();
 }
 
 void Recorder::refreshInputAfterStall() {
@@ -81,347 +532,11 @@ void Recorder::refreshInputAfterStall() {
         m_sawStall = true;
         return;
     }
-    if (m_sawStall && m_state == State::Idle && m_keptOpen && m_input == Input::Open &&
-        !m_deviceClosing && m_worker.outstanding() == 0) {
+    if (m_sawStall && m_takes.empty() && m_keptOpen && m_input == Input::Open &&
+        m_deviceCalls == 0 && m_worker.outstanding() == 0) {
         m_sawStall = false;
         openInput(m_inputDevice, m_format);
     }
-}
-
-void Recorder::waitOutOfBlock() const {
-    // A block in hand is a copy of at most a few hundred kilobytes; no lock or device is waited
-    // for here.
-    const std::uint32_t seen = m_inBlock.load(std::memory_order_acquire);
-    if ((seen & 1U) == 0) {
-        return;
-    }
-    while (m_inBlock.load(std::memory_order_acquire) == seen) {
-        std::this_thread::yield();
-    }
-}
-
-void Recorder::changeTo(State s, Change c) {
-    m_state = s;
-    if (m_notify) {
-        m_notify(c);
-    }
-}
-
-void Recorder::armCapture(const Format& format) {
-    m_format = format;
-    m_bytesPerFrame = bytesPerFrame(format);
-    // Both margins and two blocks: a take queued during a post-roll still finds its pre-roll.
-    m_ringFrames = msToFrames(2 * kMaxMarginMs + 300, format.rate);
-    m_ring.assign(m_ringFrames * m_bytesPerFrame, 0);
-    m_deliveredAt.store(0, std::memory_order_relaxed);
-    m_appendedAt.store(0, std::memory_order_relaxed);
-    m_appended = 0;
-    m_appendOn.store(false, std::memory_order_relaxed);
-    m_seenSegment = m_segment.load(std::memory_order_relaxed);
-}
-
-void Recorder::beginSegment(std::uint64_t startFrame) {
-    m_segStart.store(startFrame, std::memory_order_relaxed);
-    m_stopFrame.store(kOpenEnd, std::memory_order_relaxed);
-    m_closedByCapture.store(false, std::memory_order_relaxed);
-    m_segment.fetch_add(1, std::memory_order_release);
-    m_appendOn.store(true, std::memory_order_release);
-}
-
-// A take on the kept input, keyed at `key` (read at `keyMs`): its range begins the pre-roll
-// before, and its stop is placed by the clock from there.
-void Recorder::beginTakeAt(std::uint64_t key, std::int64_t keyMs, std::uint32_t prerollMs) {
-    const std::uint64_t pre = msToFrames(prerollMs, m_format.rate);
-    m_refMs = keyMs;
-    m_refFrame = key;
-    beginSegment(key > pre ? key - pre : 0);
-    takeBegins();
-}
-
-void Recorder::openDevice(int device, const Format& format, std::function<void(bool)> done) {
-    auto channel = std::make_shared<audio::Handle>(0);
-    m_worker.submit(
-        [this, device, format, channel] {
-            if (m_engine.openCapture(device)) {
-                *channel = m_engine.startCapture(format.rate, format.channels, format.flags,
-                                                 &Recorder::onBlock, this);
-                if (*channel == 0) {
-                    m_engine.freeCapture();
-                }
-            }
-        },
-        [this, channel, done = std::move(done)] {
-            m_channel = *channel;
-            done(*channel != 0);
-        });
-}
-
-void Recorder::closeDevice(std::function<void()> done) {
-    m_deviceClosing = true;
-    m_worker.submit([this] { m_engine.freeCapture(); },
-                    [this, done = std::move(done)] {
-                        m_deviceClosing = false;
-                        m_channel = 0;
-                        if (done) {
-                            done();
-                        }
-                    });
-}
-
-bool Recorder::openInput(int device, const Format& format) {
-    if (m_state != State::Idle) {
-        return false;
-    }
-    const auto open = [this, device, format] {
-        armCapture(format);
-        m_sawStall = false;
-        m_keptOpen = true;
-        m_inputDevice = device;
-        m_input = Input::Opening;
-        openDevice(device, format, [this](bool ok) {
-            if (!m_keptOpen) {
-                return;  // closed meanwhile
-            }
-            m_input = ok ? Input::Open : Input::Lost;
-            if (m_notify) {
-                m_notify(Change::InputChanged);
-            }
-            if (ok && m_queuedStart && m_state == State::Idle) {
-                m_queuedStart = false;
-                start(m_inputDevice, m_format, m_queuedPreroll);
-            }
-        });
-    };
-    if (m_channel != 0 || m_input == Input::Opening) {
-        m_keptOpen = false;
-        closeDevice({});
-    }
-    open();
-    return true;
-}
-
-void Recorder::closeInput() {
-    if (m_state != State::Idle || !m_keptOpen) {
-        return;
-    }
-    m_keptOpen = false;
-    m_input = Input::Closed;
-    closeDevice({});
-    if (m_notify) {
-        m_notify(Change::InputChanged);
-    }
-}
-
-bool Recorder::start(int device, const Format& format, std::uint32_t prerollMs) {
-    if (m_state == State::Closing || (m_state == State::Idle && m_input == Input::Opening)) {
-        if (m_queuedStart) {
-            return false;
-        }
-        // Counted from this key: the ring still holds it when the previous take has closed.
-        m_queuedStart = true;
-        m_queuedFrame = framesNow();
-        m_queuedMs = steadyMs();
-        m_queuedPreroll = prerollMs;
-        return true;
-    }
-    if (m_state != State::Idle) {
-        return false;
-    }
-    // The take before is dropped with its buffer; its journal's thread must be done first.
-    dropJournal();
-    m_buffer.clear();
-    m_closing.store(false, std::memory_order_relaxed);
-    m_closedByCapture.store(false, std::memory_order_relaxed);
-    if (m_keptOpen && m_input == Input::Open && format == m_format && m_channel != 0) {
-        beginTakeAt(framesNow(), steadyMs(), prerollMs);
-        return true;
-    }
-    // A device of the take's own, from its first frame, as the recorder has always done.
-    if (m_keptOpen) {
-        m_keptOpen = false;
-        m_input = Input::Closed;
-        if (m_channel != 0) {
-            closeDevice({});
-        }
-    }
-    armCapture(format);
-    beginSegment(0);
-    m_inputDevice = device;
-    m_cancelOpening = false;
-    m_state = State::Opening;
-    openDevice(device, format, [this](bool ok) {
-        if (!ok) {
-            m_appendOn.store(false, std::memory_order_release);
-            m_buffer.clear();
-            changeTo(State::Idle, Change::StartFailed);
-            return;
-        }
-        if (m_cancelOpening) {
-            closeDevice([this] { becomeClosed(); });
-            return;
-        }
-        takeBegins();
-    });
-    return true;
-}
-
-bool Recorder::stop(std::uint32_t postrollMs) {
-    switch (m_state) {
-        case State::Opening:
-            m_cancelOpening = true;
-            m_closing.store(true, std::memory_order_release);
-            changeTo(State::Closing, Change::Stopping);
-            return true;
-        case State::Recording: {
-            const std::uint64_t post = msToFrames(postrollMs, m_format.rate);
-            const bool closeAtOnce = !m_keptOpen && post == 0;
-            const std::uint64_t key = m_keptOpen ? framesByClock() : framesNow();
-            m_stopFrame.store(closeAtOnce ? kOpenEnd : key + post, std::memory_order_release);
-            break;
-        }
-        case State::Paused:
-            m_queuedResume = false;
-            if (!m_keptOpen) {
-                m_stopFrame.store(kOpenEnd, std::memory_order_release);
-            }
-            break;
-        default:
-            return false;
-    }
-    m_closing.store(true, std::memory_order_release);
-    const bool paused = m_state == State::Paused;
-    changeTo(State::Closing, Change::Stopping);
-    if (!m_keptOpen && (paused || m_stopFrame.load() == kOpenEnd)) {
-        // The device's own take: closing it hands over the last partial block.
-        closeDevice([this] { becomeClosed(); });
-    }
-    return true;
-}
-
-bool Recorder::pause() {
-    if (m_state != State::Recording) {
-        return false;
-    }
-    if (m_keptOpen) {
-        m_stopFrame.store(framesNow(), std::memory_order_release);
-    } else {
-        const audio::Handle channel = m_channel;
-        m_worker.submit([this, channel] { m_engine.pause(channel); });
-    }
-    changeTo(State::Paused, Change::Paused);
-    return true;
-}
-
-bool Recorder::resume() {
-    if (m_state != State::Paused) {
-        return false;
-    }
-    if (m_keptOpen) {
-        // No pre-roll: the take goes on from the key. The range before the pause must be in
-        // first, or its end would be lost.
-        m_resumeFrame = framesNow();
-        m_refMs = steadyMs();
-        m_refFrame = m_resumeFrame;
-        if (m_appendedAt.load(std::memory_order_acquire) >= m_stopFrame.load()) {
-            beginSegment(m_resumeFrame);
-        } else {
-            m_queuedResume = true;
-        }
-    } else {
-        const audio::Handle channel = m_channel;
-        m_worker.submit([this, channel] { m_engine.play(channel, false); });
-    }
-    changeTo(State::Recording, Change::Resumed);
-    return true;
-}
-
-bool Recorder::needsPolling() const {
-    return m_state == State::Opening || m_state == State::Closing || m_queuedResume ||
-           m_queuedStart;
-}
-
-void Recorder::poll() {
-    if (m_queuedResume && m_appendedAt.load(std::memory_order_acquire) >= m_stopFrame.load()) {
-        m_queuedResume = false;
-        beginSegment(m_resumeFrame);
-    }
-    if (m_state != State::Closing || m_deviceClosing) {
-        return;
-    }
-    if (m_cancelOpening) {
-        return;  // the opening's completion closes it
-    }
-    // A take whose appending ended (its post-roll is in, or record_buffer is full) is whole.
-    const bool caughtUp =
-        m_closedByCapture.load(std::memory_order_acquire) ||
-        !m_appendOn.load(std::memory_order_acquire) ||
-        m_appendedAt.load(std::memory_order_acquire) >= m_stopFrame.load(std::memory_order_acquire);
-    const bool stalled =
-        m_channel != 0 && (m_engine.captureStalled(m_channel) || m_engine.captureLost(m_channel));
-    if (caughtUp || stalled) {
-        finishNow();
-    }
-}
-
-void Recorder::finishNow() {
-    if (m_state == State::Recording || m_state == State::Paused) {
-        m_closing.store(true, std::memory_order_release);
-        m_state = State::Closing;
-    }
-    if (m_state != State::Closing || m_deviceClosing || m_cancelOpening) {
-        return;
-    }
-    if (m_keptOpen) {
-        m_appendOn.store(false, std::memory_order_release);
-        waitOutOfBlock();
-        takeWhatCameFromRing();
-        becomeClosed();
-        return;
-    }
-    // Closing the take's own device hands over what it still holds, up to the stop.
-    closeDevice([this] { becomeClosed(); });
-}
-
-void Recorder::becomeClosed() {
-    m_appendOn.store(false, std::memory_order_release);
-    waitOutOfBlock();
-    m_closing.store(false, std::memory_order_relaxed);
-    m_queuedResume = false;
-    finishTake();
-    changeTo(State::Idle, Change::Closed);
-    if (m_queuedStart && !(m_keptOpen && m_input == Input::Opening)) {
-        m_queuedStart = false;
-        if (m_keptOpen && m_input == Input::Open && m_channel != 0) {
-            dropJournal();
-            m_buffer.clear();
-            beginTakeAt(m_queuedFrame, m_queuedMs, m_queuedPreroll);
-        } else {
-            start(m_inputDevice, m_format, 0);
-        }
-    }
-}
-
-void Recorder::deviceLost() {
-    if (m_state == State::Recording || m_state == State::Paused) {
-        m_closing.store(true, std::memory_order_release);
-        changeTo(State::Closing, Change::Stopping);
-    }
-    if (m_keptOpen) {
-        m_input = Input::Lost;
-        if (m_state == State::Closing) {
-            m_appendOn.store(false, std::memory_order_release);
-            waitOutOfBlock();
-            becomeClosed();
-        }
-        if (m_channel != 0) {
-            closeDevice({});
-        }
-        if (m_notify) {
-            m_notify(Change::InputChanged);
-        }
-        return;
-    }
-    finishNow();
 }
 
 }  // namespace quillar

@@ -1,18 +1,20 @@
-// A take's life, without widgets: its state, the capture that feeds record_buffer, the input kept
-// open between takes with the last moments before a take in a ring (pre-roll), the capture that
-// goes on after the stop (post-roll), the take's journal on disk and its clipping check and
-// judgement, and the device calls, which run on a DeviceWorker so the window never waits for the
-// sound server. The window follows through one notification, always on the window thread.
+// The takes' life, without widgets. The capture is one continuous stream of frames: the input
+// kept open between takes (or a device opened for one take) fills a ring with its latest
+// seconds, and a take is a range of that stream, from the pre-roll before its key to the
+// post-roll after its stop, with its own target, audio, journal and check. Every key acts at
+// once: a take may begin while earlier ones still collect their post-roll, and several may be
+// closing together; each is handed over, in the order the takes began, when its last frame has
+// come. Device calls run on a DeviceWorker so the window never waits for the sound server. The
+// window follows through one notification, always on the window thread.
 //
-// Threads: every member function is the window thread's. The block receiver runs on the capture
-// thread and only copies (ring and record_buffer); what it shares with the window thread is
-// atomics. The journal's thread reads record_buffer below its published size and reports through
-// the setup's queued call. record_buffer is the window thread's again once the recorder says
-// Closed.
+// Threads: every member function is the window thread's, which also collects the takes' frames
+// out of the ring (poll()). The capture thread only writes the ring (record/capture_ring.h).
+// The journals' threads read their takes' audio and report through the setup's queued call.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -20,32 +22,25 @@
 #include <QString>
 
 #include "audio/audio_engine.h"
+#include "record/take.h"
 #include "record/take_check.h"
 #include "record/take_journal.h"
 
 namespace quillar {
 
+class CaptureRing;
 class DeviceWorker;
-class RecordBuffer;
 
-// WAV bits per sample for the sample flags of 组合框3: 8, 16, 24 or 32 (float). Any thread.
-std::uint16_t bitsForSampleFlags(std::uint32_t flags);
-
-// What the receiver shares with the window besides record_buffer: the push stream that hears
-// what the take adds (0: none; the engine's own monitoring feed takes over when armed), and
-// where the size of the latest block goes. Either may be null.
+// What the receiver shares with the window: where the size of the latest block goes (may be
+// null).
 struct RecorderShared {
-    const std::atomic<audio::Handle>* monitor = nullptr;
     std::atomic<std::uint32_t>* lastBlockSize = nullptr;
 };
 
-// What a take's journal needs from the window. Without a `describe`, takes keep no journal.
+// What takes' journals need from the window. Without a `folder`, takes keep no journal.
 struct JournalSetup {
     // The folder journals go to, asked at every take.
     std::function<QString()> folder;
-    // What the take beginning now belongs to (item, occurrence, folder, device, start); the
-    // recorder fills in the format. Asked after the Started change has been told.
-    std::function<TakeInfo()> describe;
     // Runs a function on the window thread later (a queued call): the journal's thread reports
     // through it.
     std::function<void(std::function<void()>)> post;
@@ -56,12 +51,13 @@ struct JournalSetup {
 
 class Recorder {
   public:
+    // The newest take's state, as the window shows it.
     enum class State {
-        Idle,       // no take (the latest one, if any, is in record_buffer)
+        Idle,       // no take is underway (closed ones may wait to be taken, nextClosedTake())
         Opening,    // a take was asked for; its device is being opened
-        Recording,  // capturing into record_buffer
+        Recording,  // a take captures
         Paused,     // a take runs, nothing is added
-        Closing,    // stopped: the post-roll comes in, or the device is being closed
+        Closing,    // no take runs; one or more collect their post-roll
     };
     enum class Input {
         Closed,   // not kept open (or not yet)
@@ -71,88 +67,98 @@ class Recorder {
     };
     enum class Change {
         Started,      // the take captures (state Recording)
-        StartFailed,  // its device could not be opened (state Idle, record_buffer empty)
+        StartFailed,  // its device could not be opened (the take is gone, empty)
         Paused,
         Resumed,
         Stopping,  // the stop was taken; the take closes when its post-roll is in
-        Closed,  // the take is whole in record_buffer (data only), journal and check finished; Idle
+        Closed,    // a take is whole and waits to be taken (nextClosedTake())
         InputChanged,
-        Clipped,      // checkTake() read a clipped block (at check().lastClipMs())
+        Clipped,      // checkTake() read a clipped block of the running take
         Unprotected,  // the running take's journal cannot be written: it is in memory only
         MemoryLow,    // available memory ran low while the journal followed the take
+        SizeLimit,    // the running take reached the WAV size limit and stopped there
     };
-    struct Format {
-        std::uint32_t rate = 44100;
-        std::uint32_t channels = 2;
-        std::uint32_t flags = 0;  // sample flags, as 组合框3 holds them
-        bool operator==(const Format&) const = default;
-    };
+    using Format = TakeFormat;
     using Notify = std::function<void(Change)>;
-    // Told on the capture thread that record_buffer refused a block (its size limit); only a
-    // queued call may be made there.
-    using Refused = std::function<void()>;
 
-    // The longest margin either side of a take, ms; the ring keeps both and a block more.
+    // The longest margin either side of a take, ms.
     static constexpr std::uint32_t kMaxMarginMs = 2000;
+    // How much of the stream the ring keeps beyond the margins, ms: the window thread collects
+    // every few tens of milliseconds, so only a window held up this long could lose audio.
+    static constexpr std::uint32_t kRingSlackMs = 20000;
 
-    Recorder(audio::AudioEngine& engine, RecordBuffer& buffer, DeviceWorker& worker, Notify notify,
-             Refused refused = {}, RecorderShared shared = {});
+    Recorder(audio::AudioEngine& engine, DeviceWorker& worker, Notify notify,
+             RecorderShared shared = {});
     ~Recorder();
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;
 
-    State state() const { return m_state; }
+    State state() const;
     Input input() const { return m_input; }
     // The capture channel while a device is open (kept-open input or a take's own), else 0.
     audio::Handle channel() const { return m_channel; }
+    // The format of the open device (or of the latest one opened).
     Format format() const { return m_format; }
-    // A take asked for while the previous one closes begins right after its Closed.
-    bool startQueued() const { return m_queuedStart; }
 
-    // Keeps `device` open in `format` from now on (closing whatever input was open), so that a
-    // take can begin with audio from before its key. Idle only; false when refused.
+    // Keeps `device` open in `format` from now on (the device open before is closed first, and
+    // takes still closing on it finish with what it delivered). Refused (false) while a take
+    // runs.
     bool openInput(int device, const Format& format);
-    // Closes the kept input (Idle only).
+    // Closes the kept input (not while a take runs).
     void closeInput();
 
-    // Begins a take: with the input kept open at once, with `prerollMs` of audio from before
-    // this call; otherwise the device opens first (Opening), without pre-roll. While a take
-    // closes, the start is queued, its pre-roll counted from now. False when refused (a take
-    // runs, or one is queued already).
-    bool start(int device, const Format& format, std::uint32_t prerollMs);
-    // Stops a take; capture goes on for `postrollMs` before it closes (not after a pause).
-    // A take still opening is called off. False when refused.
+    // Begins a take for `target`: with the input kept open at once, with `prerollMs` of audio
+    // from before this call; otherwise its own device opens first (Opening), without pre-roll.
+    // Earlier takes still closing go on. False when refused (a take runs).
+    bool start(int device, const Format& format, std::uint32_t prerollMs, TakeTarget target = {});
+    // Stops the running take; capture goes on for `postrollMs` before it closes (not after a
+    // pause). A take still opening is called off. False when no take runs.
     bool stop(std::uint32_t postrollMs);
     bool pause();
     bool resume();
-    // Finishes a closing take at once with what has come (the window is closing, or the
-    // device went): no wait for the post-roll.
+    // Closes every closing take at once with what has come (the window is closing, or waited
+    // long enough): no wait for the rest of the post-roll.
     void finishNow();
 
-    // The window thread's look, every few ms while a take opens, closes or is queued: moves
-    // the take on when the capture has caught up. The window calls it from a timer.
+    // The window thread's look, every few tens of ms while a take is underway: collects the
+    // frames that came, closes the takes whose last frame came and hands them over in order.
     void poll();
     // Whether poll() has anything to do.
     bool needsPolling() const;
 
-    // Takes keep a journal from now on (made at each Started, after the change is told).
+    // The take that runs (opening, recording or paused), null when none.
+    Take* runningTake() const;
+    // Takes begun and not yet handed over (the running one and those closing).
+    std::size_t takesUnderway() const { return m_takes.size(); }
+    // The next closed take, in the order they began; null when none waits.
+    std::shared_ptr<Take> nextClosedTake();
+    // The newest take begun (running, closing or closed), null before the first.
+    const std::shared_ptr<Take>& latestTake() const { return m_latest; }
+
+    // The largest data a take may hold, bytes (tests lower it; the WAV limit otherwise).
+    void setTakeDataLimit(std::uint64_t bytes) { m_takeDataLimit = bytes; }
+
+    // Takes keep a journal from now on.
     void keepJournals(JournalSetup setup);
-    // The take exists only in memory: it runs, or it closed and is neither saved nor dropped.
-    bool takeOnlyInMemory() const { return m_journal != nullptr; }
-    // The journal of that take (null when none), so that the pending takes may take it over.
-    TakeJournal* journal() const { return m_journal.get(); }
-    // The take is safe in a file, or the user let it go: its journal is deleted.
-    void takeSaved() { dropJournal(); }
-    void dropTake() { dropJournal(); }
-    // The journal was handed over (its files are someone else's now): forgotten, not deleted.
-    void journalHandedOver() { m_journal.reset(); }
-    // The program ends without the user's word: the journal takes the last of the audio and its
-    // files stay, to be recovered at the next start.
+    // The newest take exists only in memory: it runs, or it closed and is neither saved nor
+    // dropped.
+    bool takeOnlyInMemory() const { return m_latest && m_latest->journal() != nullptr; }
+    TakeJournal* journal() const { return m_latest ? m_latest->journal() : nullptr; }
+    void takeSaved();
+    void dropTake() { takeSaved(); }
+    // Its journal was handed over (its files are someone else's now): forgotten, not deleted.
+    void journalHandedOver() {
+        if (m_latest) {
+            m_latest->journalHandedOver();
+        }
+    }
+    // The program ends without the user's word: every take's journal takes the last of its
+    // audio and stays, to be recovered at the next start.
     void leaveJournalForRecovery();
 
-    // The take's clipping check and judgement.
-    const TakeCheck& check() const { return m_check; }
-    // The window's look while a take runs: the check reads what was captured since the last
+    // The newest take's clipping check and judgement.
+    const TakeCheck& check() const;
+    // The window's look while a take runs: the check reads what was collected since the last
     // look, and a clipped block is told as Clipped. `nowMs`: the steady clock's reading.
     void checkTake(std::int64_t nowMs);
 
@@ -163,84 +169,55 @@ class Recorder {
     void refreshInputAfterStall();
 
   private:
-    static bool onBlock(audio::Handle channel, const void* data, std::uint32_t bytes, void* self);
-    bool receive(const std::uint8_t* data, std::uint32_t bytes);
-    // `monitored`: the capture thread's copy, which the monitoring stream hears too.
-    void copyRange(std::uint64_t from, std::uint64_t to, bool monitored);
-    void takeWhatCameFromRing();
-
     std::uint64_t framesNow() const;
-    // The frame the kept input should be at now by the clock, from the take's start or resume:
-    // after a stall the server hands over what it held back no faster than in real time, so the
-    // count of frames come lags the key by the stall's length.
-    std::uint64_t framesByClock() const;
-    void openDevice(int device, const Format& format, std::function<void(bool)> done);
+    std::uint64_t framesByClock(const Take& take) const;
+    std::shared_ptr<CaptureRing> makeRing(const Format& format) const;
+    void openDevice(int device, const Format& format,
+                    std::function<void(audio::Handle, std::shared_ptr<CaptureRing>)> done);
     void closeDevice(std::function<void()> done);
-    void armCapture(const Format& format);
-    void beginSegment(std::uint64_t startFrame);
-    void beginTakeAt(std::uint64_t key, std::int64_t keyMs, std::uint32_t prerollMs);
-    void becomeClosed();
+    void beginOnKeptInput(Take& take, std::uint64_t key, std::int64_t keyMs);
+    void beginOnOwnDevice(const std::shared_ptr<Take>& take, int device);
+    void inputOpened(audio::Handle channel, std::shared_ptr<CaptureRing> ring);
     // A take captures: its check begins, Started is told, then its journal begins.
-    void takeBegins();
-    // The take is whole: its journal takes the last of it (and goes when it is empty), the check
-    // reads the rest and judges.
-    void finishTake();
-    void dropJournal();
-    void journalReport(Change c);
-    void waitOutOfBlock() const;
-    void changeTo(State s, Change c);
+    void takeBegins(Take& take);
+    void startJournal(Take& take);
+    void collect(Take& take);
+    // The take is whole: its journal takes the last of it, the check reads the rest and judges.
+    void closeTake(Take& take);
+    void handOver();
+    void journalReport(std::uint32_t serial, Change c);
+    void tell(Change c);
 
     audio::AudioEngine& m_engine;
-    RecordBuffer& m_buffer;
     DeviceWorker& m_worker;
     Notify m_notify;
-    Refused m_refused;
     RecorderShared m_shared;
 
-    // Window thread.
-    State m_state = State::Idle;
     Input m_input = Input::Closed;
     Format m_format;
     audio::Handle m_channel = 0;
+    // The stream of the open device; takes hold it too, so one still closing reads on from it
+    // after the device has gone.
+    std::shared_ptr<CaptureRing> m_ring;
+    // The ring the engine may deliver into: the device opened last, from the moment its opening
+    // is asked for until its close is. It outlives any block the engine can deliver.
+    std::shared_ptr<CaptureRing> m_deviceRing;
+    // Counts opens and closes asked for: an open's completion that a later close overtook is
+    // stale.
+    std::uint32_t m_deviceGeneration = 0;
     bool m_keptOpen = false;  // the open device is the kept input
     int m_inputDevice = -1;
-    bool m_cancelOpening = false;  // stop() while Opening
-    bool m_queuedStart = false;    // start() while Closing
-    std::uint64_t m_queuedFrame = 0;
-    std::int64_t m_queuedMs = 0;
-    std::uint32_t m_queuedPreroll = 0;
-    bool m_queuedResume = false;  // resume() before the pause's frame came in
-    std::uint64_t m_resumeFrame = 0;
-    bool m_deviceClosing = false;  // a device close runs on the worker
-    std::uint32_t m_bytesPerFrame = 4;
-    std::int64_t m_refMs = 0;      // steady-clock ms of the latest start or resume
-    std::uint64_t m_refFrame = 0;  // the frame of that key
-    bool m_sawStall = false;       // the kept input stalled since it was opened
+    int m_deviceCalls = 0;    // opens and closes submitted and not completed
+    bool m_sawStall = false;  // the kept input stalled since it was opened
     JournalSetup m_journalSetup;
-    std::uint32_t m_takeSerial = 0;  // counts takes begun
-    TakeCheck m_check;
-    // The take's journal while it exists only in memory; its thread reads record_buffer, which
-    // outlives the recorder.
-    std::shared_ptr<TakeJournal> m_journal;
-    // Lets a report queued by the journal's thread find out whether the recorder is still there.
+    std::uint32_t m_takeSerial = 0;
+    std::deque<std::shared_ptr<Take>> m_takes;   // underway, in the order they began
+    std::deque<std::shared_ptr<Take>> m_closed;  // closed, waiting to be taken
+    std::shared_ptr<Take> m_latest;
+    TakeCheck m_noCheck;
+    std::uint64_t m_takeDataLimit = RecordBuffer::kMaxDataBytes;
+    // Lets a report queued by a journal's thread find out whether the recorder is still there.
     std::shared_ptr<Recorder*> m_self = std::make_shared<Recorder*>(this);
-
-    // Shared with the capture thread.
-    std::atomic<bool> m_appendOn{false};
-    std::atomic<std::uint32_t> m_segment{0};      // a new value: a new range begins
-    std::atomic<std::uint64_t> m_segStart{0};     // frame the range begins at
-    std::atomic<std::uint64_t> m_stopFrame{0};    // frame the range ends at (excluded)
-    std::atomic<bool> m_closing{false};           // the range that ends is the take's last
-    std::atomic<bool> m_closedByCapture{false};   // the last range is in
-    std::atomic<std::uint64_t> m_appendedAt{0};   // frame up to which the take has its audio
-    std::atomic<std::uint64_t> m_deliveredAt{0};  // frames the receiver has had
-    std::atomic<std::uint32_t> m_inBlock{0};      // odd while the receiver runs
-
-    // Capture thread (set up by the window thread while no device delivers).
-    std::vector<std::uint8_t> m_ring;
-    std::uint64_t m_ringFrames = 0;
-    std::uint32_t m_seenSegment = 0;
-    std::uint64_t m_appended = 0;
 };
 
 }  // namespace quillar

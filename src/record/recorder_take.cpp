@@ -12,28 +12,27 @@ void Recorder::keepJournals(JournalSetup setup) {
     m_journalSetup = std::move(setup);
 }
 
-void Recorder::takeBegins() {
-    const std::uint32_t serial = ++m_takeSerial;
-    m_check.begin(bitsForSampleFlags(m_format.flags), m_format.channels, m_format.rate);
-    changeTo(State::Recording, Change::Started);
-    // The window fixes what the take belongs to as it is told; a take gone meanwhile has none.
-    if (serial != m_takeSerial || m_state == State::Idle || !m_journalSetup.describe) {
+void Recorder::takeBegins(Take& take) {
+    take.m_check.begin(bitsForSampleFlags(take.m_format.flags), take.m_format.channels,
+                       take.m_format.rate);
+    take.m_phase = Take::Phase::Recording;
+    tell(Change::Started);
+    startJournal(take);
+}
+
+void Recorder::startJournal(Take& take) {
+    if (!m_journalSetup.folder || take.m_phase == Take::Phase::Closed) {
         return;
     }
-    dropJournal();
-    TakeInfo info = m_journalSetup.describe();
-    info.rate = m_format.rate;
-    info.bits = bitsForSampleFlags(m_format.flags);
-    info.channels = static_cast<std::uint16_t>(m_format.channels);
     TakeJournal::Hooks hooks = m_journalSetup.hooks;
     // Called on the journal's thread (or in its constructor): only a queued call is made there.
-    const auto report = [post = m_journalSetup.post,
-                         self = std::weak_ptr<Recorder*>(m_self)](Change change) {
-        return [post, self, change] {
+    const auto report = [post = m_journalSetup.post, self = std::weak_ptr<Recorder*>(m_self),
+                         serial = take.serial()](Change change) {
+        return [post, self, serial, change] {
             if (post) {
-                post([self, change] {
+                post([self, serial, change] {
                     if (const std::shared_ptr<Recorder*> recorder = self.lock()) {
-                        (*recorder)->journalReport(change);
+                        (*recorder)->journalReport(serial, change);
                     }
                 });
             }
@@ -41,53 +40,61 @@ void Recorder::takeBegins() {
     };
     hooks.unprotected = report(Change::Unprotected);
     hooks.memoryLow = report(Change::MemoryLow);
-    const QString folder = m_journalSetup.folder ? m_journalSetup.folder() : QString();
-    m_journal = std::make_shared<TakeJournal>(m_buffer, folder, info, std::move(hooks));
+    take.m_journal = std::make_shared<TakeJournal>(take.m_audio, m_journalSetup.folder(),
+                                                   take.info(), std::move(hooks));
 }
 
-void Recorder::journalReport(Change change) {
-    // A report from a take that has ended since must not mark the one that runs now.
-    if (change == Change::Unprotected && (!m_journal || m_journal->isProtected())) {
-        return;
-    }
-    if (m_notify) {
-        m_notify(change);
-    }
-}
-
-void Recorder::finishTake() {
-    // Before the window puts the header in front of the data: the journal reads it where it lies.
-    if (m_journal) {
-        m_journal->finish();
-        if (m_buffer.empty()) {
-            dropJournal();  // an empty take has nothing to keep
+void Recorder::journalReport(std::uint32_t serial, Change change) {
+    // A report of a take that is neither underway nor the newest (one a newer take replaced)
+    // concerns nothing the window shows.
+    const Take* take = m_latest && m_latest->serial() == serial ? m_latest.get() : nullptr;
+    for (const std::shared_ptr<Take>& t : m_takes) {
+        if (t->serial() == serial) {
+            take = t.get();
         }
     }
-    if (!m_buffer.empty() && !m_buffer.isWavImage()) {
-        m_check.finish(m_buffer.data(), m_buffer.size());
+    if (take == nullptr) {
+        return;
     }
+    if (change == Change::Unprotected && (!take->journal() || take->journal()->isProtected())) {
+        return;
+    }
+    if (change == Change::MemoryLow && take != runningTake()) {
+        return;
+    }
+    tell(change);
 }
 
-void Recorder::dropJournal() {
-    if (m_journal) {
-        m_journal->remove();
-        m_journal.reset();
+void Recorder::takeSaved() {
+    if (m_latest) {
+        m_latest->dropJournal();
     }
 }
 
 void Recorder::leaveJournalForRecovery() {
-    if (m_journal) {
-        m_journal->finish();
+    for (const std::shared_ptr<Take>& t : m_takes) {
+        t->leaveJournalForRecovery();
+    }
+    for (const std::shared_ptr<Take>& t : m_closed) {
+        t->leaveJournalForRecovery();
+    }
+    if (m_latest) {
+        m_latest->leaveJournalForRecovery();
     }
 }
 
+const TakeCheck& Recorder::check() const {
+    return m_latest ? m_latest->check() : m_noCheck;
+}
+
 void Recorder::checkTake(std::int64_t nowMs) {
-    if (m_state == State::Idle || m_state == State::Opening) {
-        return;  // the check is the running take's, and record_buffer may hold a WAV image
+    Take* t = m_latest.get();
+    if (t == nullptr || !t->underway() || t->phase() == Take::Phase::Opening ||
+        t->m_audio.empty()) {
+        return;
     }
-    // With heap backing the bytes may move under an append; the close reads them all instead.
-    if (m_check.read(m_buffer.stableCapturedData(), m_buffer.size(), nowMs) && m_notify) {
-        m_notify(Change::Clipped);
+    if (t->m_check.read(t->m_audio.data(), t->m_audio.size(), nowMs)) {
+        tell(Change::Clipped);
     }
 }
 

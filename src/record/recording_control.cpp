@@ -48,10 +48,11 @@ constexpr int kPollIntervalMs = 15;
 constexpr int kServerPatienceMs = 500;
 constexpr int kInputRetryMs = 2000;
 constexpr int kWatchIntervalMs = 100;
+// How often a take that records has its frames collected from the capture ring and checked.
+constexpr int kCollectIntervalMs = 30;
 
 void showRecordingSize(App& app) {
-    app.form.编辑框4->setText(QString(kFileSizeLabel) +
-                              FormatByteSize(app.state.record_buffer.size()));
+    app.form.编辑框4->setText(QString(kFileSizeLabel) + FormatByteSize(ShownRecording(app).size()));
 }
 
 // The captions of 按钮1 and 按钮4 and the state text of 编辑框1, from the state alone.
@@ -97,28 +98,24 @@ RecordingState shownState(Recorder::State state) {
     return RecordingState::Idle;
 }
 
-// What the new take belongs to: the item and folder of this moment (or of the Enter that queued
-// it), whatever is selected at its stop.
-void fixTakeTarget(App& app) {
-    ProgramState& s = app.state;
+// What the new take belongs to: the item, list and folder of this moment, whatever is selected,
+// loaded or set when it stops or closes.
+TakeTarget targetNow(const App& app, bool enter) {
     const QListWidget* list = app.form.列表框_录音文本列表;
-    if (s.queued_take) {
-        s.queued_take = false;
-        s.take_item = s.queued_item;
-        s.take_occurrence = s.queued_occurrence;
-        s.take_row = s.queued_row;
-        s.take_begun_with_enter = true;
-    } else {
-        const QListWidgetItem* item = list->currentItem();
-        s.take_item = item != nullptr ? item->text() : QString();
-        s.take_occurrence = occurrenceOfRow(list, list->currentRow());
-        s.take_row = item != nullptr ? list->currentRow() : -1;
-    }
-    s.take_folder = app.form.编辑框_保存路径->text();
-    s.take_started = QDateTime::currentDateTime();
+    const QListWidgetItem* item = list->currentItem();
+    TakeTarget target;
+    target.item = item != nullptr ? item->text() : QString();
+    target.occurrence = occurrenceOfRow(list, list->currentRow());
+    target.row = item != nullptr ? list->currentRow() : -1;
+    target.list = app.state.item_load_generation;
+    target.folder = app.form.编辑框_保存路径->text();
+    target.started = QDateTime::currentDateTime();
+    target.device = app.form.组合框1->currentText();
+    target.enter = enter;
+    return target;
 }
 
-// Everything that must be out of the way before record_buffer is cleared for a new take.
+// Everything that must be out of the way before a take begins.
 void prepareForTake(App& app) {
     MainForm& f = app.form;
     ProgramState& s = app.state;
@@ -127,11 +124,13 @@ void prepareForTake(App& app) {
     StopAuditionIfRunning(app);
     // A saved take still playing would be heard by the microphone and land in the new one.
     EndCurrentRecordingPlayback(app);
-    // The previous take is discarded now, and its journal with it (the recorder drops it).
+    // The take before, if the user never saved it, is let go now with its journal.
     f.标签_录音保护->hide();
-    s.take_begun_with_enter = false;  // the item list says so after the start
-    s.save_when_closed = false;
-    s.closed_by_loss = false;
+    if (s.latest_take) {
+        s.latest_take->dropJournal();
+        s.latest_take.reset();
+    }
+    s.record_buffer.clear();
     s.signal_active = 1;
     setSettingsEnabled(f, false);
     f.按钮2->setEnabled(false);
@@ -145,9 +144,6 @@ void onStarted(App& app) {
     // Known now rather than at the first block, so a pause within the first 100 ms really
     // pauses the device.
     s.record_handle.store(app.recorder->channel(), std::memory_order_release);
-    // The recorder's check has begun; its journal begins when this has been told.
-    s.take_device = f.组合框1->currentText();
-
     f.标签4->hide();
     f.按钮4->setEnabled(true);
     setInterval(f.时钟1, kStatusIntervalMs);
@@ -164,29 +160,7 @@ void onStopping(App& app) {
     app.state.signal_active = 0;
 }
 
-// The take is whole in record_buffer and judged: the WAV image and the size.
-void onClosed(App& app) {
-    MainForm& f = app.form;
-    ProgramState& s = app.state;
-    // The recorder has finished the journal and the check; an empty take has no journal left.
-    if (!app.recorder->takeOnlyInMemory()) {
-        f.标签_录音保护->hide();
-    }
-    setSettingsEnabled(f, true);
-    if (s.record_buffer.empty()) {
-        return;
-    }
-    f.按钮2->setEnabled(true);
-    f.按钮3->setEnabled(true);
-    const Recorder::Format format = app.recorder->format();
-    BuildWavImage(s.record_buffer, format.rate, bitsForSampleFlags(format.flags),
-                  static_cast<std::uint16_t>(format.channels));
-    showRecordingSize(app);
-}
-
-void onStartFailed(App& app) {
-    onStopping(app);
-    setSettingsEnabled(app.form, true);
+void reportStartFailed(App& app) {
     app.ui.message(&app.form, kMessageTitle,
                    Texts::tr("无法打开录音设备，请检查录音设备是否连接或被其他程序占用。"),
                    MessageIcon::Error);
@@ -200,13 +174,26 @@ void stopKeepingTake(App& app, const QString& why) {
                    MessageIcon::Warning);
 }
 
-// The capture thread refused a block at the WAV size limit: stop as the user would, unless the
-// user already stopped that recording (or started another) before this call came round.
+// The running take reached the WAV size limit: stop as the user would, unless the user already
+// stopped it before this call came round.
 void StopAtSizeLimit(App& app) {
-    if (!TakeRunning(app) || !app.state.record_buffer.refusedAppend()) {
+    const Take* take = app.recorder->runningTake();
+    if (take == nullptr || !take->reachedSizeLimit()) {
         return;
     }
     stopKeepingTake(app, Texts::tr("录音已达到 WAV 文件能记录的最大长度（约 4 GB），已自动停止。"));
+}
+
+void fileClosedTakes(App& app) {
+    if (app.file_closed_takes) {
+        app.file_closed_takes();
+    }
+}
+
+// Runs `fn` on the window thread once the current handler, and the notification it may be in,
+// has returned.
+void later(App& app, std::function<void()> fn) {
+    QMetaObject::invokeMethod(&app.form, std::move(fn), Qt::QueuedConnection);
 }
 
 }  // namespace
@@ -217,16 +204,38 @@ bool TakeRunning(const App& app) {
 }
 
 bool TakeClosing(const App& app) {
-    return app.state.recording_state == RecordingState::Closing;
+    return app.recorder && app.recorder->takesUnderway() > 0 && !TakeRunning(app);
 }
 
-void FinishClosingTake(App& app) {
+const RecordBuffer& ShownRecording(const App& app) {
+    if (app.recorder) {
+        if (const std::shared_ptr<Take>& take = app.recorder->latestTake();
+            take && take->underway()) {
+            return take->audio();
+        }
+    }
+    return app.state.record_buffer;
+}
+
+bool LetClosingTakesFinish(App& app, std::chrono::milliseconds patience) {
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    while (app.recorder->takesUnderway() > 0 && std::chrono::steady_clock::now() < deadline) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        app.recorder->poll();
+        if (app.recorder->takesUnderway() > 0) {
+            QThread::msleep(10);
+        }
+    }
     app.recorder->finishNow();
-    // The take's own device closes on the worker; the window is going, so wait for it here.
-    for (int i = 0; i < 300 && app.recorder->state() == Recorder::State::Closing; ++i) {
+    // A take's own device still closing on the worker: a moment for its completion.
+    for (int i = 0; i < 100 && app.recorder->takesUnderway() > 0; ++i) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         QThread::msleep(10);
+        app.recorder->finishNow();
     }
+    FollowRecorder(app);
+    fileClosedTakes(app);
+    return app.recorder->takesUnderway() == 0;
 }
 
 bool StopAtDeviceLoss(App& app) {
@@ -235,8 +244,9 @@ bool StopAtDeviceLoss(App& app) {
         return false;
     }
     const bool running = TakeRunning(app);
-    app.state.closed_by_loss = running;
     app.recorder->deviceLost();
+    FollowRecorder(app);
+    fileClosedTakes(app);
     return running;
 }
 
@@ -248,27 +258,28 @@ void StopAtLowMemory(App& app) {
 }
 
 void ToggleRecording(App& app) {
+    ToggleRecording(app, false);
+}
+
+void ToggleRecording(App& app, bool fromItemList) {
     Recorder& recorder = *app.recorder;
-    switch (recorder.state()) {
-        case Recorder::State::Idle:
-            prepareForTake(app);
-            fixTakeTarget(app);
-            // Before the first block: a monitoring stream armed in another format would play
-            // these bytes as that format (16-bit samples heard as floats are full-scale noise).
-            MatchMonitoringToRecording(app, chosenFormat(app).rate, chosenFormat(app).flags);
-            recorder.start(app.form.组合框1->currentIndex(), chosenFormat(app),
-                           static_cast<std::uint32_t>(app.state.options.effectivePrerollMs()));
-            break;
-        case Recorder::State::Closing:
-            // The next take begins as soon as this one is closed, with its pre-roll from now.
-            recorder.start(app.form.组合框1->currentIndex(), chosenFormat(app),
-                           static_cast<std::uint32_t>(app.state.options.effectivePrerollMs()));
-            break;
-        default:
-            recorder.stop(static_cast<std::uint32_t>(app.state.options.postroll_ms));
-            break;
+    if (Take* take = recorder.runningTake()) {
+        if (fromItemList) {
+            take->saveToItem();  // Enter stops a take into its item, however it began
+        }
+        recorder.stop(static_cast<std::uint32_t>(app.state.options.postroll_ms));
+    } else {
+        prepareForTake(app);
+        const Recorder::Format format = chosenFormat(app);
+        // Before the first block: a monitoring stream armed in another format would play these
+        // bytes as that format (16-bit samples heard as floats are full-scale noise).
+        MatchMonitoringToRecording(app, format.rate, format.flags);
+        recorder.start(app.form.组合框1->currentIndex(), format,
+                       static_cast<std::uint32_t>(app.state.options.effectivePrerollMs()),
+                       targetNow(app, fromItemList));
     }
     FollowRecorder(app);
+    fileClosedTakes(app);
 }
 
 void PauseOrResume(App& app) {
@@ -282,23 +293,10 @@ void PauseOrResume(App& app) {
 
 namespace {
 
-// What the take's journal is told of the take that begins: what the window fixed for it.
 JournalSetup journalSetup(App& app) {
     JournalSetup setup;
     setup.folder = [] { return JournalFolder(); };
-    setup.describe = [&app] {
-        const ProgramState& s = app.state;
-        TakeInfo take;
-        take.item = s.take_item;
-        take.occurrence = s.take_occurrence;
-        take.folder = s.take_folder;
-        take.device = s.take_device;
-        take.started = s.take_started;
-        return take;
-    };
-    setup.post = [&app](std::function<void()> fn) {
-        QMetaObject::invokeMethod(&app.form, std::move(fn), Qt::QueuedConnection);
-    };
+    setup.post = [&app](std::function<void()> fn) { later(app, std::move(fn)); };
     return setup;
 }
 
@@ -306,23 +304,18 @@ JournalSetup journalSetup(App& app) {
 
 void MakeRecorder(App& app, std::function<void(int)> then) {
     if (!app.device_worker) {
-        app.device_worker = std::make_shared<DeviceWorker>([&app](std::function<void()> fn) {
-            QMetaObject::invokeMethod(&app.form, std::move(fn), Qt::QueuedConnection);
-        });
+        app.device_worker = std::make_shared<DeviceWorker>(
+            [&app](std::function<void()> fn) { later(app, std::move(fn)); });
     }
     app.recorder = std::make_shared<Recorder>(
-        app.engine, app.state.record_buffer, *app.device_worker,
+        app.engine, *app.device_worker,
         [&app, then = std::move(then)](Recorder::Change change) {
             OnRecorderChange(app, static_cast<int>(change));
             if (then) {
                 then(static_cast<int>(change));
             }
         },
-        [&app] {
-            QMetaObject::invokeMethod(
-                &app.form, [&app] { StopAtSizeLimit(app); }, Qt::QueuedConnection);
-        },
-        RecorderShared{&app.state.monitor_stream, &app.state.last_block_size});
+        RecorderShared{&app.state.last_block_size});
     app.recorder->keepJournals(journalSetup(app));
 }
 
@@ -331,8 +324,8 @@ void KeepInputOpen(App& app) {
         return;  // the window is closing
     }
     Recorder& recorder = *app.recorder;
-    if (recorder.state() != Recorder::State::Idle) {
-        return;  // the boxes are disabled during a take; its close comes back here
+    if (recorder.takesUnderway() > 0) {
+        return;  // the boxes are disabled during a take; the last take's close comes back here
     }
     if (!app.state.options.keep_input || app.form.组合框1->currentIndex() < 0) {
         recorder.closeInput();
@@ -360,10 +353,8 @@ void FollowRecorder(App& app) {
     MainForm& f = app.form;
     app.state.recording_state = shownState(app.recorder->state());
     showState(app);
-    if (app.recorder->needsPolling()) {
+    if (app.recorder->needsPolling() && intervalOf(f.时钟_录音收尾) != kPollIntervalMs) {
         setInterval(f.时钟_录音收尾, kPollIntervalMs);
-    } else if (TakeRunning(app) && intervalOf(f.时钟_录音收尾) == 0) {
-        setInterval(f.时钟_录音收尾, kWatchIntervalMs);  // a stall is told during a take
     }
 }
 
@@ -371,15 +362,14 @@ void OnRecorderChange(App& app, int change) {
     ProgramState& s = app.state;
     switch (static_cast<Recorder::Change>(change)) {
         case Recorder::Change::Started:
-            if (s.recording_state == RecordingState::Closing || s.queued_take) {
-                // A take queued during the previous one's close: the window prepares now.
-                prepareForTake(app);
-                fixTakeTarget(app);
-            }
             onStarted(app);
             break;
         case Recorder::Change::StartFailed:
-            onStartFailed(app);
+            onStopping(app);
+            if (app.recorder->takesUnderway() == 0) {
+                setSettingsEnabled(app.form, true);
+            }
+            later(app, [&app] { reportStartFailed(app); });
             break;
         case Recorder::Change::Paused:
         case Recorder::Change::Resumed: {
@@ -397,7 +387,10 @@ void OnRecorderChange(App& app, int change) {
             onStopping(app);
             break;
         case Recorder::Change::Closed:
-            onClosed(app);
+            // Saved once this notification is over (the wiring's SaveClosedTakes).
+            if (app.recorder->takesUnderway() == 0) {
+                setSettingsEnabled(app.form, true);
+            }
             break;
         case Recorder::Change::Clipped:
             ShowClipWarning(app);
@@ -407,7 +400,10 @@ void OnRecorderChange(App& app, int change) {
             app.form.标签_录音保护->show();
             return;
         case Recorder::Change::MemoryLow:
-            StopAtLowMemory(app);
+            later(app, [&app] { StopAtLowMemory(app); });
+            return;
+        case Recorder::Change::SizeLimit:
+            later(app, [&app] { StopAtSizeLimit(app); });
             return;
         case Recorder::Change::InputChanged:
             if (app.recorder->input() != Recorder::Input::Closed &&
@@ -442,12 +438,18 @@ void OnRecorderTick(App& app) {
         f.标签_声音服务->setVisible(waiting);
     }
     app.recorder->refreshInputAfterStall();
-    // Quick while a take moves on, unhurried while only a kept input is watched, off otherwise.
-    // A take that simply records needs no quick look: the receiver does its work.
-    const bool busy =
-        app.recorder->needsPolling() || waiting || app.device_worker->outstanding() != 0;
-    const bool watching = app.recorder->input() != Recorder::Input::Closed || TakeRunning(app);
-    setInterval(f.时钟_录音收尾, busy ? kPollIntervalMs : watching ? kWatchIntervalMs : 0);
+    // Quick while a take closes or a device call runs, steady while a take only records (its
+    // frames are collected here), unhurried while only a kept input is watched, off otherwise.
+    const Recorder& r = *app.recorder;
+    const bool closing = r.takesUnderway() > (r.runningTake() != nullptr ? 1U : 0U);
+    const bool busy = closing || waiting || app.device_worker->outstanding() != 0 ||
+                      r.state() == Recorder::State::Opening;
+    const bool watching = r.input() != Recorder::Input::Closed || TakeRunning(app);
+    fileClosedTakes(app);
+    setInterval(f.时钟_录音收尾, busy               ? kPollIntervalMs
+                                 : r.needsPolling() ? kCollectIntervalMs
+                                 : watching         ? kWatchIntervalMs
+                                                    : 0);
 }
 
 }  // namespace quillar

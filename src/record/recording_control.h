@@ -5,6 +5,7 @@
 // (ProgramState::recording_state).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 
@@ -13,21 +14,30 @@
 namespace quillar {
 
 struct App;
+class RecordBuffer;
 
-// Click on 按钮1 and Enter in the item list (GUI thread). Afterwards no take runs (and 编辑框1
-// reads "停止中") exactly when a recording has just stopped, or a start failed (record_buffer is
-// then empty).
+// Click on 按钮1 (GUI thread): starts a take for the item selected now, or stops the one that
+// runs. It acts at once, whatever earlier takes still close. Afterwards no take runs (and 编辑框1
+// reads "停止中") exactly when a recording has just stopped, or a start failed.
 void ToggleRecording(App& app);
+// The same for Enter in the item list: a take begun so is saved to its item when it closes, and
+// so is any take stopped so.
+void ToggleRecording(App& app, bool fromItemList);
 // Whether a take runs, opening, recording or paused (GUI thread).
 bool TakeRunning(const App& app);
-// Whether a stopped take is still closing: its post-roll comes in, or its device closes.
+// Whether stopped takes are still closing (their post-roll comes in) and none runs.
 bool TakeClosing(const App& app);
-// Closes a closing take at once with what it has, and waits for that (the window is going).
-void FinishClosingTake(App& app);
+// The recording the status texts count: the take underway, else record_buffer.
+const RecordBuffer& ShownRecording(const App& app);
+// The window is going: lets the takes still closing collect their post-roll, waiting at most
+// `patience`, then closes them with what came. True when none is left underway (GUI thread; the
+// closed takes then wait to be saved).
+bool LetClosingTakesFinish(App& app, std::chrono::milliseconds patience);
 // Click on 按钮4 (GUI thread).
 void PauseOrResume(App& app);
-// Makes the recorder (the event wiring, once): its changes reach OnRecorderChange, and a block
-// refused at the WAV size limit stops the take as the user would, saying why.
+// Makes the recorder (the event wiring, once): its changes reach OnRecorderChange, then `then`.
+// A take that reaches the WAV size limit or low memory is stopped as the user would, saying why,
+// once the notification is over.
 void MakeRecorder(App& app, std::function<void(int)> then = {});
 // Opens the device of 组合框1 in the format of 组合框2, 组合框3 and the channel option and keeps
 // it open between takes, when the options say so (else closes it); nothing while a take runs.

@@ -12,6 +12,7 @@
 #include "kit/ui_texts.h"
 #include "record/recorder.h"
 #include "record/recording_names.h"
+#include "record/take.h"
 #include "record/take_log.h"
 #include "record/take_logging.h"
 #include "record/take_safety.h"
@@ -42,12 +43,16 @@ void SaveRecordingAs(App& app) {
     const QString path = f.通用对话框1.fileName;
     // The next save starts where this one went: takes of one session usually share a folder.
     f.通用对话框1.initialDir = QFileInfo(path).absolutePath();
+    // The take the buffer holds, kept with it when it was filed.
+    const std::shared_ptr<Take> take = app.state.latest_take;
     const SaveResult saved = WriteRecordingFile(app, path);
     if (saved) {
-        if (const quality::Judgement& j = app.recorder->check().judgement(); j.frames > 0) {
-            app.state.judged_takes.insert(QFileInfo(path).absoluteFilePath(), j);
+        if (take) {
+            if (const quality::Judgement& j = take->check().judgement(); j.frames > 0) {
+                app.state.judged_takes.insert(QFileInfo(path).absoluteFilePath(), j);
+            }
+            LogTake(app, *take, app.state.record_buffer, path, saved.replaced, kTakeHowSave);
         }
-        LogTake(app, path, saved.replaced, kTakeHowSave);
         app.ui.message(&f, Texts::tr("系统提示"),
                        Texts::tr("录音文件保存成功 , ") + f.编辑框4->text(),
                        MessageIcon::Information);

@@ -11,6 +11,7 @@
 #include "kit/main_form.h"
 #include "kit/ui_texts.h"
 #include "record/clip_check.h"
+#include "record/recording_control.h"
 #include "record/size_texts.h"
 #include "spectrum/live_display.h"
 
@@ -57,7 +58,7 @@ void ShowRecordedTime(App& app) {
     // The take's own audio, as its file will hold it: an input kept open has captured since long
     // before the take, so the channel's position would count the time between takes too.
     const audio::Handle channel = app.state.record_handle.load(std::memory_order_acquire);
-    const auto bytes = static_cast<std::int64_t>(app.state.record_buffer.size());
+    const auto bytes = static_cast<std::int64_t>(ShownRecording(app).size());
     const std::int32_t t = WholeSeconds(app.engine.bytesToSeconds(channel, bytes));
     SetText(app.form.编辑框2, Texts::tr("录制时间 ") + FormatHms(t));
 }
@@ -83,7 +84,7 @@ void OnStatusTick(App& app) {
     if (s.status_ticks == kSizeRefreshTick) {
         SetText(f.编辑框3, Texts::tr("每帧大小 ") +
                                FormatByteSize(s.last_block_size.load(std::memory_order_relaxed)));
-        SetText(f.编辑框4, Texts::tr("文件大小 ") + FormatByteSize(s.record_buffer.size()));
+        SetText(f.编辑框4, Texts::tr("文件大小 ") + FormatByteSize(ShownRecording(app).size()));
     }
     if (s.status_ticks >= kStatusTickCycle) {
         s.status_ticks = 0;

@@ -118,7 +118,7 @@ QByteArray TakeLogLine(const TakeLogEntry& e) {
         e.judged ? quality::DbText(e.judgement.noiseDbfs) : QString(),
         e.judged ? quality::DbText(e.judgement.snrDb) : QString(),
         e.judged ? quality::VerdictName(e.judgement.verdict) : QString(),
-        e.judged ? quality::ProblemNames(e.judgement).join(u';') : QString(),
+        ((e.judged ? quality::ProblemNames(e.judgement) : QStringList()) + e.notes).join(u';'),
     });
 }
 

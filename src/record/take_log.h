@@ -43,6 +43,10 @@ struct TakeLogEntry {
     // when `judged` is false.
     bool judged = false;
     quality::Judgement judgement;
+    // What the take itself knows beyond its judgement, written after the judgement's problems:
+    // "short_preroll" (the input had not been open as long as the pre-roll asks), "dropout"
+    // (frames the window fell too far behind to collect, filled with silence).
+    QStringList notes;
 };
 
 // The header line, signature and line break included.

@@ -15,6 +15,7 @@
 #include "quality/wav_judgement.h"
 #include "record/recorder.h"
 #include "record/recording_names.h"
+#include "record/take.h"
 #include "record/take_log.h"
 
 namespace quillar {
@@ -71,21 +72,27 @@ bool AppendTakeLogLine(App& app, const TakeLogEntry& entry) {
     return false;
 }
 
-void LogTake(App& app, const QString& path, const QString& replaced, const QString& how) {
-    const ProgramState& s = app.state;
+void LogTake(App& app, const Take& take, const RecordBuffer& image, const QString& path,
+             const QString& replaced, const QString& how) {
     TakeLogEntry e;
     fillCommon(app, e, path, replaced, how);
+    const TakeTarget& target = take.target();
     // An item of blanks alone is no item text: its take is untitled, and so is its line.
-    e.item = IsBlankItem(s.take_item) ? QString() : s.take_item;
-    e.device = s.take_device;
-    const TakeCheck& check = app.recorder->check();
+    e.item = IsBlankItem(target.item) ? QString() : target.item;
+    e.device = target.device;
+    const TakeCheck& check = take.check();
     const PeakScan scan{check.peak(), check.clipped()};
-    if (!s.record_buffer.isWavImage() ||
-        !describeImage(s.record_buffer.data(), s.record_buffer.size(), e, &scan)) {
+    if (!image.isWavImage() || !describeImage(image.data(), image.size(), e, &scan)) {
         return;
     }
     e.judged = check.judgement().frames > 0;
     e.judgement = check.judgement();
+    if (take.prerollShortMs() > 0) {
+        e.notes.append(QStringLiteral("short_preroll"));
+    }
+    if (take.lostFrames() > 0) {
+        e.notes.append(QStringLiteral("dropout"));
+    }
     AppendTakeLogLine(app, e);
 }
 

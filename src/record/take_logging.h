@@ -10,11 +10,14 @@ namespace quillar {
 
 struct App;
 struct TakeLogEntry;
+class RecordBuffer;
+class Take;
 
-// Logs the take in record_buffer, just written to `path`, under the item it began on; `replaced` is
-// where the earlier take at `path` was kept (empty when none), `how` one of kTakeHowEnter /
-// kTakeHowSave.
-void LogTake(App& app, const QString& path, const QString& replaced, const QString& how);
+// Logs `take`, whose WAV image `image` was just written to `path` (its own audio, or
+// record_buffer for 按钮3), under the item it began on; `replaced` is where the earlier take at
+// `path` was kept (empty when none), `how` one of kTakeHowEnter / kTakeHowSave.
+void LogTake(App& app, const Take& take, const RecordBuffer& image, const QString& path,
+             const QString& replaced, const QString& how);
 // Logs a take that went to the WAV file at `path` from its journal (`how` recovered or pending),
 // reading its format, length and peak from the file. `item` and `device` are those of the take
 // when it was made.

@@ -20,6 +20,7 @@
 #include "kit/app.h"
 #include "kit/main_form.h"
 #include "kit/record_buffer.h"
+#include "record/recording_control.h"
 #include "record/wav_image.h"
 #include "record_test_support.h"
 #include "support/pulse_server.h"
@@ -109,7 +110,7 @@ TEST(DeviceRecording, ToneFromTheMonitorIsSavedAndReadsBack) {
         // Two seconds of audio, however long the server takes to start delivering.
         const std::size_t twoSeconds = 44100 * 4 * 2;
         const bool enough =
-            waitUntil(20000, [&] { return app.state.record_buffer.size() >= twoSeconds; });
+            waitUntil(20000, [&] { return ShownRecording(app).size() >= twoSeconds; });
         form.按钮1->click();
         // Quiet the server before the engine goes: SDL's device watcher can otherwise be left
         // with a query in flight when it shuts down.

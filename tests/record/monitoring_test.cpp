@@ -138,7 +138,7 @@ TEST_F(MonitoringTest, ARecordingInAnotherFormatGetsAStreamInItsOwnFormat) {
         t.sim.pumpCaptureBlock();
         t.sim.pumpOutput(row.rate / 20);
         const std::vector<std::uint8_t> played = t.sim.playedBytes(now);
-        const std::uint8_t* recorded = t.app.state.record_buffer.data();
+        const std::uint8_t* recorded = ShownRecording(t.app).data();
         ASSERT_FALSE(played.empty());
         EXPECT_TRUE(std::equal(played.begin(), played.end(), recorded))
             << "the speaker hears the recorded bytes as they are";

@@ -33,21 +33,26 @@ class RecorderTest : public testing::Test {
     RecorderTest()
         : sim(*new audio::SimBackend),
           engine(std::unique_ptr<audio::AudioBackend>(&sim)),
-          recorder(engine, buffer, worker, [this](Change c) { changes.push_back(c); }) {
+          recorder(engine, worker, [this](Change c) { changes.push_back(c); }) {
         sim.setDevices({"Simulated input", "USB microphone"});
         sim.setSignal(frameSignal);
     }
 
-    // The frame numbers of the take, from its first channel.
-    std::vector<std::int64_t> takeFrames() const {
+    // The newest take's audio (empty before the first).
+    const RecordBuffer& buffer() const {
+        return recorder.latestTake() ? recorder.latestTake()->audio() : m_none;
+    }
+    // The frame numbers of a take's audio, from its first channel.
+    static std::vector<std::int64_t> framesOf(const RecordBuffer& audio) {
         std::vector<std::int64_t> frames;
-        for (std::size_t i = 0; i + 4 <= buffer.size(); i += 4) {
+        for (std::size_t i = 0; i + 4 <= audio.size(); i += 4) {
             std::int16_t v = 0;
-            std::memcpy(&v, buffer.data() + i, 2);
+            std::memcpy(&v, audio.data() + i, 2);
             frames.push_back(v);
         }
         return frames;
     }
+    std::vector<std::int64_t> takeFrames() const { return framesOf(buffer()); }
     void pump(std::int64_t frames) {
         // In device-sized chunks, as a real device delivers.
         for (std::int64_t done = 0; done < frames; done += 40) {
@@ -59,7 +64,7 @@ class RecorderTest : public testing::Test {
 
     audio::SimBackend& sim;
     audio::AudioEngine engine;
-    RecordBuffer buffer;
+    RecordBuffer m_none;
     DeviceWorker worker;  // inline
     std::vector<Change> changes;
     Recorder recorder;

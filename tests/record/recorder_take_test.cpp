@@ -29,13 +29,6 @@ class RecorderTakeTest : public RecorderTest {
     JournalSetup setup(const QString& folder) {
         JournalSetup s;
         s.folder = [folder] { return folder; };
-        s.describe = [this] {
-            describedIn = recorder.state();
-            TakeInfo info;
-            info.item = QStringLiteral("甲");
-            info.device = QStringLiteral("Simulated input");
-            return info;
-        };
         s.post = [this](std::function<void()> fn) {
             const std::lock_guard lock(postMutex);
             posted.push_back(std::move(fn));
@@ -70,8 +63,15 @@ class RecorderTakeTest : public RecorderTest {
     QStringList journalFiles() const { return QDir(dir.path()).entryList(QDir::Files); }
     long told(Change c) const { return std::count(changes.begin(), changes.end(), c); }
 
+    // What the takes belong to: fixed when they begin.
+    static TakeTarget target(const QString& item = QStringLiteral("甲")) {
+        TakeTarget t;
+        t.item = item;
+        t.device = QStringLiteral("Simulated input");
+        return t;
+    }
+
     QTemporaryDir dir;
-    State describedIn = State::Idle;
     std::mutex postMutex;  // guards posted
     std::vector<std::function<void()>> posted;
 };
@@ -99,9 +99,8 @@ TEST_F(RecorderTakeTest, TheJournalFollowsTheTakeFromItsStartToItsEnd) {
             ASSERT_TRUE(recorder.openInput(0, format));
             pump(kSecond);
         }
-        ASSERT_TRUE(recorder.start(0, format, 0));
+        ASSERT_TRUE(recorder.start(0, format, 0, target()));
         ASSERT_EQ(recorder.state(), State::Recording);
-        EXPECT_EQ(describedIn, State::Recording) << "asked once the window was told of the start";
         ASSERT_NE(recorder.journal(), nullptr);
         EXPECT_EQ(recorder.journal()->info().item, QStringLiteral("甲"));
         EXPECT_EQ(recorder.journal()->info().rate, kRate);
@@ -112,11 +111,11 @@ TEST_F(RecorderTakeTest, TheJournalFollowsTheTakeFromItsStartToItsEnd) {
         ASSERT_TRUE(recorder.stop(0));
         pump(kSecond / 5);
         ASSERT_EQ(recorder.state(), State::Idle);
-        EXPECT_EQ(buffer.size(), static_cast<std::size_t>(row.frames) * 4);
+        EXPECT_EQ(buffer().size(), static_cast<std::size_t>(row.frames) * 4);
         const bool kept = row.frames > 0;
         ASSERT_EQ(recorder.takeOnlyInMemory(), kept);
         if (kept) {
-            EXPECT_EQ(recorder.journal()->flushedBytes(), buffer.size()) << "finished whole";
+            EXPECT_EQ(recorder.journal()->flushedBytes(), buffer().size()) << "finished whole";
             EXPECT_EQ(journalFiles().size(), 2);
         }
         row.end();
@@ -126,23 +125,34 @@ TEST_F(RecorderTakeTest, TheJournalFollowsTheTakeFromItsStartToItsEnd) {
     }
 }
 
-TEST_F(RecorderTakeTest, TheNextTakeDropsTheJournalOfOneNeitherSavedNorDropped) {
-    ASSERT_TRUE(recorder.start(0, format, 0));
+TEST_F(RecorderTakeTest, TakesThatOverlapKeepAJournalEachAndEachIsFinishedWhole) {
+    ASSERT_TRUE(recorder.openInput(0, format));
     pump(kSecond);
-    const QStringList first = journalFiles();
-    ASSERT_TRUE(recorder.stop(0));
-    ASSERT_TRUE(recorder.takeOnlyInMemory());
-    ASSERT_TRUE(recorder.start(0, format, 0));
-    const QStringList second = journalFiles();
-    EXPECT_EQ(second.size(), 2);
-    for (const QString& f : first) {
-        EXPECT_FALSE(second.contains(f)) << f.toStdString();
-    }
-    // The program ends without the user's word: the journal keeps all of the take.
+    ASSERT_TRUE(recorder.start(0, format, 300, target(QStringLiteral("甲"))));
     pump(kSecond);
+    ASSERT_TRUE(recorder.stop(1000));
+    const std::shared_ptr<Take> first = recorder.latestTake();
+    ASSERT_NE(first->journal(), nullptr);
+    // The next key comes in the first take's post-roll: both collect the same frames a while.
+    pump(kSecond / 5);
+    ASSERT_TRUE(recorder.start(0, format, 300, target(QStringLiteral("乙"))));
+    const std::shared_ptr<Take> second = recorder.latestTake();
+    ASSERT_NE(second, first);
+    ASSERT_NE(second->journal(), nullptr);
+    EXPECT_EQ(journalFiles().size(), 4) << "two journals, each with its TakeInfo";
+    EXPECT_EQ(first->journal()->info().item, QStringLiteral("甲"));
+    EXPECT_EQ(second->journal()->info().item, QStringLiteral("乙"));
+    pump(kSecond);
+    ASSERT_EQ(recorder.nextClosedTake(), first) << "the first closed once its post-roll was in";
+    EXPECT_EQ(first->journal()->flushedBytes(), first->audio().size());
+    EXPECT_TRUE(second->underway());
+    // The program ends without the user's word: every journal keeps all of its take.
     recorder.leaveJournalForRecovery();
-    EXPECT_EQ(recorder.journal()->flushedBytes(), buffer.size());
-    EXPECT_EQ(journalFiles(), second);
+    EXPECT_EQ(second->journal()->flushedBytes(), second->audio().size());
+    EXPECT_EQ(journalFiles().size(), 4);
+    first->dropJournal();
+    EXPECT_EQ(journalFiles().size(), 2);
+    recorder.finishNow();
 }
 
 TEST_F(RecorderTakeTest, TheCheckTellsOfAClippedBlockAndJudgesTheTakeAtItsClose) {
@@ -222,7 +232,7 @@ TEST_F(RecorderTakeTest, TheJournalsReportsReachTheWindowForTheTakeTheyConcern) 
 
     // A report that comes after its recorder is gone is dropped.
     {
-        Recorder gone(engine, buffer, worker, [this](Change c) { changes.push_back(c); });
+        Recorder gone(engine, worker, [this](Change c) { changes.push_back(c); });
         gone.keepJournals(setup(unusable));
         ASSERT_TRUE(gone.start(0, format, 0));
         ASSERT_TRUE(gone.stop(0));

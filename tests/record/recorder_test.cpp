@@ -19,6 +19,7 @@
 #include "app/startup.h"
 #include "audio/audio_engine.h"
 #include "audio/sim_backend.h"
+#include "items/closed_takes.h"
 #include "items/item_file.h"
 #include "items/item_list.h"
 #include "kit/main_form.h"
@@ -77,36 +78,61 @@ TEST_F(RecorderTest, AResumeAddsNoPreRollAndTheTakeSkipsThePause) {
     EXPECT_EQ(frames[12000], 20000 % 16384);
 }
 
-TEST_F(RecorderTest, EnterDuringAPostRollStartsTheNextTakeOnceThisOneIsClosed) {
-    std::vector<std::vector<std::int64_t>> takes;
-    Recorder r(engine, buffer, worker, [&](Change c) {
+TEST_F(RecorderTest, ATakeBegunInAPostRollBeginsAtOnceAndEachKeepsItsOwnRange) {
+    std::vector<std::shared_ptr<Take>> closed;
+    Recorder r(engine, worker, [&](Change c) {
         if (c == Change::Closed) {
-            takes.push_back(takeFrames());
+            closed.push_back(r.nextClosedTake());
         }
     });
+    TakeTarget first;
+    first.item = QStringLiteral("甲");
+    TakeTarget second;
+    second.item = QStringLiteral("乙");
     ASSERT_TRUE(r.openInput(0, format));
     pump(kSecond);
-    ASSERT_TRUE(r.start(0, format, 300));  // 5600..
+    ASSERT_TRUE(r.start(0, format, 300, first));  // 5600..
     sim.pumpCapture(kSecond);
     ASSERT_TRUE(r.stop(300));  // ..18400
     sim.pumpCapture(kSecond / 10);
-    ASSERT_TRUE(r.start(0, format, 300)) << "queued";  // key at 16800: 14400..
-    EXPECT_FALSE(r.start(0, format, 300)) << "one queued take at a time";
-    EXPECT_TRUE(r.startQueued());
+    ASSERT_TRUE(r.start(0, format, 300, second)) << "at once";  // key at 16800: 14400..
+    EXPECT_EQ(r.state(), State::Recording);
+    EXPECT_FALSE(r.start(0, format, 300)) << "one take runs at a time";
+    EXPECT_EQ(r.takesUnderway(), 2U);
     sim.pumpCapture(kSecond / 2);
     r.poll();
-    ASSERT_EQ(takes.size(), 1U);
-    EXPECT_EQ(r.state(), State::Recording) << "the queued take began at once";
-    EXPECT_EQ(takes[0].front(), 5600);
-    EXPECT_EQ(takes[0].size(), 18400U - 5600U);
+    ASSERT_EQ(closed.size(), 1U);
+    EXPECT_EQ(closed[0]->target().item, QStringLiteral("甲"));
+    const std::vector<std::int64_t> a = framesOf(closed[0]->audio());
+    EXPECT_EQ(a.front(), 5600);
+    EXPECT_EQ(a.size(), 18400U - 5600U);
     sim.pumpCapture(kSecond / 2);
-    ASSERT_TRUE(r.stop(0));
+    ASSERT_TRUE(r.stop(0));  // at 24800
     sim.pumpCapture(kSecond / 5);
     r.poll();
-    ASSERT_EQ(takes.size(), 2U);
-    EXPECT_EQ(takes[1].front(), 14400) << "its own pre-roll, shared with the take before";
-    EXPECT_EQ(takes[1].size(), 24800U - 14400U);
+    ASSERT_EQ(closed.size(), 2U);
+    EXPECT_EQ(closed[1]->target().item, QStringLiteral("乙"));
+    const std::vector<std::int64_t> b = framesOf(closed[1]->audio());
+    EXPECT_EQ(b.front(), 14400) << "its own pre-roll, shared with the take before";
+    EXPECT_EQ(b.size(), 24800U - 14400U);
     r.closeInput();
+}
+
+TEST_F(RecorderTest, TakesClosingOnADeviceThatIsReplacedFinishWithWhatItDelivered) {
+    ASSERT_TRUE(recorder.openInput(0, format));
+    pump(kSecond);
+    ASSERT_TRUE(recorder.start(0, format, 0));  // 8000..
+    pump(kSecond);
+    ASSERT_TRUE(recorder.stop(2000));  // ..32000, of which 16000 have come
+    const Recorder::Format mono{kRate, 1, 0};
+    ASSERT_TRUE(recorder.openInput(1, mono)) << "a closing take does not hold the boxes";
+    pump(kSecond);
+    const std::shared_ptr<Take> take = recorder.nextClosedTake();
+    ASSERT_NE(take, nullptr);
+    EXPECT_EQ(take->audio().size(), 8000U * 4) << "what the old device delivered";
+    EXPECT_EQ(recorder.input(), Recorder::Input::Open);
+    EXPECT_EQ(recorder.format(), mono);
+    recorder.closeInput();
 }
 
 TEST_F(RecorderTest, TheStatesRefuseWhatTheyCannotDo) {
@@ -294,11 +320,12 @@ TEST(RecorderWindow, MarginsAroundEnterTakesAndAClosingWindowSavesThePostRollTak
     OnItemListKeyDown(t.app, kKeyEnter, 0);        // the next item's take, once this one is saved
     t.sim.pumpCapture(rate / 2);
     OnRecorderTick(t.app);
+    SaveClosedTakes(t.app);  // as the tick's wiring does
     const QString first = dir.filePath(u"甲.wav"_s);
     ASSERT_TRUE(QFileInfo::exists(first));
     // 300 ms before the key, the second, 300 ms after: 1.6 s of 16-bit stereo.
     EXPECT_EQ(QFileInfo(first).size(), 44 + rate * 16 / 10 * 4);
-    EXPECT_TRUE(TakeRunning(t.app)) << "the queued take began";
+    EXPECT_TRUE(TakeRunning(t.app)) << "the next take began at its key";
 
     OnItemListKeyDown(t.app, kKeyEnter, 0);
     ASSERT_TRUE(TakeClosing(t.app));

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "record/recorder.h"
 #include "record/saving.h"
 #include "record/size_texts.h"
 #include "record_test_support.h"
@@ -84,7 +85,7 @@ class RecordingControlTest : public testing::Test {
         t.form.组合框2->setCurrentIndex(rateIndex);
         t.form.组合框3->setCurrentIndex(widthIndex);
     }
-    const RecordBuffer& buffer() const { return t.app.state.record_buffer; }
+    const RecordBuffer& buffer() const { return ShownRecording(t.app); }
 
     test::TestApp t;
 };
@@ -292,6 +293,8 @@ TEST_F(RecordingControlTest, DeviceThatCannotOpenReturnsToIdleWithAMessage) {
         expectState(kIdleEmpty);
         EXPECT_TRUE(buffer().empty());
         EXPECT_EQ(t.sim.captureOpenCount(), 0);
+        EXPECT_TRUE(t.ui.messages.empty()) << "no box inside the recorder's notification";
+        QCoreApplication::processEvents();
         ASSERT_EQ(t.ui.messages.size(), 1u);
         EXPECT_EQ(t.ui.messages[0].title, "系统提示");
         EXPECT_EQ(t.ui.messages[0].icon, MessageIcon::Error);
@@ -301,7 +304,7 @@ TEST_F(RecordingControlTest, DeviceThatCannotOpenReturnsToIdleWithAMessage) {
 }
 
 TEST_F(RecordingControlTest, StopsAtTheWavSizeLimitKeepingWhatWasRecorded) {
-    t.app.state.record_buffer.setDataLimit(3 * 17640 + 100);
+    t.app.recorder->setTakeDataLimit(3 * 17640 + 100);
     click(t.form.按钮1);
     for (int i = 0; i < 5; ++i) {
         t.sim.pumpCaptureBlock();
@@ -320,7 +323,7 @@ TEST_F(RecordingControlTest, StopsAtTheWavSizeLimitKeepingWhatWasRecorded) {
 }
 
 TEST_F(RecordingControlTest, LateLimitNoticeDoesNotStopTheNextRecording) {
-    t.app.state.record_buffer.setDataLimit(17640);
+    t.app.recorder->setTakeDataLimit(17640);
     click(t.form.按钮1);
     t.sim.pumpCaptureBlock();
     t.sim.pumpCaptureBlock();  // refused; the stop is queued
@@ -345,7 +348,9 @@ TEST_F(RecordingControlTest, StopKeepsTheEndOfTheUtterance) {
          2 * 17640 + 4000},
         {"paused mid-block, then stopped", RecordBuffer::kMaxDataBytes, true, false,
          2 * 17640 + 4000, 2 * 17640 + 4000},
-        {"the rest would pass the size limit", 2 * 17640 + 100, false, false, 2 * 17640, 2 * 17640},
+        // Monitoring hears the input itself: what the take may not keep is still heard.
+        {"the rest would pass the size limit", 2 * 17640 + 100, false, false, 2 * 17640,
+         2 * 17640 + 4000},
         {"over the limit, next item started at once", 2 * 17640 + 100, false, true, 0, 0},
     };
     ASSERT_TRUE(t.engine.initOutput(-1, 44100));
@@ -354,7 +359,8 @@ TEST_F(RecordingControlTest, StopKeepsTheEndOfTheUtterance) {
         t.ui.messages.clear();
         const audio::Handle monitor = t.engine.createPushStream(44100, 2, 0);
         t.app.state.monitor_stream = monitor;
-        t.app.state.record_buffer.setDataLimit(c.dataLimit);
+        t.engine.monitorCapture(monitor);
+        t.app.recorder->setTakeDataLimit(c.dataLimit);
         click(t.form.按钮1);
         t.sim.pumpCapture(2 * 4410 + 1000);
         if (c.pauseFirst) {
@@ -388,6 +394,7 @@ TEST_F(RecordingControlTest, CapturedBlocksFeedTheMonitoringStream) {
     const audio::Handle monitor = t.engine.createPushStream(44100, 2, 0);
     ASSERT_NE(monitor, 0u);
     t.app.state.monitor_stream = monitor;
+    t.engine.monitorCapture(monitor);
     click(t.form.按钮1);
     t.sim.pumpCaptureBlock();
     EXPECT_EQ(t.sim.queuedBytes(monitor), 17640);

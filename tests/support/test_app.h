@@ -3,12 +3,15 @@
 
 #include <memory>
 
+#include <QThread>
+
 #include "app/event_wiring.h"
 #include "audio/audio_engine.h"
 #include "audio/sim_backend.h"
 #include "kit/app.h"
 #include "kit/main_form.h"
 #include "record/device_worker.h"
+#include "record/recording_control.h"
 #include "support/scripted_ui.h"
 
 namespace quillar::test {
@@ -21,7 +24,15 @@ struct TestApp {
         // stalls, and a test reads the outcome as soon as its click or key returns.
         app.device_worker = std::make_shared<DeviceWorker>();
         wireEvents(app);
+        // The window's recorder tick, run at once after every pumped block rather than on its
+        // timer: the takes collect what came, and closed ones are saved, before the test looks.
+        sim.setAfterPump([this] {
+            if (app.recorder && QThread::currentThread() == form.thread()) {
+                OnRecorderTick(app);
+            }
+        });
     }
+    ~TestApp() { sim.setAfterPump({}); }
     audio::SimBackend& sim;
     audio::AudioEngine engine;
     ScriptedUi ui;
