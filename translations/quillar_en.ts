@@ -146,6 +146,10 @@ Ctrl plays the selected item&apos;s recording.</translation>
         <translation> Clipping! Too loud</translation>
     </message>
     <message>
+        <source>录音中不能播放</source>
+        <translation>Cannot play while recording</translation>
+    </message>
+    <message>
         <source>本次录音未受保护：无法写入恢复文件</source>
         <translation>Take unprotected: no recovery file</translation>
     </message>
