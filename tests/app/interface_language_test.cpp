@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -14,10 +15,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTranslator>
 #include <cmath>
 
@@ -25,6 +28,8 @@
 #include "app/startup.h"
 #include "items/item_file.h"
 #include "kit/help_window.h"
+#include "kit/ui_language.h"
+#include "kit/ui_seam.h"
 #include "playback/audition.h"
 #include "record/status_display.h"
 #include "record/take_replacement.h"
@@ -223,6 +228,46 @@ TEST_F(EnglishInterface, HelpWindowIsEnglishButForTheEarlierTakesFolderItNames) 
     const QString text = helpText();
     EXPECT_TRUE(text.contains(kEarlierTakesFolder)) << "the folder keeps its real name";
     EXPECT_FALSE(hasChinese(QString(text).remove(kEarlierTakesFolder))) << text.toStdString();
+}
+
+// Qt's own buttons (the seam's real question box, and the OK and Cancel of its dialogs) speak the
+// interface's language, with Qt's translation installed as the program installs it.
+TEST(QtTexts, FollowTheInterfaceLanguage) {
+    struct Case {
+        UiLanguage language;
+        QString yes, no, ok, cancel;  // as shown, without the shortcut's mark
+    };
+    const Case cases[] = {
+        {UiLanguage::Chinese, u"是(Y)"_s, u"否(N)"_s, u"确定"_s, u"取消"_s},
+        {UiLanguage::English, u"Yes"_s, u"No"_s, u"OK"_s, u"Cancel"_s},
+    };
+    const auto shown = [](const QAbstractButton* b) {
+        return b != nullptr ? QString(b->text()).remove(u'&') : u"(none)"_s;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.yes.toStdString());
+        QCoreApplication& app = *QCoreApplication::instance();
+        ASSERT_TRUE(InstallQtLanguage(app, c.language));
+        QString yes, no;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            yes = shown(box->button(QMessageBox::Yes));
+            no = shown(box->button(QMessageBox::No));
+            box->button(QMessageBox::No)->click();
+        });
+        QtUi ui;
+        EXPECT_FALSE(ui.confirm(nullptr, u"系统提示"_s, u"确定要退出吗？"_s));
+        EXPECT_EQ(yes, c.yes);
+        EXPECT_EQ(no, c.no);
+        const QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+        EXPECT_EQ(shown(buttons.button(QDialogButtonBox::Ok)), c.ok);
+        EXPECT_EQ(shown(buttons.button(QDialogButtonBox::Cancel)), c.cancel);
+        for (QTranslator* installed : app.findChildren<QTranslator*>()) {
+            QCoreApplication::removeTranslator(installed);
+            delete installed;
+        }
+    }
 }
 
 TEST(ChineseInterface, EveryTextAsWrittenFitsItsControl) {
