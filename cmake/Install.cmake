@@ -60,9 +60,10 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION "sound")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${PROJECT_HOMEPAGE_URL}")
-# The libraries come from the binary; Qt's window system plugins are loaded at run time, and the
-# CJK font and the sound server are what the window and the recorder expect to find.
+# The libraries come from the binary; Qt's window system plugins and its Chinese texts (Yes, No,
+# the file dialogs) are loaded at run time, and the CJK font and the sound server are what the
+# window and the recorder expect to find.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-microhei | fonts-noto-cjk, pulseaudio | pipewire-pulse")
 include(CPack)

@@ -26,6 +26,12 @@ int main(int argc, char** argv) {
         std::fputs("quillar: the English translation cannot be loaded; the texts stay Chinese\n",
                    stderr);
     }
+    if (!quillar::InstallQtLanguage(application, language)) {
+        std::fputs(
+            "quillar: Qt's Chinese translation (qt6-translations-l10n) cannot be loaded; "
+            "Qt's buttons and file dialogs stay English\n",
+            stderr);
+    }
     // The desktop maps the window to its menu entry and icon by this id (on X11 by the window
     // class, which Qt takes from the application name: StartupWMClass in the entry).
     const QString id = QString::fromLatin1(quillar::kApplicationId);

@@ -97,7 +97,7 @@
     </message>
     <message>
         <source>选择</source>
-        <translation>Open</translation>
+        <translation>Pick</translation>
     </message>
     <message>
         <source>保存当前配置</source>
@@ -144,6 +144,10 @@ Ctrl plays the selected item&apos;s recording.</translation>
     <message>
         <source> 削波！录音音量过大</source>
         <translation> Clipping! Too loud</translation>
+    </message>
+    <message>
+        <source>录音中不能播放</source>
+        <translation>Cannot play while recording</translation>
     </message>
     <message>
         <source>本次录音未受保护：无法写入恢复文件</source>
@@ -319,11 +323,13 @@ Ctrl plays the selected item&apos;s recording.</translation>
     </message>
     <message>
         <source>录音已达到 WAV 文件能记录的最大长度（约 4 GB），已自动停止。</source>
-        <translation>The take reached the longest a WAV file can hold (about 4 GB) and was stopped.</translation>
+        <translatorcomment>The next sentence of the message follows directly: keep the trailing space.</translatorcomment>
+        <translation>The take has reached the largest size a WAV file can hold (about 4 GB) and was stopped. </translation>
     </message>
     <message>
         <source>电脑的可用内存快要用完了，录音已自动停止。</source>
-        <translation>The computer is nearly out of memory; recording was stopped.</translation>
+        <translatorcomment>The next sentence of the message follows directly: keep the trailing space.</translatorcomment>
+        <translation>The computer is nearly out of memory, so recording was stopped. </translation>
     </message>
     <message>
         <source>无法打开录音设备，请检查录音设备是否连接或被其他程序占用。</source>
@@ -331,7 +337,8 @@ Ctrl plays the selected item&apos;s recording.</translation>
     </message>
     <message>
         <source>录音文件保存成功 , </source>
-        <translation>Recording saved, </translation>
+        <translatorcomment>The file size follows (&quot;File size 206 KB&quot;).</translatorcomment>
+        <translation>Recording saved. </translation>
     </message>
     <message>
         <source>录音文件保存失败 , 文件可能被占用！</source>
@@ -515,23 +522,24 @@ The take is still in memory; you can save it elsewhere with &quot;Save as&quot;.
     </message>
     <message>
         <source>录音设备已断开（设备被拔出或声音服务已停止），录音已停止。</source>
-        <translation>The recording device was disconnected (unplugged, or the sound service stopped); recording stopped.</translation>
+        <translatorcomment>The next sentence of the message follows directly: keep the trailing space.</translatorcomment>
+        <translation>The recording device was disconnected (unplugged, or the sound service stopped), so recording stopped. </translation>
     </message>
     <message>
         <source>断开之前录下的内容已自动保存为：
 %1
 也可以用“保存录音”另行保存。</source>
-        <translation>What was recorded before that was saved as:
+        <translation>What had been recorded was saved as:
 %1
 You can also save it elsewhere with &quot;Save as&quot;.</translation>
     </message>
     <message>
         <source>断开之前没有录到声音。</source>
-        <translation>Nothing was recorded before that.</translation>
+        <translation>Nothing had been recorded.</translation>
     </message>
     <message>
         <source>断开之前录下的内容保留在内存中，可以用“保存录音”保存。</source>
-        <translation>What was recorded before that is kept in memory; save it with &quot;Save as&quot;.</translation>
+        <translation>What had been recorded is kept in memory; save it with &quot;Save as&quot;.</translation>
     </message>
     <message>
         <source>峰值 %1 dBFS</source>
@@ -607,7 +615,7 @@ Quit anyway?</translation>
     </message>
     <message>
         <source>自动（跟随系统）</source>
-        <translation>Automatic (as the desktop)</translation>
+        <translation>Automatic (the desktop&apos;s language)</translation>
     </message>
     <message>
         <source>中文（Chinese）</source>

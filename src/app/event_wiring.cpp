@@ -4,6 +4,7 @@
 
 #include "record/recorder.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QEvent>
 #include <QKeyEvent>
@@ -37,6 +38,13 @@
 namespace quillar {
 
 namespace {
+
+// The keyboard loop lives in the item list: whatever a button, a dialog or a box was for, the
+// next Enter records. A button keeps the focus its click gave it, and Enter on a button of a
+// window that is no dialog does nothing, so the list takes the keys back after each of them.
+void keysBackToItemList(App& app) {
+    app.form.列表框_录音文本列表->setFocus(Qt::OtherFocusReason);
+}
 
 int shiftStateOf(Qt::KeyboardModifiers modifiers) {
     return (modifiers & Qt::ShiftModifier ? kShiftDown : 0) |
@@ -77,6 +85,7 @@ class ItemListKeys : public QObject {
             case Qt::Key_F6:
                 if (!key->isAutoRepeat()) {
                     OpenRecordingOptions(m_app);
+                    keysBackToItemList(m_app);
                 }
                 return true;
             default:
@@ -152,6 +161,15 @@ void wireEvents(App& app) {
     });
     QObject::connect(f.按钮2, &QPushButton::clicked, [&app] { ToggleAudition(app); });
     QObject::connect(f.按钮_播放录音, &QPushButton::clicked, [&app] { PlayCurrentRecording(app); });
+
+    // After every button's own handler (connected above, so run first), and after whatever box
+    // or dialog it showed has closed. The folder box keeps the keys while it is typed into; the
+    // Return that ends the typing hands them back.
+    for (QAbstractButton* button : f.findChildren<QAbstractButton*>()) {
+        QObject::connect(button, &QAbstractButton::clicked, [&app] { keysBackToItemList(app); });
+    }
+    QObject::connect(f.编辑框_保存路径, &QLineEdit::returnPressed,
+                     [&app] { keysBackToItemList(app); });
 
     // The engine's thread only passes the news on; the form as context drops it once the window
     // is gone.

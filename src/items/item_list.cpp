@@ -94,7 +94,11 @@ void OnItemListKeyDown(App& app, int keyCode, int shift) {
         SelectNextRedo(app, (shift & kShiftDown) != 0);
     } else if (keyCode == kKeyControl) {
         const QString path = app.form.编辑框_当前录音文件->text();
-        if (!path.isEmpty() && QFileInfo(path).isFile()) {
+        if (TakeRunning(app) || TakeClosing(app)) {
+            // Another item's recording would play into the take; the key is answered all the
+            // same, whether or not this item has a recording.
+            ShowNoPlaybackDuringTake(app);
+        } else if (!path.isEmpty() && QFileInfo(path).isFile()) {
             PlayCurrentRecording(app);
         }
     }

@@ -147,6 +147,8 @@ const std::vector<ControlRow>& mainWindowControls() {
         QL_ROW(标签_声音服务, Label, "画板2", 96, 40, 340, 24, "", .background = QColor(192, 0, 0),
                .foreground = QColor(255, 255, 255), .hidden = true),
         QL_ROW(时钟_录音收尾, Timer, "画板2", 208, 3, 26, 26, "", .interval = 0),
+        QL_ROW(标签_播放提示, Label, "画板2", 8, 40, 180, 24, QT_TRANSLATE_NOOP("Quillar", "录音中不能播放"),
+               .background = QColor(0, 0, 0), .foreground = QColor(255, 200, 0), .hidden = true),
         QL_ROW(时钟_电平, Timer, "画板2", 176, 3, 26, 26, "", .interval = 0),
         QL_ROW(画板1, Board, "分组框3", 8, 112, 672, 32, "", .background = QColor(236, 236, 236)),
         QL_ROW(编辑框1, Edit, "画板1", 1, 5, 80, 24,

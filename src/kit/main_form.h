@@ -108,6 +108,8 @@ class MainForm : public QWidget {
     QTimer* 时钟_暂存 = nullptr;  // looks for their folders every few seconds while any wait
     // Says that the sound server does not answer while a device call or the capture waits on it.
     QLabel* 标签_声音服务 = nullptr;
+    // Over 标签4 for a moment: a recording cannot be played while a take runs or closes.
+    QLabel* 标签_播放提示 = nullptr;
     // Moves a take on while it opens, takes its post-roll or waits to begin.
     QTimer* 时钟_录音收尾 = nullptr;
     QTimer* 时钟_电平 = nullptr;  // the input level meter's look at the input

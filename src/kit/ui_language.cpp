@@ -1,6 +1,7 @@
 #include "kit/ui_language.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QTranslator>
 
 namespace quillar {
@@ -62,6 +63,20 @@ bool InstallUiLanguage(QCoreApplication& app, UiLanguage language) {
     }
     auto* translator = new QTranslator(&app);
     if (!translator->load(QStringLiteral(":/i18n/quillar_en.qm"))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
+
+bool InstallQtLanguage(QCoreApplication& app, UiLanguage language) {
+    if (language == UiLanguage::English) {
+        return true;
+    }
+    // The program's texts are Simplified Chinese, whatever the desktop's region.
+    auto* translator = new QTranslator(&app);
+    if (!translator->load(QStringLiteral("qtbase_zh_CN"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         delete translator;
         return false;
     }

@@ -24,4 +24,10 @@ UiLanguage ChooseUiLanguage(const QString& setting);
 // built-in translation cannot be loaded (the program then shows its Chinese texts).
 bool InstallUiLanguage(QCoreApplication& app, UiLanguage language);
 
+// Installs Qt's own translation of its texts (Yes, No, Cancel, the file dialogs) into Chinese on
+// `app` for Chinese, from the system's Qt translations (Debian's qt6-translations-l10n); English
+// needs none, being Qt's own language. False when that translation cannot be loaded (Qt's
+// dialogs then speak English).
+bool InstallQtLanguage(QCoreApplication& app, UiLanguage language);
+
 }  // namespace quillar

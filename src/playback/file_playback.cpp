@@ -17,6 +17,7 @@
 #include "kit/shape_box.h"
 #include "kit/ui_seam.h"
 #include "kit/ui_texts.h"
+#include "record/recording_control.h"
 #include "record/recording_names.h"
 
 namespace quillar {
@@ -29,6 +30,7 @@ constexpr int kCursorStart = 16;  // left of 外形框2, pixels
 constexpr int kPointerStart = 3;  // left of 标签_指针, pixels
 constexpr int kSteps = 100;
 const char kPollName[] = "playback poll";
+const char kNoticeHoldName[] = "notice hold";
 
 void moveLeft(QWidget* w, int left) {
     w->move(left, w->y());
@@ -182,7 +184,26 @@ PlaybackPoll& pollOf(MainForm& form) {
 }  // namespace
 
 void PlayCurrentRecording(App& app) {
+    if (TakeRunning(app) || TakeClosing(app)) {
+        ShowNoPlaybackDuringTake(app);
+        return;
+    }
     pollOf(app.form).start(app);
+}
+
+void ShowNoPlaybackDuringTake(App& app) {
+    QLabel* notice = app.form.标签_播放提示;
+    auto* hold = notice->findChild<QTimer*>(kNoticeHoldName, Qt::FindDirectChildrenOnly);
+    if (hold == nullptr) {
+        hold = new QTimer(notice);
+        hold->setObjectName(kNoticeHoldName);
+        hold->setSingleShot(true);
+        QObject::connect(hold, &QTimer::timeout, notice, &QWidget::hide);
+    }
+    // Not a box: the list keeps the keyboard, and the Enter that stops the take stays its own.
+    notice->show();
+    notice->raise();
+    hold->start(kNoPlaybackNoticeMs);
 }
 
 bool IsPlayingCurrentRecording(App& app) {

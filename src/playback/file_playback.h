@@ -8,8 +8,14 @@ struct App;
 // Click on 按钮_播放录音 and Ctrl in the item list (GUI thread). Plays the file named in
 // 编辑框_当前录音文件 and returns at once; a timer polls the player every few milliseconds and
 // moves 进度条1, 外形框2 and 标签_指针 in up to 100 steps, keeping 按钮_播放录音 disabled until
-// the end. A call while a file plays starts again from the beginning.
+// the end. A call while a file plays starts again from the beginning. While a take runs or
+// closes nothing plays (the microphone would hear it in the take): the notice says so instead.
 void PlayCurrentRecording(App& app);
+
+// 标签_播放提示, "录音中不能播放", shown over the spectrum for kNoPlaybackNoticeMs from now
+// (again from now when it shows already): a request to play came during a take (GUI thread).
+void ShowNoPlaybackDuringTake(App& app);
+inline constexpr int kNoPlaybackNoticeMs = 2000;
 
 // Whether a playback started by PlayCurrentRecording is still being polled.
 bool IsPlayingCurrentRecording(App& app);

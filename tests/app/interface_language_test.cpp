@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -14,18 +15,25 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTranslator>
 #include <cmath>
+#include <functional>
 
 #include "app/settings.h"
 #include "app/startup.h"
 #include "items/item_file.h"
 #include "kit/help_window.h"
+#include "kit/ui_language.h"
+#include "kit/ui_seam.h"
 #include "playback/audition.h"
+#include "record/recording_control.h"
 #include "record/status_display.h"
 #include "record/take_replacement.h"
 #include "support/item_lines.h"
@@ -59,19 +67,26 @@ bool holdsUserData(const QWidget* w) {
     return kNames.contains(w->objectName());
 }
 
-// One line of text as a control shows it, and the width it has for it.
+// A push button's text that fills its button edge to edge reads as cut off: it keeps this much
+// of the button's contents free, in pixels, half on either side.
+constexpr int kButtonTextMargin = 6;
+
+// One line of text as a control shows it, the width it has for it and the margin it must keep.
 struct Shown {
     QString control;
     QString line;
     int textWidth;
     int room;
+    int margin = 0;
 };
 
-void addLines(std::vector<Shown>* out, const QWidget* w, const QString& text, int room) {
+void addLines(std::vector<Shown>* out, const QWidget* w, const QString& text, int room,
+              int margin = 0) {
     QString plain = text;
     plain.remove(u'\r');
     for (const QString& line : plain.split(u'\n')) {
-        out->push_back({w->objectName(), line, w->fontMetrics().horizontalAdvance(line), room});
+        out->push_back(
+            {w->objectName(), line, w->fontMetrics().horizontalAdvance(line), room, margin});
     }
 }
 
@@ -87,11 +102,13 @@ std::vector<Shown> shownTexts(const QWidget& root) {
             QStyleOptionButton o;
             o.initFrom(b);
             o.rect = b->rect();
-            const QStyle::SubElement e =
-                qobject_cast<const QPushButton*>(w) ? QStyle::SE_PushButtonContents
-                : w->inherits("QRadioButton")       ? QStyle::SE_RadioButtonContents
-                                                    : QStyle::SE_CheckBoxContents;
-            addLines(&out, w, b->text(), style->subElementRect(e, &o, b).width());
+            const bool push = qobject_cast<const QPushButton*>(w) != nullptr;
+            const QStyle::SubElement e = push ? QStyle::SE_PushButtonContents
+                                         : w->inherits("QRadioButton")
+                                             ? QStyle::SE_RadioButtonContents
+                                             : QStyle::SE_CheckBoxContents;
+            addLines(&out, w, b->text(), style->subElementRect(e, &o, b).width(),
+                     push ? kButtonTextMargin : 0);
         } else if (const auto* l = qobject_cast<const QLabel*>(w)) {
             addLines(&out, w, l->text(), l->contentsRect().width());
         } else if (const auto* e = qobject_cast<const QLineEdit*>(w)) {
@@ -123,8 +140,9 @@ void expectFitting(const QWidget& window, const char* when, bool english) {
     for (const Shown& s : shownTexts(window)) {
         EXPECT_FALSE(english && hasChinese(s.line))
             << s.control.toStdString() << ": \"" << s.line.toStdString() << "\"";
-        EXPECT_LE(s.textWidth, s.room)
-            << s.control.toStdString() << ": \"" << s.line.toStdString() << "\" is cut off";
+        EXPECT_LE(s.textWidth + s.margin, s.room)
+            << s.control.toStdString() << ": \"" << s.line.toStdString() << "\" is cut off"
+            << (s.margin > 0 ? " or fills its button to the edges" : "");
     }
 }
 
@@ -217,12 +235,102 @@ TEST_F(EnglishInterface, SessionFromTheKeyboardStaysEnglishAndKeepsItsFileNames)
     EXPECT_FALSE(hasChinese(f().标签_录音质量->text())) << f().标签_录音质量->text().toStdString();
 }
 
+// Messages put together from pieces (the device lost, then what became of the take; why a take
+// stopped, then where it is) read as sentences: a space after each, no Chinese punctuation.
+TEST_F(EnglishInterface, MessagesJoinedFromPiecesReadAsSentences) {
+    struct Case {
+        const char* name;
+        QString folder;  // the auto-save folder
+        std::function<void()> start;
+        std::int64_t frames;  // captured before the end
+        std::function<void()> end;
+        QString joined;  // where two pieces meet
+    };
+    const QString folder = dir.filePath(u"takes"_s);
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const auto enter = [this] { press(Qt::Key_Return); };
+    const auto button = [this] { f().按钮1->click(); };
+    const auto lost = [this] {
+        t->sim.loseCapture();
+        QCoreApplication::processEvents();
+    };
+    const auto lowMemory = [this] { StopAtLowMemory(t->app); };
+    const Case cases[] = {
+        {"lost device, the take saved", folder, enter, 4410, lost, u"stopped. What had"_s},
+        {"lost device, nothing recorded", folder, enter, 0, lost, u"stopped. Nothing had"_s},
+        {"lost device, the take in memory", folder, button, 4410, lost, u"stopped. What had"_s},
+        {"low memory", folder, button, 4410, lowMemory, u"stopped. What was"_s},
+        {"lost device, no folder to save to", QString(), enter, 4410, lost,
+         u"stopped. No auto-save"_s},
+    };
+    loadItems(u"水\r\n"_s);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        t->ui.messages.clear();
+        f().编辑框_保存路径->setText(c.folder);
+        c.start();
+        t->sim.pumpCapture(c.frames);
+        c.end();
+        ASSERT_EQ(t->ui.messages.size(), 1u);
+        const QString text = t->ui.messages[0].text;
+        EXPECT_TRUE(text.contains(c.joined)) << text.toStdString();
+        const QString outsidePaths =
+            QString(text).remove(QRegularExpression(u"\\S*/\\S*"_s)).remove(u"水"_s);
+        EXPECT_FALSE(hasChinese(outsidePaths)) << text.toStdString();
+        EXPECT_FALSE(outsidePaths.contains(QRegularExpression(u"[a-z)][.!?;:,][A-Za-z]"_s)))
+            << text.toStdString();
+        if (TakeRunning(t->app)) {
+            enter();
+        }
+    }
+}
+
 TEST_F(EnglishInterface, HelpWindowIsEnglishButForTheEarlierTakesFolderItNames) {
     HelpWindow help(&f());
     EXPECT_FALSE(hasChinese(help.windowTitle()));
     const QString text = helpText();
     EXPECT_TRUE(text.contains(kEarlierTakesFolder)) << "the folder keeps its real name";
     EXPECT_FALSE(hasChinese(QString(text).remove(kEarlierTakesFolder))) << text.toStdString();
+}
+
+// Qt's own buttons (the seam's real question box, and the OK and Cancel of its dialogs) speak the
+// interface's language, with Qt's translation installed as the program installs it.
+TEST(QtTexts, FollowTheInterfaceLanguage) {
+    struct Case {
+        UiLanguage language;
+        QString yes, no, ok, cancel;  // as shown, without the shortcut's mark
+    };
+    const Case cases[] = {
+        {UiLanguage::Chinese, u"是(Y)"_s, u"否(N)"_s, u"确定"_s, u"取消"_s},
+        {UiLanguage::English, u"Yes"_s, u"No"_s, u"OK"_s, u"Cancel"_s},
+    };
+    const auto shown = [](const QAbstractButton* b) {
+        return b != nullptr ? QString(b->text()).remove(u'&') : u"(none)"_s;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.yes.toStdString());
+        QCoreApplication& app = *QCoreApplication::instance();
+        ASSERT_TRUE(InstallQtLanguage(app, c.language));
+        QString yes, no;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            yes = shown(box->button(QMessageBox::Yes));
+            no = shown(box->button(QMessageBox::No));
+            box->button(QMessageBox::No)->click();
+        });
+        QtUi ui;
+        EXPECT_FALSE(ui.confirm(nullptr, u"系统提示"_s, u"确定要退出吗？"_s));
+        EXPECT_EQ(yes, c.yes);
+        EXPECT_EQ(no, c.no);
+        const QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+        EXPECT_EQ(shown(buttons.button(QDialogButtonBox::Ok)), c.ok);
+        EXPECT_EQ(shown(buttons.button(QDialogButtonBox::Cancel)), c.cancel);
+        for (QTranslator* installed : app.findChildren<QTranslator*>()) {
+            QCoreApplication::removeTranslator(installed);
+            delete installed;
+        }
+    }
 }
 
 TEST(ChineseInterface, EveryTextAsWrittenFitsItsControl) {

@@ -27,6 +27,8 @@ QUILLAR = None  # path of the binary under test, from the command line
 ITEM_LIST_FIRST_ROW = (60, 334)
 BUTTON_RECORD = (394, 499)      # 按钮1
 BUTTON_PAUSE = (570, 499)       # 按钮4
+BUTTON_SET_FOLDER = (280, 210)  # 按钮_设置保存路径, 设置
+BUTTON_CHOOSE_LIST = (280, 279) # 按钮_选择录音文本, 选择
 MONITOR_CHECKBOX = (186, 103)   # 选择框1
 RATE_COMBO = (184, 72)          # 组合框2
 WIDTH_COMBO = (132, 104)        # 组合框3
@@ -401,6 +403,32 @@ class Quillar:
         self.xdo("windowfocus", "--sync", self.window)
         time.sleep(0.3)
 
+    def answer_file_dialog(self, path):
+        """Waits for the program's file or folder dialog, types `path` into its name box and
+        accepts it with Return, as a user who knows where the file is does; the main window has
+        the desktop's focus again afterwards, as a window manager gives it back."""
+        def dialogs():
+            found = self.xdo("search", "--onlyvisible", "--pid", str(self.proc.pid)).stdout.split()
+            return [w for w in found if w != self.window]
+
+        dialog = wait_for(dialogs, 20, "the file dialog")[0]
+        self.xdo("windowfocus", "--sync", dialog)
+        time.sleep(0.5)  # the dialog lists its folder and puts the focus in its name box
+        self.xdo("key", "--clearmodifiers", "ctrl+a")
+        self.xdo("type", "--delay", "20", path)
+        time.sleep(0.3)
+        # The first Return may only close the name box's completion list.
+        for _ in range(3):
+            self.xdo("key", "--clearmodifiers", "Return")
+            try:
+                wait_for(lambda: not dialogs(), 3, "the file dialog to close")
+                break
+            except AssertionError:
+                pass
+        wait_for(lambda: not dialogs(), 1, "the file dialog to take %s" % path)
+        self.xdo("windowfocus", "--sync", self.window)
+        time.sleep(0.3)
+
     def take(self, tone):
         """Enter, a tone, Enter."""
         self.key("Return")
@@ -489,6 +517,24 @@ class WorkingLoop(unittest.TestCase):
         leftovers = [n for n in os.listdir(app.folder)
                      if not n.endswith(".wav") and n != "quillar-log.csv"]
         self.assertEqual(leftovers, [], "half-written files left behind")
+
+    def test_enter_records_right_after_choosing_the_word_list_and_the_folder(self):
+        app = self.start(["甲"])
+        second = os.path.join(app.dir, "second.txt")
+        with open(second, "wb") as f:
+            f.write("乙\r\n丙\r\n".encode("gbk"))
+        app.click(BUTTON_CHOOSE_LIST)
+        app.answer_file_dialog(second)
+        app.record_item(self.tone, "乙")  # no click into the list first
+
+        elsewhere = os.path.join(app.dir, "elsewhere")
+        os.makedirs(elsewhere)
+        app.click(BUTTON_SET_FOLDER)
+        app.answer_file_dialog(elsewhere)
+        app.folder = elsewhere
+        path = app.record_item(self.tone, "乙")
+        self.assertAlmostEqual(dominant_frequency(path), 1000, delta=30)
+        self.assertEqual(app.close(), 0)
 
     def test_recording_an_item_again_keeps_the_first_take(self):
         app = self.start(["水"])

@@ -177,7 +177,7 @@ def check_deb(args, scratch):
     depends = run("dpkg-deb", "-f", str(deb), "Depends").stdout
     names = {alt.split()[0] for alt in re.split(r"[,|]", depends) if alt.strip()}
     for needed in ("libqt6core6", "libqt6gui6", "libqt6widgets6", "libsdl2-2.0-0",
-                   "libfftw3-single3", "qt6-qpa-plugins"):
+                   "libfftw3-single3", "qt6-qpa-plugins", "qt6-translations-l10n"):
         if needed not in names:
             fail(f"Depends lacks {needed}: {depends}")
 

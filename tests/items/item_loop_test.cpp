@@ -6,19 +6,24 @@
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTest>
 #include <cmath>
 #include <functional>
 
 #include "app/settings.h"
 #include "app/startup.h"
 #include "items/item_file.h"
+#include "kit/media_player.h"
+#include "kit/recording_options.h"
 #include "playback/file_playback.h"
+#include "record/recording_control.h"
 #include "support/item_lines.h"
 #include "support/test_app.h"
 
@@ -414,13 +419,72 @@ TEST_F(ItemLoop, CtrlWithoutAnExistingRecordingPlaysNothing) {
     EXPECT_EQ(t.sim.playingStreamCount(), 0);
 }
 
-TEST_F(ItemLoop, CtrlPlaysTheRecordingAlsoWhileRecording) {
-    loadItems(u"爸爸\r\n"_s);
-    record(1);
-    enter();
-    ASSERT_EQ(state(), u"录制中"_s);
+// What was played during a take would be heard by the microphone and land in it: neither Ctrl nor
+// the play button plays while a take runs or takes its post-roll, and the window says why.
+TEST_F(ItemLoop, NothingPlaysIntoATakeAndTheNoticeSaysWhy) {
+    struct Case {
+        const char* name;
+        std::function<void()> phase;  // from a take just begun on 妈妈
+        std::function<void()> play;
+    };
+    const std::function<void()> ctrl = [this] { press(Qt::Key_Control); };
+    const std::function<void()> button = [this] { t.form.按钮_播放录音->click(); };
+    const std::function<void()> recording = [] {};
+    const std::function<void()> paused = [this] { t.form.按钮4->click(); };
+    const std::function<void()> closing = [this] {
+        enter();
+        ASSERT_TRUE(TakeClosing(t.app));
+    };
+    const Case cases[] = {
+        {"Ctrl while recording", recording, ctrl},
+        {"Ctrl while paused", paused, ctrl},
+        {"Ctrl during the post-roll", closing, ctrl},
+        {"the play button while recording", recording, button},
+        {"the play button during the post-roll", closing, button},
+    };
+    t.app.state.options = RecordingOptions();  // the input kept open, 300 ms either side
+    KeepInputOpen(t.app);
+    t.sim.pumpCapture(44100);
+    loadItems(u"爸爸\r\n妈妈\r\n"_s);
+    const auto closeTake = [this] {
+        t.sim.pumpCapture(44100);
+        OnRecorderTick(t.app);
+    };
+    record(2);
+    closeTake();
+    const QString saved = folder + u"/爸爸.wav"_s;
+    ASSERT_TRUE(QFile::exists(saved));
+    QLabel* notice = t.form.标签_播放提示;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        notice->hide();
+        list()->setCurrentRow(1);
+        enter();
+        t.sim.pumpCaptureBlock();
+        list()->setCurrentRow(0);  // a recording to play is shown, and the button enabled
+        ASSERT_EQ(t.form.编辑框_当前录音文件->text(), saved);
+        c.phase();
+        c.play();
+        EXPECT_FALSE(IsPlayingCurrentRecording(t.app));
+        EXPECT_EQ(t.form.媒体播放1->state(), 0);
+        EXPECT_EQ(t.sim.playingStreamCount(), 0);
+        EXPECT_FALSE(notice->isHidden());
+        EXPECT_EQ(notice->text(), u"录音中不能播放"_s);
+        EXPECT_TRUE(t.ui.messages.empty()) << "a box would take the Enter that stops the take";
+        EXPECT_TRUE(TakeRunning(t.app) || TakeClosing(t.app)) << "the take goes on";
+        if (TakeRunning(t.app)) {
+            enter();
+        }
+        closeTake();
+        ASSERT_FALSE(TakeRunning(t.app) || TakeClosing(t.app));
+    }
+    // Once the take is saved, the same key plays.
+    list()->setCurrentRow(1);
     press(Qt::Key_Control);
     EXPECT_TRUE(IsPlayingCurrentRecording(t.app));
+    EXPECT_TRUE(
+        QTest::qWaitFor([notice] { return notice->isHidden(); }, kNoPlaybackNoticeMs + 1000))
+        << "the notice goes by itself";
 }
 
 TEST_F(ItemLoop, HeldCtrlDoesNotRestartThePlayback) {

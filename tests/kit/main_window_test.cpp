@@ -114,6 +114,7 @@ const Expected kControls[] = {
     {"时钟_暂存", "QTimer", "画板2", kNone, ""},
     {"标签_声音服务", "QLabel", "画板2", {96, 40, 340, 24}, "", 12, false, QColor(192, 0, 0), QColor(255, 255, 255), true},
     {"时钟_录音收尾", "QTimer", "画板2", kNone, ""},
+    {"标签_播放提示", "QLabel", "画板2", {8, 40, 180, 24}, "录音中不能播放", 12, false, QColor(0, 0, 0), QColor(255, 200, 0), true},
     {"时钟_电平", "QTimer", "画板2", kNone, ""},
     {"画板1", "quillar::DrawingBoard", "分组框3", {8, 112, 672, 32}, "", 12, false, kGrey},
     {"编辑框1", "QLineEdit", "画板1", {1, 5, 80, 24}, "停止中", 12, false, QColor(255, 255, 255), kGreen},
@@ -167,8 +168,8 @@ class MainWindowTest : public ::testing::Test {
 };
 
 TEST_F(MainWindowTest, EveryControlHasItsClassContainerGeometryTextAndLook) {
-    ASSERT_EQ(mainWindowControls().size(), 68u);
-    ASSERT_EQ(std::size(kControls) + kDialogCount, 68u);
+    ASSERT_EQ(mainWindowControls().size(), 69u);
+    ASSERT_EQ(std::size(kControls) + kDialogCount, 69u);
     for (const Expected& e : kControls) {
         SCOPED_TRACE(e.name);
         QObject* o = t.form.findChild<QObject*>(QString::fromUtf8(e.name));
