@@ -667,5 +667,21 @@ Quit anyway?</translation>
 
 The new options apply until Quillar closes; the next start uses the old ones.</translation>
     </message>
+    <message>
+        <source>
+这段录音也无法暂存到磁盘，暂时保留在内存中，文件夹可以写入时会自动保存；退出前请先保存。</source>
+        <translation>
+The take could not be kept on disk either: it is held in memory and will be saved as soon as the folder can be written. Do not quit before it is saved.</translation>
+    </message>
+    <message>
+        <source>正在保存录音……</source>
+        <translation>Saving the recordings…</translation>
+    </message>
+    <message>
+        <source>有 %1 段录音既无法写入文件夹，也无法暂存到磁盘，退出后将会丢失。
+确定要退出吗？</source>
+        <translation>%1 recording(s) could be written neither to the folder nor to disk, and will be lost when Quillar closes.
+Quit anyway?</translation>
+    </message>
 </context>
 </TS>
