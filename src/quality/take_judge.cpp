@@ -8,6 +8,7 @@
 #include <limits>
 #include <utility>
 
+#include "audio/sample_packing.h"
 #include "quality/level_math.h"
 #include "quality/quality_limits.h"
 
@@ -38,11 +39,7 @@ struct S24Reader {
     static constexpr bool kInteger = true;
     static constexpr int kMin = -8388608;
     static constexpr int kMax = 8388607;
-    static int read(const std::uint8_t* p) {
-        const std::uint32_t u =
-            std::uint32_t{p[0]} << 8 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 24;
-        return static_cast<std::int32_t>(u) >> 8;
-    }
+    static int read(const std::uint8_t* p) { return audio::readS24(p); }
 };
 struct S32Reader {
     static constexpr bool kInteger = false;
