@@ -15,7 +15,7 @@
 
 #include "items/item_file.h"
 #include "items/recording_marks.h"
-#include "record/recording_names.h"
+#include "naming/recording_names.h"
 #include "record/take_log.h"
 #include "record/take_replacement.h"
 

@@ -17,7 +17,7 @@
 #include "kit/shape_box.h"
 #include "kit/ui_seam.h"
 #include "kit/ui_texts.h"
-#include "record/recording_names.h"
+#include "naming/recording_names.h"
 
 namespace quillar {
 

@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "naming/recording_names.h"
 #include "platform/file_io.h"
-#include "record/recording_names.h"
 #include "record/take_journal.h"
 #include "record/take_replacement.h"
 #include "record/wav_image.h"
