@@ -11,7 +11,7 @@ QUILLAR_RUN_PACKAGES=(
 # To build and run the tests and benchmarks, on top of the above.
 QUILLAR_TEST_PACKAGES=(
   "${QUILLAR_RUN_PACKAGES[@]}"
-  libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev sndfile-programs
   xvfb xauth x11-utils xdotool pulseaudio pulseaudio-utils sox
   imagemagick espeak-ng clang libclang-rt-14-dev python3 python3-xlib
   desktop-file-utils appstream librsvg2-bin dpkg-dev file

@@ -22,9 +22,9 @@
 #include "kit/main_form.h"
 #include "kit/ui_seam.h"
 #include "kit/ui_texts.h"
+#include "naming/recording_names.h"
 #include "platform/file_io.h"
 #include "program_identity.h"
-#include "record/recording_names.h"
 
 namespace quillar {
 

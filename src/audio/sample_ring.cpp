@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "audio/sample_packing.h"
+
 namespace quillar::audio {
 
 float sampleToFloat(const std::uint8_t* p, SampleType type) {
@@ -15,12 +17,8 @@ float sampleToFloat(const std::uint8_t* p, SampleType type) {
             std::memcpy(&v, p, sizeof v);
             return static_cast<float>(v) / 32768.0f;
         }
-        case SampleType::S24: {
-            // Into the top of an int32, so that the shift back extends the sign.
-            const std::uint32_t u =
-                std::uint32_t{p[0]} << 8 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 24;
-            return static_cast<float>(static_cast<std::int32_t>(u) >> 8) / 8388608.0f;
-        }
+        case SampleType::S24:
+            return static_cast<float>(readS24(p)) / 8388608.0f;
         case SampleType::S32: {
             std::int32_t v;
             std::memcpy(&v, p, sizeof v);

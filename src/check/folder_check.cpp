@@ -15,6 +15,7 @@
 
 #include "items/item_file.h"
 #include "items/recording_marks.h"
+#include "naming/recording_names.h"
 #include "record/take_log.h"
 #include "record/take_replacement.h"
 
@@ -123,8 +124,9 @@ QString CheckUsage() {
         "  --earlier         judge the earlier takes kept in the folder's 早前录音 too\n"
         "  --help            show this text\n"
         "\n"
-        "Exit code: 0 when every row is good, 1 when any is not, 2 for a usage error or a\n"
-        "folder or word list that cannot be read.\n");
+        "Exit code: 0 when every row is good, 1 when any is not, 2 for a usage error, a\n"
+        "folder that cannot be read or holds no recordings, or a word list that cannot be read,\n"
+        "is not text or holds no items.\n");
 }
 
 bool ParseCheckOptions(const QStringList& args, CheckOptions* o, QString* error) {
@@ -193,12 +195,28 @@ bool CheckFolder(const CheckOptions& o, std::vector<CheckRow>* rows, QString* er
             *error = QStringLiteral("cannot read the word list %1").arg(o.list);
             return false;
         }
-        items = ReadItemFile(o.list);
+        ItemFileContent content = ReadItemFileContent(o.list);
+        if (content.notText) {
+            *error = QStringLiteral("the word list %1 is not text").arg(o.list);
+            return false;
+        }
+        // A list of nothing (or only blank lines) would pass every folder: a wrong file, not a
+        // finished survey.
+        if (std::all_of(content.items.cbegin(), content.items.cend(), IsBlankItem)) {
+            *error = QStringLiteral("the word list %1 holds no items").arg(o.list);
+            return false;
+        }
+        items = std::move(content.items);
     }
     const QString folder = folderInfo.absoluteFilePath();
     QStringList files = wavFilesIn(folder, QString());
     if (o.earlier) {
         files += wavFilesIn(folder + u'/' + kEarlierTakesFolder, kEarlierTakesFolder + u'/');
+    }
+    // Nothing judged is no pass: most often the wrong folder was named.
+    if (files.isEmpty()) {
+        *error = QStringLiteral("no recordings (.wav) in the folder %1").arg(o.folder);
+        return false;
     }
     std::sort(files.begin(), files.end());
     QHash<QString, QString> logged;
@@ -218,7 +236,8 @@ bool CheckFolder(const CheckOptions& o, std::vector<CheckRow>* rows, QString* er
         const QStringList names = RecordingNamesOf(folder, items, &listed);
         const QSet<QString> present(files.cbegin(), files.cend());
         for (qsizetype i = 0; i < names.size(); ++i) {
-            if (!present.contains(names[i])) {
+            // A blank line names no recording, so none can be missing.
+            if (!names[i].isEmpty() && !present.contains(names[i])) {
                 CheckRow row;
                 row.item = items[i];
                 rows->push_back(std::move(row));

@@ -40,7 +40,9 @@ struct CheckRow {
 bool ParseCheckOptions(const QStringList& args, CheckOptions* options, QString* error);
 // Judges the folder's recordings and adds the missing items of the list; rows sorted by file,
 // the missing ones last in list order. `progress(done, total)` is called now and then from the
-// calling thread. False, with the reason, when the folder or the list cannot be read.
+// calling thread. Blank items of the list name no recording and are never missing. False, with
+// the reason, when the folder cannot be read or holds no recordings, or the list cannot be read,
+// is not text or holds no item with text.
 bool CheckFolder(const CheckOptions& options, std::vector<CheckRow>* rows, QString* error,
                  const std::function<void(int, int)>& progress = {});
 // The CSV of the rows: signature, header, a line each.

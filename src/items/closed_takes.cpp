@@ -17,7 +17,7 @@
 #include "playback/audition.h"
 #include "record/recorder.h"
 #include "record/recording_control.h"
-#include "record/recording_names.h"
+#include "naming/recording_names.h"
 #include "record/saving.h"
 #include "record/size_texts.h"
 #include "record/take.h"

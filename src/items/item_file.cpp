@@ -17,7 +17,7 @@
 #include "kit/main_form.h"
 #include "kit/ui_seam.h"
 #include "kit/ui_texts.h"
-#include "record/recording_names.h"
+#include "naming/recording_names.h"
 
 namespace quillar {
 

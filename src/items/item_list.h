@@ -22,7 +22,7 @@ inline constexpr int kAltDown = 4;
 // whole path trimmed and every TAB removed. A "/" or a control character inside the item becomes
 // "_", so the file always lies directly in `folder`; a name longer than the folder's file system
 // allows, or with characters a FAT or NTFS stick refuses, is made to fit
-// (record/recording_names.h). Empty when the folder is empty (or only blanks), there being no
+// (naming/recording_names.h). Empty when the folder is empty (or only blanks), there being no
 // recording path then, never one at the file-system root, and for an item without text. The same
 // rule serves the lookup and the auto-save.
 QString RecordingPathOf(const QString& folder, const QString& item);

@@ -12,7 +12,7 @@
 #include "record/clip_check.h"
 #include "record/pending_takes.h"
 #include "record/recorder.h"
-#include "record/recording_names.h"
+#include "naming/recording_names.h"
 #include "record/take.h"
 #include "record/take_info.h"
 #include "record/take_journal.h"

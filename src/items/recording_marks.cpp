@@ -11,9 +11,9 @@
 #include "kit/app.h"
 #include "kit/item_marks.h"
 #include "kit/main_form.h"
+#include "naming/recording_names.h"
 #include "platform/file_io.h"
 #include "record/recorder.h"
-#include "record/recording_names.h"
 #include "record/take_log.h"
 
 namespace quillar {

@@ -25,9 +25,12 @@ std::size_t roundDown(std::size_t n, std::size_t to) {
     return n / to * to;
 }
 
-// The whole address range a recording can ever need: header plus the largest describable data.
+// Room after the data for the pad byte an odd-sized chunk ends in.
+constexpr std::size_t kPadRoom = 1;
+
+// The whole address range a recording can ever need: header, the largest describable data, pad.
 std::size_t reservedBytes() {
-    return roundUp(RecordBuffer::kHeaderBytes + RecordBuffer::kMaxDataBytes, pageSize());
+    return roundUp(RecordBuffer::kHeaderRoom + RecordBuffer::kMaxDataBytes + kPadRoom, pageSize());
 }
 
 // First heap allocation: a few seconds of CD-quality stereo, so short takes never regrow.
@@ -176,11 +179,12 @@ void RecordBuffer::swap(RecordBuffer& other) noexcept {
     m_refused.store(other.m_refused.load(std::memory_order_acquire), std::memory_order_release);
     other.m_refused.store(refused, std::memory_order_release);
     swap(m_limit, other.m_limit);
-    swap(m_wrapped, other.m_wrapped);
+    swap(m_wrappedHeader, other.m_wrappedHeader);
 }
 
 void RecordBuffer::clear() {
-    const std::size_t used = size() + (m_wrapped ? 0 : kHeaderBytes);
+    // Bytes from m_base: before the wrap the data after the room, after it the image at its end.
+    const std::size_t used = size() + kHeaderRoom - m_wrappedHeader;
     if (m_backing == Backing::Reserved) {
         // Pages up to kRetainedBytes stay mapped for the next take, so word-list takes of a few
         // seconds append without a single page fault after the first; the rest goes back now.
@@ -206,14 +210,14 @@ void RecordBuffer::clear() {
         m_base = nullptr;
         m_capacity = 0;
     }
-    m_wrapped = false;
+    m_wrappedHeader = 0;
     m_refused.store(false, std::memory_order_release);
     m_size.store(0, std::memory_order_release);
 }
 
 bool RecordBuffer::fits(std::size_t bytes) const {
-    const std::uint64_t data = m_wrapped ? 0 : size();
-    return !m_wrapped && bytes <= m_limit && data <= m_limit - bytes;
+    const std::uint64_t data = isWavImage() ? 0 : size();
+    return !isWavImage() && bytes <= m_limit && data <= m_limit - bytes;
 }
 
 bool RecordBuffer::growHeap(std::size_t needed) {
@@ -246,7 +250,7 @@ void RecordBuffer::requestWarm(std::size_t end) {
     m_wakeAt = end + kWarmStrideBytes;
     if (m_warmer) {
         // No further ahead than the data can ever reach.
-        const std::size_t limitEnd = static_cast<std::size_t>(kHeaderBytes + m_limit);
+        const std::size_t limitEnd = static_cast<std::size_t>(kHeaderRoom + m_limit + kPadRoom);
         m_warmer->request(std::min(end + kWarmAheadBytes, limitEnd));
     }
 }
@@ -258,8 +262,10 @@ bool RecordBuffer::append(const void* data, std::size_t bytes) {
     }
     // The capture thread is the only writer of m_size while recording.
     const std::size_t current = m_size.load(std::memory_order_relaxed);
-    const std::size_t end = kHeaderBytes + current + bytes;
-    if (end > m_capacity && (m_backing == Backing::Reserved || !growHeap(end))) {
+    const std::size_t end = kHeaderRoom + current + bytes;
+    // The pad byte's room comes with the data, so that the wrap never needs memory.
+    if (end + kPadRoom > m_capacity &&
+        (m_backing == Backing::Reserved || !growHeap(end + kPadRoom))) {
         m_refused.store(true, std::memory_order_release);
         return false;
     }
@@ -267,7 +273,7 @@ bool RecordBuffer::append(const void* data, std::size_t bytes) {
         requestWarm(end);
     }
     if (bytes > 0) {
-        std::memcpy(m_base + kHeaderBytes + current, data, bytes);
+        std::memcpy(m_base + kHeaderRoom + current, data, bytes);
     }
     m_size.store(current + bytes, std::memory_order_release);
     return true;
@@ -279,17 +285,19 @@ const std::uint8_t* RecordBuffer::data() const {
     if (m_base == nullptr) {
         return nullptr;
     }
-    return m_wrapped ? m_base : m_base + kHeaderBytes;
+    return m_base + kHeaderRoom - m_wrappedHeader;
 }
 
-void RecordBuffer::wrapWithHeader(const std::array<std::uint8_t, kHeaderBytes>& header) {
+void RecordBuffer::wrapWithHeader(std::span<const std::uint8_t> header, std::size_t padBytes) {
     const std::size_t dataBytes = size();
-    if (m_wrapped || dataBytes == 0) {
+    if (isWavImage() || dataBytes == 0 || header.empty() || header.size() > kHeaderRoom ||
+        padBytes > kPadRoom) {
         return;
     }
-    std::memcpy(m_base, header.data(), header.size());
-    m_wrapped = true;
-    m_size.store(dataBytes + kHeaderBytes, std::memory_order_release);
+    std::memcpy(m_base + kHeaderRoom - header.size(), header.data(), header.size());
+    std::memset(m_base + kHeaderRoom + dataBytes, 0, padBytes);
+    m_wrappedHeader = header.size();
+    m_size.store(header.size() + dataBytes + padBytes, std::memory_order_release);
 }
 
 void RecordBuffer::setDataLimit(std::uint64_t bytes) {

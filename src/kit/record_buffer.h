@@ -1,6 +1,7 @@
 // The recording held in memory: one contiguous byte sequence that the capture thread appends to
-// and that becomes the complete WAV image (header + data) in place when the recording stops.
-// The room for the 44-byte header is reserved up front, so the stop never copies the data.
+// and that becomes the complete WAV image (header + data + pad byte) in place when the recording
+// stops. Room for the longest header is reserved in front of the data and a shorter one takes its
+// end, so the stop never copies the data.
 //
 // Threads: one capture thread appends while a recording runs; the GUI thread may read size() at
 // any time. Everything else (clear, wrap, data) is the GUI thread's, and only while no capture
@@ -9,11 +10,11 @@
 // pages in a few MiB ahead of the data, so the kernel's page zeroing stays off the capture thread.
 #pragma once
 
-#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 
 namespace quillar {
 
@@ -24,9 +25,14 @@ class RecordBuffer {
     // when the region cannot be mapped; appends may then reallocate.
     enum class Backing { Reserved, Heap };
 
-    // Largest data length a 32-bit RIFF header can describe (RIFF size = 36 + data).
-    static constexpr std::uint64_t kMaxDataBytes = 0xFFFFFFFFull - 36;
+    // Room in front of the data for the longest WAV header (IEEE float's, 58 bytes), rounded up
+    // so that the samples start aligned for any width.
+    static constexpr std::size_t kHeaderRoom = 64;
+    // The header of a PCM image, the usual one.
     static constexpr std::size_t kHeaderBytes = 44;
+    // Largest data length every 32-bit RIFF header can describe: the float header's 50 bytes
+    // after the RIFF size, the data and its pad byte.
+    static constexpr std::uint64_t kMaxDataBytes = 0xFFFFFFFFull - 51;
     // Memory a cleared buffer keeps for the next recording (bytes): about 95 s of 44100 Hz
     // 16-bit stereo. Anything beyond goes back to the system at clear().
     static constexpr std::size_t kRetainedBytes = std::size_t{16} << 20;
@@ -63,14 +69,17 @@ class RecordBuffer {
     // must wait until that reader is done. nullptr with Heap backing, where an append may move
     // them.
     const std::uint8_t* stableCapturedData() const {
-        return m_backing == Backing::Reserved ? m_base + kHeaderBytes : nullptr;
+        return m_backing == Backing::Reserved ? m_base + kHeaderRoom : nullptr;
     }
-    // Puts `header` in front of the captured data, making the WAV image in place (GUI thread, no
-    // capture running); the header's sizes are the caller's to get right for size(). Does
-    // nothing when no byte was captured or the image is already made.
-    void wrapWithHeader(const std::array<std::uint8_t, kHeaderBytes>& header);
+    // Puts `header` (at most kHeaderRoom bytes) in front of the captured data and `padBytes`
+    // (0 or 1) zero bytes after it, making the WAV image in place (GUI thread, no capture
+    // running); the header's sizes are the caller's to get right for size(). Does nothing when
+    // no byte was captured or the image is already made.
+    void wrapWithHeader(std::span<const std::uint8_t> header, std::size_t padBytes = 0);
     // True once wrapWithHeader has run for the current recording (GUI thread).
-    bool isWavImage() const { return m_wrapped; }
+    bool isWavImage() const { return m_wrappedHeader != 0; }
+    // Bytes of the WAV header in front of the data once wrapped, else 0 (GUI thread).
+    std::size_t headerBytes() const { return m_wrappedHeader; }
     // True when an append was refused since the last clear() (any thread).
     bool refusedAppend() const { return m_refused.load(std::memory_order_acquire); }
 
@@ -88,7 +97,7 @@ class RecordBuffer {
     void requestWarm(std::size_t end);
 
     Backing m_backing = Backing::Reserved;
-    std::uint8_t* m_base = nullptr;    // 44 header bytes, then data
+    std::uint8_t* m_base = nullptr;    // kHeaderRoom bytes for the header, data, a pad byte
     std::size_t m_capacity = 0;        // bytes usable at m_base (header included)
     std::unique_ptr<Warmer> m_warmer;  // Reserved only; null until started or if it cannot start
     bool m_warmerTried = false;
@@ -96,7 +105,7 @@ class RecordBuffer {
     std::atomic<std::size_t> m_size{0};  // visible length (see size())
     std::atomic<bool> m_refused{false};
     std::uint64_t m_limit = kMaxDataBytes;
-    bool m_wrapped = false;
+    std::size_t m_wrappedHeader = 0;  // bytes of the header in front; 0 until wrapped
 };
 
 }  // namespace quillar

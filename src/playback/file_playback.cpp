@@ -17,8 +17,7 @@
 #include "kit/shape_box.h"
 #include "kit/ui_seam.h"
 #include "kit/ui_texts.h"
-#include "record/recording_control.h"
-#include "record/recording_names.h"
+#include "naming/recording_names.h"
 
 namespace quillar {
 
@@ -184,7 +183,8 @@ PlaybackPoll& pollOf(MainForm& form) {
 }  // namespace
 
 void PlayCurrentRecording(App& app) {
-    if (TakeRunning(app) || TakeClosing(app)) {
+    // Recording, paused or collecting a post-roll: the microphone would hear it in the take.
+    if (app.state.recording_state != RecordingState::Idle) {
         ShowNoPlaybackDuringTake(app);
         return;
     }

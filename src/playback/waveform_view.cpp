@@ -9,6 +9,7 @@
 #include <limits>
 #include <vector>
 
+#include "audio/sample_packing.h"
 #include "kit/app.h"
 #include "kit/drawing_board.h"
 #include "kit/main_form.h"
@@ -202,10 +203,7 @@ int layoutStride(Layout layout) {
 // sample at the position and the next, for two the left and the right of the frame there. 8-bit
 // layouts read their bytes themselves.
 std::array<double, 2> samplesOf(Layout layout, const std::array<std::uint8_t, 8>& v) {
-    const auto s24 = [&](int at) {
-        const std::int32_t x = v[at] | (v[at + 1] << 8) | (v[at + 2] << 16);
-        return ((x ^ 0x800000) - 0x800000) / 8388608.0;
-    };
+    const auto s24 = [&](int at) { return audio::readS24(v.data() + at) / 8388608.0; };
     const auto f32 = [&](int at) {
         float x;
         std::memcpy(&x, v.data() + at, sizeof x);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <vector>
 
 #include "quality/level_math.h"
 #include "quality/quality_limits.h"
@@ -21,10 +20,11 @@ void LevelMeter::restart(std::uint32_t rate, std::uint32_t channels) {
     m_rate = rate;
     m_channels = rate == 0 ? 0 : std::min(channels, kMaxChannels);
     m_stride = channels;
-    m_windowFrames = std::max<std::uint32_t>(1, rate * kWindowMs / 1000);
+    m_windowFrames = WindowFramesAt(rate);
     m_openFrames = 0;
     m_ch = {};
-    m_windowDb.clear();
+    m_windows.clear();
+    m_noiseDbfs = -INFINITY;
 }
 
 void LevelMeter::feed(const float* samples, std::uint32_t frames, std::int64_t nowMs, bool gap) {
@@ -34,7 +34,7 @@ void LevelMeter::feed(const float* samples, std::uint32_t frames, std::int64_t n
     if (gap) {
         m_openFrames = 0;
         for (PerChannel& ch : m_ch) {
-            ch.sum = ch.squares = 0.0;
+            ch.open = {};
         }
     }
     // A wider input than stereo (never opened today) is shown by its first two channels.
@@ -45,8 +45,8 @@ void LevelMeter::feed(const float* samples, std::uint32_t frames, std::int64_t n
         for (std::uint32_t c = 0; c < m_channels; ++c) {
             const float v = std::isfinite(frame[c]) ? frame[c] : 1.0f;
             peak[c] = std::max(peak[c], std::fabs(v));
-            m_ch[c].sum += v;
-            m_ch[c].squares += double{v} * v;
+            m_ch[c].open.sum += v;
+            m_ch[c].open.squares += double{v} * v;
         }
         if (++m_openFrames == m_windowFrames) {
             closeWindow();
@@ -64,22 +64,20 @@ void LevelMeter::feed(const float* samples, std::uint32_t frames, std::int64_t n
     }
 }
 
-// The louder channel stands for the room (a mono microphone may feed only one side), each window
-// without its own mean so that a DC offset does not read as noise.
 void LevelMeter::closeWindow() {
-    double loudest = 0.0;
-    const double n = m_openFrames;
     for (std::uint32_t c = 0; c < m_channels; ++c) {
-        PerChannel& ch = m_ch[c];
-        const double mean = ch.sum / n;
-        loudest = std::max(loudest, ch.squares / n - mean * mean);
-        ch.sum = ch.squares = 0.0;
+        m_windows.push_back(m_ch[c].open);
+        m_ch[c].open = {};
     }
     m_openFrames = 0;
-    m_windowDb.push_back(toDb(std::sqrt(std::max(0.0, loudest))));
-    while (m_windowDb.size() > static_cast<std::size_t>(kNoiseSpanMs / kWindowMs)) {
-        m_windowDb.pop_front();
+    const std::size_t kept = static_cast<std::size_t>(kNoiseSpanMs / kWindowMs) * m_channels;
+    if (m_windows.size() > kept) {
+        m_windows.erase(m_windows.begin(),
+                        m_windows.begin() + static_cast<std::ptrdiff_t>(m_windows.size() - kept));
     }
+    // 20 times a second over 60 windows: cheap enough to work out whole each time.
+    m_noiseDbfs =
+        NoiseDbfsOf(LevelsOfWindows(m_windows, m_channels, m_windowFrames, m_windowFrames, 1.0).db);
 }
 
 double LevelMeter::peakDbfs(std::uint32_t channel) const {
@@ -95,11 +93,12 @@ bool LevelMeter::clipping(std::uint32_t channel) const {
 }
 
 bool LevelMeter::hasNoiseFloor() const {
-    return m_channels > 0 && m_windowDb.size() >= static_cast<std::size_t>(kNoiseMinWindows);
+    return m_channels > 0 &&
+           m_windows.size() >= static_cast<std::size_t>(kNoiseMinWindows) * m_channels;
 }
 
 double LevelMeter::noiseFloorDbfs() const {
-    return percentile(std::vector<double>(m_windowDb.begin(), m_windowDb.end()), kNoisePercentile);
+    return m_noiseDbfs;
 }
 
 }  // namespace quillar::quality

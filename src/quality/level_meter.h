@@ -1,12 +1,17 @@
 // The input level meter's figures, before and during a take: the peak of each channel with a
 // hold of about 1.5 s, and the room's noise floor, the 10th percentile of the RMS of the 50 ms
-// windows of the last 3 s. Fed the audio captured since its last look, with the time of the look
-// from any steady clock (tests choose it). No widget; GUI thread only (one owner, no lock).
+// windows of the last 3 s by the judgement's own rule (quality/window_levels.h), so that the
+// meter and a take's noise figure agree on the same audio. Fed the audio captured since its last
+// look, with the time of the look from any steady clock (tests choose it). No widget; GUI thread
+// only (one owner, no lock).
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
-#include <deque>
+#include <vector>
+
+#include "quality/window_levels.h"
 
 namespace quillar::quality {
 
@@ -54,8 +59,7 @@ class LevelMeter {
         float peak = 0.0f;
         float hold = 0.0f;
         std::int64_t holdSince = 0;
-        double sum = 0.0;  // of the open noise window
-        double squares = 0.0;
+        WindowSums open;  // the open noise window
     };
     std::uint32_t m_rate = 0;
     std::uint32_t m_channels = 0;  // shown
@@ -63,7 +67,9 @@ class LevelMeter {
     std::uint32_t m_windowFrames = 0;
     std::uint32_t m_openFrames = 0;  // frames in the open noise window
     std::array<PerChannel, kMaxChannels> m_ch{};
-    std::deque<double> m_windowDb;  // the last kNoiseSpanMs of closed windows, oldest first
+    // The last kNoiseSpanMs of closed windows, oldest first, channel by channel within a window.
+    std::vector<WindowSums> m_windows;
+    double m_noiseDbfs = -INFINITY;  // of m_windows
 
     void closeWindow();
 };

@@ -8,6 +8,7 @@
 #include <limits>
 #include <utility>
 
+#include "audio/sample_packing.h"
 #include "quality/level_math.h"
 #include "quality/quality_limits.h"
 
@@ -38,11 +39,7 @@ struct S24Reader {
     static constexpr bool kInteger = true;
     static constexpr int kMin = -8388608;
     static constexpr int kMax = 8388607;
-    static int read(const std::uint8_t* p) {
-        const std::uint32_t u =
-            std::uint32_t{p[0]} << 8 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 24;
-        return static_cast<std::int32_t>(u) >> 8;
-    }
+    static int read(const std::uint8_t* p) { return audio::readS24(p); }
 };
 struct S32Reader {
     static constexpr bool kInteger = false;
@@ -221,8 +218,7 @@ TakeJudge::TakeJudge(SampleFormat format, int channels, std::uint32_t rate)
     : m_format(format),
       m_channels(std::clamp(channels, 1, 8)),
       m_frameBytes(BytesPerSample(format) * static_cast<std::size_t>(m_channels)),
-      m_windowFrames(std::max<std::uint32_t>(
-          1, static_cast<std::uint32_t>(std::lround(rate * kWindowMs / 1000.0)))),
+      m_windowFrames(WindowFramesAt(rate)),
       m_open(static_cast<std::size_t>(m_channels)),
       m_peak(static_cast<std::size_t>(m_channels), 0.0),
       m_clipped(static_cast<std::size_t>(m_channels), 0) {
@@ -363,41 +359,27 @@ Judgement TakeJudge::judge() const {
     // The windows judged: the closed ones, and the open one when it is at least half a window
     // (a few ms at the end would stand for the take's last 50 ms) or the only one.
     std::vector<Window> windows = m_windows;
-    std::vector<double> frameCounts(m_windows.size() / channels, m_windowFrames);
-    if (m_inWindow > 0 && (m_inWindow * 2 >= m_windowFrames || frameCounts.empty())) {
+    std::uint32_t lastFrames = m_windowFrames;
+    if (m_inWindow > 0 && (m_inWindow * 2 >= m_windowFrames || windows.empty())) {
         windows.insert(windows.end(), m_open.begin(), m_open.end());
-        frameCounts.push_back(m_inWindow);
+        lastFrames = m_inWindow;
     }
+    const WindowLevels levels =
+        LevelsOfWindows(windows, channels, m_windowFrames, lastFrames, m_scale);
+    const std::vector<double>& windowDb = levels.db;
 
-    // Each channel over the whole take, the short tail included.
+    // Each channel's mean over the whole take, the short tail included, for its DC offset.
     std::vector<double> mean(channels, 0.0);
-    std::size_t level = 0;
-    double levelVariance = -1.0;
     for (std::size_t c = 0; c < channels; ++c) {
         double sum = m_open[c].sum;
-        double squares = m_open[c].squares;
         for (std::size_t w = c; w < m_windows.size(); w += channels) {
             sum += m_windows[w].sum;
-            squares += m_windows[w].squares;
         }
         mean[c] = sum / static_cast<double>(m_frames);
-        const double variance = squares / static_cast<double>(m_frames) - mean[c] * mean[c];
-        if (variance > levelVariance) {
-            levelVariance = variance;
-            level = c;
-        }
     }
 
-    std::vector<double> windowDb(frameCounts.size());
-    const double m = mean[level];
-    for (std::size_t w = 0; w < frameCounts.size(); ++w) {
-        const Window& win = windows[w * channels + level];
-        const double n = frameCounts[w];
-        const double variance = win.squares / n - 2.0 * m * win.sum / n + m * m;
-        windowDb[w] = toDb(std::sqrt(std::max(0.0, variance)) * m_scale);
-    }
-    j.peakDbfs = toDb(m_peak[level] * m_scale);
-    j.noiseDbfs = percentile(windowDb, kNoisePercentile);
+    j.peakDbfs = toDb(m_peak[levels.channel] * m_scale);
+    j.noiseDbfs = NoiseDbfsOf(windowDb);
     const double speech = percentile(windowDb, kSpeechPercentile);
     j.snrDb = std::isinf(j.noiseDbfs) && std::isinf(speech) ? 0.0 : speech - j.noiseDbfs;
 

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "quality/window_levels.h"
+
 namespace quillar::quality {
 
 // How the samples are stored (little-endian, interleaved frames).
@@ -82,10 +84,7 @@ class TakeJudge {
     std::uint64_t frames() const { return m_frames; }
 
   private:
-    struct Window {
-        double sum = 0.0;
-        double squares = 0.0;
-    };
+    using Window = WindowSums;
     template <class Reader>
     void feedFrames(const std::uint8_t* data, std::size_t frames);
     void closeWindow();

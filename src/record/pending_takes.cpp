@@ -5,11 +5,12 @@
 #include <QFileInfo>
 #include <QHash>
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 #include "kit/record_buffer.h"
+#include "naming/recording_names.h"
 #include "platform/file_io.h"
-#include "record/recording_names.h"
 #include "record/take_journal.h"
 #include "record/take_replacement.h"
 #include "record/wav_image.h"
@@ -25,29 +26,36 @@ constexpr std::int64_t kLongestRetryMs = 60000;
 std::uint64_t g_imageSerial = 0;
 
 // The journal as a WAV image of its whole frames, its header made anew from the TakeInfo; empty
-// when it holds no frame or cannot be read.
-QByteArray imageOf(const PendingTake& take) {
+// when it holds no frame (`*read` true) or cannot be read (`*read` false). A take kept in memory
+// is its own image.
+QByteArray imageOf(const PendingTake& take, bool* read) {
     if (take.journal.isEmpty()) {
+        *read = true;
         return take.image;
     }
     QFile file(take.journal);
-    if (!file.open(QIODevice::ReadOnly)) {
+    *read = take.info.hasUsableFormat() && file.open(QIODevice::ReadOnly);
+    if (!*read) {
         return {};
     }
-    QByteArray image = file.readAll();
-    if (image.size() <= static_cast<qsizetype>(kWavHeaderBytes) || !take.info.hasUsableFormat()) {
+    const QByteArray journal = file.readAll();
+    const auto length = static_cast<std::uint64_t>(journal.size());
+    const JournalAudio audio = JournalAudioOf(
+        [&journal, length](std::uint64_t at, void* out, std::uint64_t n) {
+            const std::uint64_t got = at >= length ? 0 : std::min(n, length - at);
+            std::memcpy(out, journal.constData() + at, got);
+            return got;
+        },
+        length, take.info);
+    if (audio.bytes == 0) {
         return {};
     }
-    std::uint64_t data =
-        std::min<std::uint64_t>(image.size() - kWavHeaderBytes, RecordBuffer::kMaxDataBytes);
-    data -= data % take.info.blockAlign();
-    if (data == 0) {
-        return {};
-    }
-    image.truncate(static_cast<qsizetype>(kWavHeaderBytes + data));
-    const auto header = wavHeaderBytes(static_cast<std::uint32_t>(data), take.info.rate,
+    const auto header = wavHeaderBytes(static_cast<std::uint32_t>(audio.bytes), take.info.rate,
                                        take.info.bits, take.info.channels);
-    std::copy(header.begin(), header.end(), image.begin());
+    QByteArray image(reinterpret_cast<const char*>(header.data()),
+                     static_cast<qsizetype>(header.size()));
+    image.append(journal.constData() + audio.offset, static_cast<qsizetype>(audio.bytes));
+    image.append(static_cast<qsizetype>(wavPadBytes(audio.bytes)), '\0');
     return image;
 }
 
@@ -225,12 +233,12 @@ std::vector<SavedPendingTake> PendingTakes::saveWhatCan(const QString& unsetFold
             ++it;
             continue;
         }
-        const QByteArray image = imageOf(take);
+        bool read = false;
+        const QByteArray image = imageOf(take, &read);
         if (image.isEmpty()) {
             // Not a frame of audio in it, or the journal was deleted by hand: nothing to save,
             // ever. A journal that cannot be read just now is tried again.
-            const QFileInfo journal(take.journal);
-            if (!journal.exists() || journal.size() <= static_cast<qint64>(kWavHeaderBytes)) {
+            if (read || !QFileInfo::exists(take.journal)) {
                 forget(take);
                 it = m_takes.erase(it);
             } else {

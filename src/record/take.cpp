@@ -37,7 +37,8 @@ Take::~Take() {
 }
 
 double Take::seconds() const {
-    const std::size_t header = m_audio.isWavImage() ? RecordBuffer::kHeaderBytes : 0;
+    // A pad byte after odd data is less than a frame: the division drops it.
+    const std::size_t header = m_audio.headerBytes();
     const std::size_t bytes = m_audio.size() > header ? m_audio.size() - header : 0;
     const std::uint64_t perSecond = std::uint64_t{m_format.rate} * m_format.bytesPerFrame();
     return perSecond == 0 ? 0.0 : static_cast<double>(bytes) / static_cast<double>(perSecond);

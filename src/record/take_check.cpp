@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "audio/sample_packing.h"
+
 namespace quillar {
 
 PeakScan ScanSamples(const std::uint8_t* data, std::size_t bytes, std::uint16_t bits) {
@@ -33,10 +35,7 @@ PeakScan ScanSamples(const std::uint8_t* data, std::size_t bytes, std::uint16_t 
         std::int32_t lo = 0;
         std::int32_t hi = 0;
         for (std::size_t i = 0; i + 3 <= bytes; i += 3) {
-            // Into the top of an int32, so that the shift back extends the sign.
-            const std::uint32_t u = std::uint32_t{data[i]} << 8 | std::uint32_t{data[i + 1]} << 16 |
-                                    std::uint32_t{data[i + 2]} << 24;
-            const std::int32_t v = static_cast<std::int32_t>(u) >> 8;
+            const std::int32_t v = audio::readS24(data + i);
             lo = std::min(lo, v);
             hi = std::max(hi, v);
         }

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <system_error>
 
 #include "kit/record_buffer.h"
@@ -35,6 +36,29 @@ int ClaimJournal(const QString& path) {
         return -1;
     }
     return file.release();
+}
+
+JournalAudio JournalAudioOf(const audio::WavReader& read, std::uint64_t fileBytes,
+                            const TakeInfo& info) {
+    audio::WavLayout layout;
+    const bool known =
+        audio::readWavLayout(read, fileBytes, &layout) == audio::WavVerdict::Playable;
+    JournalAudio audio;
+    audio.offset = known ? layout.dataOffset : wavHeaderSize(info.bits);
+    if (fileBytes <= audio.offset || info.blockAlign() == 0) {
+        return audio;
+    }
+    std::uint64_t bytes = fileBytes - audio.offset;
+    // The pad byte goes on disk after the header that counts the data before it, so a file one
+    // byte longer than an odd count its header gives ends in the pad, not in a sample.
+    if (known && (layout.declaredDataBytes & 1u) != 0 &&
+        bytes == std::uint64_t{layout.declaredDataBytes} + 1) {
+        bytes -= 1;
+    }
+    // A torn last write leaves part of a frame: only whole frames are audio.
+    bytes = std::min<std::uint64_t>(bytes, RecordBuffer::kMaxDataBytes);
+    audio.bytes = bytes - bytes % info.blockAlign();
+    return audio;
 }
 
 TakeJournal::TakeJournal(const RecordBuffer& buffer, const QString& folder, const TakeInfo& info,
@@ -134,9 +158,10 @@ void TakeJournal::flush() {
     if (size < m_written) {
         return;  // the buffer was cleared under a live journal: never write from it again
     }
+    const std::uint64_t dataAt = wavHeaderSize(m_info.bits);
     if (size > m_written) {
-        if (!platform::writeAllAt(m_fd, m_data + m_written, size - m_written,
-                                  kWavHeaderBytes + m_written)) {
+        // Over the pad byte of the last flush, if any.
+        if (!platform::writeAllAt(m_fd, m_data + m_written, size - m_written, dataAt + m_written)) {
             fail();
             return;
         }
@@ -146,6 +171,14 @@ void TakeJournal::flush() {
         const auto header = wavHeaderBytes(static_cast<std::uint32_t>(m_written), m_info.rate,
                                            m_info.bits, m_info.channels);
         if (!platform::writeAllAt(m_fd, header.data(), header.size(), 0)) {
+            fail();
+            return;
+        }
+        // After the header that counts the data, so that recovery never reads the pad as a
+        // sample.
+        const std::uint8_t pad = 0;
+        if (wavPadBytes(m_written) != 0 &&
+            !platform::writeAllAt(m_fd, &pad, 1, dataAt + m_written)) {
             fail();
             return;
         }

@@ -1,8 +1,9 @@
 // The take's journal: while a recording runs, a thread of its own copies what the capture thread
 // has appended to record_buffer into a WAV file in the state folder, rewrites the header's sizes
-// and flushes the file to disk every half second, so that a crash, a kill or a dead battery loses
-// at most the last second and the file opens in any audio tool. A TakeInfo file beside it says
-// what recovery needs. The capture callback knows nothing of it.
+// (and the pad byte after an odd count of bytes) and flushes the file to disk every half second, so
+// that a crash, a kill or a dead battery loses at most the last second and the file opens in any
+// audio tool. A TakeInfo file beside it says what recovery needs. The capture callback knows
+// nothing of it.
 //
 // Lifetime, all on the GUI thread: made once a take has started (record_buffer cleared, the
 // format known); finish() once the capture has stopped, so its last flush sees every byte, and
@@ -22,6 +23,7 @@
 #include <optional>
 #include <thread>
 
+#include "audio/wav_layout.h"
 #include "record/take_info.h"
 
 namespace quillar {
@@ -34,6 +36,17 @@ QString takeInfoPathOf(const QString& journalPath);
 // A journal left by a take that has ended, opened and locked for its new owner; -1 when a running
 // Quillar holds it or it went meanwhile.
 int ClaimJournal(const QString& path);
+
+// Where a journal's audio lies.
+struct JournalAudio {
+    std::uint64_t offset = 0;  // bytes from the start of the file
+    std::uint64_t bytes = 0;   // of whole frames, at most RecordBuffer::kMaxDataBytes
+};
+// The audio of a journal file of `fileBytes` bytes, read through `read`, of a take in `info`'s
+// format: where its own header says the samples start (a journal left by an older Quillar may
+// have a shorter header), as far as the file goes, without the pad byte. Any thread.
+JournalAudio JournalAudioOf(const audio::WavReader& read, std::uint64_t fileBytes,
+                            const TakeInfo& info);
 
 // What a journal tells its owner, and how often it flushes.
 struct TakeJournalHooks {

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "naming/recording_names.h"
 #include "platform/file_io.h"
-#include "record/recording_names.h"
 
 namespace quillar {
 

@@ -12,9 +12,9 @@
 #include "kit/main_form.h"
 #include "kit/record_buffer.h"
 #include "kit/ui_texts.h"
+#include "naming/recording_names.h"
 #include "quality/wav_judgement.h"
 #include "record/recorder.h"
-#include "record/recording_names.h"
 #include "record/take.h"
 #include "record/take_log.h"
 

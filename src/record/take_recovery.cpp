@@ -12,8 +12,8 @@
 #include "kit/record_buffer.h"
 #include "kit/ui_seam.h"
 #include "kit/ui_texts.h"
+#include "naming/recording_names.h"
 #include "platform/file_io.h"
-#include "record/recording_names.h"
 #include "record/take_journal.h"
 #include "record/take_logging.h"
 #include "record/wav_image.h"
@@ -24,17 +24,19 @@ namespace {
 
 constexpr int kMaxNameTries = 999;
 
+audio::WavReader readerOf(int fd) {
+    return [fd](std::uint64_t at, void* out, std::uint64_t n) {
+        const std::int64_t got = platform::readAt(fd, out, n, at);
+        return got > 0 ? static_cast<std::uint64_t>(got) : 0;
+    };
+}
+
 // What the journal's own header says, for a journal whose TakeInfo file was lost: read by the
 // engine's WAV reader, as far as the file goes.
 TakeInfo infoFromHeader(int fd, const QString& path) {
     TakeInfo info;
     audio::WavLayout layout;
-    audio::readWavLayout(
-        [fd](std::uint64_t at, void* out, std::uint64_t n) {
-            const std::int64_t got = platform::readAt(fd, out, n, at);
-            return got > 0 ? static_cast<std::uint64_t>(got) : 0;
-        },
-        platform::sizeOf(fd).value_or(0), &layout);
+    audio::readWavLayout(readerOf(fd), platform::sizeOf(fd).value_or(0), &layout);
     info.channels = layout.channels;
     info.rate = layout.rate;
     info.bits = layout.bits;
@@ -48,9 +50,9 @@ QString itemStem(QString item) {
     return item.isEmpty() ? QStringLiteral("录音") : item;
 }
 
-// Writes the whole frames of the journal into a new file in `folder` and flushes it; the file's
-// path, or empty when nothing could be written there (nothing is left behind then).
-QString writeOut(int journal, const TakeInfo& info, std::uint64_t dataBytes,
+// Writes the journal's audio into a new file in `folder` and flushes it; the file's path, or
+// empty when nothing could be written there (nothing is left behind then).
+QString writeOut(int journal, const TakeInfo& info, const JournalAudio& audio,
                  const QString& folder) {
     if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
         return QString();
@@ -75,12 +77,14 @@ QString writeOut(int journal, const TakeInfo& info, std::uint64_t dataBytes,
     if (!file) {
         return QString();
     }
-    const auto header =
-        wavHeaderBytes(static_cast<std::uint32_t>(dataBytes), info.rate, info.bits, info.channels);
-    bool ok =
-        platform::writeAllAt(file.fd(), header.data(), header.size(), 0) &&
-        platform::copyAllAt(journal, kWavHeaderBytes, file.fd(), kWavHeaderBytes, dataBytes) &&
-        platform::syncData(file.fd());
+    const auto header = wavHeaderBytes(static_cast<std::uint32_t>(audio.bytes), info.rate,
+                                       info.bits, info.channels);
+    const std::uint8_t pad = 0;
+    bool ok = platform::writeAllAt(file.fd(), header.data(), header.size(), 0) &&
+              platform::copyAllAt(journal, audio.offset, file.fd(), header.size(), audio.bytes) &&
+              (wavPadBytes(audio.bytes) == 0 ||
+               platform::writeAllAt(file.fd(), &pad, 1, header.size() + audio.bytes)) &&
+              platform::syncData(file.fd());
     ok = file.close() && ok;
     if (!ok) {
         QFile::remove(path);
@@ -148,14 +152,8 @@ RecoveryOutcome recoverJournals(const QString& journalFolder, const QStringList&
             outcome.leftOver << path;
             continue;
         }
-        std::uint64_t dataBytes = 0;
-        if (fileBytes > kWavHeaderBytes) {
-            // A torn last write leaves part of a frame: only whole frames are audio.
-            dataBytes =
-                std::min<std::uint64_t>(fileBytes - kWavHeaderBytes, RecordBuffer::kMaxDataBytes);
-            dataBytes -= dataBytes % info->blockAlign();
-        }
-        if (dataBytes == 0) {
+        const JournalAudio audio = JournalAudioOf(readerOf(fd), fileBytes, *info);
+        if (audio.bytes == 0) {
             // Not a frame of audio: nothing to bring back.
             QFile::remove(path);
             QFile::remove(infoPath);
@@ -165,7 +163,7 @@ RecoveryOutcome recoverJournals(const QString& journalFolder, const QStringList&
         QStringList targets{info->folder};
         targets += fallbackFolders;
         for (const QString& folder : targets) {
-            written = writeOut(fd, *info, dataBytes, folder);
+            written = writeOut(fd, *info, audio, folder);
             if (!written.isEmpty()) {
                 break;
             }
@@ -177,7 +175,7 @@ RecoveryOutcome recoverJournals(const QString& journalFolder, const QStringList&
             QFile::remove(path);
             QFile::remove(infoPath);
             platform::syncFolder(journalFolder);
-            outcome.recovered.push_back({*info, written, dataBytes});
+            outcome.recovered.push_back({*info, written, audio.bytes});
         }
     }
     return outcome;

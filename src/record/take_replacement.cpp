@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "kit/ui_texts.h"
+#include "naming/recording_names.h"
 #include "platform/file_io.h"
-#include "record/recording_names.h"
 
 namespace quillar {
 

@@ -43,7 +43,7 @@ SaveResult replaceTakeFile(const QString& path, const void* data, std::size_t by
 // Name of the earlier take of `fileName` replaced at `when` (local time, to the second):
 // "词.wav" -> "词.20261209-011530.wav"; `attempt` > 1 adds "-<attempt>" after the time, for a
 // name already taken. A name longer than `nameMax` bytes keeps the longest start of the item's
-// name that fits, with a hash of the whole name (record/recording_names.h).
+// name that fits, with a hash of the whole name (naming/recording_names.h).
 QString earlierTakeName(const QString& fileName, const QDateTime& when, int attempt,
                         int nameMax = 255);
 // Why a save failed, in words for a message: "文件夹不存在", "磁盘空间不足", ...

@@ -1,4 +1,5 @@
-// 24-bit samples packed from and widened to the 32-bit samples devices use in their place.
+// 24-bit samples packed from and widened to the 32-bit samples devices use in their place, and
+// read as the values they hold.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -10,7 +11,7 @@ namespace quillar::audio {
 namespace {
 
 // All the cases go through one buffer, so that a wrong stride shows as well as a wrong byte.
-TEST(SamplePacking, KeepsTheTopThreeBytesAndWidensBackWithoutChangingTheScale) {
+TEST(SamplePacking, KeepsTheTopThreeBytesAndWidensAndReadsBackWithoutChangingTheScale) {
     struct Case {
         const char* name;
         std::int32_t s32;
@@ -37,6 +38,7 @@ TEST(SamplePacking, KeepsTheTopThreeBytesAndWidensBackWithoutChangingTheScale) {
         SCOPED_TRACE(cases[i].name);
         EXPECT_EQ((std::array{packed[3 * i], packed[3 * i + 1], packed[3 * i + 2]}), cases[i].s24);
         EXPECT_EQ(widened[i], cases[i].s32 & ~0xFF);
+        EXPECT_EQ(readS24(packed.data() + 3 * i), cases[i].s32 >> 8);
     }
 }
 

@@ -63,7 +63,8 @@ TEST_F(FolderCheck, EveryRecordingIsARowAndEveryUnrecordedItemOfTheList) {
     const QString list = dir.filePath(u"list.txt"_s);
     QFile f(list);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QStringLiteral("clean\r\na/b\r\n人\r\nclean\r\n").toUtf8());  // a homograph too
+    // A homograph too, and a blank line, which names no recording.
+    f.write(QStringLiteral("clean\r\na/b\r\n  \r\n人\r\nclean\r\n").toUtf8());
     f.close();
     const std::vector<QStringList> expected = {
         {u"file"_s, u"item"_s, u"rate"_s, u"bits"_s, u"channels"_s, u"verdict"_s, u"problems"_s},
@@ -128,6 +129,50 @@ TEST_F(FolderCheck, ExitCodes) {
     EXPECT_TRUE(
         written.readAll().startsWith("\xEF\xBB\xBF"
                                      "file,item,seconds,"));
+}
+
+// Nothing to judge is no pass: the wrong folder or the wrong file given as the list says why.
+TEST_F(FolderCheck, NothingToCheckIsAUsageErrorWithItsReason) {
+    QTemporaryDir empty;
+    QTemporaryDir onlyEarlier;
+    ASSERT_TRUE(QDir(onlyEarlier.path()).mkdir(kEarlierTakesFolder));
+    QFile earlier(onlyEarlier.filePath(kEarlierTakesFolder + u"/a.20261209-101010.wav"_s));
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+    earlier.write(SynthWav({}, SampleFormat::S16));
+    earlier.close();
+    put(u"empty.txt"_s, {});
+    put(u"blank.txt"_s, QByteArray("\n   \r\n\t\n"));
+    put(u"take.txt"_s, SynthWav({}, SampleFormat::S16));  // a recording given as the list
+    put(u"good.txt"_s, QByteArray("clean\n"));
+    const struct {
+        QStringList args;
+        int code;
+        const char* reason;  // in what goes to standard error
+    } cases[] = {
+        {{empty.path()}, kCheckUsageError, "no recordings"},
+        {{empty.path(), u"--list"_s, dir.filePath(u"good.txt"_s)},
+         kCheckUsageError,
+         "no recordings"},
+        {{onlyEarlier.path()}, kCheckUsageError, "no recordings"},
+        {{onlyEarlier.path(), u"--earlier"_s}, kCheckAllGood, ""},
+        {{dir.path(), u"--list"_s, dir.filePath(u"take.txt"_s)}, kCheckUsageError, "not text"},
+        {{dir.path(), u"--list"_s, dir.filePath(u"empty.txt"_s)}, kCheckUsageError, "no items"},
+        {{dir.path(), u"--list"_s, dir.filePath(u"blank.txt"_s)}, kCheckUsageError, "no items"},
+        {{dir.path(), u"--list"_s, dir.filePath(u"good.txt"_s)}, kCheckNotAllGood, ""},
+    };
+    for (const auto& c : cases) {
+        const std::string args = c.args.join(u' ').toStdString();
+        std::FILE* err = std::tmpfile();
+        ASSERT_NE(err, nullptr);
+        EXPECT_EQ(RunFolderCheck(c.args, devNull, err), c.code) << args;
+        std::rewind(err);
+        std::string said;
+        for (int ch = std::fgetc(err); ch != EOF; ch = std::fgetc(err)) {
+            said += static_cast<char>(ch);
+        }
+        std::fclose(err);
+        EXPECT_NE(said.find(c.reason), std::string::npos) << args << ": " << said;
+    }
 }
 
 }  // namespace

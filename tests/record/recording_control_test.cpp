@@ -258,7 +258,8 @@ TEST_F(RecordingControlTest, FormatComesFromTheComboBoxesAndTheOptions) {
         EXPECT_EQ(open.flags, c.flags);
         EXPECT_EQ(open.channels, static_cast<std::uint32_t>(c.channels));
         const std::uint32_t blockAlign = c.channels * c.bits / 8u;
-        ASSERT_EQ(buffer().size(), 44u + c.rate / 10 * blockAlign);
+        const std::size_t dataBytes = c.rate / 10 * blockAlign;
+        ASSERT_EQ(buffer().size(), wavHeaderSize(c.bits) + dataBytes + wavPadBytes(dataBytes));
         const std::uint8_t* h = buffer().data();
         EXPECT_EQ(h[22], c.channels);
         EXPECT_EQ(h[24] | h[25] << 8 | h[26] << 16, static_cast<int>(c.rate));

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <cstring>
 
 #include "app/settings.h"
 #include "app/startup.h"
@@ -98,6 +99,74 @@ TEST_F(TakeRecovery, ATornJournalGivesAValidWavOfItsWholeFramesAndGoes) {
         EXPECT_EQ(sf.samplerate, 8000);
         sf_close(file);
         QFile::remove(wav);
+    }
+}
+
+// The audio comes back byte for byte whatever header its journal has: the pad byte after odd
+// data is no sample, and a float journal an older Quillar wrote with a 44-byte header still
+// starts where its header says.
+TEST_F(TakeRecovery, EveryJournalHeaderGivesBackItsAudioByteForByte) {
+    const QString out = folder("录音");
+    const struct {
+        const char* name;
+        std::uint16_t bits;
+        std::uint16_t channels;
+        std::size_t dataBytes;
+        qint64 cutTo;           // bytes the journal is cut to; 0: whole
+        bool olderFloatHeader;  // written by hand as Quillar wrote float journals before
+    } cases[] = {
+        {"8-bit mono, odd", 8, 1, 2001, 0, false},
+        {"8-bit mono, odd, its pad cut off", 8, 1, 2001, 44 + 2001, false},
+        {"24-bit mono, odd", 24, 1, 3 * 667, 0, false},
+        {"float", 32, 2, 800, 0, false},
+        {"float under an older 44-byte header", 32, 2, 800, 0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TakeInfo info = takeIn(out);
+        info.bits = c.bits;
+        info.channels = c.channels;
+        QByteArray data(static_cast<qsizetype>(c.dataBytes), '\0');
+        for (qsizetype i = 0; i < data.size(); ++i) {
+            data[i] = static_cast<char>(i * 13 + 1);
+        }
+        if (c.olderFloatHeader) {
+            QByteArray old(44, '\0');
+            const auto le = [&old](int at, std::uint32_t v, int n) {
+                for (int i = 0; i < n; ++i) {
+                    old[at + i] = static_cast<char>(v >> (8 * i));
+                }
+            };
+            std::memcpy(old.data(), "RIFF", 4);
+            le(4, static_cast<std::uint32_t>(36 + data.size()), 4);
+            std::memcpy(old.data() + 8, "WAVEfmt ", 8);
+            le(16, 16, 4);
+            le(20, 3, 2);
+            le(22, c.channels, 2);
+            le(24, info.rate, 4);
+            le(28, info.rate * info.blockAlign(), 4);
+            le(32, info.blockAlign(), 2);
+            le(34, c.bits, 2);
+            std::memcpy(old.data() + 36, "data", 4);
+            le(40, static_cast<std::uint32_t>(data.size()), 4);
+            QDir().mkpath(journals());
+            const QString path = journals() + QStringLiteral("/take-20261208-143012-1-1.wav");
+            ASSERT_TRUE(writeAll(path, old + data));
+            ASSERT_TRUE(writeTakeInfo(takeInfoPathOf(path), info));
+        } else {
+            const QString path = leaveJournal(journals(), info, c.dataBytes);
+            if (c.cutTo > 0) {
+                ASSERT_TRUE(QFile::resize(path, c.cutTo));
+            }
+        }
+        const RecoveryOutcome o = recoverJournals(journals(), {});
+        ASSERT_EQ(o.recovered.size(), 1u);
+        EXPECT_EQ(o.recovered[0].dataBytes, c.dataBytes);
+        const QByteArray got = readAll(o.recovered[0].path);
+        const std::size_t header = wavHeaderSize(c.bits);
+        EXPECT_EQ(static_cast<std::size_t>(got.size()), header + c.dataBytes + c.dataBytes % 2);
+        EXPECT_EQ(got.mid(static_cast<qsizetype>(header), data.size()), data);
+        QFile::remove(o.recovered[0].path);
     }
 }
 

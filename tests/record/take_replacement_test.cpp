@@ -5,15 +5,28 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include "items/item_list.h"
+#include "naming/recording_names.h"
 #include "record_test_support.h"
 
 namespace quillar {
 namespace {
 
+using namespace Qt::StringLiterals;
+
 using test::readAll;
 using test::writeAll;
 
 const QDateTime kWhen(QDate(2026, 12, 9), QTime(1, 15, 30));
+
+// n Chinese characters, three bytes each in UTF-8: an item long enough to meet the name limit.
+QString chinese(int n) {
+    QString s;
+    for (int i = 0; i < n; ++i) {
+        s += QChar(char16_t(0x4E00 + i % 500));
+    }
+    return s;
+}
 
 class ReplaceTakeFile : public testing::Test {
   protected:
@@ -136,6 +149,50 @@ TEST(EarlierTakeName, SaysTheItemAndTheTimeAndKeepsTheSuffix) {
         EXPECT_EQ(earlierTakeName(QString::fromUtf8(row.file), kWhen, row.attempt),
                   QString::fromUtf8(row.name));
     }
+}
+
+TEST(LongNames, EarlierTakesOfLongNamesFitToo) {
+    const QString item = ItemFileName(chinese(80), 1, NameRules{});
+    ASSERT_EQ(item, chinese(80) + u".wav"_s);  // fits, but not with the time added
+    for (int attempt : {1, 2}) {
+        const QString earlier = earlierTakeName(item, kWhen, attempt);
+        EXPECT_LE(earlier.toUtf8().size(), 255) << attempt;
+        EXPECT_TRUE(earlier.endsWith(attempt == 1 ? u".20261209-011530.wav"_s
+                                                  : u".20261209-011530-2.wav"_s));
+    }
+    EXPECT_EQ(earlierTakeName(u"词.wav"_s, kWhen, 1), u"词.20261209-011530.wav"_s);
+}
+
+// On a real folder: a take of an 86-character item is saved, found again, and its replacement
+// keeps the earlier take.
+TEST(LongNames, ALongItemIsSavedFoundAndReplacedOnDisk) {
+    QTemporaryDir dir;
+    const QString item = chinese(86);
+    const QString path = RecordingPathOf(dir.path(), item);
+    ASSERT_FALSE(path.isEmpty());
+    const QByteArray first = "first take", second = "second take";
+    ASSERT_TRUE(replaceTakeFile(path, first.data(), first.size(), QDateTime::currentDateTime()));
+    EXPECT_TRUE(QFile::exists(RecordingPathOf(dir.path(), item)));
+    const SaveResult again =
+        replaceTakeFile(path, second.data(), second.size(), QDateTime::currentDateTime());
+    ASSERT_TRUE(again) << again.error;
+    EXPECT_TRUE(QFile::exists(again.replaced));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(),
+              1);  // no temporary left
+}
+
+TEST(LongNames, FailedSavesSayWhy) {
+    QTemporaryDir dir;
+    const QByteArray take = "take";
+    const SaveResult missing = replaceTakeFile(dir.filePath(u"gone/a.wav"_s), take.data(),
+                                               take.size(), QDateTime::currentDateTime());
+    EXPECT_FALSE(missing);
+    EXPECT_EQ(SaveErrorText(missing.error), u"文件夹不存在"_s);
+    const SaveResult tooLong =
+        replaceTakeFile(dir.filePath(QString(300, u'a') + u".wav"_s), take.data(), take.size(),
+                        QDateTime::currentDateTime());
+    EXPECT_FALSE(tooLong);
+    EXPECT_EQ(SaveErrorText(tooLong.error), u"文件名过长"_s);
 }
 
 }  // namespace

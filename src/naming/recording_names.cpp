@@ -1,4 +1,4 @@
-#include "record/recording_names.h"
+#include "naming/recording_names.h"
 
 #include <QFile>
 #include <QTextBoundaryFinder>

@@ -1,6 +1,6 @@
 // The rule that turns an item into a file name, where the file system's limits make it differ
 // from "<item>.wav": names too long, characters a FAT or NTFS stick refuses, hidden and empty
-// names; and the same rule for the earlier takes beside it.
+// names; and the texts for logs and messages.
 #include <gtest/gtest.h>
 
 #include <QDateTime>
@@ -9,9 +9,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
-#include "items/item_list.h"
-#include "record/recording_names.h"
-#include "record/take_replacement.h"
+#include "naming/recording_names.h"
 
 namespace quillar::test {
 namespace {
@@ -105,51 +103,6 @@ TEST(RecordingNames, TakesOfItemsWithoutTextAreUntitled) {
     EXPECT_EQ(TakeFilePath(u"/rec"_s, u" \t"_s, 1, started), u"/rec/未命名-20261209-143012.wav"_s);
     EXPECT_EQ(TakeFilePath(u"/rec"_s, u"太阳"_s, 2, started), u"/rec/太阳 (2).wav"_s);
     EXPECT_EQ(TakeFilePath(QString(), u"太阳"_s, 1, started), QString());
-}
-
-TEST(RecordingNames, EarlierTakesOfLongNamesFitToo) {
-    const QDateTime when(QDate(2026, 12, 9), QTime(1, 15, 30));
-    const QString item = ItemFileName(chinese(80), 1, NameRules{});
-    ASSERT_EQ(item, chinese(80) + u".wav"_s);  // fits, but not with the time added
-    for (int attempt : {1, 2}) {
-        const QString earlier = earlierTakeName(item, when, attempt);
-        EXPECT_LE(bytesOf(earlier), 255) << attempt;
-        EXPECT_TRUE(earlier.endsWith(attempt == 1 ? u".20261209-011530.wav"_s
-                                                  : u".20261209-011530-2.wav"_s));
-    }
-    EXPECT_EQ(earlierTakeName(u"词.wav"_s, when, 1), u"词.20261209-011530.wav"_s);
-}
-
-// On a real folder: a take of an 86-character item is saved, found again, and its replacement
-// keeps the earlier take.
-TEST(RecordingNames, ALongItemIsSavedFoundAndReplacedOnDisk) {
-    QTemporaryDir dir;
-    const QString item = chinese(86);
-    const QString path = RecordingPathOf(dir.path(), item);
-    ASSERT_FALSE(path.isEmpty());
-    const QByteArray first = "first take", second = "second take";
-    ASSERT_TRUE(replaceTakeFile(path, first.data(), first.size(), QDateTime::currentDateTime()));
-    EXPECT_TRUE(QFile::exists(RecordingPathOf(dir.path(), item)));
-    const SaveResult again =
-        replaceTakeFile(path, second.data(), second.size(), QDateTime::currentDateTime());
-    ASSERT_TRUE(again) << again.error;
-    EXPECT_TRUE(QFile::exists(again.replaced));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(),
-              1);  // no temporary left
-}
-
-TEST(RecordingNames, FailedSavesSayWhy) {
-    QTemporaryDir dir;
-    const QByteArray take = "take";
-    const SaveResult missing = replaceTakeFile(dir.filePath(u"gone/a.wav"_s), take.data(),
-                                               take.size(), QDateTime::currentDateTime());
-    EXPECT_FALSE(missing);
-    EXPECT_EQ(SaveErrorText(missing.error), u"文件夹不存在"_s);
-    const SaveResult tooLong =
-        replaceTakeFile(dir.filePath(QString(300, u'a') + u".wav"_s), take.data(), take.size(),
-                        QDateTime::currentDateTime());
-    EXPECT_FALSE(tooLong);
-    EXPECT_EQ(SaveErrorText(tooLong.error), u"文件名过长"_s);
 }
 
 TEST(RecordingNames, TextsForLogsAndMessages) {
