@@ -50,6 +50,10 @@ Recorder::Recorder(audio::AudioEngine& engine, DeviceWorker& worker, Notify noti
                    RecorderShared shared)
     : m_engine(engine), m_worker(worker), m_notify(std::move(notify)), m_shared(shared) {}
 
+std::int64_t Recorder::nowMs() const {
+    return m_clock ? m_clock() : steadyMs();
+}
+
 Recorder::~Recorder() {
     // The engine delivers into a ring of ours until the capture is freed.
     if (m_deviceRing) {
@@ -103,7 +107,7 @@ std::uint64_t Recorder::framesNow() const {
 }
 
 std::uint64_t Recorder::framesByClock(const Take& take) const {
-    const std::int64_t elapsed = std::max<std::int64_t>(0, steadyMs() - take.m_refMs);
+    const std::int64_t elapsed = std::max<std::int64_t>(0, nowMs() - take.m_refMs);
     const std::uint64_t now = take.m_channel == m_channel ? framesNow() : 0;
     return std::max(
         now, take.m_refFrame + msToFrames(static_cast<std::uint64_t>(elapsed), take.m_format.rate));
@@ -210,7 +214,7 @@ void Recorder::inputOpened(audio::Handle channel, std::shared_ptr<CaptureRing>) 
     }
     // Asked for before the input delivered anything: it begins at the first frame, and its
     // pre-roll is that much shorter.
-    beginOnKeptInput(*waiting, 0, steadyMs());
+    beginOnKeptInput(*waiting, 0, nowMs());
     waiting->m_prerollShortMs = waiting->m_prerollMs;
     takeBegins(*waiting);
 }
@@ -269,7 +273,7 @@ void Recorder::beginOnOwnDevice(const std::shared_ptr<Take>& take, int device) {
                        return;
                    }
                    t->m_ranges = {Take::Range{0, kOpenEnd}};
-                   t->m_refMs = steadyMs();
+                   t->m_refMs = nowMs();
                    t->m_refFrame = 0;
                    takeBegins(*t);
                });
@@ -285,7 +289,7 @@ bool Recorder::start(int device, const Format& format, std::uint32_t prerollMs, 
     m_takes.push_back(take);
     if (m_keptOpen && format == m_format) {
         if (m_input == Input::Open && m_channel != 0) {
-            beginOnKeptInput(*take, framesNow(), steadyMs());
+            beginOnKeptInput(*take, framesNow(), nowMs());
             takeBegins(*take);
             return true;
         }
@@ -372,7 +376,7 @@ bool Recorder::resume() {
         // No pre-roll: the take goes on from the key.
         const std::uint64_t key = std::max(framesNow(), t->m_ranges.back().to);
         t->m_ranges.push_back(Take::Range{key, kOpenEnd});
-        t->m_refMs = steadyMs();
+        t->m_refMs = nowMs();
         t->m_refFrame = key;
     }
     t->m_phase = Take::Phase::Recording;

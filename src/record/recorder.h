@@ -135,6 +135,9 @@ class Recorder {
     // The newest take begun (running, closing or closed), null before the first.
     const std::shared_ptr<Take>& latestTake() const { return m_latest; }
 
+    // The clock that places a stop after a stall, ms (the steady clock unless a test sets its
+    // own, which moves with the frames it pumps).
+    void setClock(std::function<std::int64_t()> clock) { m_clock = std::move(clock); }
     // The largest data a take may hold, bytes (tests lower it; the WAV limit otherwise).
     void setTakeDataLimit(std::uint64_t bytes) { m_takeDataLimit = bytes; }
 
@@ -169,6 +172,7 @@ class Recorder {
     void refreshInputAfterStall();
 
   private:
+    std::int64_t nowMs() const;
     std::uint64_t framesNow() const;
     std::uint64_t framesByClock(const Take& take) const;
     std::shared_ptr<CaptureRing> makeRing(const Format& format) const;
@@ -215,6 +219,7 @@ class Recorder {
     std::deque<std::shared_ptr<Take>> m_closed;  // closed, waiting to be taken
     std::shared_ptr<Take> m_latest;
     TakeCheck m_noCheck;
+    std::function<std::int64_t()> m_clock;
     std::uint64_t m_takeDataLimit = RecordBuffer::kMaxDataBytes;
     // Lets a report queued by a journal's thread find out whether the recorder is still there.
     std::shared_ptr<Recorder*> m_self = std::make_shared<Recorder*>(this);
