@@ -219,8 +219,10 @@ const RecordBuffer& ShownRecording(const App& app) {
 
 bool LetClosingTakesFinish(App& app, std::chrono::milliseconds patience) {
     const auto deadline = std::chrono::steady_clock::now() + patience;
+    // The device worker's completions and the timers run meanwhile; keys and clicks wait until
+    // the window has decided whether it closes.
     while (app.recorder->takesUnderway() > 0 && std::chrono::steady_clock::now() < deadline) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
         app.recorder->poll();
         if (app.recorder->takesUnderway() > 0) {
             QThread::msleep(10);
@@ -229,7 +231,7 @@ bool LetClosingTakesFinish(App& app, std::chrono::milliseconds patience) {
     app.recorder->finishNow();
     // A take's own device still closing on the worker: a moment for its completion.
     for (int i = 0; i < 100 && app.recorder->takesUnderway() > 0; ++i) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
         QThread::msleep(10);
         app.recorder->finishNow();
     }
