@@ -1,4 +1,5 @@
-// The recorder's costs: appending a capture block, making the WAV image at stop, and saving a
+// The recorder's costs: the capture thread's copy of a block into its ring and the window's
+// collection of a take's block out of it, appending a capture block, making the WAV image at stop, and saving a
 // long recording (against cp of a file of the same size on the same disk).
 #include <benchmark/benchmark.h>
 
@@ -12,10 +13,12 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <memory>
 #include <vector>
 
 #include "bench_folder.h"
 #include "kit/record_buffer.h"
+#include "record/capture_ring.h"
 #include "record/saving.h"
 #include "record/wav_image.h"
 
@@ -81,6 +84,55 @@ void BM_AppendBlock(benchmark::State& state) {
                    (blocksPerRecording <= 50 ? ", 5 s takes" : ", 10 min takes"));
 }
 // 44100 Hz 16-bit stereo (17640 bytes) and 48000 Hz float stereo (38400 bytes).
+// What the capture callback does with a 100 ms block of 48 kHz float stereo now: a copy into the
+// device's ring (24 s of it) and a store of the frame count.
+void BM_RingWrite(benchmark::State& state) {
+    quillar::CaptureRing ring(8, 48000 * 24);
+    std::vector<std::uint8_t> block(38400, 0x5a);
+    for (auto _ : state) {
+        ring.write(block.data(), static_cast<std::uint32_t>(block.size()));
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(block.size()));
+}
+BENCHMARK(BM_RingWrite);
+
+// The window's collection of that block into a take (two takes sharing it when `takes` is 2, as
+// in a post-roll with the next take begun): the same bytes as BM_AppendBlock appends, read out
+// of the ring.
+void BM_CollectBlock(benchmark::State& state) {
+    const auto takes = static_cast<std::size_t>(state.range(0));
+    quillar::CaptureRing ring(8, 48000 * 24);
+    std::vector<std::uint8_t> block(38400, 0x5a);
+    std::vector<std::unique_ptr<RecordBuffer>> audio;
+    for (std::size_t i = 0; i < takes; ++i) {
+        audio.push_back(std::make_unique<RecordBuffer>());
+    }
+    std::uint64_t from = 0;
+    int blocks = 0;
+    for (auto _ : state) {
+        ring.write(block.data(), static_cast<std::uint32_t>(block.size()));
+        const std::uint64_t to = ring.delivered();
+        for (auto& a : audio) {
+            ring.read(from, to, [&a](const std::uint8_t* p, std::size_t n) {
+                if (p != nullptr) {
+                    a->append(p, n);
+                }
+            });
+        }
+        from = to;
+        if (++blocks == 50) {  // a word-list take of 5 s, then the next
+            state.PauseTiming();
+            for (auto& a : audio) {
+                a->clear();
+            }
+            blocks = 0;
+            state.ResumeTiming();
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(block.size() * takes));
+}
+BENCHMARK(BM_CollectBlock)->Arg(1)->Arg(2);
+
 BENCHMARK(BM_AppendBlock)
     ->ArgNames({"bytes", "heap", "take_blocks"})
     ->Args({17640, 0, 50})
