@@ -143,13 +143,13 @@ class Servers:
         keepalive = 'application.process.id = "%d"' % self.keepalive.pid
         return [block for block in out.split("Sink Input #")[1:] if keepalive not in block]
 
-    def sample_specs(self, pid):
-        """Sample formats of the playback streams of process `pid`, such as
-        "s16le 2ch 44100Hz"."""
-        out = self.pactl("list", "sink-inputs").stdout
+    def sample_specs(self, pid, streams="sink-inputs"):
+        """Sample formats of the playback streams of process `pid` (its recording streams with
+        "source-outputs"), such as "s16le 2ch 44100Hz"."""
+        out = self.pactl("list", streams).stdout
         owner = 'application.process.id = "%d"' % pid
         specs = []
-        for block in out.split("Sink Input #")[1:]:
+        for block in re.split(r"^(?:Sink Input|Source Output) #", out, flags=re.M)[1:]:
             if owner in block:
                 for line in block.splitlines():
                     if line.strip().startswith("Sample Specification:"):
@@ -204,6 +204,7 @@ class Servers:
 # The recorder of old: no margins, the device opened at each take. Tests that try the margins or
 # the input kept open say so.
 WITHOUT_MARGINS = {"预录毫秒": 0, "延录毫秒": 0, "保持输入": 0}
+PREROLL = 0.3  # seconds, where a test keeps the input open
 
 
 def write_ini(path, folder, item_file, options=None):
@@ -226,10 +227,13 @@ def soxi(path, flag):
                           check=True).stdout.strip()
 
 
-def dominant_frequency(path):
-    """Frequency of the loudest stretch of a WAV file, from zero crossings of its left channel."""
+def dominant_frequency(path, until=None):
+    """Frequency of the loudest stretch of a WAV file (of its first `until` seconds), from zero
+    crossings of its left channel."""
+    trim = ["trim", "0", str(until)] if until is not None else []
     raw = subprocess.run(["sox", path, "-t", "raw", "-e", "signed", "-b", "16", "-c", "1",
-                          "-r", "44100", "-", "remix", "1"], capture_output=True, check=True).stdout
+                          "-r", "44100", "-", "remix", "1"] + trim,
+                         capture_output=True, check=True).stdout
     samples = array.array("h")
     samples.frombytes(raw[: len(raw) // 2 * 2])
     loud = [i for i in range(len(samples)) if abs(samples[i]) > 3000]
@@ -344,6 +348,15 @@ class Quillar:
         self.xdo("windowfocus", "--sync", self.window)
         time.sleep(0.3)  # let the toolkit take the focus it was given
 
+    def capture_specs(self):
+        """Sample formats of the program's recording streams on the sound server."""
+        return self.servers.sample_specs(self.proc.pid, "source-outputs")
+
+    def journals(self):
+        """The files of the takes' journals: a take keeps one from its start until it is saved."""
+        folder = os.path.join(self.state, "quillar")
+        return os.listdir(folder) if os.path.isdir(folder) else []
+
     def xdo(self, *args):
         return subprocess.run(["xdotool"] + list(args), env=self.servers.env,
                               capture_output=True, text=True)
@@ -430,22 +443,20 @@ class Quillar:
         time.sleep(0.3)
 
     def take(self, tone):
-        """Enter, a tone, Enter."""
+        """Enter, a tone, Enter; returns the seconds from one key to the other."""
         self.key("Return")
+        began = time.monotonic()
         time.sleep(0.3)
         self.servers.play_tone(tone)
         time.sleep(0.3)
         self.key("Return")
+        return time.monotonic() - began
 
     def record_item(self, tone, item):
         """Enter, a tone, Enter; waits for the item's recording file."""
         path = self.wav(item)
         before = os.path.getmtime(path) if os.path.exists(path) else None
-        self.key("Return")
-        time.sleep(0.3)
-        self.servers.play_tone(tone)
-        time.sleep(0.3)
-        self.key("Return")
+        self.take(tone)
         wait_for(lambda: os.path.exists(path) and os.path.getmtime(path) != before, 20,
                  "the recording of %s" % item)
         return path
@@ -496,6 +507,20 @@ class WorkingLoop(unittest.TestCase):
         app = Quillar(self.servers, items, **kw)
         self.addCleanup(app.kill)
         return app
+
+    def start_with_input_open(self, items, postroll_ms=300):
+        """Starts with the input kept open between takes, a 300 ms pre-roll and `postroll_ms`, and
+        waits until the input has captured more than the pre-roll, so the first take has it all."""
+        app = self.start(items, options={"预录毫秒": int(PREROLL * 1000),
+                                         "延录毫秒": postroll_ms, "保持输入": 1})
+        wait_for(app.capture_specs, 10, "the kept input")
+        time.sleep(0.5)
+        return app
+
+    def assertTakeSpans(self, path, keys, postroll, delta=0.25):
+        """The take runs from the pre-roll before its key to the post-roll after its stop, `keys`
+        seconds later."""
+        self.assertAlmostEqual(float(soxi(path, "-D")), PREROLL + keys + postroll, delta=delta)
 
     def test_start_up_restores_paths_and_records_items_from_the_keyboard(self):
         app = self.start(["爸爸", "妈妈", "太\t阳"])
@@ -1027,6 +1052,30 @@ class WorkingLoop(unittest.TestCase):
         second = app.wav("顿")
         wait_for(lambda: os.path.exists(second), 20, "the take begun during the stall")
         self.assertAlmostEqual(dominant_frequency(second), 1000, delta=30)
+        self.assertEqual(app.close(), 0)
+
+    def test_takes_at_an_ordinary_pace_keep_a_long_post_roll_each(self):
+        items = [("词1", 400), ("词2", 600), ("词3", 800)]
+        tones = {}
+        for _, freq in items:
+            tones[freq] = os.path.join(self.servers.tmp, "tone%d_half.wav" % freq)
+            make_tone(tones[freq], 0.5, freq)
+        app = self.start_with_input_open([item for item, _ in items], postroll_ms=1500)
+        spans = []
+        for n, (_, freq) in enumerate(items):
+            if n:
+                app.key("Down")  # in the post-roll of the take before; Enter follows at once
+            spans.append(app.take(tones[freq]))
+        for (item, freq), keys in zip(items, spans):
+            path = app.wav(item)
+            with self.subTest(item=item):
+                wait_for(lambda: os.path.exists(path), 10, "the take")
+                self.assertTakeSpans(path, keys, 1.5)
+                # The next item's tone sounds in this one's post-roll: its own is between its keys.
+                self.assertAlmostEqual(dominant_frequency(path, until=PREROLL + keys), freq,
+                                       delta=20)
+        wait_for(lambda: not app.journals(), 5, "no take left underway")
+        self.assertEqual(len(self.read_take_log(app, 4)), 4)
         self.assertEqual(app.close(), 0)
 
 
