@@ -490,6 +490,7 @@ class Quillar:
         if self.proc.poll() is None:
             self.proc.send_signal(signal.SIGKILL)
             self.proc.wait()
+        self.log.close()
 
 
 class WorkingLoop(unittest.TestCase):
@@ -1077,6 +1078,27 @@ class WorkingLoop(unittest.TestCase):
         wait_for(lambda: not app.journals(), 5, "no take left underway")
         self.assertEqual(len(self.read_take_log(app, 4)), 4)
         self.assertEqual(app.close(), 0)
+
+    def test_the_record_button_in_a_post_roll_leaves_the_closing_take_to_its_item(self):
+        low = os.path.join(self.servers.tmp, "tone440.wav")
+        make_tone(low, 1.0, 440)
+        high = os.path.join(self.servers.tmp, "tone880.wav")
+        make_tone(high, 1.0, 880)
+        app = self.start_with_input_open(["甲", "乙"], postroll_ms=1000)
+        keys = app.take(low)
+        stopped = time.monotonic()
+        app.key("Down")
+        app.click(BUTTON_RECORD)
+        self.assertLess(time.monotonic() - stopped, 1.0, "按钮1 came after the post-roll")
+        time.sleep(1.2)  # past 甲's post-roll: the second tone is the 按钮1 take's alone
+        self.servers.play_tone(high)
+        app.click(BUTTON_RECORD)
+        path = app.wav("甲")
+        wait_for(lambda: os.path.exists(path), 10, "the take of 甲")
+        time.sleep(1.5)  # the 按钮1 take closes: it is the user's to save, not 乙's
+        self.assertAlmostEqual(dominant_frequency(path), 440, delta=20)
+        self.assertTakeSpans(path, keys, 1.0)
+        self.assertEqual(sorted(os.listdir(app.folder)), ["quillar-log.csv", "甲.wav"])
 
 
 if __name__ == "__main__":
