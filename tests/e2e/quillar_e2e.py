@@ -29,6 +29,7 @@ BUTTON_RECORD = (394, 499)      # 按钮1
 BUTTON_PAUSE = (570, 499)       # 按钮4
 BUTTON_SET_FOLDER = (280, 210)  # 按钮_设置保存路径, 设置
 BUTTON_CHOOSE_LIST = (280, 279) # 按钮_选择录音文本, 选择
+FOLDER_BOX = (140, 210)         # 编辑框_保存路径
 MONITOR_CHECKBOX = (186, 103)   # 选择框1
 RATE_COMBO = (184, 72)          # 组合框2
 WIDTH_COMBO = (132, 104)        # 组合框3
@@ -1099,6 +1100,30 @@ class WorkingLoop(unittest.TestCase):
         self.assertAlmostEqual(dominant_frequency(path), 440, delta=20)
         self.assertTakeSpans(path, keys, 1.0)
         self.assertEqual(sorted(os.listdir(app.folder)), ["quillar-log.csv", "甲.wav"])
+
+    def test_a_folder_set_in_a_post_roll_is_the_next_takes_not_the_closing_ones(self):
+        app = self.start_with_input_open(["甲", "乙"], postroll_ms=1500)
+        old = app.folder
+        new = os.path.join(app.dir, "next")
+        os.makedirs(new)
+        keys = app.take(self.tone)
+        stopped = time.monotonic()
+        app.click(FOLDER_BOX)
+        app.xdo("key", "--clearmodifiers", "ctrl+a")
+        app.xdo("type", "--delay", "5", new)
+        app.xdo("key", "--clearmodifiers", "Return")  # hands the keys back to the list
+        self.assertLess(time.monotonic() - stopped, 1.2, "the folder was set after the post-roll")
+        path = os.path.join(old, "甲.wav")
+        wait_for(lambda: os.path.exists(path), 10, "the take of 甲 in the folder it began in")
+        self.assertTakeSpans(path, keys, 1.5)
+        self.assertAlmostEqual(dominant_frequency(path), 1000, delta=30)
+        app.folder = new
+        app.key("Down")
+        app.record_item(self.tone, "乙")
+        self.read_take_log(app, 2)
+        self.assertEqual(sorted(os.listdir(old)), ["quillar-log.csv", "甲.wav"])
+        self.assertEqual(sorted(os.listdir(new)), ["quillar-log.csv", "乙.wav"])
+        self.assertEqual(app.close(), 0)
 
 
 if __name__ == "__main__":
