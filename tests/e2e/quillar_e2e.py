@@ -1125,6 +1125,26 @@ class WorkingLoop(unittest.TestCase):
         self.assertEqual(sorted(os.listdir(new)), ["quillar-log.csv", "乙.wav"])
         self.assertEqual(app.close(), 0)
 
+    def test_closing_in_a_post_roll_saves_the_take_with_all_of_it(self):
+        tone = os.path.join(self.servers.tmp, "tone1s.wav")
+        make_tone(tone, 1.0, 1000)
+        late_click = os.path.join(self.servers.tmp, "click_late.wav")
+        make_click(late_click, 1.2)
+        app = self.start_with_input_open(["甲"], postroll_ms=2000)
+        keys = app.take(tone)
+        # Sounds well into the post-roll, while the window is closing.
+        player = subprocess.Popen(["paplay", "--device=" + SINK, "--latency-msec=20", late_click],
+                                  env=self.servers.env)
+        self.assertEqual(app.close(), 0)
+        player.wait(10)
+        path = app.wav("甲")
+        self.assertTrue(os.path.exists(path), "the closing take was not saved")
+        self.assertTakeSpans(path, keys, 2.0, delta=0.3)
+        self.assertAlmostEqual(dominant_frequency(path), 1000, delta=30)
+        bursts = click_positions(path)  # the tone's start, then the click
+        self.assertEqual(len(bursts), 2, bursts)
+        self.assertGreater(bursts[1], PREROLL + keys + 1.0, "the click is not in the post-roll")
+
 
 if __name__ == "__main__":
     QUILLAR = os.path.abspath(sys.argv.pop(1))
