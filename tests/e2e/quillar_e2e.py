@@ -1145,6 +1145,29 @@ class WorkingLoop(unittest.TestCase):
         self.assertEqual(len(bursts), 2, bursts)
         self.assertGreater(bursts[1], PREROLL + keys + 1.0, "the click is not in the post-roll")
 
+    def test_rate_and_width_changed_over_and_over_reopen_the_input_in_the_last(self):
+        app = self.start_with_input_open(["格"])
+        # Its list opened and closed again, the box keeps the keyboard: each arrow key chooses the
+        # next item at once, and Tab and Shift+Tab go between the rate and the width.
+        app.click(RATE_COMBO)
+        time.sleep(0.5)
+        app.xdo("key", "--clearmodifiers", "Escape")
+        time.sleep(0.3)
+        for n in range(24):
+            step = "Up" if n % 2 == 0 else "Down"  # 32000 Hz and 8 Bit, then back
+            app.xdo("key", "--clearmodifiers", step, "Tab", step, "shift+Tab")
+            time.sleep(0.04 * (n % 3))  # some changes while the reopening before is underway
+        app.xdo("key", "--clearmodifiers", "End", "Tab", "End")  # 48000 Hz, 24 Bit
+        wait_for(lambda: app.capture_specs() == ["s32le 2ch 48000Hz"], 10,
+                 "one input, in the last format")
+        self.assertIsNone(app.proc.poll(), "the program ended")
+        app.click(ITEM_LIST_FIRST_ROW)
+        path = app.record_item(self.tone, "格")
+        self.assertEqual((soxi(path, "-r"), soxi(path, "-b")), ("48000", "24"))
+        self.assertIn("Signed", soxi(path, "-e"))
+        self.assertAlmostEqual(dominant_frequency(path), 1000, delta=30)
+        self.assertEqual(app.close(), 0)
+
 
 if __name__ == "__main__":
     QUILLAR = os.path.abspath(sys.argv.pop(1))
