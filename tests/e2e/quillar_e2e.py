@@ -973,12 +973,11 @@ class WorkingLoop(unittest.TestCase):
         self.assertEqual(app.close(), 0)
 
     def test_the_margins_catch_a_click_before_enter_and_after_the_stop(self):
-        app = self.start(["点"], options={"预录毫秒": 300, "延录毫秒": 300, "保持输入": 1})
+        app = self.start_with_input_open(["点"])
         click = os.path.join(self.servers.tmp, "click.wav")
         make_click(click, tail_seconds=0.1)
         late_click = os.path.join(self.servers.tmp, "late_click.wav")
         make_click(late_click, 0.15)
-        time.sleep(1.5)  # the input opens with the window
         # The key once the click has been played out: it sounded at least the file's 100 ms of
         # tail before the key, however long the player took to start on a busy machine.
         subprocess.run(["paplay", "--device=" + SINK, "--latency-msec=20", click],
@@ -1002,10 +1001,9 @@ class WorkingLoop(unittest.TestCase):
         self.assertEqual(app.close(), 0)
 
     def test_a_stalled_sound_server_freezes_nothing_and_the_take_goes_on(self):
-        app = self.start(["停", "顿"], options={"预录毫秒": 300, "延录毫秒": 300, "保持输入": 1})
+        app = self.start_with_input_open(["停", "顿"])
         long_tone = os.path.join(self.servers.tmp, "tone12s.wav")
         make_tone(long_tone, 12, 1000)
-        time.sleep(1.0)
         player = subprocess.Popen(["paplay", "--device=" + SINK, "--latency-msec=20", long_tone],
                                   env=self.servers.env, stderr=subprocess.DEVNULL)
         app.key("Return")
