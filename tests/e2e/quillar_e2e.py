@@ -29,6 +29,7 @@ BUTTON_RECORD = (394, 499)      # 按钮1
 BUTTON_PAUSE = (570, 499)       # 按钮4
 BUTTON_SET_FOLDER = (280, 210)  # 按钮_设置保存路径, 设置
 BUTTON_CHOOSE_LIST = (280, 279) # 按钮_选择录音文本, 选择
+FOLDER_BOX = (140, 210)         # 编辑框_保存路径
 MONITOR_CHECKBOX = (186, 103)   # 选择框1
 RATE_COMBO = (184, 72)          # 组合框2
 WIDTH_COMBO = (132, 104)        # 组合框3
@@ -143,13 +144,13 @@ class Servers:
         keepalive = 'application.process.id = "%d"' % self.keepalive.pid
         return [block for block in out.split("Sink Input #")[1:] if keepalive not in block]
 
-    def sample_specs(self, pid):
-        """Sample formats of the playback streams of process `pid`, such as
-        "s16le 2ch 44100Hz"."""
-        out = self.pactl("list", "sink-inputs").stdout
+    def sample_specs(self, pid, streams="sink-inputs"):
+        """Sample formats of the playback streams of process `pid` (its recording streams with
+        "source-outputs"), such as "s16le 2ch 44100Hz"."""
+        out = self.pactl("list", streams).stdout
         owner = 'application.process.id = "%d"' % pid
         specs = []
-        for block in out.split("Sink Input #")[1:]:
+        for block in re.split(r"^(?:Sink Input|Source Output) #", out, flags=re.M)[1:]:
             if owner in block:
                 for line in block.splitlines():
                     if line.strip().startswith("Sample Specification:"):
@@ -204,6 +205,7 @@ class Servers:
 # The recorder of old: no margins, the device opened at each take. Tests that try the margins or
 # the input kept open say so.
 WITHOUT_MARGINS = {"预录毫秒": 0, "延录毫秒": 0, "保持输入": 0}
+PREROLL = 0.3  # seconds, where a test keeps the input open
 
 
 def write_ini(path, folder, item_file, options=None):
@@ -226,10 +228,13 @@ def soxi(path, flag):
                           check=True).stdout.strip()
 
 
-def dominant_frequency(path):
-    """Frequency of the loudest stretch of a WAV file, from zero crossings of its left channel."""
+def dominant_frequency(path, until=None):
+    """Frequency of the loudest stretch of a WAV file (of its first `until` seconds), from zero
+    crossings of its left channel."""
+    trim = ["trim", "0", str(until)] if until is not None else []
     raw = subprocess.run(["sox", path, "-t", "raw", "-e", "signed", "-b", "16", "-c", "1",
-                          "-r", "44100", "-", "remix", "1"], capture_output=True, check=True).stdout
+                          "-r", "44100", "-", "remix", "1"] + trim,
+                         capture_output=True, check=True).stdout
     samples = array.array("h")
     samples.frombytes(raw[: len(raw) // 2 * 2])
     loud = [i for i in range(len(samples)) if abs(samples[i]) > 3000]
@@ -344,6 +349,15 @@ class Quillar:
         self.xdo("windowfocus", "--sync", self.window)
         time.sleep(0.3)  # let the toolkit take the focus it was given
 
+    def capture_specs(self):
+        """Sample formats of the program's recording streams on the sound server."""
+        return self.servers.sample_specs(self.proc.pid, "source-outputs")
+
+    def journals(self):
+        """The files of the takes' journals: a take keeps one from its start until it is saved."""
+        folder = os.path.join(self.state, "quillar")
+        return os.listdir(folder) if os.path.isdir(folder) else []
+
     def xdo(self, *args):
         return subprocess.run(["xdotool"] + list(args), env=self.servers.env,
                               capture_output=True, text=True)
@@ -430,22 +444,20 @@ class Quillar:
         time.sleep(0.3)
 
     def take(self, tone):
-        """Enter, a tone, Enter."""
+        """Enter, a tone, Enter; returns the seconds from one key to the other."""
         self.key("Return")
+        began = time.monotonic()
         time.sleep(0.3)
         self.servers.play_tone(tone)
         time.sleep(0.3)
         self.key("Return")
+        return time.monotonic() - began
 
     def record_item(self, tone, item):
         """Enter, a tone, Enter; waits for the item's recording file."""
         path = self.wav(item)
         before = os.path.getmtime(path) if os.path.exists(path) else None
-        self.key("Return")
-        time.sleep(0.3)
-        self.servers.play_tone(tone)
-        time.sleep(0.3)
-        self.key("Return")
+        self.take(tone)
         wait_for(lambda: os.path.exists(path) and os.path.getmtime(path) != before, 20,
                  "the recording of %s" % item)
         return path
@@ -479,6 +491,7 @@ class Quillar:
         if self.proc.poll() is None:
             self.proc.send_signal(signal.SIGKILL)
             self.proc.wait()
+        self.log.close()
 
 
 class WorkingLoop(unittest.TestCase):
@@ -496,6 +509,20 @@ class WorkingLoop(unittest.TestCase):
         app = Quillar(self.servers, items, **kw)
         self.addCleanup(app.kill)
         return app
+
+    def start_with_input_open(self, items, postroll_ms=300):
+        """Starts with the input kept open between takes, a 300 ms pre-roll and `postroll_ms`, and
+        waits until the input has captured more than the pre-roll, so the first take has it all."""
+        app = self.start(items, options={"预录毫秒": int(PREROLL * 1000),
+                                         "延录毫秒": postroll_ms, "保持输入": 1})
+        wait_for(app.capture_specs, 10, "the kept input")
+        time.sleep(0.5)
+        return app
+
+    def assertTakeSpans(self, path, keys, postroll, delta=0.25):
+        """The take runs from the pre-roll before its key to the post-roll after its stop, `keys`
+        seconds later."""
+        self.assertAlmostEqual(float(soxi(path, "-D")), PREROLL + keys + postroll, delta=delta)
 
     def test_start_up_restores_paths_and_records_items_from_the_keyboard(self):
         app = self.start(["爸爸", "妈妈", "太\t阳"])
@@ -946,12 +973,11 @@ class WorkingLoop(unittest.TestCase):
         self.assertEqual(app.close(), 0)
 
     def test_the_margins_catch_a_click_before_enter_and_after_the_stop(self):
-        app = self.start(["点"], options={"预录毫秒": 300, "延录毫秒": 300, "保持输入": 1})
+        app = self.start_with_input_open(["点"])
         click = os.path.join(self.servers.tmp, "click.wav")
         make_click(click, tail_seconds=0.1)
         late_click = os.path.join(self.servers.tmp, "late_click.wav")
         make_click(late_click, 0.15)
-        time.sleep(1.5)  # the input opens with the window
         # The key once the click has been played out: it sounded at least the file's 100 ms of
         # tail before the key, however long the player took to start on a busy machine.
         subprocess.run(["paplay", "--device=" + SINK, "--latency-msec=20", click],
@@ -975,10 +1001,9 @@ class WorkingLoop(unittest.TestCase):
         self.assertEqual(app.close(), 0)
 
     def test_a_stalled_sound_server_freezes_nothing_and_the_take_goes_on(self):
-        app = self.start(["停", "顿"], options={"预录毫秒": 300, "延录毫秒": 300, "保持输入": 1})
+        app = self.start_with_input_open(["停", "顿"])
         long_tone = os.path.join(self.servers.tmp, "tone12s.wav")
         make_tone(long_tone, 12, 1000)
-        time.sleep(1.0)
         player = subprocess.Popen(["paplay", "--device=" + SINK, "--latency-msec=20", long_tone],
                                   env=self.servers.env, stderr=subprocess.DEVNULL)
         app.key("Return")
@@ -1027,6 +1052,118 @@ class WorkingLoop(unittest.TestCase):
         second = app.wav("顿")
         wait_for(lambda: os.path.exists(second), 20, "the take begun during the stall")
         self.assertAlmostEqual(dominant_frequency(second), 1000, delta=30)
+        self.assertEqual(app.close(), 0)
+
+    def test_takes_at_an_ordinary_pace_keep_a_long_post_roll_each(self):
+        items = [("词1", 400), ("词2", 600), ("词3", 800)]
+        tones = {}
+        for _, freq in items:
+            tones[freq] = os.path.join(self.servers.tmp, "tone%d_half.wav" % freq)
+            make_tone(tones[freq], 0.5, freq)
+        app = self.start_with_input_open([item for item, _ in items], postroll_ms=1500)
+        spans = []
+        for n, (_, freq) in enumerate(items):
+            if n:
+                app.key("Down")  # in the post-roll of the take before; Enter follows at once
+            spans.append(app.take(tones[freq]))
+        for (item, freq), keys in zip(items, spans):
+            path = app.wav(item)
+            with self.subTest(item=item):
+                wait_for(lambda: os.path.exists(path), 10, "the take")
+                self.assertTakeSpans(path, keys, 1.5)
+                # The next item's tone sounds in this one's post-roll: its own is between its keys.
+                self.assertAlmostEqual(dominant_frequency(path, until=PREROLL + keys), freq,
+                                       delta=20)
+        wait_for(lambda: not app.journals(), 5, "no take left underway")
+        self.assertEqual(len(self.read_take_log(app, 4)), 4)
+        self.assertEqual(app.close(), 0)
+
+    def test_the_record_button_in_a_post_roll_leaves_the_closing_take_to_its_item(self):
+        low = os.path.join(self.servers.tmp, "tone440.wav")
+        make_tone(low, 1.0, 440)
+        high = os.path.join(self.servers.tmp, "tone880.wav")
+        make_tone(high, 1.0, 880)
+        app = self.start_with_input_open(["甲", "乙"], postroll_ms=1000)
+        keys = app.take(low)
+        stopped = time.monotonic()
+        app.key("Down")
+        app.click(BUTTON_RECORD)
+        self.assertLess(time.monotonic() - stopped, 1.0, "按钮1 came after the post-roll")
+        time.sleep(1.2)  # past 甲's post-roll: the second tone is the 按钮1 take's alone
+        self.servers.play_tone(high)
+        app.click(BUTTON_RECORD)
+        path = app.wav("甲")
+        wait_for(lambda: os.path.exists(path), 10, "the take of 甲")
+        time.sleep(1.5)  # the 按钮1 take closes: it is the user's to save, not 乙's
+        self.assertAlmostEqual(dominant_frequency(path), 440, delta=20)
+        self.assertTakeSpans(path, keys, 1.0)
+        self.assertEqual(sorted(os.listdir(app.folder)), ["quillar-log.csv", "甲.wav"])
+
+    def test_a_folder_set_in_a_post_roll_is_the_next_takes_not_the_closing_ones(self):
+        app = self.start_with_input_open(["甲", "乙"], postroll_ms=1500)
+        old = app.folder
+        new = os.path.join(app.dir, "next")
+        os.makedirs(new)
+        keys = app.take(self.tone)
+        stopped = time.monotonic()
+        app.click(FOLDER_BOX)
+        app.xdo("key", "--clearmodifiers", "ctrl+a")
+        app.xdo("type", "--delay", "5", new)
+        app.xdo("key", "--clearmodifiers", "Return")  # hands the keys back to the list
+        self.assertLess(time.monotonic() - stopped, 1.2, "the folder was set after the post-roll")
+        path = os.path.join(old, "甲.wav")
+        wait_for(lambda: os.path.exists(path), 10, "the take of 甲 in the folder it began in")
+        self.assertTakeSpans(path, keys, 1.5)
+        self.assertAlmostEqual(dominant_frequency(path), 1000, delta=30)
+        app.folder = new
+        app.key("Down")
+        app.record_item(self.tone, "乙")
+        self.read_take_log(app, 2)
+        self.assertEqual(sorted(os.listdir(old)), ["quillar-log.csv", "甲.wav"])
+        self.assertEqual(sorted(os.listdir(new)), ["quillar-log.csv", "乙.wav"])
+        self.assertEqual(app.close(), 0)
+
+    def test_closing_in_a_post_roll_saves_the_take_with_all_of_it(self):
+        tone = os.path.join(self.servers.tmp, "tone1s.wav")
+        make_tone(tone, 1.0, 1000)
+        late_click = os.path.join(self.servers.tmp, "click_late.wav")
+        make_click(late_click, 1.2)
+        app = self.start_with_input_open(["甲"], postroll_ms=2000)
+        keys = app.take(tone)
+        # Sounds well into the post-roll, while the window is closing.
+        player = subprocess.Popen(["paplay", "--device=" + SINK, "--latency-msec=20", late_click],
+                                  env=self.servers.env)
+        self.assertEqual(app.close(), 0)
+        player.wait(10)
+        path = app.wav("甲")
+        self.assertTrue(os.path.exists(path), "the closing take was not saved")
+        self.assertTakeSpans(path, keys, 2.0, delta=0.3)
+        self.assertAlmostEqual(dominant_frequency(path), 1000, delta=30)
+        bursts = click_positions(path)  # the tone's start, then the click
+        self.assertEqual(len(bursts), 2, bursts)
+        self.assertGreater(bursts[1], PREROLL + keys + 1.0, "the click is not in the post-roll")
+
+    def test_rate_and_width_changed_over_and_over_reopen_the_input_in_the_last(self):
+        app = self.start_with_input_open(["格"])
+        # Its list opened and closed again, the box keeps the keyboard: each arrow key chooses the
+        # next item at once, and Tab and Shift+Tab go between the rate and the width.
+        app.click(RATE_COMBO)
+        time.sleep(0.5)
+        app.xdo("key", "--clearmodifiers", "Escape")
+        time.sleep(0.3)
+        for n in range(24):
+            step = "Up" if n % 2 == 0 else "Down"  # 32000 Hz and 8 Bit, then back
+            app.xdo("key", "--clearmodifiers", step, "Tab", step, "shift+Tab")
+            time.sleep(0.04 * (n % 3))  # some changes while the reopening before is underway
+        app.xdo("key", "--clearmodifiers", "End", "Tab", "End")  # 48000 Hz, 24 Bit
+        wait_for(lambda: app.capture_specs() == ["s32le 2ch 48000Hz"], 10,
+                 "one input, in the last format")
+        self.assertIsNone(app.proc.poll(), "the program ended")
+        app.click(ITEM_LIST_FIRST_ROW)
+        path = app.record_item(self.tone, "格")
+        self.assertEqual((soxi(path, "-r"), soxi(path, "-b")), ("48000", "24"))
+        self.assertIn("Signed", soxi(path, "-e"))
+        self.assertAlmostEqual(dominant_frequency(path), 1000, delta=30)
         self.assertEqual(app.close(), 0)
 
 
