@@ -172,6 +172,9 @@ class Recorder {
     void refreshInputAfterStall();
 
   private:
+    static std::uint64_t msToFrames(std::uint64_t ms, std::uint32_t rate) {
+        return ms * rate / 1000;
+    }
     std::int64_t nowMs() const;
     std::uint64_t framesNow() const;
     std::uint64_t framesByClock(const Take& take) const;
