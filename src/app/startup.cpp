@@ -36,8 +36,9 @@ namespace {
 
 // A backend that never stops naming devices must not hang start-up.
 constexpr int kMaxCaptureDevices = 256;
-// Beyond the post-roll, how long closing waits for the takes still collecting theirs, ms.
-constexpr int kCloseSlackMs = 500;
+// Beyond the post-roll, how long closing waits for the takes still collecting theirs, ms: the
+// server hands over the last of it a block or more after the moment it was heard.
+constexpr int kCloseSlackMs = 1000;
 
 }  // namespace
 
