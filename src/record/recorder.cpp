@@ -283,11 +283,7 @@ void Recorder::poll() {
         const bool ended = !t->m_ring || t->m_ring->ended();
         if (ended) {
             // Its device is closed: what it delivered is all there is.
-            const std::uint64_t delivered = t->m_ring ? t->m_ring->delivered() : 0;
-            for (Take::Range& r : t->m_ranges) {
-                r.to = std::min(r.to, delivered);
-                r.from = std::min(r.from, r.to);
-            }
+            t->endAt(t->m_ring ? t->m_ring->delivered() : 0);
             collect(*t);
             closeTake(*t);
             continue;
@@ -311,11 +307,7 @@ void Recorder::finishNow() {
     }
     for (const std::shared_ptr<Take>& t : m_takes) {
         if (t->m_phase == Take::Phase::Closing && t->m_ring) {
-            const std::uint64_t delivered = t->m_ring->delivered();
-            for (Take::Range& r : t->m_ranges) {
-                r.to = std::min(r.to, delivered);
-                r.from = std::min(r.from, r.to);
-            }
+            t->endAt(t->m_ring->delivered());
         }
     }
     poll();

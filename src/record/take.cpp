@@ -74,6 +74,13 @@ std::uint64_t Take::lastFrame() const {
     return m_ranges.empty() ? kOpenEnd : m_ranges.back().to;
 }
 
+void Take::endAt(std::uint64_t frame) {
+    for (Range& r : m_ranges) {
+        r.to = std::min(r.to, frame);
+        r.from = std::min(r.from, r.to);
+    }
+}
+
 bool Take::collected() const {
     return m_range >= m_ranges.size() ||
            (m_range + 1 == m_ranges.size() && m_ranges.back().to != kOpenEnd &&

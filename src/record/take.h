@@ -115,6 +115,8 @@ class Take {
     std::uint64_t lastFrame() const;
     // Whether every frame of its ranges is in its audio.
     bool collected() const;
+    // No frame from `frame` on belongs to it: its device delivered no more, or the window closes.
+    void endAt(std::uint64_t frame);
 
     const std::uint32_t m_serial;
     const TakeTarget m_target;
