@@ -22,6 +22,7 @@
 #include <QTemporaryDir>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <optional>
 #include <random>
@@ -136,50 +137,30 @@ class Session {
 
     // One random action; returns its name for the trace.
     std::string step() {
+        // Each action with the share of the hundred picks below its bound; a gap otherwise.
+        const struct {
+            int below;
+            const char* name;
+            std::function<void()> act;
+        } actions[] = {
+            {30, "Enter", [this] { enter(); }},
+            {45, "Down", [this] { move(+1); }},
+            {50, "Up", [this] { move(-1); }},
+            {52, "Home", [this] { t.form.列表框_录音文本列表->setCurrentRow(0); }},
+            {57, "按钮1", [this] { button1(); }},
+            {61, "按钮4", [this] { pauseOrResume(); }},
+            {63, "F3", [this] { OnItemListKeyDown(t.app, kKeyF3, 0); }},
+            {65, "Ctrl", [this] { OnItemListKeyDown(t.app, kKeyControl, 0); }},
+            {68, "folder", [this] { switchFolder(); }},
+            {70, "margins", [this] { changeMargins(); }},
+            {71, "device lost", [this] { loseDevice(); }},
+        };
         const int pick = std::uniform_int_distribution<int>(0, 99)(m_rng);
-        if (pick < 30) {
-            enter();
-            return "Enter";
-        }
-        if (pick < 45) {
-            move(+1);
-            return "Down";
-        }
-        if (pick < 50) {
-            move(-1);
-            return "Up";
-        }
-        if (pick < 52) {
-            t.form.列表框_录音文本列表->setCurrentRow(0);
-            return "Home";
-        }
-        if (pick < 57) {
-            button1();
-            return "按钮1";
-        }
-        if (pick < 61) {
-            pauseOrResume();
-            return "按钮4";
-        }
-        if (pick < 63) {
-            OnItemListKeyDown(t.app, kKeyF3, 0);
-            return "F3";
-        }
-        if (pick < 65) {
-            OnItemListKeyDown(t.app, kKeyControl, 0);
-            return "Ctrl";
-        }
-        if (pick < 68) {
-            switchFolder();
-            return "folder";
-        }
-        if (pick < 70) {
-            changeMargins();
-            return "margins";
-        }
-        if (pick < 71) {
-            loseDevice();
-            return "device lost";
+        for (const auto& action : actions) {
+            if (pick < action.below) {
+                action.act();
+                return action.name;
+            }
         }
         gap(std::uniform_int_distribution<int>(0, 2000)(m_rng));
         return "gap";
