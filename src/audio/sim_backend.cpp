@@ -61,7 +61,7 @@ struct SimBackend::State {
     std::vector<std::string> devices{"Simulated input"};
     bool outputAvailable = true;
     bool captureFails = false;
-    Signal signal;
+    OpeningSignal signal;
     std::function<void()> afterPump;
     std::atomic<bool> hasAfterPump{false};
 
@@ -106,6 +106,14 @@ void SimBackend::setCaptureFails(bool fails) {
 }
 
 void SimBackend::setSignal(Signal signal) {
+    std::lock_guard lock(m_state->mutex);
+    m_state->signal =
+        signal ? [signal = std::move(signal)](std::size_t, int channel,
+                                              std::int64_t frame) { return signal(channel, frame); }
+               : OpeningSignal();
+}
+
+void SimBackend::setOpeningSignal(OpeningSignal signal) {
     std::lock_guard lock(m_state->mutex);
     m_state->signal = std::move(signal);
 }
@@ -168,7 +176,8 @@ void SimBackend::deliverCapture(std::int64_t frames) {
     AudioFormat format;
     CaptureSink* sink = nullptr;
     std::int64_t first = 0;
-    Signal signal;
+    OpeningSignal signal;
+    std::size_t opening = 0;
     bool holds = false;
     {
         std::lock_guard lock(s.mutex);
@@ -180,14 +189,19 @@ void SimBackend::deliverCapture(std::int64_t frames) {
         holds = s.holdsChunk;
         first = s.captureFrame;
         s.captureFrame += frames;
-        signal = s.captureLost ? Signal() : s.signal;
+        signal = s.captureLost ? OpeningSignal() : s.signal;
+        opening = s.opens.size() - 1;
+        if (!s.captureLost) {
+            s.opens.back().frames += frames;
+        }
     }
     const std::uint32_t sampleBytes = format.bytesPerSample();
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(frames) * format.bytesPerFrame());
     std::uint8_t* out = bytes.data();
     for (std::int64_t f = 0; f < frames; ++f) {
         for (std::uint32_t c = 0; c < format.channels; ++c) {
-            writeSample(signal ? signal(static_cast<int>(c), first + f) : 0.0, format.type, out);
+            writeSample(signal ? signal(opening, static_cast<int>(c), first + f) : 0.0, format.type,
+                        out);
             out += sampleBytes;
         }
     }
@@ -358,7 +372,8 @@ bool SimBackend::openCapture(int index, const AudioFormat& format, CaptureSink* 
                        format.type == SampleType::U8    ? kSample8Bit
                        : format.type == SampleType::F32 ? kSampleFloat
                        : format.type == SampleType::S24 ? kSample24Bit
-                                                        : 0u});
+                                                        : 0u,
+                       0});
     s.captureOpen = true;
     s.capturePaused = true;
     s.captureFormat = format;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -21,12 +22,19 @@ class SimBackend : public AudioBackend {
     // What a capture device hears: sample value in -1..1 of `channel` (0 = left) at frame `frame`
     // counted from the start of the capture.
     using Signal = std::function<double(int channel, std::int64_t frame)>;
+    // The same, told which opening of a capture device (0 for the first) hears it: a test that
+    // reopens devices tells every stretch of audio apart.
+    using OpeningSignal =
+        std::function<double(std::size_t opening, int channel, std::int64_t frame)>;
 
     struct CaptureOpen {
         int device = -1;
         std::uint32_t rate = 0;
         std::uint32_t channels = 0;
         std::uint32_t flags = 0;
+        // Frames it captured before it was closed or lost (what came after a loss is not the
+        // room's: the backend hands over silence then).
+        std::int64_t frames = 0;
     };
 
     SimBackend();
@@ -37,6 +45,7 @@ class SimBackend : public AudioBackend {
     void setOutputAvailable(bool available);          // default: true
     void setCaptureFails(bool fails);                 // opening any capture device fails
     void setSignal(Signal signal);                    // default: silence
+    void setOpeningSignal(OpeningSignal signal);
     // With `holds` set, the last chunk of every pumpCapture stays in the device, captured but
     // not yet handed over, as a real device holds the chunk it is reading: the next pump or a
     // pause hands it over first; closing the device drops it. Default: off.

@@ -14,7 +14,8 @@ std::int64_t ticksNow() {
 
 }  // namespace
 
-DeviceWorker::DeviceWorker(Poster post) : m_post(std::move(post)) {
+DeviceWorker::DeviceWorker(Poster post, Job beforeEachJob)
+    : m_post(std::move(post)), m_beforeEachJob(std::move(beforeEachJob)) {
     m_thread = std::thread([this] { loop(); });
     platform::nameThread(m_thread, "quillar-device");
 }
@@ -69,6 +70,9 @@ void DeviceWorker::loop() {
         auto [job, done] = std::move(m_queue.front());
         m_queue.pop_front();
         lock.unlock();
+        if (m_beforeEachJob) {
+            m_beforeEachJob();
+        }
         m_jobStarted.store(ticksNow(), std::memory_order_release);
         job();
         m_jobStarted.store(0, std::memory_order_release);

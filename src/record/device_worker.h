@@ -27,7 +27,9 @@ class DeviceWorker {
     using Poster = std::function<void(std::function<void()>)>;
 
     // A worker with a thread of its own; completions reach the window thread through `post`.
-    explicit DeviceWorker(Poster post);
+    // `beforeEachJob`, when given, runs on the worker's thread before every job: a test holds
+    // it there to play a sound server that answers late.
+    explicit DeviceWorker(Poster post, Job beforeEachJob = {});
     // An inline worker: every job and completion runs inside submit().
     DeviceWorker();
     ~DeviceWorker();  // finishes the queued jobs (not their completions) and joins the thread
@@ -47,6 +49,7 @@ class DeviceWorker {
     void loop();
 
     Poster m_post;
+    Job m_beforeEachJob;      // set before the thread starts, read only by it
     std::mutex m_queueMutex;  // guards m_queue and m_stop
     std::condition_variable m_wake;
     std::deque<std::pair<Job, Job>> m_queue;

@@ -27,6 +27,7 @@
 #include "record/device_worker.h"
 #include "record/recording_control.h"
 #include "recorder_fixture.h"
+#include "support/field_worker.h"
 #include "support/test_app.h"
 
 namespace quillar::test {
@@ -331,6 +332,47 @@ TEST(RecorderWindow, MarginsAroundEnterTakesAndAClosingWindowSavesThePostRollTak
     ASSERT_TRUE(TakeClosing(t.app));
     EXPECT_TRUE(ConfirmClose(t.app)) << "no question: the take is finished and saved";
     EXPECT_TRUE(QFileInfo::exists(dir.filePath(u"乙.wav"_s)));
+    OnMainWindowDestroyed(t.app);
+    SetSettingsFolder(QString());
+}
+
+// The new microphone goes between the server opening it and its answer reaching the window: the
+// engine's notice names a channel the recorder does not have yet. The take that waited for the
+// input begins on it when the answer comes, and must end there, not record nothing for ever.
+TEST(RecorderWindow, ADeviceLostBeforeItsOpeningIsAnsweredEndsTheTakeThatWaitedForIt) {
+    QTemporaryDir dir;
+    SetSettingsFolder(dir.path());
+    FieldWorker field(1, 0, 0);
+    TestApp t(std::make_unique<audio::SimBackend>(), field.handOver());
+    t.sim.setDevices({"甲", "乙"});
+    t.sim.setSignal(frameSignal);
+    OnMainWindowCreated(t.app);
+    field.settle();
+    t.app.state.options.keep_input = true;
+    t.form.编辑框_保存路径->setText(dir.path());
+    t.form.列表框_录音文本列表->addItem(u"甲"_s);
+    t.form.列表框_录音文本列表->setCurrentRow(0);
+    KeepInputOpen(t.app);
+    field.settle();
+    ASSERT_EQ(t.app.recorder->input(), Recorder::Input::Open);
+
+    field.holdAnswers(true);
+    t.form.组合框1->setCurrentIndex(1);
+    field.moment();  // the old device closed and the new one opened; neither answer is back
+    t.sim.pumpCapture(800);
+    t.sim.loseCapture();
+    QCoreApplication::sendPostedEvents();
+    OnItemListKeyDown(t.app, kKeyEnter, 0);  // waits for the input
+    ASSERT_TRUE(TakeRunning(t.app));
+    field.holdAnswers(false);
+    field.settle();
+    t.sim.pumpCapture(800);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_FALSE(TakeRunning(t.app)) << "the take on a device that went has ended";
+    field.settle();  // the lost device closed
+    OnRecorderTick(t.app);
+    EXPECT_EQ(t.app.recorder->takesUnderway(), 0U);
+    field.answerAtOnce(&t.form);
     OnMainWindowDestroyed(t.app);
     SetSettingsFolder(QString());
 }

@@ -1,10 +1,12 @@
 // Random sessions against a model of what they must leave behind. Keys, clicks and pauses come
 // at random moments of the simulated input (pumped, never waited for), with random margins, folder
-// changes and lost devices; every sample of the input says which frame of which capture it is, so
-// each file shows exactly which stretch of the stream it holds. After each session: every take that
-// Enter began or stopped is in exactly one file under its own item and folder, holding exactly its
-// range of the stream; no file holds anything else; the take log has a line for each; nothing is
-// left recording.
+// and device changes and lost devices; every sample of the input says which frame of which opening
+// of a device it is, so each file shows exactly which stretch of the stream it holds. The device
+// calls run on the worker's own thread, over a server that answers each one up to 300 ms late and
+// whose answers reach the window out of order. After each session: every take that Enter began or
+// stopped is in exactly one file under its own item and folder, holding exactly its range of the
+// stream; no file holds anything else; the take log has a line for each; nothing is left
+// recording.
 //
 // QUILLAR_MODEL_SESSIONS and QUILLAR_MODEL_SEED run more sessions or another first seed; a failing
 // session prints its seed, and QUILLAR_MODEL_SESSIONS=1 QUILLAR_MODEL_SEED=<seed> replays it.
@@ -35,6 +37,8 @@
 #include "kit/main_form.h"
 #include "record/recorder.h"
 #include "record/recording_control.h"
+#include "record/take.h"
+#include "support/field_worker.h"
 #include "support/test_app.h"
 
 namespace quillar::test {
@@ -43,6 +47,10 @@ namespace {
 constexpr std::uint32_t kRate = 8000;  // 8 frames a millisecond, exactly
 constexpr std::int64_t kFramesPerMs = kRate / 1000;
 constexpr int kItems = 6;
+// The server's answers: a device call waits up to this many 10 ms moments, and its answer up to
+// the second figure more.
+constexpr int kJobMoments = 30;
+constexpr int kAnswerMoments = 5;
 
 // A frame of capture `epoch` says (epoch, frame) on its two channels: 14 bits of frame on the
 // left, 8 more bits of frame and 6 of epoch on the right.
@@ -68,10 +76,15 @@ struct ModelTake {
     int item = 0;
     QString folder;
     bool toItem = false;  // begun or stopped with Enter: it must be in a file
+    // The opening of a device (from 1) it records from; 0 while it waits for one, and for good
+    // when it never had one.
     int epoch = 0;
-    std::vector<std::pair<std::int64_t, std::int64_t>> ranges;  // [from, to) of its capture
-    bool open = true;                                           // its last range has no end yet
-    bool ownDevice = false;
+    // [from, to) of its opening's frames; -1: up to the last frame the device gave. A device
+    // that closed or went ends every range with what it gave.
+    std::vector<std::pair<std::int64_t, std::int64_t>> ranges;
+    bool ownDevice = false;    // no input was kept open at its key: it opens a device of its own
+    bool waiting = false;      // asked for before its device answered
+    std::weak_ptr<Take> take;  // the recorder's, to see when it began
 };
 
 QString itemName(int i) {
@@ -104,17 +117,19 @@ std::vector<Range> rangesOfFile(const QString& path) {
 
 class Session {
   public:
-    explicit Session(std::uint32_t seed) : m_rng(seed) {
+    explicit Session(std::uint32_t seed) : m_rng(seed), m_field(seed, kJobMoments, kAnswerMoments) {
         m_folders[0] = m_dir.filePath(QStringLiteral("a"));
         m_folders[1] = m_dir.filePath(QStringLiteral("b"));
         QDir().mkpath(m_folders[0]);
         QDir().mkpath(m_folders[1]);
         qputenv("XDG_STATE_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("state"))));
         SetSettingsFolder(m_dir.path());
-        t.sim.setSignal([this](int channel, std::int64_t frame) {
-            return channel == 0 ? leftOf(frame) : rightOf(m_epoch, frame);
+        t.sim.setDevices({"甲", "乙"});
+        t.sim.setOpeningSignal([](std::size_t opening, int channel, std::int64_t frame) {
+            return channel == 0 ? leftOf(frame) : rightOf(static_cast<int>(opening) + 1, frame);
         });
         OnMainWindowCreated(t.app);
+        m_field.settle();
         t.app.recorder->setClock([this] { return m_clockMs; });
         t.form.组合框2->setCurrentIndex(t.form.组合框2->findData(static_cast<int>(kRate)));
         RecordingOptions& o = t.app.state.options;
@@ -127,9 +142,10 @@ class Session {
         }
         t.form.列表框_录音文本列表->setCurrentRow(0);
         KeepInputOpen(t.app);
-        noteOpens();
+        m_field.settle();
     }
     ~Session() {
+        m_field.answerAtOnce(&t.form);
         OnMainWindowDestroyed(t.app);
         SetSettingsFolder(QString());
         qunsetenv("XDG_STATE_HOME");
@@ -154,11 +170,13 @@ class Session {
             {68, "folder", [this] { switchFolder(); }},
             {70, "margins", [this] { changeMargins(); }},
             {71, "device lost", [this] { loseDevice(); }},
+            {72, "device", [this] { switchDevice(); }},
         };
         const int pick = std::uniform_int_distribution<int>(0, 99)(m_rng);
         for (const auto& action : actions) {
             if (pick < action.below) {
                 action.act();
+                moment();
                 return action.name;
             }
         }
@@ -172,6 +190,9 @@ class Session {
             enter();
         }
         gap(2100);
+        m_field.settle();
+        followRecorder();
+        OnRecorderTick(t.app);
         const std::optional<std::string> problem = check();
         if (problem) {
             ADD_FAILURE() << *problem;
@@ -183,13 +204,37 @@ class Session {
     int row() const { return t.form.列表框_录音文本列表->currentRow(); }
     QString folderNow() const { return t.form.编辑框_保存路径->text(); }
 
-    // A new capture opened since the last look starts a new epoch of stamps.
-    void noteOpens() {
-        const auto opens = static_cast<int>(t.sim.captureOpens().size());
-        if (opens != m_opens) {
-            m_opens = opens;
-            m_epoch = opens;
-            m_framesInEpoch = 0;
+    // The latest opening of a device (from 1), and the frames an opening has given so far.
+    int latestEpoch() const { return static_cast<int>(t.sim.captureOpens().size()); }
+    std::int64_t framesOf(int epoch) const {
+        return epoch > 0 ? t.sim.captureOpens()[static_cast<std::size_t>(epoch - 1)].frames : 0;
+    }
+
+    // A moment of the window: the server's answers that are due come back, and the model sees
+    // which waiting takes have begun and which the recorder ended (a device that went).
+    void moment() {
+        m_field.moment();
+        QCoreApplication::sendPostedEvents();
+        followRecorder();
+    }
+
+    void followRecorder() {
+        for (ModelTake& take : m_takes) {
+            const std::shared_ptr<Take> real = take.take.lock();
+            if (take.waiting && real && real->phase() != Take::Phase::Opening) {
+                // It began at the first frame of the device that answered: the latest opened,
+                // since a later opening would have made that answer stale.
+                take.waiting = false;
+                take.epoch = latestEpoch();
+                take.ranges.push_back({0, -1});
+            }
+        }
+        if (m_running >= 0 && !TakeRunning(t.app)) {
+            // Ended by a device that went (its device gives no more: the model's ranges end
+            // there by themselves), or never begun.
+            m_takes[static_cast<std::size_t>(m_running)].waiting = false;
+            m_running = -1;
+            m_paused = false;
         }
     }
 
@@ -198,50 +243,45 @@ class Session {
         // In device-sized chunks, as a real device delivers, the clock moving with them.
         for (std::int64_t done = 0; done < frames;) {
             const std::int64_t n = std::min<std::int64_t>(80, frames - done);
-            if (t.sim.captureOpenCount() > 0) {
-                m_framesInEpoch += n;
-            }
             m_clockMs += n / kFramesPerMs;
             t.sim.pumpCapture(n);
             done += n;
-            noteOpens();
+            moment();
         }
     }
 
-    std::int64_t keyFrame() const { return m_framesInEpoch; }
-
-    void beginTake(bool enter) {
+    void beginTake(bool enter, Recorder::Input inputAtKey) {
         ModelTake take;
         take.item = row();
         take.folder = folderNow();
         take.toItem = enter;
-        const bool kept = t.app.recorder->input() == Recorder::Input::Open;
-        if (kept) {
-            take.epoch = m_epoch;
-            const std::int64_t pre = std::int64_t{t.app.state.options.preroll_ms} * kFramesPerMs;
-            take.ranges.push_back({std::max<std::int64_t>(0, keyFrame() - pre), -1});
+        take.take = t.app.recorder->latestTake();
+        const std::shared_ptr<Take> real = take.take.lock();
+        take.ownDevice =
+            inputAtKey == Recorder::Input::Closed || inputAtKey == Recorder::Input::Lost;
+        if (real && real->phase() == Take::Phase::Opening) {
+            take.waiting = true;
         } else {
-            take.ownDevice = true;
-            endEpochAt(keyFrame());  // its device replaces the one open now
+            take.epoch = latestEpoch();
+            const std::int64_t pre = std::int64_t{t.app.state.options.preroll_ms} * kFramesPerMs;
+            take.ranges.push_back({std::max<std::int64_t>(0, framesOf(take.epoch) - pre), -1});
         }
         m_takes.push_back(take);
         m_running = static_cast<int>(m_takes.size()) - 1;
-        if (take.ownDevice) {
-            noteOpens();  // its device opened at the key
-            m_takes.back().epoch = m_epoch;
-            m_takes.back().ranges.push_back({0, -1});
-        }
     }
 
     void stopTake(bool enter) {
         ModelTake& take = m_takes[static_cast<std::size_t>(m_running)];
         take.toItem = take.toItem || enter;
         const std::int64_t post = std::int64_t{t.app.state.options.postroll_ms} * kFramesPerMs;
-        if (!m_paused) {
+        if (take.waiting) {
+            take.waiting = false;  // stopped before its device answered: nothing of it is kept
+        } else if (!m_paused) {
+            // A take on a device of its own without a post-roll ends where closing its device
+            // ends it.
             take.ranges.back().second =
-                take.ownDevice && post == 0 ? keyFrame() : keyFrame() + post;
+                take.ownDevice && post == 0 ? -1 : framesOf(take.epoch) + post;
         }
-        take.open = false;
         m_running = -1;
         m_paused = false;
     }
@@ -251,8 +291,9 @@ class Session {
             stopTake(true);
             OnItemListKeyDown(t.app, kKeyEnter, 0);
         } else if (row() >= 0) {
+            const Recorder::Input input = t.app.recorder->input();
             OnItemListKeyDown(t.app, kKeyEnter, 0);
-            beginTake(true);
+            beginTake(true, input);
         }
     }
 
@@ -261,21 +302,25 @@ class Session {
             stopTake(false);
             t.form.按钮1->click();
         } else {
+            const Recorder::Input input = t.app.recorder->input();
             t.form.按钮1->click();
-            beginTake(false);
+            beginTake(false, input);
         }
     }
 
     void pauseOrResume() {
-        if (m_running < 0 || m_takes[static_cast<std::size_t>(m_running)].ownDevice) {
-            return;  // a take on a device of its own pauses the device: nothing to model
+        if (m_running < 0 || m_takes[static_cast<std::size_t>(m_running)].ownDevice ||
+            m_takes[static_cast<std::size_t>(m_running)].waiting) {
+            // A take on a device of its own pauses the device: nothing to model; one that
+            // waits for its device is not paused.
+            return;
         }
         ModelTake& take = m_takes[static_cast<std::size_t>(m_running)];
         t.form.按钮4->click();
         if (!m_paused) {
-            take.ranges.back().second = keyFrame();
+            take.ranges.back().second = framesOf(take.epoch);
         } else {
-            take.ranges.push_back({keyFrame(), -1});
+            take.ranges.push_back({framesOf(take.epoch), -1});
         }
         m_paused = !m_paused;
     }
@@ -304,31 +349,17 @@ class Session {
         t.app.state.options.postroll_ms = margin();
     }
 
+    // The device goes: takes on it end with what it gave, and one that Enter began is saved.
     void loseDevice() {
-        if (m_running >= 0) {
-            // It ends with what came, and is saved if Enter began it.
-            ModelTake& take = m_takes[static_cast<std::size_t>(m_running)];
-            if (!m_paused) {
-                take.ranges.back().second = keyFrame();
-            }
-            take.open = false;
-            m_running = -1;
-            m_paused = false;
-        }
-        endEpochAt(keyFrame());
         t.sim.loseCapture();
-        QCoreApplication::processEvents();  // the engine's notice is a queued call
-        noteOpens();
+        QCoreApplication::sendPostedEvents();  // the engine's notice is a queued call
     }
 
-    // The device of this epoch closes at `frame`: takes still collecting their post-roll on it
-    // end with what it delivered.
-    void endEpochAt(std::int64_t frame) {
-        for (ModelTake& take : m_takes) {
-            if (take.epoch == m_epoch && !take.ranges.empty() &&
-                (take.ranges.back().second < 0 || take.ranges.back().second > frame)) {
-                take.ranges.back().second = frame;
-            }
+    // Another microphone: the kept input reopens on it once no take is underway.
+    void switchDevice() {
+        QComboBox* box = t.form.组合框1;
+        if (box->isEnabled() && box->count() > 1) {
+            box->setCurrentIndex(1 - box->currentIndex());
         }
     }
 
@@ -364,7 +395,10 @@ class Session {
         for (std::size_t i = 0; i < m_takes.size(); ++i) {
             const ModelTake& take = m_takes[i];
             std::vector<Range> want;
-            for (const auto& [from, to] : take.ranges) {
+            const std::int64_t given = framesOf(take.epoch);
+            for (auto [from, to] : take.ranges) {
+                to = to < 0 ? given : std::min(to, given);
+                from = std::min(from, to);
                 if (to <= from) {
                     continue;
                 }
@@ -433,14 +467,12 @@ class Session {
     QTemporaryDir m_dir;
     QString m_folders[2];
     std::mt19937 m_rng;
+    FieldWorker m_field;
 
   public:
-    TestApp t;
+    TestApp t{std::make_unique<audio::SimBackend>(), m_field.handOver()};
 
   private:
-    int m_epoch = 0;
-    int m_opens = 0;
-    std::int64_t m_framesInEpoch = 0;
     std::int64_t m_clockMs = 0;
     std::vector<ModelTake> m_takes;
     int m_running = -1;

@@ -18,11 +18,13 @@ namespace quillar::test {
 
 struct TestApp {
     explicit TestApp(
-        std::unique_ptr<audio::SimBackend> backend = std::make_unique<audio::SimBackend>())
+        std::unique_ptr<audio::SimBackend> backend = std::make_unique<audio::SimBackend>(),
+        std::shared_ptr<DeviceWorker> worker = nullptr)
         : sim(*backend), engine(std::move(backend)), form(engine), app(engine, ui, form) {
-        // Device calls finish inside the handler that makes them: the simulated server never
-        // stalls, and a test reads the outcome as soon as its click or key returns.
-        app.device_worker = std::make_shared<DeviceWorker>();
+        // Unless the test brings a worker of its own, device calls finish inside the handler
+        // that makes them: the simulated server never stalls, and a test reads the outcome as
+        // soon as its click or key returns.
+        app.device_worker = worker ? std::move(worker) : std::make_shared<DeviceWorker>();
         wireEvents(app);
         // The window's recorder tick, run at once after every pumped block rather than on its
         // timer: the takes collect what came, and closed ones are saved, before the test looks.
