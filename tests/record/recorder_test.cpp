@@ -12,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -210,6 +211,16 @@ void settle(int ms) {
     }
 }
 
+// Lets the window thread run until `done` holds, for at most `ms`: a loaded machine (the
+// ThreadSanitizer build beside other tests) may take far longer than usual over a device call.
+bool settleUntil(const std::function<bool()>& done, int ms = 10000) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done() && std::chrono::steady_clock::now() < until) {
+        settle(5);
+    }
+    return done();
+}
+
 // A threaded device worker whose completions come back as queued calls, as in the program.
 void useThreadedWorker(TestApp& t) {
     t.app.device_worker = std::make_shared<DeviceWorker>([&t](std::function<void()> fn) {
@@ -270,15 +281,16 @@ TEST(RecorderWindow, TheWindowNeverWaitsForAServerThatHangs) {
     settle(800);
     EXPECT_FALSE(t.form.标签_声音服务->isHidden()) << "the window says what it waits for";
     t.sim.setServerBlocked(false);
-    settle(300);
+    settleUntil([&t] { return t.app.recorder->takesUnderway() == 0; });
+    settle(100);
     EXPECT_FALSE(TakeRunning(t.app));
     EXPECT_FALSE(TakeClosing(t.app));
     EXPECT_TRUE(t.form.标签_声音服务->isHidden());
 
     // A take whose capture stalls for longer than the stall rule goes on after it.
     OnItemListKeyDown(t.app, kKeyEnter, 0);
-    settle(100);
-    ASSERT_TRUE(TakeRunning(t.app));
+    ASSERT_TRUE(settleUntil([&t] { return t.app.recorder->state() == Recorder::State::Recording; }))
+        << "its device opened";
     t.sim.pumpCapture(kSecond / 2);
     settle(audio::kCaptureStallMs + 500);  // nothing comes
     EXPECT_TRUE(TakeRunning(t.app)) << "a stall is not a lost device";
@@ -286,7 +298,8 @@ TEST(RecorderWindow, TheWindowNeverWaitsForAServerThatHangs) {
     t.sim.pumpCapture(kSecond / 2);
     settle(100);
     OnItemListKeyDown(t.app, kKeyEnter, 0);
-    settle(300);
+    settleUntil([&t] { return t.app.recorder->takesUnderway() == 0; });
+    settle(50);  // the closed take is filed from the event loop
     EXPECT_FALSE(TakeRunning(t.app));
     EXPECT_EQ(t.app.state.record_buffer.size(), RecordBuffer::kHeaderBytes + kSecond * 4)
         << "audio from before and after the stall";

@@ -33,6 +33,7 @@
 
 #include "app/settings.h"
 #include "app/startup.h"
+#include "audio/sim_backend.h"
 #include "items/item_list.h"
 #include "kit/main_form.h"
 #include "record/recorder.h"
@@ -117,39 +118,22 @@ std::vector<Range> rangesOfFile(const QString& path) {
 
 class Session {
   public:
-    explicit Session(std::uint32_t seed) : m_rng(seed), m_field(seed, kJobMoments, kAnswerMoments) {
+    explicit Session(std::uint32_t seed) : m_seed(seed), m_rng(seed) {
         m_folders[0] = m_dir.filePath(QStringLiteral("a"));
         m_folders[1] = m_dir.filePath(QStringLiteral("b"));
         QDir().mkpath(m_folders[0]);
         QDir().mkpath(m_folders[1]);
         qputenv("XDG_STATE_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("state"))));
         SetSettingsFolder(m_dir.path());
-        t.sim.setDevices({"甲", "乙"});
-        t.sim.setOpeningSignal([](std::size_t opening, int channel, std::int64_t frame) {
-            return channel == 0 ? leftOf(frame) : rightOf(static_cast<int>(opening) + 1, frame);
-        });
-        OnMainWindowCreated(t.app);
-        m_field.settle();
-        t.app.recorder->setClock([this] { return m_clockMs; });
-        t.form.组合框2->setCurrentIndex(t.form.组合框2->findData(static_cast<int>(kRate)));
-        RecordingOptions& o = t.app.state.options;
-        o.keep_input = true;
-        o.preroll_ms = margin();
-        o.postroll_ms = margin();
-        t.form.编辑框_保存路径->setText(m_folders[0]);
-        for (int i = 0; i < kItems; ++i) {
-            t.form.列表框_录音文本列表->addItem(itemName(i));
+        QFile list(m_dir.filePath(QStringLiteral("词表.txt")));
+        if (list.open(QIODevice::WriteOnly)) {
+            for (int i = 0; i < kItems; ++i) {
+                list.write((itemName(i) + u'\n').toUtf8());
+            }
         }
-        t.form.列表框_录音文本列表->setCurrentRow(0);
-        KeepInputOpen(t.app);
-        m_field.settle();
+        openWindow(m_folders[0]);
     }
-    ~Session() {
-        m_field.answerAtOnce(&t.form);
-        OnMainWindowDestroyed(t.app);
-        SetSettingsFolder(QString());
-        qunsetenv("XDG_STATE_HOME");
-    }
+    ~Session() { closeWindow(); }
 
     // One random action; returns its name for the trace.
     std::string step() {
@@ -162,15 +146,18 @@ class Session {
             {30, "Enter", [this] { enter(); }},
             {45, "Down", [this] { move(+1); }},
             {50, "Up", [this] { move(-1); }},
-            {52, "Home", [this] { t.form.列表框_录音文本列表->setCurrentRow(0); }},
+            {52, "Home", [this] { t->form.列表框_录音文本列表->setCurrentRow(0); }},
             {57, "按钮1", [this] { button1(); }},
             {61, "按钮4", [this] { pauseOrResume(); }},
-            {63, "F3", [this] { OnItemListKeyDown(t.app, kKeyF3, 0); }},
-            {65, "Ctrl", [this] { OnItemListKeyDown(t.app, kKeyControl, 0); }},
+            {63, "F3", [this] { OnItemListKeyDown(t->app, kKeyF3, 0); }},
+            {65, "Ctrl", [this] { OnItemListKeyDown(t->app, kKeyControl, 0); }},
             {68, "folder", [this] { switchFolder(); }},
             {70, "margins", [this] { changeMargins(); }},
             {71, "device lost", [this] { loseDevice(); }},
             {72, "device", [this] { switchDevice(); }},
+            {73, "F4", [this] { OnItemListKeyDown(t->app, kKeyF4, 0); }},
+            {74, "list load", [this] { loadList(); }},
+            {75, "restart", [this] { restart(); }},
         };
         const int pick = std::uniform_int_distribution<int>(0, 99)(m_rng);
         for (const auto& action : actions) {
@@ -186,13 +173,13 @@ class Session {
 
     // Stops what runs, lets every take close, and checks the model.
     void finish() {
-        if (TakeRunning(t.app)) {
+        if (TakeRunning(t->app)) {
             enter();
         }
         gap(2100);
-        m_field.settle();
+        m_field->settle();
         followRecorder();
-        OnRecorderTick(t.app);
+        OnRecorderTick(t->app);
         const std::optional<std::string> problem = check();
         if (problem) {
             ADD_FAILURE() << *problem;
@@ -201,19 +188,96 @@ class Session {
 
   private:
     int margin() { return std::uniform_int_distribution<int>(0, 2000)(m_rng); }
-    int row() const { return t.form.列表框_录音文本列表->currentRow(); }
-    QString folderNow() const { return t.form.编辑框_保存路径->text(); }
 
-    // The latest opening of a device (from 1), and the frames an opening has given so far.
-    int latestEpoch() const { return static_cast<int>(t.sim.captureOpens().size()); }
+    // A fresh window over the session's folders, its device calls on a worker of its own.
+    void openWindow(const QString& folder) {
+        m_field = std::make_unique<FieldWorker>(
+            m_seed + 7919U * static_cast<std::uint32_t>(++m_windows), kJobMoments, kAnswerMoments);
+        t = std::make_unique<TestApp>(std::make_unique<audio::SimBackend>(), m_field->handOver());
+        t->sim.setDevices({"甲", "乙"});
+        const int base = static_cast<int>(m_closedOpenings.size());
+        t->sim.setOpeningSignal([base](std::size_t opening, int channel, std::int64_t frame) {
+            return channel == 0 ? leftOf(frame)
+                                : rightOf(base + static_cast<int>(opening) + 1, frame);
+        });
+        OnMainWindowCreated(t->app);
+        m_field->settle();
+        t->app.recorder->setClock([this] { return m_clockMs; });
+        t->form.组合框2->setCurrentIndex(t->form.组合框2->findData(static_cast<int>(kRate)));
+        RecordingOptions& o = t->app.state.options;
+        o.keep_input = true;
+        o.preroll_ms = margin();
+        o.postroll_ms = margin();
+        t->form.编辑框_保存路径->setText(folder);
+        for (int i = 0; i < kItems; ++i) {
+            t->form.列表框_录音文本列表->addItem(itemName(i));
+        }
+        t->form.列表框_录音文本列表->setCurrentRow(0);
+        KeepInputOpen(t->app);
+        m_field->settle();
+    }
+
+    void closeWindow() {
+        m_field->answerAtOnce(&t->form);
+        OnMainWindowDestroyed(t->app);
+        for (const audio::SimBackend::CaptureOpen& o : t->sim.captureOpens()) {
+            m_closedOpenings.push_back(o.frames);
+        }
+        t.reset();
+        m_field.reset();
+    }
+
+    // The user closes the window between takes, once the takes closing have come in, and starts
+    // Quillar again over the same folders.
+    void restart() {
+        if (m_running >= 0) {
+            return;
+        }
+        for (int i = 0; i < 300 && t->app.recorder->takesUnderway() > 0; ++i) {
+            gap(10);
+        }
+        m_field->settle();
+        // A take begun and stopped with 按钮1 is the user's to save: closing asks, and the
+        // user lets it go.
+        t->ui.confirmAnswers = {true};
+        EXPECT_TRUE(ConfirmClose(t->app));
+        t->ui.confirmAnswers.clear();
+        const QString folder = folderNow();
+        closeWindow();
+        openWindow(folder);
+    }
+
+    // The same list chosen again with 选择: a take that runs is stopped and saved to its own
+    // item first, and the list comes back at the row it left.
+    void loadList() {
+        if (m_running >= 0) {
+            stopTake(true);
+        }
+        t->ui.openAnswers.push_back(m_dir.filePath(QStringLiteral("词表.txt")));
+        ChooseItemFile(t->app);
+    }
+    int row() const { return t->form.列表框_录音文本列表->currentRow(); }
+    QString folderNow() const { return t->form.编辑框_保存路径->text(); }
+
+    // The latest opening of a device (from 1, over every window the session opened), and the
+    // frames an opening has given so far.
+    int latestEpoch() const {
+        return static_cast<int>(m_closedOpenings.size() + t->sim.captureOpens().size());
+    }
     std::int64_t framesOf(int epoch) const {
-        return epoch > 0 ? t.sim.captureOpens()[static_cast<std::size_t>(epoch - 1)].frames : 0;
+        const auto base = static_cast<int>(m_closedOpenings.size());
+        if (epoch <= 0) {
+            return 0;
+        }
+        return epoch <= base
+                   ? m_closedOpenings[static_cast<std::size_t>(epoch - 1)]
+                   : t->sim.captureOpens()[static_cast<std::size_t>(epoch - base - 1)].frames;
     }
 
     // A moment of the window: the server's answers that are due come back, and the model sees
     // which waiting takes have begun and which the recorder ended (a device that went).
     void moment() {
-        m_field.moment();
+        m_field->moment();
         QCoreApplication::sendPostedEvents();
         followRecorder();
     }
@@ -229,7 +293,7 @@ class Session {
                 take.ranges.push_back({0, -1});
             }
         }
-        if (m_running >= 0 && !TakeRunning(t.app)) {
+        if (m_running >= 0 && !TakeRunning(t->app)) {
             // Ended by a device that went (its device gives no more: the model's ranges end
             // there by themselves), or never begun.
             m_takes[static_cast<std::size_t>(m_running)].waiting = false;
@@ -244,7 +308,7 @@ class Session {
         for (std::int64_t done = 0; done < frames;) {
             const std::int64_t n = std::min<std::int64_t>(80, frames - done);
             m_clockMs += n / kFramesPerMs;
-            t.sim.pumpCapture(n);
+            t->sim.pumpCapture(n);
             done += n;
             moment();
         }
@@ -255,7 +319,7 @@ class Session {
         take.item = row();
         take.folder = folderNow();
         take.toItem = enter;
-        take.take = t.app.recorder->latestTake();
+        take.take = t->app.recorder->latestTake();
         const std::shared_ptr<Take> real = take.take.lock();
         take.ownDevice =
             inputAtKey == Recorder::Input::Closed || inputAtKey == Recorder::Input::Lost;
@@ -263,7 +327,7 @@ class Session {
             take.waiting = true;
         } else {
             take.epoch = latestEpoch();
-            const std::int64_t pre = std::int64_t{t.app.state.options.preroll_ms} * kFramesPerMs;
+            const std::int64_t pre = std::int64_t{t->app.state.options.preroll_ms} * kFramesPerMs;
             take.ranges.push_back({std::max<std::int64_t>(0, framesOf(take.epoch) - pre), -1});
         }
         m_takes.push_back(take);
@@ -273,7 +337,7 @@ class Session {
     void stopTake(bool enter) {
         ModelTake& take = m_takes[static_cast<std::size_t>(m_running)];
         take.toItem = take.toItem || enter;
-        const std::int64_t post = std::int64_t{t.app.state.options.postroll_ms} * kFramesPerMs;
+        const std::int64_t post = std::int64_t{t->app.state.options.postroll_ms} * kFramesPerMs;
         if (take.waiting) {
             take.waiting = false;  // stopped before its device answered: nothing of it is kept
         } else if (!m_paused) {
@@ -289,10 +353,10 @@ class Session {
     void enter() {
         if (m_running >= 0) {
             stopTake(true);
-            OnItemListKeyDown(t.app, kKeyEnter, 0);
+            OnItemListKeyDown(t->app, kKeyEnter, 0);
         } else if (row() >= 0) {
-            const Recorder::Input input = t.app.recorder->input();
-            OnItemListKeyDown(t.app, kKeyEnter, 0);
+            const Recorder::Input input = t->app.recorder->input();
+            OnItemListKeyDown(t->app, kKeyEnter, 0);
             beginTake(true, input);
         }
     }
@@ -300,10 +364,10 @@ class Session {
     void button1() {
         if (m_running >= 0) {
             stopTake(false);
-            t.form.按钮1->click();
+            t->form.按钮1->click();
         } else {
-            const Recorder::Input input = t.app.recorder->input();
-            t.form.按钮1->click();
+            const Recorder::Input input = t->app.recorder->input();
+            t->form.按钮1->click();
             beginTake(false, input);
         }
     }
@@ -316,7 +380,7 @@ class Session {
             return;
         }
         ModelTake& take = m_takes[static_cast<std::size_t>(m_running)];
-        t.form.按钮4->click();
+        t->form.按钮4->click();
         if (!m_paused) {
             take.ranges.back().second = framesOf(take.epoch);
         } else {
@@ -326,12 +390,12 @@ class Session {
     }
 
     void move(int by) {
-        const int n = t.form.列表框_录音文本列表->count();
-        t.form.列表框_录音文本列表->setCurrentRow(std::clamp(row() + by, 0, n - 1));
+        const int n = t->form.列表框_录音文本列表->count();
+        t->form.列表框_录音文本列表->setCurrentRow(std::clamp(row() + by, 0, n - 1));
     }
 
     void switchFolder() {
-        QLineEdit* box = t.form.编辑框_保存路径;
+        QLineEdit* box = t->form.编辑框_保存路径;
         const QString next = folderNow() == m_folders[0] ? m_folders[1] : m_folders[0];
         if (m_running >= 0) {
             stopTake(true);  // the running take is stopped into the folder it began in
@@ -345,19 +409,19 @@ class Session {
         if (m_running >= 0) {
             return;  // the options dialog never opens during a take
         }
-        t.app.state.options.preroll_ms = margin();
-        t.app.state.options.postroll_ms = margin();
+        t->app.state.options.preroll_ms = margin();
+        t->app.state.options.postroll_ms = margin();
     }
 
     // The device goes: takes on it end with what it gave, and one that Enter began is saved.
     void loseDevice() {
-        t.sim.loseCapture();
+        t->sim.loseCapture();
         QCoreApplication::sendPostedEvents();  // the engine's notice is a queued call
     }
 
     // Another microphone: the kept input reopens on it once no take is underway.
     void switchDevice() {
-        QComboBox* box = t.form.组合框1;
+        QComboBox* box = t->form.组合框1;
         if (box->isEnabled() && box->count() > 1) {
             box->setCurrentIndex(1 - box->currentIndex());
         }
@@ -376,10 +440,10 @@ class Session {
     }
 
     std::optional<std::string> check() {
-        if (TakeRunning(t.app) || TakeClosing(t.app) || t.app.recorder->takesUnderway() != 0) {
+        if (TakeRunning(t->app) || TakeClosing(t->app) || t->app.recorder->takesUnderway() != 0) {
             return "a take is still underway after the session";
         }
-        if (t.form.按钮1->text() != QStringLiteral("开始录音")) {
+        if (t->form.按钮1->text() != QStringLiteral("开始录音")) {
             return "按钮1 does not read 开始录音";
         }
         std::map<QString, std::vector<Range>> files = filesOf(m_folders[0]);
@@ -466,11 +530,13 @@ class Session {
 
     QTemporaryDir m_dir;
     QString m_folders[2];
+    std::uint32_t m_seed;
     std::mt19937 m_rng;
-    FieldWorker m_field;
-
-  public:
-    TestApp t{std::make_unique<audio::SimBackend>(), m_field.handOver()};
+    int m_windows = 0;
+    // The frames each device opening of the windows closed so far gave, in order.
+    std::vector<std::int64_t> m_closedOpenings;
+    std::unique_ptr<FieldWorker> m_field;
+    std::unique_ptr<TestApp> t;
 
   private:
     std::int64_t m_clockMs = 0;
