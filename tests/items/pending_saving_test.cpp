@@ -183,7 +183,7 @@ TEST_F(PendingSaving, ANewerTakeSavedDuringTheWriteStaysTheItemsFile) {
     EXPECT_EQ(t->form.编辑框_当前录音文件->text(), folder + u"/太阳.wav"_s);
 }
 
-TEST_F(PendingSaving, ClosingDuringAWriteWaitsForNothingAndLosesNothing) {
+TEST_F(PendingSaving, ClosingDuringAWriteThatHangsLosesNothing) {
     LoadItemLines(t->app, dir, u"太阳\r\n"_s);
     const QByteArray take = record(0);
     ASSERT_TRUE(QDir().mkpath(folder));

@@ -260,34 +260,6 @@ TEST_F(PendingWrites, AFailedTakeWaitsLongerEachTimeUnlessForced) {
     }
 }
 
-// The writer on its own thread: each job there, its completion on the window thread.
-TEST(PendingWriter, RunsJobsOnItsThreadAndCompletionsOnTheWindowThread) {
-    QObject context;
-    const std::thread::id windowThread = std::this_thread::get_id();
-    std::vector<std::thread::id> jobThreads(3);
-    std::vector<int> done;
-    {
-        PendingWriter writer([&context](std::function<void()> fn) {
-            QMetaObject::invokeMethod(&context, std::move(fn), Qt::QueuedConnection);
-        });
-        ASSERT_TRUE(writer.threaded());
-        for (std::size_t i = 0; i < 3; ++i) {
-            writer.submit([&jobThreads, i] { jobThreads[i] = std::this_thread::get_id(); },
-                          [&done, windowThread, i] {
-                              EXPECT_EQ(std::this_thread::get_id(), windowThread);
-                              done.push_back(static_cast<int>(i));
-                          });
-        }
-        ASSERT_TRUE(settleUntil([&done] { return done.size() == 3; }));
-    }
-    EXPECT_EQ(done, (std::vector<int>{0, 1, 2}));
-    for (const std::thread::id id : jobThreads) {
-        EXPECT_NE(id, windowThread);
-        EXPECT_EQ(id, jobThreads[0]) << "one thread for them all";
-    }
-    EXPECT_TRUE(settleUntil([] { return PendingWriter::threadsRunning() == 0; }));
-}
-
 // Closing never waits for a job that hangs: the writer goes while the job is still held, the
 // job ends by itself later, and its completion never runs.
 TEST(PendingWriter, GoesWithoutWaitingForAJobThatHangs) {
