@@ -132,6 +132,7 @@ void wireEvents(App& app) {
     // A closed take is saved once the recorder's notification is over: right after the handler
     // that closed it, or, when a device call's completion closed it, from the event loop.
     app.file_closed_takes = [&app] { SaveClosedTakes(app); };
+    MakePendingWriter(app);
     MakeRecorder(app, [&app](int change) {
         if (change == static_cast<int>(Recorder::Change::Closed)) {
             QMetaObject::invokeMethod(

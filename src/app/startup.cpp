@@ -161,6 +161,8 @@ void OnMainWindowDestroyed(App& app) {
     // The event loop may run on a little after this: the recorder's tick must not look for a
     // worker that is gone.
     setInterval(app.form.时钟_录音收尾, 0);
+    // A pending take being written to a folder that hangs is not waited for.
+    LeavePendingTakes(app);
     // The worker goes first (it may hold a device call), then the capture.
     app.device_worker.reset();
     app.engine.freeCapture();

@@ -9,10 +9,11 @@
 #include "kit/app.h"
 #include "kit/main_form.h"
 #include "kit/ui_texts.h"
+#include "naming/recording_names.h"
 #include "record/clip_check.h"
 #include "record/pending_takes.h"
+#include "record/pending_writer.h"
 #include "record/recorder.h"
-#include "naming/recording_names.h"
 #include "record/take.h"
 #include "record/take_info.h"
 #include "record/take_journal.h"
@@ -43,7 +44,8 @@ QString homeShortened(const QString& path) {
 void showPending(App& app) {
     const int n = PendingTakeCount(app);
     QLabel* notice = app.form.标签_暂存提示;
-    setInterval(app.form.时钟_暂存, n > 0 ? kPendingCheckMs : 0);
+    // No looks once the window is closing (the writer is gone).
+    setInterval(app.form.时钟_暂存, n > 0 && app.pending_writer ? kPendingCheckMs : 0);
     if (n == 0) {
         notice->hide();
         return;
@@ -86,22 +88,74 @@ int PendingInMemoryCount(const App& app) {
     return app.state.pending_takes ? static_cast<int>(app.state.pending_takes->inMemory()) : 0;
 }
 
-void SavePendingTakes(App& app, bool periodic) {
-    if (PendingTakeCount(app) == 0) {
-        showPending(app);
+namespace {
+
+// Set while writes are handed to the writer, so that an inline writer's completion, which runs
+// inside submit(), leaves the next take to the loop instead of starting it within itself.
+bool g_handingOver = false;
+
+void finishWrite(App& app, PendingWrite& write);
+
+// Hands the writer the next take of the round, unless one is in flight; an inline writer gets
+// them all, one after the other.
+void handOver(App& app) {
+    if (g_handingOver || !app.pending_writer) {
         return;
     }
-    const std::vector<SavedPendingTake> saved = pendingOf(app).saveWhatCan(
-        app.form.编辑框_保存路径->text(), SteadyMs(), !periodic, JournalFolder());
-    for (const SavedPendingTake& take : saved) {
-        LogTakeFile(app, take.path, take.info.item, take.info.device, take.replaced,
-                    kTakeHowPending);
+    g_handingOver = true;
+    PendingTakes& pending = pendingOf(app);
+    while (const std::shared_ptr<PendingWrite> write =
+               pending.nextWrite(app.form.编辑框_保存路径->text(), SteadyMs())) {
+        // The job owns the write: a closing window can drop the completion without a thing of
+        // the window's being touched.
+        app.pending_writer->submit([write] { PendingTakes::write(*write); },
+                                   [&app, write] { finishWrite(app, *write); });
+        if (pending.writing()) {
+            break;  // its completion hands over the next
+        }
     }
-    if (!saved.empty()) {
+    g_handingOver = false;
+}
+
+void finishWrite(App& app, PendingWrite& write) {
+    if (const std::optional<SavedPendingTake> saved = pendingOf(app).finish(write, SteadyMs())) {
+        if (saved->described) {
+            LogDescribedTake(app, *saved->described, saved->path, saved->info.item,
+                             saved->info.device, saved->replaced, kTakeHowPending);
+        }
         RefreshItemMarks(app);
         ShowCurrentItemRecording(app);
     }
+    handOver(app);
     showPending(app);
+}
+
+}  // namespace
+
+void MakePendingWriter(App& app) {
+    if (!app.pending_writer) {
+        app.pending_writer = std::make_shared<PendingWriter>([&app](std::function<void()> fn) {
+            QMetaObject::invokeMethod(&app.form, std::move(fn), Qt::QueuedConnection);
+        });
+    }
+}
+
+void SavePendingTakes(App& app, bool periodic) {
+    if (PendingTakeCount(app) == 0 || !app.pending_writer) {
+        showPending(app);
+        return;
+    }
+    PendingTakes& pending = pendingOf(app);
+    pending.keepInMemoryOnesIn(JournalFolder());
+    pending.askRound(!periodic);
+    handOver(app);
+    showPending(app);
+}
+
+void LeavePendingTakes(App& app) {
+    setInterval(app.form.时钟_暂存, 0);
+    // A write in flight is not waited for: its take stays pending on disk for the next start.
+    app.pending_writer.reset();
 }
 
 void ResumePendingTakes(App& app) {

@@ -22,10 +22,17 @@ enum class PendingKept {
 PendingKept KeepTakePending(App& app, Take& take);
 // Takes that wait in memory only (neither their folder nor the state folder took them).
 int PendingInMemoryCount(const App& app);
+// The event wiring: the thread that writes pending takes into their folders, unless a test has
+// set one.
+void MakePendingWriter(App& app);
 // Saves every pending take whose folder can be written now, logs each (how = pending), marks the
 // list, and updates the notice and the periodic check. The periodic check (`periodic`) leaves a
 // take that failed alone for a while, longer after each failure; any other call tries them all.
+// The writing runs on the writer's thread, one take at a time; each is placed, logged and marked
+// on the window thread once written. Asked while a write is in flight, the round follows it.
 void SavePendingTakes(App& app, bool periodic = false);
+// Closing: no more tries, and none waited for; what waits stays on disk for the next start.
+void LeavePendingTakes(App& app);
 // Start-up: takes up the pending takes an earlier run left and saves what can be saved.
 void ResumePendingTakes(App& app);
 // How many takes wait.

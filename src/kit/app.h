@@ -14,8 +14,9 @@ class AudioEngine;
 }
 class MainForm;
 class UiSeam;
-class Recorder;      // record/recorder.h
-class DeviceWorker;  // record/device_worker.h
+class Recorder;       // record/recorder.h
+class DeviceWorker;   // record/device_worker.h
+class PendingWriter;  // record/pending_writer.h
 
 struct App {
     App(audio::AudioEngine& e, UiSeam& u, MainForm& f) : engine(e), ui(u), form(f) {}
@@ -31,6 +32,9 @@ struct App {
     std::function<void()> file_closed_takes;
     // Device calls off the window thread; a test may set an inline one before the wiring.
     std::shared_ptr<DeviceWorker> device_worker;
+    // Writes pending takes into their folders off the window thread (items/pending_saving.h);
+    // a test may set an inline one before the wiring. Gone once the window closes.
+    std::shared_ptr<PendingWriter> pending_writer;
 };
 
 }  // namespace quillar

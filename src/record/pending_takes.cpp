@@ -12,6 +12,7 @@
 #include "naming/recording_names.h"
 #include "platform/file_io.h"
 #include "record/take_journal.h"
+#include "record/take_logging.h"
 #include "record/take_replacement.h"
 #include "record/wav_image.h"
 
@@ -19,7 +20,6 @@ namespace quillar {
 
 namespace {
 
-constexpr int kMaxEarlierNames = 999;
 // The wait after a take's first failed try, doubled after each further one up to the last.
 constexpr std::int64_t kFirstRetryMs = 3000;
 constexpr std::int64_t kLongestRetryMs = 60000;
@@ -59,22 +59,11 @@ QByteArray imageOf(const PendingTake& take, bool* read) {
     return image;
 }
 
-// A free name for `take` among the earlier takes beside `target`.
-QString earlierPathFor(const QString& target, const QDateTime& started) {
-    const QFileInfo t(target);
-    const QString folder = t.absolutePath() + u'/' + kEarlierTakesFolder;
-    if (!QDir().mkpath(folder)) {
-        return QString();
-    }
-    const int nameMax = NameRulesOf(folder).nameMax;
-    for (int attempt = 1; attempt <= kMaxEarlierNames; ++attempt) {
-        const QString path =
-            folder + u'/' + earlierTakeName(t.fileName(), started, attempt, nameMax);
-        if (!QFileInfo::exists(path)) {
-            return path;
-        }
-    }
-    return QString();
+// After a failed try a take waits 3 s, then 6, 12, ... up to a minute.
+void backOff(PendingTake& take, std::int64_t nowMs) {
+    take.failures = std::min(take.failures + 1, 30);
+    take.nextTryMs =
+        nowMs + std::min(kLongestRetryMs, kFirstRetryMs << std::min(take.failures - 1, 5));
 }
 
 void forget(PendingTake& take) {
@@ -116,7 +105,7 @@ bool PendingTakes::add(TakeJournal& journal) {
     if (fd < 0) {
         return false;
     }
-    m_takes.push_back(PendingTake{path, info, fd, {}, 0, 0});
+    m_takes.push_back(PendingTake{path, info, fd, {}, 0, 0, m_nextId++});
     return true;
 }
 
@@ -151,7 +140,7 @@ std::optional<PendingTake> writePendingJournal(const TakeInfo& info, const QByte
         return std::nullopt;
     }
     const int fd = ClaimJournal(path);
-    return PendingTake{path, pending, fd, {}, 0, 0};
+    return PendingTake{path, pending, fd, {}, 0, 0, 0};
 }
 
 }  // namespace
@@ -164,12 +153,13 @@ bool PendingTakes::addImage(const TakeInfo& info, const RecordBuffer& image,
     QByteArray bytes(reinterpret_cast<const char*>(image.data()),
                      static_cast<qsizetype>(image.size()));
     if (std::optional<PendingTake> written = writePendingJournal(info, bytes, journalFolder)) {
+        written->id = m_nextId++;
         m_takes.push_back(std::move(*written));
         return true;
     }
     TakeInfo pending = info;
     pending.pending = true;
-    m_takes.push_back(PendingTake{QString(), pending, -1, std::move(bytes), 0, 0});
+    m_takes.push_back(PendingTake{QString(), pending, -1, std::move(bytes), 0, 0, m_nextId++});
     return false;
 }
 
@@ -188,87 +178,196 @@ int PendingTakes::claimLeftOver(const QString& journalFolder) {
         if (fd < 0) {
             continue;  // held by a running Quillar, which saves it itself
         }
-        m_takes.push_back(PendingTake{path, *info, fd, {}, 0, 0});
+        m_takes.push_back(PendingTake{path, *info, fd, {}, 0, 0, m_nextId++});
         ++claimed;
     }
     return claimed;
 }
 
+PendingWrite::~PendingWrite() {
+    if (!temporary.isEmpty()) {
+        platform::removeFile(temporary);
+    }
+}
+
+void PendingTakes::keepInMemoryOnesIn(const QString& journalFolder) {
+    if (journalFolder.isEmpty()) {
+        return;
+    }
+    for (PendingTake& take : m_takes) {
+        if (!take.journal.isEmpty()) {
+            continue;
+        }
+        if (std::optional<PendingTake> written =
+                writePendingJournal(take.info, take.image, journalFolder)) {
+            // Still the same take to a write of it in flight, with its failures.
+            written->id = take.id;
+            written->failures = take.failures;
+            written->nextTryMs = take.nextTryMs;
+            take = std::move(*written);
+        }
+    }
+}
+
+void PendingTakes::askRound(bool force) {
+    if (m_round) {
+        m_again = true;
+        m_againForce = m_againForce || force;
+        return;
+    }
+    m_round = Round{force, {}};
+}
+
+std::shared_ptr<PendingWrite> PendingTakes::nextWrite(const QString& unsetFolder,
+                                                      std::int64_t nowMs) {
+    if (m_inFlight != 0) {
+        return nullptr;
+    }
+    const PendingTake* next = nullptr;
+    while (m_round) {
+        for (const PendingTake& take : m_takes) {
+            if (m_round->tried.contains(take.id) || (!m_round->force && nowMs < take.nextTryMs)) {
+                continue;
+            }
+            if (next == nullptr || take.info.started < next->info.started) {
+                next = &take;
+            }
+        }
+        if (next != nullptr) {
+            break;
+        }
+        m_round.reset();
+        if (m_again) {
+            m_round = Round{m_againForce, {}};
+            m_again = false;
+            m_againForce = false;
+        }
+    }
+    if (next == nullptr) {
+        return nullptr;
+    }
+    m_round->tried.insert(next->id);
+    m_inFlight = next->id;
+    auto write = std::make_shared<PendingWrite>();
+    write->id = next->id;
+    write->journal = next->journal;
+    write->image = next->image;
+    write->info = next->info;
+    write->folder = CleanFolder(next->info.folder).isEmpty() ? unsetFolder : next->info.folder;
+    write->check = m_writeCheck;
+    return write;
+}
+
+void PendingTakes::write(PendingWrite& w) {
+    using Outcome = PendingWrite::Outcome;
+    w.target = TakeFilePath(w.folder, w.info.item, w.info.occurrence, w.info.started);
+    // Cheap enough to look at every time: a stick put back is found at once.
+    if (w.target.isEmpty() || !platform::folderWritable(QFileInfo(w.target).absolutePath())) {
+        w.outcome = Outcome::NoFolder;
+        return;
+    }
+    PendingTake take;
+    take.journal = w.journal;
+    take.image = w.image;
+    take.info = w.info;
+    bool read = false;
+    const QByteArray image = imageOf(take, &read);
+    if (image.isEmpty()) {
+        // Not a frame of audio in it, or the journal was deleted by hand: nothing to save,
+        // ever. A journal that cannot be read just now is tried again.
+        w.outcome = read || !QFileInfo::exists(w.journal) ? Outcome::Empty : Outcome::Unreadable;
+        return;
+    }
+    const TemporaryTake temp = writeTakeTemporary(w.target, image.constData(),
+                                                  static_cast<std::size_t>(image.size()), w.check);
+    if (temp.path.isEmpty()) {
+        w.outcome = Outcome::Failed;
+        w.error = temp.error;
+        return;
+    }
+    w.temporary = temp.path;
+    w.outcome = Outcome::Written;
+    TakeLogEntry described;
+    if (DescribeTakeImage(image, described)) {
+        w.described = std::move(described);
+    }
+}
+
+bool PendingTakes::newerStands(const QString& target, const QDateTime& started) const {
+    const QFileInfo standing(target);
+    if (!standing.exists()) {
+        return false;
+    }
+    const QDateTime modified = standing.lastModified();
+    const auto placed = m_placed.constFind(target);
+    if (placed != m_placed.cend() && placed->modified == modified) {
+        return placed->started > started;
+    }
+    return modified > started;
+}
+
+std::optional<SavedPendingTake> PendingTakes::finish(PendingWrite& w, std::int64_t nowMs) {
+    using Outcome = PendingWrite::Outcome;
+    if (m_inFlight == w.id) {
+        m_inFlight = 0;
+    }
+    const auto it = std::find_if(m_takes.begin(), m_takes.end(),
+                                 [&w](const PendingTake& t) { return t.id == w.id; });
+    if (it == m_takes.end()) {
+        return std::nullopt;  // w's temporary goes with it
+    }
+    PendingTake& take = *it;
+    switch (w.outcome) {
+        case Outcome::NotTried:
+        case Outcome::NoFolder:
+        case Outcome::Unreadable:
+            return std::nullopt;
+        case Outcome::Empty:
+            forget(take);
+            m_takes.erase(it);
+            return std::nullopt;
+        case Outcome::Failed:
+            backOff(take, nowMs);
+            return std::nullopt;
+        case Outcome::Written:
+            break;
+    }
+    // Decided only now, on the thread of the window's own saves: a take of the same item saved
+    // while this one was being written is newer, and stays the item's.
+    SavedPendingTake saved{take.info, w.target, QString(), w.described};
+    if (newerStands(w.target, take.info.started)) {
+        saved.path = keepAsEarlierTake(w.temporary, w.target, take.info.started);
+        if (saved.path.isEmpty()) {
+            backOff(take, nowMs);
+            return std::nullopt;
+        }
+    } else {
+        const SaveResult result =
+            placeTakeFile(w.temporary, w.target, QDateTime::currentDateTime());
+        if (!result) {
+            backOff(take, nowMs);
+            return std::nullopt;
+        }
+        saved.replaced = result.replaced;
+        m_placed.insert(w.target, Placed{take.info.started, QFileInfo(w.target).lastModified()});
+    }
+    w.temporary.clear();  // in place now
+    forget(take);
+    m_takes.erase(it);
+    return saved;
+}
+
 std::vector<SavedPendingTake> PendingTakes::saveWhatCan(const QString& unsetFolder,
                                                         std::int64_t nowMs, bool force,
                                                         const QString& journalFolder) {
+    keepInMemoryOnesIn(journalFolder);
+    askRound(force);
     std::vector<SavedPendingTake> saved;
-    // A take in memory goes to the state folder as soon as that takes files: a crash can no
-    // longer lose it.
-    for (PendingTake& take : m_takes) {
-        if (take.journal.isEmpty() && !journalFolder.isEmpty()) {
-            if (std::optional<PendingTake> written =
-                    writePendingJournal(take.info, take.image, journalFolder)) {
-                take = std::move(*written);
-            }
+    while (const std::shared_ptr<PendingWrite> w = nextWrite(unsetFolder, nowMs)) {
+        write(*w);
+        if (std::optional<SavedPendingTake> one = finish(*w, nowMs)) {
+            saved.push_back(std::move(*one));
         }
-    }
-    std::stable_sort(
-        m_takes.begin(), m_takes.end(),
-        [](const PendingTake& a, const PendingTake& b) { return a.info.started < b.info.started; });
-    // Start of the take each item file holds after a save of this round.
-    QHash<QString, QDateTime> placed;
-    for (auto it = m_takes.begin(); it != m_takes.end();) {
-        PendingTake& take = *it;
-        const QString folder =
-            CleanFolder(take.info.folder).isEmpty() ? unsetFolder : take.info.folder;
-        const QString target =
-            TakeFilePath(folder, take.info.item, take.info.occurrence, take.info.started);
-        if (!force && nowMs < take.nextTryMs) {
-            ++it;
-            continue;
-        }
-        const auto failed = [&take, nowMs] {
-            take.failures = std::min(take.failures + 1, 30);
-            take.nextTryMs =
-                nowMs + std::min(kLongestRetryMs, kFirstRetryMs << std::min(take.failures - 1, 5));
-        };
-        // Cheap enough to look at every time: a stick put back is found at once.
-        if (target.isEmpty() || !platform::folderWritable(QFileInfo(target).absolutePath())) {
-            ++it;
-            continue;
-        }
-        bool read = false;
-        const QByteArray image = imageOf(take, &read);
-        if (image.isEmpty()) {
-            // Not a frame of audio in it, or the journal was deleted by hand: nothing to save,
-            // ever. A journal that cannot be read just now is tried again.
-            if (read || !QFileInfo::exists(take.journal)) {
-                forget(take);
-                it = m_takes.erase(it);
-            } else {
-                ++it;
-            }
-            continue;
-        }
-        // A take recorded for this item after the pending one stays the item's take.
-        const QFileInfo standing(target);
-        const bool newerStands =
-            standing.exists() &&
-            (placed.contains(target) ? placed.value(target) > take.info.started
-                                     : standing.lastModified() > take.info.started);
-        const QString path = newerStands ? earlierPathFor(target, take.info.started) : target;
-        const SaveResult result =
-            path.isEmpty()
-                ? SaveResult{}
-                : replaceTakeFile(path, image.constData(), static_cast<std::size_t>(image.size()),
-                                  QDateTime::currentDateTime());
-        if (!result) {
-            failed();
-            ++it;
-            continue;
-        }
-        if (!newerStands) {
-            placed.insert(target, take.info.started);
-        }
-        saved.push_back({take.info, path, result.replaced});
-        forget(take);
-        it = m_takes.erase(it);
     }
     return saved;
 }

@@ -101,27 +101,36 @@ void LogRecoveredTake(App& app, const QString& path, const QString& item, const 
     LogTakeFile(app, path, item, device, replaced, kTakeHowRecovered);
 }
 
+bool DescribeTakeImage(const QByteArray& image, TakeLogEntry& e) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(image.constData());
+    const auto size = static_cast<std::size_t>(image.size());
+    if (!describeImage(bytes, size, e, nullptr)) {
+        return false;
+    }
+    e.judged = true;
+    e.judgement = quality::JudgeWavImage(bytes, size).judgement;
+    return true;
+}
+
+void LogDescribedTake(App& app, TakeLogEntry e, const QString& path, const QString& item,
+                      const QString& device, const QString& replaced, const QString& how) {
+    fillCommon(app, e, path, replaced, how);
+    e.item = item;
+    e.device = device;
+    app.state.judged_takes.insert(e.file, e.judgement);
+    AppendTakeLogLine(app, e);
+}
+
 void LogTakeFile(App& app, const QString& path, const QString& item, const QString& device,
                  const QString& replaced, const QString& how) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         return;
     }
-    const QByteArray image = file.readAll();
     TakeLogEntry e;
-    fillCommon(app, e, path, replaced, how);
-    e.item = item;
-    e.device = device;
-    if (!describeImage(reinterpret_cast<const std::uint8_t*>(image.constData()),
-                       static_cast<std::size_t>(image.size()), e, nullptr)) {
-        return;
+    if (DescribeTakeImage(file.readAll(), e)) {
+        LogDescribedTake(app, std::move(e), path, item, device, replaced, how);
     }
-    e.judged = true;
-    e.judgement = quality::JudgeWavImage(reinterpret_cast<const std::uint8_t*>(image.constData()),
-                                         static_cast<std::size_t>(image.size()))
-                      .judgement;
-    app.state.judged_takes.insert(e.file, e.judgement);
-    AppendTakeLogLine(app, e);
 }
 
 }  // namespace quillar

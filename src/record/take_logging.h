@@ -1,9 +1,11 @@
 // Writing the take log line for a take that has just gone to a file: from the WAV image in
-// record_buffer (auto-save and 按钮3) or from the file itself (a take recovered at start-up).
+// record_buffer (auto-save and 按钮3), from the file itself (a take recovered at start-up), or
+// from what the pending takes' writer found in the image it wrote.
 // A failing log write never fails the save: it is said once, in a line over the spectrum board
 // that takes no keyboard, until a log write works again. GUI thread only.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace quillar {
@@ -23,6 +25,13 @@ void LogTake(App& app, const Take& take, const RecordBuffer& image, const QStrin
 // when it was made.
 void LogTakeFile(App& app, const QString& path, const QString& item, const QString& device,
                  const QString& replaced, const QString& how);
+// The half of LogTakeFile that needs no window, for a thread that holds the take's WAV image
+// anyway (any thread): its format, length, peak and judgement set in `e`. False when the image
+// is no WAV that can be read.
+bool DescribeTakeImage(const QByteArray& image, TakeLogEntry& e);
+// The other half: logs the take now at `path` with what DescribeTakeImage set in `e`.
+void LogDescribedTake(App& app, TakeLogEntry e, const QString& path, const QString& item,
+                      const QString& device, const QString& replaced, const QString& how);
 void LogRecoveredTake(App& app, const QString& path, const QString& item, const QString& device,
                       const QString& replaced);
 // Appends the entry and reports a failure once (see above). True when the line was written.

@@ -63,8 +63,9 @@ QString writeTemporary(const QString& path, const void* data, std::size_t bytes,
     return QString();
 }
 
-// Moves the file at `path` into the earlier-takes folder beside it; its new path, or empty.
-QString moveToEarlierTakes(const QString& path, const QDateTime& when) {
+// Moves the file at `from` into the earlier-takes folder beside `path`, named after `path`'s file
+// and `when`; its new path, or empty.
+QString moveToEarlierTakes(const QString& from, const QString& path, const QDateTime& when) {
     const QFileInfo target(path);
     const QString folder = target.absolutePath() + u'/' + kEarlierTakesFolder;
     if (!makeFolder(folder)) {
@@ -74,7 +75,7 @@ QString moveToEarlierTakes(const QString& path, const QDateTime& when) {
     for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
         const QString moved =
             folder + u'/' + earlierTakeName(target.fileName(), when, attempt, nameMax);
-        if (renameNoReplace(path, moved)) {
+        if (renameNoReplace(from, moved)) {
             return moved;
         }
         if (errno != EEXIST) {
@@ -131,43 +132,49 @@ QString SaveErrorText(int error) {
     }
 }
 
-SaveResult replaceTakeFile(const QString& path, const void* data, std::size_t bytes,
-                           const QDateTime& when, const StepCheck& check) {
-    SaveResult result;
-    if (path.isEmpty()) {
-        return result;
-    }
+TemporaryTake writeTakeTemporary(const QString& path, const void* data, std::size_t bytes,
+                                 const StepCheck& check) {
+    TemporaryTake temp;
     const PathInfo old = pathInfo(path);
-    const bool exists = old.exists;
     if (old.isFolder) {
-        result.error = EISDIR;
-        return result;
+        temp.error = EISDIR;
+        return temp;
     }
     // A replaced file's permissions carry over to its successor.
     const unsigned mode = old.isFile ? old.mode : 0666;
-
-    const QString temp =
+    temp.path =
         step(check, TakeStep::WriteTemporary) ? writeTemporary(path, data, bytes, mode) : QString();
-    if (temp.isEmpty()) {
-        result.error = errno;
+    if (temp.path.isEmpty()) {
+        temp.error = errno;
+    }
+    return temp;
+}
+
+SaveResult placeTakeFile(const QString& temporary, const QString& path, const QDateTime& when,
+                         const StepCheck& check) {
+    SaveResult result;
+    const PathInfo old = pathInfo(path);
+    if (old.isFolder) {
+        result.error = EISDIR;
+        removeFile(temporary);
         return result;
     }
-    if (exists) {
+    if (old.exists) {
         if (step(check, TakeStep::MoveEarlier)) {
-            result.replaced = moveToEarlierTakes(path, when);
+            result.replaced = moveToEarlierTakes(path, path, when);
         }
         if (result.replaced.isEmpty()) {
             result.error = errno;
-            removeFile(temp);
+            removeFile(temporary);
             return result;
         }
     }
-    if (!step(check, TakeStep::PlaceNew) || !renameNoReplace(temp, path)) {
+    if (!step(check, TakeStep::PlaceNew) || !renameNoReplace(temporary, path)) {
         result.error = errno;
         // Put the old take back under the item's name. Should even that fail, the new take stays
         // in its temporary file: both takes are then still on disk.
         if (result.replaced.isEmpty() || renameNoReplace(result.replaced, path)) {
-            removeFile(temp);
+            removeFile(temporary);
             result.replaced.clear();
         }
         return result;
@@ -179,6 +186,29 @@ SaveResult replaceTakeFile(const QString& path, const void* data, std::size_t by
     }
     result.written = true;
     return result;
+}
+
+QString keepAsEarlierTake(const QString& temporary, const QString& path, const QDateTime& started) {
+    const QString kept = moveToEarlierTakes(temporary, path, started);
+    if (!kept.isEmpty()) {
+        syncFolder(QFileInfo(kept).absolutePath());
+        syncFolder(QFileInfo(path).absolutePath());
+    }
+    return kept;
+}
+
+SaveResult replaceTakeFile(const QString& path, const void* data, std::size_t bytes,
+                           const QDateTime& when, const StepCheck& check) {
+    if (path.isEmpty()) {
+        return SaveResult{};
+    }
+    const TemporaryTake temp = writeTakeTemporary(path, data, bytes, check);
+    if (temp.path.isEmpty()) {
+        SaveResult result;
+        result.error = temp.error;
+        return result;
+    }
+    return placeTakeFile(temp.path, path, when, check);
 }
 
 }  // namespace quillar

@@ -40,6 +40,26 @@ using StepCheck = std::function<bool(TakeStep)>;
 SaveResult replaceTakeFile(const QString& path, const void* data, std::size_t bytes,
                            const QDateTime& when, const StepCheck& check = {});
 
+// replaceTakeFile in two halves, for a save whose slow writing runs on one thread and whose
+// placing runs on another, where the decision about the file at `path` is made.
+// The first: the temporary file beside `path`, written and flushed; `error` set when there is
+// none (nothing is left behind then).
+struct TemporaryTake {
+    QString path;
+    int error = 0;
+};
+TemporaryTake writeTakeTemporary(const QString& path, const void* data, std::size_t bytes,
+                                 const StepCheck& check = {});
+// The second: the temporary put in place at `path`, the file that stood there moved into the
+// earlier takes first. On failure the temporary is gone unless it is the only place the new
+// take still is (the old one could not be put back).
+SaveResult placeTakeFile(const QString& temporary, const QString& path, const QDateTime& when,
+                         const StepCheck& check = {});
+// The other way to place it, when the file at `path` holds a newer take: the temporary moves
+// into the earlier-takes folder beside `path` under the name of a take begun at `started`, and
+// the file at `path` is not touched. Where it went, or empty (errno set; the temporary stays).
+QString keepAsEarlierTake(const QString& temporary, const QString& path, const QDateTime& started);
+
 // Name of the earlier take of `fileName` replaced at `when` (local time, to the second):
 // "词.wav" -> "词.20261209-011530.wav"; `attempt` > 1 adds "-<attempt>" after the time, for a
 // name already taken. A name longer than `nameMax` bytes keeps the longest start of the item's

@@ -11,6 +11,7 @@
 #include "kit/app.h"
 #include "kit/main_form.h"
 #include "record/device_worker.h"
+#include "record/pending_writer.h"
 #include "record/recording_control.h"
 #include "support/scripted_ui.h"
 
@@ -25,6 +26,8 @@ struct TestApp {
         // that makes them: the simulated server never stalls, and a test reads the outcome as
         // soon as its click or key returns.
         app.device_worker = worker ? std::move(worker) : std::make_shared<DeviceWorker>();
+        // Pending takes likewise are written inside the call that asks for it.
+        app.pending_writer = std::make_shared<PendingWriter>();
         wireEvents(app);
         // The window's recorder tick, run at once after every pumped block rather than on its
         // timer: the takes collect what came, and closed ones are saved, before the test looks.
