@@ -281,9 +281,9 @@ class RenamesInto:
             return self.arrived[name]
 
     def made_before(self, moment):
-        """The last moment a file was made in the folder before `moment`."""
+        """The last moment a file was made in the folder before `moment`, or None."""
         with self.changed:
-            return max((t for t in self.created if t <= moment), default=moment)
+            return max((t for t in self.created if t <= moment), default=None)
 
     def close(self):
         os.write(self.stop_write, b"x")
@@ -337,17 +337,25 @@ SAVE_POSTROLL_MS = 300
 SAVE_TAKES = 10
 
 
-def save_latency(build):
+def save_latency(build, slow_source=False):
     """Stopping Enter to the take's file renamed into its folder, with the input kept open and a
     300 ms post-roll: a take stopped within the first second after the window maps, then
     `SAVE_TAKES` ordinary ones, a tone sounding throughout. Returns the seconds of the first take
-    and of the others, the post-roll left in."""
+    and of the others, the post-roll left in, and of each save alone.
+
+    `slow_source`: the sink is left idle before the program starts, so its monitor, the recorded
+    source, delivers its first audio well after the program opened it, as a device that takes a
+    while to start does."""
     quillar_e2e.QUILLAR = os.path.join(build, "quillar")
     servers = quillar_e2e.Servers()
     items = ["词%02d" % n for n in range(SAVE_TAKES + 1)]
     try:
         tone = os.path.join(servers.tmp, "tone.wav")
         quillar_e2e.make_tone(tone, 60, 1000)
+        if slow_source:
+            servers.keepalive.kill()
+            servers.keepalive.wait()
+            time.sleep(3)  # the null sink goes idle
         player = subprocess.Popen(["paplay", "--device=" + quillar_e2e.SINK,
                                    "--latency-msec=20", tone], env=servers.env)
         keys = KeyPresser(servers)
@@ -367,7 +375,9 @@ def save_latency(build):
 
             def saved(item, stopped):
                 arrived = watch.wait(item + ".wav", 10)
-                saves.append(arrived - watch.made_before(arrived))
+                made = watch.made_before(arrived)
+                if made is not None:
+                    saves.append(arrived - made)
                 return arrived - stopped
 
             first = saved(items[0], stopped)
@@ -400,20 +410,23 @@ def save_latency(build):
 
 def save_latency_rows(build):
     first, ordinary, saves = save_latency(build)
+    slow_first, _, _ = save_latency(build, slow_source=True)
     postroll = SAVE_POSTROLL_MS * MS
     target = 150 * MS
     ordinary.sort()
     median = ordinary[len(ordinary) // 2]
     print("save latency, post-roll included: first take %s; the others %s; the saves themselves "
-          "(temporary file made to rename) %s"
-          % (fmt(first), ", ".join(fmt(v) for v in ordinary), ", ".join(fmt(v) for v in saves)),
-          file=sys.stderr)
+          "(temporary file made to rename) %s; a first take on a source slow to start %s"
+          % (fmt(first), ", ".join(fmt(v) for v in ordinary), ", ".join(fmt(v) for v in saves),
+             fmt(slow_first)), file=sys.stderr)
     return [
         ("Stopping Enter to the take's file renamed into place, input kept open, 300 ms "
          "post-roll, minus the post-roll: a take stopped within the first second after the "
          "window maps", first - postroll, target, "s"),
         ("The same for %d ordinary takes after it: the worst (median %s)"
          % (len(ordinary), fmt(median - postroll)), ordinary[-1] - postroll, target, "s"),
+        ("The first take again, the recorded source slow to start (an idle null sink, whose "
+         "monitor delivers its first audio late)", slow_first - postroll, target, "s"),
     ]
 
 
