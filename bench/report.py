@@ -3,16 +3,20 @@
 against its target, as Markdown.
 
 Usage: report.py <build-dir with bench/*_bench and quillar> [--seconds N]
+                 [--whole-program-only | --save-latency-only]
 """
 
 import argparse
+import ctypes
 import json
 import os
 import platform
+import random
 import shutil
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -226,6 +230,206 @@ def whole_program(build, window_seconds):
     return rows
 
 
+class RenamesInto:
+    """Times the files renamed into a folder, as the kernel tells of them (inotify IN_MOVED_TO),
+    from a thread of its own that does nothing else, so a file is timed when it appears; and the
+    files made there (IN_CREATE), such as a save's temporary file."""
+
+    IN_CREATE = 0x100
+    IN_MOVED_TO = 0x80
+    EVENT_HEAD = 16  # struct inotify_event: wd, mask, cookie, len; then the name
+
+    def __init__(self, folder):
+        libc = ctypes.CDLL(None, use_errno=True)
+        self.fd = libc.inotify_init1(os.O_CLOEXEC)
+        if self.fd < 0 or libc.inotify_add_watch(self.fd, os.fsencode(folder),
+                                                 self.IN_MOVED_TO | self.IN_CREATE) < 0:
+            raise OSError(ctypes.get_errno(), "inotify on %s" % folder)
+        self.stop_read, self.stop_write = os.pipe()
+        self.arrived = {}  # file name -> time.monotonic() of its rename
+        self.created = []  # time.monotonic() of each file made, in order
+        self.changed = threading.Condition()
+        self.thread = threading.Thread(target=self._read, daemon=True)
+        self.thread.start()
+
+    def _read(self):
+        import select
+        while True:
+            ready = select.select([self.fd, self.stop_read], [], [])[0]
+            now = time.monotonic()
+            if self.stop_read in ready:
+                return
+            data = os.read(self.fd, 65536)
+            at = 0
+            while at + self.EVENT_HEAD <= len(data):
+                mask = int.from_bytes(data[at + 4:at + 8], sys.byteorder)
+                length = int.from_bytes(data[at + 12:at + 16], sys.byteorder)
+                name = data[at + self.EVENT_HEAD:at + self.EVENT_HEAD + length].rstrip(b"\0")
+                at += self.EVENT_HEAD + length
+                with self.changed:
+                    if mask & self.IN_CREATE:
+                        self.created.append(now)
+                    else:
+                        self.arrived.setdefault(os.fsdecode(name), now)
+                    self.changed.notify_all()
+
+    def wait(self, name, timeout):
+        """The moment `name` was renamed into the folder; waits up to `timeout` s for it."""
+        with self.changed:
+            if not self.changed.wait_for(lambda: name in self.arrived, timeout):
+                raise AssertionError("%s did not appear within %.0f s" % (name, timeout))
+            return self.arrived[name]
+
+    def made_before(self, moment):
+        """The last moment a file was made in the folder before `moment`, or None."""
+        with self.changed:
+            return max((t for t in self.created if t <= moment), default=None)
+
+    def close(self):
+        os.write(self.stop_write, b"x")
+        self.thread.join()
+        for fd in (self.fd, self.stop_read, self.stop_write):
+            os.close(fd)
+
+
+class KeyPresser:
+    """Key presses through the XTest extension on one connection kept open, so that the moment
+    taken just before a press is the press's, not a program's start-up's."""
+
+    def __init__(self, servers):
+        from Xlib import XK, display
+        self.display = display.Display(servers.display)
+        self.codes = {name: self.display.keysym_to_keycode(XK.string_to_keysym(name))
+                      for name in ("Return", "Down")}
+
+    def press(self, name):
+        """Presses and releases the key in the focused window; returns the moment before."""
+        from Xlib import X
+        from Xlib.ext import xtest
+        code = self.codes[name]
+        sent = time.monotonic()
+        xtest.fake_input(self.display, X.KeyPress, code)
+        xtest.fake_input(self.display, X.KeyRelease, code)
+        self.display.sync()
+        return sent
+
+    def close(self):
+        self.display.close()
+
+
+class MappedAtQuillar(quillar_e2e.Quillar):
+    """The program started as the end-to-end tests start it, but with the moment its window
+    mapped taken to within 10 ms."""
+
+    def launch(self):
+        self.log = open(os.path.join(self.dir, "quillar.log"), "ab")
+        self.proc = subprocess.Popen([self.binary], cwd=self.servers.tmp, env=self.env,
+                                     stdout=self.log, stderr=subprocess.STDOUT)
+        out = quillar_e2e.wait_for(
+            lambda: self.xdo("search", "--onlyvisible", "--name", "^Quillar").stdout.split(),
+            60, "the main window to be mapped", interval=0.01)
+        self.mapped = time.monotonic()
+        self.window = out[0]
+        self.xdo("windowfocus", "--sync", self.window)
+
+
+SAVE_POSTROLL_MS = 300
+SAVE_TAKES = 10
+
+
+def save_latency(build, slow_source=False):
+    """Stopping Enter to the take's file renamed into its folder, with the input kept open and a
+    300 ms post-roll: a take stopped within the first second after the window maps, then
+    `SAVE_TAKES` ordinary ones, a tone sounding throughout. Returns the seconds of the first take
+    and of the others, the post-roll left in, and of each save alone.
+
+    `slow_source`: the sink is left idle before the program starts, so its monitor, the recorded
+    source, delivers its first audio well after the program opened it, as a device that takes a
+    while to start does."""
+    quillar_e2e.QUILLAR = os.path.join(build, "quillar")
+    servers = quillar_e2e.Servers()
+    items = ["词%02d" % n for n in range(SAVE_TAKES + 1)]
+    try:
+        tone = os.path.join(servers.tmp, "tone.wav")
+        quillar_e2e.make_tone(tone, 60, 1000)
+        if slow_source:
+            servers.keepalive.kill()
+            servers.keepalive.wait()
+            time.sleep(3)  # the null sink goes idle
+        player = subprocess.Popen(["paplay", "--device=" + quillar_e2e.SINK,
+                                   "--latency-msec=20", tone], env=servers.env)
+        keys = KeyPresser(servers)
+        app = watch = None
+        try:
+            app = MappedAtQuillar(servers, items, options={
+                "预录毫秒": 300, "延录毫秒": SAVE_POSTROLL_MS, "保持输入": 1})
+            watch = RenamesInto(app.folder)
+            # Enter as soon as the window has the focus, the stop 0.8 s after the window mapped.
+            keys.press("Return")
+            time.sleep(max(0.0, app.mapped + 0.8 - time.monotonic()))
+            stopped = keys.press("Return")
+            if stopped - app.mapped >= 1.0:
+                raise RuntimeError("the first take stopped %.2f s after the window mapped"
+                                   % (stopped - app.mapped))
+            saves = []  # each save's own time: its temporary file made to its rename
+
+            def saved(item, stopped):
+                arrived = watch.wait(item + ".wav", 10)
+                made = watch.made_before(arrived)
+                if made is not None:
+                    saves.append(arrived - made)
+                return arrived - stopped
+
+            first = saved(items[0], stopped)
+            time.sleep(1)
+            ordinary = []
+            # A take is saved once the capture block holding its post-roll's last frame has come
+            # (the engine hands over 100 ms blocks): each stop lands at another point of a block,
+            # where a loop paced by the files alone would stop every take at the same point.
+            phases = random.Random(7)
+            for item in items[1:]:
+                keys.press("Down")
+                time.sleep(0.2)
+                keys.press("Return")
+                time.sleep(0.6 + phases.uniform(0, 0.1))
+                stopped = keys.press("Return")
+                ordinary.append(saved(item, stopped))
+                time.sleep(0.5)
+        finally:
+            if watch:
+                watch.close()
+            if app:
+                app.kill()
+            keys.close()
+            player.kill()
+            player.wait()
+    finally:
+        servers.close()
+    return first, ordinary, saves
+
+
+def save_latency_rows(build):
+    first, ordinary, saves = save_latency(build)
+    slow_first, _, _ = save_latency(build, slow_source=True)
+    postroll = SAVE_POSTROLL_MS * MS
+    target = 150 * MS
+    ordinary.sort()
+    median = ordinary[len(ordinary) // 2]
+    print("save latency, post-roll included: first take %s; the others %s; the saves themselves "
+          "(temporary file made to rename) %s; a first take on a source slow to start %s"
+          % (fmt(first), ", ".join(fmt(v) for v in ordinary), ", ".join(fmt(v) for v in saves),
+             fmt(slow_first)), file=sys.stderr)
+    return [
+        ("Stopping Enter to the take's file renamed into place, input kept open, 300 ms "
+         "post-roll, minus the post-roll: a take stopped within the first second after the "
+         "window maps", first - postroll, target, "s"),
+        ("The same for %d ordinary takes after it: the worst (median %s)"
+         % (len(ordinary), fmt(median - postroll)), ordinary[-1] - postroll, target, "s"),
+        ("The first take again, the recorded source slow to start (an idle null sink, whose "
+         "monitor delivers its first audio late)", slow_first - postroll, target, "s"),
+    ]
+
+
 def click_times(raw, rate):
     """Onsets (seconds) of the clicks in 16-bit mono audio: the first loud sample of each burst,
     bursts closer than 5 ms counted as one."""
@@ -319,13 +523,15 @@ def main():
     parser.add_argument("--seconds", type=int, default=60)
     parser.add_argument("--whole-program-only", action="store_true",
                         help="only start-up and CPU use of the real program")
+    parser.add_argument("--save-latency-only", action="store_true",
+                        help="only the time from the stopping Enter to the saved file")
     args = parser.parse_args()
     build = os.path.abspath(args.build)
     cache = {}
 
     print("| figure | measured (wall) | CPU | target | |")
     print("|---|---|---|---|---|")
-    if not args.whole_program_only:
+    if not (args.whole_program_only or args.save_latency_only):
         for figure, program, name, target in MICRO:
             b = run_bench(build, program, cache).get(name)
             if b is None:
@@ -399,7 +605,8 @@ def main():
                   "median of 3 | %s | | disk speed (%s) | %s |"
                   % (fmt(s), line, "ok" if s < 1.5 * reference else "over"))
 
-    for figure, value, target, unit in whole_program(build, args.seconds):
+    rows = [] if args.save_latency_only else whole_program(build, args.seconds)
+    for figure, value, target, unit in rows + save_latency_rows(build):
         if unit == "%":
             shown = "%.2f %% of a core" % (value * 100)
             goal = "< %.2f %% of a core" % (target * 100) if target else "(reference)"

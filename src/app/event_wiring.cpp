@@ -27,6 +27,7 @@
 #include "kit/combo_box.h"
 #include "kit/help_window.h"
 #include "kit/main_form.h"
+#include "kit/queued_calls.h"
 #include "playback/audition.h"
 #include "playback/file_playback.h"
 #include "record/monitoring.h"
@@ -172,11 +173,10 @@ void wireEvents(App& app) {
     QObject::connect(f.编辑框_保存路径, &QLineEdit::returnPressed,
                      [&app] { keysBackToItemList(app); });
 
-    // The engine's thread only passes the news on; the form as context drops it once the window
+    // The engine's thread only passes the news on; the form's queued calls drop it once the window
     // is gone.
     app.engine.setCaptureLostNotice([&app](audio::Handle) {
-        QMetaObject::invokeMethod(
-            &app.form, [&app] { OnRecordingDeviceLost(app); }, Qt::QueuedConnection);
+        app.form.queuedCalls->post([&app] { OnRecordingDeviceLost(app); });
     });
 
     const auto meterLook = [&app] {

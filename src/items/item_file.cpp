@@ -15,6 +15,7 @@
 #include "items/text_encoding.h"
 #include "kit/app.h"
 #include "kit/main_form.h"
+#include "kit/queued_calls.h"
 #include "kit/ui_seam.h"
 #include "kit/ui_texts.h"
 #include "naming/recording_names.h"
@@ -227,12 +228,10 @@ void LoadItemFile(App& app, const QString& path, int row) {
             if (!content.notText && !CleanFolder(marks->folder).isEmpty()) {
                 marks->marks = ComputeItemMarks(marks->folder, content.items, judged);
             }
-            QMetaObject::invokeMethod(
-                &app.form,
+            app.form.queuedCalls->post(
                 [&app, path, row, generation, marks, content = std::move(content)]() mutable {
                     show(app, path, std::move(content), row, generation, marks);
-                },
-                Qt::QueuedConnection);
+                });
         }),
         [](std::thread* t) {
             t->join();

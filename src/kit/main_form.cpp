@@ -16,6 +16,7 @@
 #include "kit/control_table.h"
 #include "kit/item_marks.h"
 #include "kit/media_player.h"
+#include "kit/queued_calls.h"
 #include "kit/ui_texts.h"
 #include "program_identity.h"
 
@@ -45,7 +46,8 @@ void setUpApplicationLook() {
     QApplication::setApplicationVersion(QString::fromLatin1(kProgramVersion));
 }
 
-MainForm::MainForm(audio::AudioEngine& engine, QWidget* parent) : QWidget(parent) {
+MainForm::MainForm(audio::AudioEngine& engine, QWidget* parent)
+    : QWidget(parent), queuedCalls(new QueuedCalls(this)) {
     setObjectName("main window");
     setWindowTitle(Texts::tr("Quillar V1.1【田野调查录音工具 · 开源自由软件】"));
     setFixedSize(kMainWindowWidth, kMainWindowHeight);

@@ -27,6 +27,7 @@ class DrawingBoard;
 class MediaPlayer;
 class ShapeBox;
 class ItemMarks;
+class QueuedCalls;
 
 class MainForm : public QWidget {
     Q_OBJECT
@@ -41,6 +42,9 @@ class MainForm : public QWidget {
     // Runs onDestroying once; later calls do nothing. The close event calls it, and so does the
     // program's end when the window went without one.
     void runDestroyingHook();
+    // What other threads hand to the window (engine notices, the device worker, the item-file
+    // reader); dropped unrun once the window is gone.
+    QueuedCalls* const queuedCalls;
 
     // --- window -------------------------------------------------------------------------------
     QPushButton* 按钮_帮助 = nullptr;

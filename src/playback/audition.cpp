@@ -9,6 +9,7 @@
 #include "kit/app.h"
 #include "kit/drawing_board.h"
 #include "kit/main_form.h"
+#include "kit/queued_calls.h"
 #include "kit/ui_texts.h"
 
 namespace quillar {
@@ -25,13 +26,13 @@ const char kRelayName[] = "audition end relay";
 // posts nothing to a destroyed object.
 struct RelayTarget {
     std::mutex mutex;
-    QObject* receiver = nullptr;  // guarded by mutex
+    QueuedCalls* receiver = nullptr;  // guarded by mutex
 };
 
-class AuditionRelay : public QObject {
+class AuditionRelay : public QueuedCalls {
   public:
     explicit AuditionRelay(QObject* parent)
-        : QObject(parent), target(std::make_shared<RelayTarget>()) {
+        : QueuedCalls(parent), target(std::make_shared<RelayTarget>()) {
         setObjectName(kRelayName);
         target->receiver = this;
     }
@@ -88,9 +89,7 @@ void ToggleAudition(App& app) {
         // Engine thread: touch nothing of the window here.
         std::lock_guard lock(target->mutex);
         if (target->receiver) {
-            QMetaObject::invokeMethod(
-                target->receiver, [appPtr, ended] { OnAuditionEnd(*appPtr, ended); },
-                Qt::QueuedConnection);
+            target->receiver->post([appPtr, ended] { OnAuditionEnd(*appPtr, ended); });
         }
     });
     app.engine.play(stream, true);

@@ -6,7 +6,11 @@ whose monitor is the default recording source, so a tone played into the sink is
 hears. Every test copies the built binary into a fresh folder with its own sys.ini (GB18030),
 drives the window with xdotool and checks the files that come out with sox.
 
-Usage: quillar_e2e.py /path/to/quillar [unittest arguments]
+Usage: quillar_e2e.py [--tsan] /path/to/quillar [unittest arguments]
+
+With --tsan the binary is a ThreadSanitizer build: each program writes its reports to its own
+folder, with the libraries' own noise suppressed by tsan_libraries.supp beside this file, and a
+test fails on any report its programs left.
 """
 
 import array
@@ -22,6 +26,9 @@ import time
 import unittest
 
 QUILLAR = None  # path of the binary under test, from the command line
+TSAN = False  # the binary is built with ThreadSanitizer: a report fails the test
+TSAN_SUPPRESSIONS = os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                 "tsan_libraries.supp")
 
 # Where controls sit in the window's client area (centre points), from the window layout.
 ITEM_LIST_FIRST_ROW = (60, 334)
@@ -42,7 +49,10 @@ SINK = "quillar_e2e"
 
 
 def wait_for(condition, timeout, what, interval=0.05):
-    """Polls `condition` until it returns a true value or `timeout` seconds pass."""
+    """Polls `condition` until it returns a true value or `timeout` seconds pass (three times as
+    long for a ThreadSanitizer build, which runs several times slower)."""
+    if TSAN:
+        timeout *= 3
     deadline = time.monotonic() + timeout
     while True:
         value = condition()
@@ -335,6 +345,13 @@ class Quillar:
         for name in ("LANGUAGE", "LC_ALL", "LC_MESSAGES"):
             self.env.pop(name, None)
         self.env["LANG"] = lang or "C.UTF-8"
+        if TSAN:
+            # Reports go to files of the program's own (tsan.<pid>), read by tsan_reports();
+            # the exit code stays the program's, so a test's own checks of it still mean what
+            # they say.
+            self.env["TSAN_OPTIONS"] = ":".join([
+                "log_path=" + os.path.join(self.dir, "tsan"), "exitcode=0",
+                "suppressions=" + TSAN_SUPPRESSIONS, "second_deadlock_stack=1"])
         self.message_title = "Quillar" if lang and not lang.startswith("zh") else "系统提示"
         self.launch()
 
@@ -348,6 +365,16 @@ class Quillar:
         self.window = out[0]
         self.xdo("windowfocus", "--sync", self.window)
         time.sleep(0.3)  # let the toolkit take the focus it was given
+
+    def tsan_reports(self):
+        """The ThreadSanitizer reports of every run of the program so far, in full."""
+        reports = []
+        for name in sorted(os.listdir(self.dir)):
+            if name.startswith("tsan."):
+                with open(os.path.join(self.dir, name), errors="replace") as f:
+                    reports += [r.strip() for r in f.read().split("=" * 18)
+                                if "WARNING: ThreadSanitizer" in r]
+        return reports
 
     def capture_specs(self):
         """Sample formats of the program's recording streams on the sound server."""
@@ -507,8 +534,16 @@ class WorkingLoop(unittest.TestCase):
 
     def start(self, items, **kw):
         app = Quillar(self.servers, items, **kw)
+        if TSAN:
+            self.addCleanup(self.assertNoThreadReports, app)  # after the kill below
         self.addCleanup(app.kill)
         return app
+
+    def assertNoThreadReports(self, app):
+        reports = app.tsan_reports()
+        if reports:
+            self.fail("ThreadSanitizer reported %d race(s) or misuse(s):\n\n%s"
+                      % (len(reports), "\n\n".join(reports)))
 
     def start_with_input_open(self, items, postroll_ms=300):
         """Starts with the input kept open between takes, a 300 ms pre-roll and `postroll_ms`, and
@@ -1170,5 +1205,8 @@ class WorkingLoop(unittest.TestCase):
 
 
 if __name__ == "__main__":
+    if sys.argv[1] == "--tsan":
+        sys.argv.pop(1)
+        TSAN = True
     QUILLAR = os.path.abspath(sys.argv.pop(1))
     unittest.main(verbosity=2)
