@@ -8,6 +8,7 @@
 #include "items/recording_marks.h"
 #include "kit/app.h"
 #include "kit/main_form.h"
+#include "kit/queued_calls.h"
 #include "kit/ui_texts.h"
 #include "naming/recording_names.h"
 #include "record/clip_check.h"
@@ -134,9 +135,8 @@ void finishWrite(App& app, PendingWrite& write) {
 
 void MakePendingWriter(App& app) {
     if (!app.pending_writer) {
-        app.pending_writer = std::make_shared<PendingWriter>([&app](std::function<void()> fn) {
-            QMetaObject::invokeMethod(&app.form, std::move(fn), Qt::QueuedConnection);
-        });
+        app.pending_writer = std::make_shared<PendingWriter>(
+            [&app](std::function<void()> fn) { app.form.queuedCalls->post(std::move(fn)); });
     }
 }
 

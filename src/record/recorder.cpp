@@ -105,6 +105,9 @@ std::uint64_t Recorder::framesNow() const {
 std::uint64_t Recorder::framesByClock(const Take& take) const {
     const std::int64_t elapsed = std::max<std::int64_t>(0, nowMs() - take.m_refMs);
     const std::uint64_t now = take.m_channel == m_channel ? framesNow() : 0;
+    if (take.m_refAtFirstFrame) {
+        return now;  // nothing was captured before this key
+    }
     return std::max(
         now, take.m_refFrame + msToFrames(static_cast<std::uint64_t>(elapsed), take.m_format.rate));
 }
@@ -122,6 +125,7 @@ void Recorder::beginOnKeptInput(Take& take, std::uint64_t key, std::int64_t keyM
     take.m_collectedTo = from;
     take.m_refMs = keyMs;
     take.m_refFrame = key;
+    take.m_refAtFirstFrame = take.m_ring && take.m_ring->delivered() == 0;
 }
 
 bool Recorder::start(int device, const Format& format, std::uint32_t prerollMs, TakeTarget target) {
@@ -238,6 +242,12 @@ void Recorder::collect(Take& t) {
         return;
     }
     const std::uint64_t delivered = t.m_ring->delivered();
+    if (t.m_refAtFirstFrame && delivered > 0) {
+        // The device has begun: its first frame came about that long ago.
+        t.m_refAtFirstFrame = false;
+        t.m_refFrame = 0;
+        t.m_refMs = nowMs() - static_cast<std::int64_t>(delivered * 1000 / t.m_format.rate);
+    }
     const bool eightBit = bitsForSampleFlags(t.m_format.flags) == 8;
     while (t.m_range < t.m_ranges.size()) {
         const Take::Range r = t.m_ranges[t.m_range];

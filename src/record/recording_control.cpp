@@ -12,6 +12,7 @@
 #include "kit/app.h"
 #include "kit/drawing_board.h"
 #include "kit/main_form.h"
+#include "kit/queued_calls.h"
 #include "kit/ui_seam.h"
 #include "kit/ui_texts.h"
 #include "playback/audition.h"
@@ -193,7 +194,7 @@ void fileClosedTakes(App& app) {
 // Runs `fn` on the window thread once the current handler, and the notification it may be in,
 // has returned.
 void later(App& app, std::function<void()> fn) {
-    QMetaObject::invokeMethod(&app.form, std::move(fn), Qt::QueuedConnection);
+    app.form.queuedCalls->post(std::move(fn));
 }
 
 }  // namespace

@@ -141,6 +141,9 @@ class Take {
     // from there, since after a stall the frames come no faster than in real time.
     std::int64_t m_refMs = 0;
     std::uint64_t m_refFrame = 0;
+    // Begun before its device gave a frame: the clock counts from the first frame, not the key,
+    // or a device slow to start would place the stop that far into the words after it.
+    bool m_refAtFirstFrame = false;
 
     RecordBuffer m_audio;
     TakeCheck m_check;

@@ -24,6 +24,7 @@
 #include "items/item_file.h"
 #include "items/item_list.h"
 #include "kit/main_form.h"
+#include "kit/queued_calls.h"
 #include "kit/record_buffer.h"
 #include "record/device_worker.h"
 #include "record/recording_control.h"
@@ -59,6 +60,26 @@ TEST_F(RecorderTest, APreRollTakeBeginsThatLongBeforeItsKey) {
         }
         recorder.closeInput();
     }
+}
+
+// A source that gives nothing for its first 600 ms (an idle server's monitor) and a take keyed
+// at once: its stop is placed by the audio that came, not by the clock since the key, which would
+// run 600 ms past the stopping key into the next word.
+TEST_F(RecorderTest, ATakeBegunBeforeTheFirstFrameCountsItsStopFromThatFrame) {
+    std::int64_t clockMs = 0;
+    recorder.setClock([&clockMs] { return clockMs; });
+    ASSERT_TRUE(recorder.openInput(0, format));
+    ASSERT_TRUE(recorder.start(0, format, 300));
+    clockMs = 600 + 1000;
+    pump(kSecond);  // the first second of audio, looked at as it came
+    ASSERT_TRUE(recorder.stop(300));
+    clockMs += 500;
+    pump(kSecond / 2);
+    ASSERT_EQ(recorder.state(), State::Idle) << "its post-roll came with the audio after the key";
+    const std::vector<std::int64_t> frames = takeFrames();
+    ASSERT_EQ(frames.size(), static_cast<std::size_t>(kSecond + 300 * kRate / 1000));
+    EXPECT_EQ(frames.front(), 0);
+    EXPECT_EQ(recorder.latestTake()->prerollShortMs(), 300U);
 }
 
 TEST_F(RecorderTest, AResumeAddsNoPreRollAndTheTakeSkipsThePause) {
@@ -223,9 +244,8 @@ bool settleUntil(const std::function<bool()>& done, int ms = 10000) {
 
 // A threaded device worker whose completions come back as queued calls, as in the program.
 void useThreadedWorker(TestApp& t) {
-    t.app.device_worker = std::make_shared<DeviceWorker>([&t](std::function<void()> fn) {
-        QMetaObject::invokeMethod(&t.form, std::move(fn), Qt::QueuedConnection);
-    });
+    t.app.device_worker = std::make_shared<DeviceWorker>(
+        [&t](std::function<void()> fn) { t.form.queuedCalls->post(std::move(fn)); });
     MakeRecorder(t.app);
 }
 
@@ -385,7 +405,7 @@ TEST(RecorderWindow, ADeviceLostBeforeItsOpeningIsAnsweredEndsTheTakeThatWaitedF
     field.settle();  // the lost device closed
     OnRecorderTick(t.app);
     EXPECT_EQ(t.app.recorder->takesUnderway(), 0U);
-    field.answerAtOnce(&t.form);
+    field.answerAtOnce(t.form.queuedCalls);
     OnMainWindowDestroyed(t.app);
     SetSettingsFolder(QString());
 }

@@ -36,6 +36,7 @@
 #include "audio/sim_backend.h"
 #include "items/item_list.h"
 #include "kit/main_form.h"
+#include "kit/queued_calls.h"
 #include "record/recorder.h"
 #include "record/recording_control.h"
 #include "record/take.h"
@@ -218,7 +219,7 @@ class Session {
     }
 
     void closeWindow() {
-        m_field->answerAtOnce(&t->form);
+        m_field->answerAtOnce(t->form.queuedCalls);
         OnMainWindowDestroyed(t->app);
         for (const audio::SimBackend::CaptureOpen& o : t->sim.captureOpens()) {
             m_closedOpenings.push_back(o.frames);

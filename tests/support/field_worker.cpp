@@ -1,7 +1,7 @@
 #include "support/field_worker.h"
 
-#include <QMetaObject>
-#include <QObject>
+#include "kit/queued_calls.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -16,7 +16,7 @@ struct FieldWorker::Gate {
     int letThrough = 0;       // jobs the test has let through and not yet seen pass
     std::int64_t posted = 0;  // completions the worker has posted
     std::vector<std::function<void()>> completions;  // posted, not yet taken by the test
-    QObject* context = nullptr;  // once open: where completions go, as queued calls
+    QueuedCalls* calls = nullptr;                    // once open: where completions go
 };
 
 FieldWorker::FieldWorker(std::uint32_t seed, int jobMoments, int completionMoments)
@@ -27,8 +27,8 @@ FieldWorker::FieldWorker(std::uint32_t seed, int jobMoments, int completionMomen
     auto post = [gate = m_gate](std::function<void()> completion) {
         std::lock_guard lock(gate->mutex);
         ++gate->posted;
-        if (gate->context != nullptr) {
-            QMetaObject::invokeMethod(gate->context, std::move(completion), Qt::QueuedConnection);
+        if (gate->calls != nullptr) {
+            gate->calls->post(std::move(completion));
         } else if (!gate->open) {
             gate->completions.push_back(std::move(completion));
         }
@@ -51,7 +51,7 @@ FieldWorker::FieldWorker(std::uint32_t seed, int jobMoments, int completionMomen
 FieldWorker::~FieldWorker() {
     std::lock_guard lock(m_gate->mutex);
     m_gate->open = true;
-    m_gate->context = nullptr;
+    m_gate->calls = nullptr;
     m_gate->completions.clear();
     m_gate->changed.notify_all();
 }
@@ -128,17 +128,17 @@ void FieldWorker::settle() {
     m_hurry = false;
 }
 
-void FieldWorker::answerAtOnce(QObject* context) {
+void FieldWorker::answerAtOnce(QueuedCalls* calls) {
     std::vector<Held> held = std::move(m_held);
     m_held.clear();
     std::lock_guard lock(m_gate->mutex);
     m_gate->open = true;
-    m_gate->context = context;
+    m_gate->calls = calls;
     for (Held& h : held) {
-        QMetaObject::invokeMethod(context, std::move(h.completion), Qt::QueuedConnection);
+        calls->post(std::move(h.completion));
     }
     for (std::function<void()>& completion : m_gate->completions) {
-        QMetaObject::invokeMethod(context, std::move(completion), Qt::QueuedConnection);
+        calls->post(std::move(completion));
     }
     m_gate->completions.clear();
     m_gate->changed.notify_all();

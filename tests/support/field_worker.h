@@ -17,7 +17,9 @@
 
 #include "record/device_worker.h"
 
-class QObject;
+namespace quillar {
+class QueuedCalls;
+}
 
 namespace quillar::test {
 
@@ -42,9 +44,9 @@ class FieldWorker {
     // While held, jobs run at the next moment and their completions wait until let go: a test
     // stages one ordering on purpose.
     void holdAnswers(bool hold) { m_holding = hold; }
-    // From now on jobs run at once and completions come back through `context`'s event loop,
+    // From now on jobs run at once and completions come back through the window's queued calls,
     // as in the program: before the window that owns the worker closes.
-    void answerAtOnce(QObject* context);
+    void answerAtOnce(QueuedCalls* calls);
 
   private:
     struct Gate;
