@@ -45,6 +45,12 @@ void Recorder::openDevice(int device, const Format& format,
                 m_format = format;
             }
             done(*channel, ring);
+            // A device that went before this answer came was told of while it was no channel
+            // of ours, and the notice was let go: what began on it ends here instead.
+            if (*channel != 0 && generation == m_deviceGeneration && m_channel == *channel &&
+                m_engine.captureLost(*channel)) {
+                deviceLost();
+            }
         });
 }
 

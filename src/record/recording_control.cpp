@@ -424,9 +424,6 @@ void OnRecorderTick(App& app) {
         return;  // the window is closing: the recorder's device calls are over
     }
     app.recorder->poll();
-    // A device that went before the server's answer to its opening reached the window was lost
-    // to no channel of ours then; it is ours now.
-    StopAtDeviceLoss(app);
     // A kept input whose device went is tried again now and then, quietly.
     if (app.recorder->input() == Recorder::Input::Lost && app.state.options.keep_input &&
         app.recorder->state() == Recorder::State::Idle && app.device_worker->outstanding() == 0 &&
