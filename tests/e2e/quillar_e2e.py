@@ -284,6 +284,17 @@ def click_positions(path, threshold=8000):
     return starts
 
 
+def silence_after_sound(path, threshold=1000):
+    """Seconds of quiet at the end of a 16-bit WAV file, after its last sample above
+    `threshold`."""
+    raw = subprocess.run(["sox", path, "-t", "raw", "-e", "signed", "-b", "16", "-c", "1",
+                          "-r", "44100", "-", "remix", "1"], capture_output=True, check=True).stdout
+    samples = array.array("h")
+    samples.frombytes(raw[: len(raw) // 2 * 2])
+    last = max((i for i, v in enumerate(samples) if abs(v) > threshold), default=-1)
+    return (len(samples) - 1 - last) / 44100.0
+
+
 def make_click(path, lead_seconds=0.0, tail_seconds=0.2):
     """`lead_seconds` of silence, then 10 ms of a loud 2 kHz tone, then `tail_seconds` of
     silence."""
@@ -1133,7 +1144,12 @@ class WorkingLoop(unittest.TestCase):
         wait_for(lambda: os.path.exists(path), 10, "the take of 甲")
         time.sleep(1.5)  # the 按钮1 take closes: it is the user's to save, not 乙's
         self.assertAlmostEqual(dominant_frequency(path), 440, delta=20)
-        self.assertTakeSpans(path, keys, 1.0)
+        # Its whole post-roll after the tone (0.3 s to the stopping Enter, then 1 s), counted from
+        # the tone in the file rather than from the keys on the test's clock: a busy machine may
+        # hand the window its first Enter late, which moves the take's start, not its end.
+        self.assertGreater(silence_after_sound(path), 0.3 + 1.0 - 0.25,
+                           "the 按钮1 take cut the closing take's post-roll")
+        self.assertLess(float(soxi(path, "-D")), PREROLL + keys + 1.0 + 0.25)
         self.assertEqual(sorted(os.listdir(app.folder)), ["quillar-log.csv", "甲.wav"])
 
     def test_a_folder_set_in_a_post_roll_is_the_next_takes_not_the_closing_ones(self):
