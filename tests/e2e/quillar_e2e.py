@@ -267,13 +267,19 @@ def dominant_frequency(path, until=None):
     return crossings / 2.0 / ((end - start) / 44100.0)
 
 
-def click_positions(path, threshold=8000):
-    """Seconds from the start of a 16-bit WAV file at which a loud burst begins (bursts further
-    apart than 50 ms count separately)."""
+def left_samples(path):
+    """The left channel of a WAV file as 16-bit samples at 44100 Hz, read by sox."""
     raw = subprocess.run(["sox", path, "-t", "raw", "-e", "signed", "-b", "16", "-c", "1",
                           "-r", "44100", "-", "remix", "1"], capture_output=True, check=True).stdout
     samples = array.array("h")
     samples.frombytes(raw[: len(raw) // 2 * 2])
+    return samples
+
+
+def click_positions(path, threshold=8000):
+    """Seconds from the start of a 16-bit WAV file at which a loud burst begins (bursts further
+    apart than 50 ms count separately)."""
+    samples = left_samples(path)
     starts = []
     last = -44100
     for i, v in enumerate(samples):
@@ -287,10 +293,7 @@ def click_positions(path, threshold=8000):
 def silence_after_sound(path, threshold=1000):
     """Seconds of quiet at the end of a 16-bit WAV file, after its last sample above
     `threshold`."""
-    raw = subprocess.run(["sox", path, "-t", "raw", "-e", "signed", "-b", "16", "-c", "1",
-                          "-r", "44100", "-", "remix", "1"], capture_output=True, check=True).stdout
-    samples = array.array("h")
-    samples.frombytes(raw[: len(raw) // 2 * 2])
+    samples = left_samples(path)
     last = max((i for i, v in enumerate(samples) if abs(v) > threshold), default=-1)
     return (len(samples) - 1 - last) / 44100.0
 
