@@ -26,6 +26,7 @@
 #include "record/pending_writer.h"
 #include "record/take_info.h"
 #include "support/item_lines.h"
+#include "support/settle.h"
 #include "support/test_app.h"
 #include "support/write_hold.h"
 
@@ -38,16 +39,6 @@ using namespace std::chrono_literals;
 QByteArray contents(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// Runs the window's events until `done`, for at most 10 s.
-bool settleUntil(const std::function<bool()>& done) {
-    const auto until = std::chrono::steady_clock::now() + 10s;
-    while (!done() && std::chrono::steady_clock::now() < until) {
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-        std::this_thread::sleep_for(2ms);
-    }
-    return done();
 }
 
 // The items of the pending journals in the state folder.

@@ -19,6 +19,7 @@
 #include "record/pending_writer.h"
 #include "record/take_replacement.h"
 #include "record/wav_image.h"
+#include "support/settle.h"
 #include "support/write_hold.h"
 
 namespace quillar::test {
@@ -30,16 +31,6 @@ using namespace std::chrono_literals;
 QByteArray contents(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// Runs the window thread's events until `done`, for at most 10 s.
-bool settleUntil(const std::function<bool()>& done) {
-    const auto until = std::chrono::steady_clock::now() + 10s;
-    while (!done() && std::chrono::steady_clock::now() < until) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        std::this_thread::sleep_for(2ms);
-    }
-    return done();
 }
 
 class PendingWrites : public ::testing::Test {

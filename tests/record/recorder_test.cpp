@@ -30,6 +30,7 @@
 #include "record/recording_control.h"
 #include "recorder_fixture.h"
 #include "support/field_worker.h"
+#include "support/settle.h"
 #include "support/test_app.h"
 
 namespace quillar::test {
@@ -230,16 +231,6 @@ void settle(int ms) {
         QApplication::processEvents(QEventLoop::AllEvents, 10);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-}
-
-// Lets the window thread run until `done` holds, for at most `ms`: a loaded machine (the
-// ThreadSanitizer build beside other tests) may take far longer than usual over a device call.
-bool settleUntil(const std::function<bool()>& done, int ms = 10000) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!done() && std::chrono::steady_clock::now() < until) {
-        settle(5);
-    }
-    return done();
 }
 
 // A threaded device worker whose completions come back as queued calls, as in the program.
