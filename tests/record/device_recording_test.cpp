@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "kit/app.h"
 #include "kit/main_form.h"
 #include "kit/record_buffer.h"
+#include "record/recorder.h"
 #include "record/recording_control.h"
 #include "record/wav_image.h"
 #include "record_test_support.h"
@@ -29,19 +31,27 @@
 namespace quillar {
 namespace {
 
-// Rising zero crossings per second over the left channel.
+// The tone's frequency from the median spacing of rising zero crossings over the left channel:
+// a player that underruns under load leaves a gap of silence in the sink, which a count of
+// crossings over the whole span would read as a lower tone.
 double toneFrequency(const std::vector<short>& interleaved, double rate) {
-    double first = -1, last = -1;
-    int crossings = 0;
+    std::vector<double> periods;
+    double previous = -1;
     for (std::size_t i = 2; i < interleaved.size(); i += 2) {
         const double a = interleaved[i - 2], b = interleaved[i];
         if (a < 0 && b >= 0) {
             const double t = (i - 2) / 2.0 + a / (a - b);
-            first < 0 ? first = t : ++crossings;
-            last = t;
+            if (previous >= 0) {
+                periods.push_back(t - previous);
+            }
+            previous = t;
         }
     }
-    return crossings > 0 ? crossings * rate / (last - first) : 0.0;
+    if (periods.empty()) {
+        return 0.0;
+    }
+    std::nth_element(periods.begin(), periods.begin() + periods.size() / 2, periods.end());
+    return rate / periods[periods.size() / 2];
 }
 
 // Runs the event loop until `done` holds or `ms` have passed.
@@ -112,12 +122,16 @@ TEST(DeviceRecording, ToneFromTheMonitorIsSavedAndReadsBack) {
         const bool enough =
             waitUntil(20000, [&] { return ShownRecording(app).size() >= twoSeconds; });
         form.按钮1->click();
+        // The take records on through its post-roll: the tone must play until it has closed, or
+        // the file ends in the silence after the player and the last second is no longer steady.
+        const bool closed = waitUntil(5000, [&] { return app.recorder->takesUnderway() == 0; });
         // Quiet the server before the engine goes: SDL's device watcher can otherwise be left
         // with a query in flight when it shuts down.
         player.kill();
         player.waitForFinished(2000);
         waitUntil(300, [] { return false; });
         ASSERT_TRUE(enough) << "only " << app.state.record_buffer.size() << " bytes in 20 s";
+        ASSERT_TRUE(closed) << "the take did not close within 5 s of its stop";
         ASSERT_TRUE(app.state.record_buffer.isWavImage());
 
         ui.saveAnswers = {dir.filePath("录音.wav")};
