@@ -5,6 +5,7 @@
 QUILLAR_RUN_PACKAGES=(
   cmake ninja-build g++ pkg-config ccache
   qt6-base-dev qt6-qpa-plugins qt6-tools-dev qt6-l10n-tools libsdl2-dev libfftw3-dev libuchardet-dev
+  libquazip1-qt6-dev libfreexl-dev
   fonts-wqy-microhei qt6-translations-l10n
 )
 
@@ -15,6 +16,7 @@ QUILLAR_TEST_PACKAGES=(
   xvfb xauth x11-utils xdotool pulseaudio pulseaudio-utils sox
   imagemagick espeak-ng clang libclang-rt-14-dev python3 python3-xlib
   desktop-file-utils appstream librsvg2-bin dpkg-dev file
+  python3-openpyxl python3-xlwt ffmpeg mediainfo libimage-exiftool-perl praat
 )
 
 # quillar_install_packages <package>...: installs those that are missing, through sudo when not
