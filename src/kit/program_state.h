@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include "audio/audio_engine.h"
@@ -15,6 +16,7 @@
 #include "kit/recording_options.h"
 #include "quality/level_meter.h"
 #include "quality/take_judge.h"
+#include "session/session.h"
 
 namespace quillar {
 
@@ -83,6 +85,9 @@ struct ProgramState {
     std::uint64_t item_load_generation = 0;
     bool item_file_loading = false;
     std::shared_ptr<std::thread> item_reader;
+    // The session of the auto-save folder (its quillar-session.json); none when the folder has
+    // none. GUI thread only.
+    std::optional<Session> session;
     // The file the waveform view shows and its duration in seconds.
     QString waveform_path;
     float waveform_seconds = 0.0f;

@@ -46,4 +46,21 @@ struct Session {
     }
 };
 
+// What reading a session file gave: a session, or why none (a file that is not valid JSON or
+// has a wrong type, with its line: "第 3 行：…"); neither for a missing file. Never half-read.
+struct SessionRead {
+    std::optional<Session> session;
+    QString error;
+};
+
+// The session of the JSON text `json`.
+SessionRead parseSession(const QByteArray& json);
+// The session file at `path` (quillar-session.json in a folder).
+SessionRead readSessionFile(const QString& path);
+// `session` as indented UTF-8 JSON, the keys it came with and does not know kept as they were.
+QByteArray sessionJson(const Session& session);
+// Writes sessionJson to `path` through a temporary file renamed into place; false with the
+// reason in `error` when it could not.
+bool writeSessionFile(const QString& path, const Session& session, QString* error);
+
 }  // namespace quillar
