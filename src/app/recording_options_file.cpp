@@ -33,6 +33,12 @@ RecordingOptions ReadRecordingOptions(const QString& iniPath, const RecordingOpt
     if (language == u"zh" || language == u"en" || language == u"auto") {
         o.language = language;
     }
+    // Read as it stands: a template the names cannot be made from is refused where it is used,
+    // with the items named, rather than silently replaced here.
+    o.name_template = ReadProfileString(iniPath, QString::fromUtf16(kOptionsSection),
+                                        QString::fromUtf16(kNameTemplateKey))
+                          .trimmed();
+    o.ascii_names = readInt(iniPath, kAsciiNamesKey, 0, 1, defaults.ascii_names ? 1 : 0) == 1;
     return o;
 }
 
@@ -44,6 +50,9 @@ bool WriteRecordingOptions(const QString& iniPath, const RecordingOptions& optio
         {QString::fromUtf16(kKeepInputKey),
          options.keep_input ? QStringLiteral("1") : QStringLiteral("0")},
         {QString::fromUtf16(kLanguageKey), options.language},
+        {QString::fromUtf16(kNameTemplateKey), options.name_template},
+        {QString::fromUtf16(kAsciiNamesKey),
+         options.ascii_names ? QStringLiteral("1") : QStringLiteral("0")},
     };
     return WriteProfileStrings(iniPath, QString::fromUtf16(kOptionsSection), values);
 }

@@ -19,6 +19,7 @@
 #include "items/recording_marks.h"
 #include "items/text_encoding.h"
 #include "kit/app.h"
+#include "kit/item_rows.h"
 #include "kit/main_form.h"
 #include "kit/ui_seam.h"
 #include "kit/ui_texts.h"
@@ -260,17 +261,28 @@ bool WriteProfileStrings(const QString& path, const QString& section,
     return writeEntries(path, section, values, Qt::CaseInsensitive);
 }
 
-int ReadItemPosition(const QString& iniPath, const QString& itemFile) {
+int ReadItemPosition(const QString& iniPath, const QString& itemFile, QString* id) {
+    const QString value = readEntry(iniPath, QString::fromUtf16(kPositionSection),
+                                    positionKey(itemFile), Qt::CaseSensitive)
+                              .trimmed();
+    const qsizetype space = value.indexOf(u' ');
+    if (id != nullptr) {
+        *id = space < 0 ? QString() : value.sliced(space + 1);
+    }
     bool ok = false;
-    const int row = readEntry(iniPath, QString::fromUtf16(kPositionSection), positionKey(itemFile),
-                              Qt::CaseSensitive)
-                        .toInt(&ok);
+    const int row = (space < 0 ? value : value.first(space)).toInt(&ok);
     return ok && row >= 0 ? row : -1;
 }
 
-bool WriteItemPosition(const QString& iniPath, const QString& itemFile, int row) {
-    return writeEntries(iniPath, QString::fromUtf16(kPositionSection),
-                        {{positionKey(itemFile), QString::number(row)}}, Qt::CaseSensitive);
+bool WriteItemPosition(const QString& iniPath, const QString& itemFile, int row,
+                       const QString& id) {
+    // An id of blanks or with a line break could not be read back as written.
+    const QString kept = id.simplified() == id ? id : QString();
+    return writeEntries(
+        iniPath, QString::fromUtf16(kPositionSection),
+        {{positionKey(itemFile),
+          kept.isEmpty() ? QString::number(row) : QString::number(row) + u' ' + kept}},
+        Qt::CaseSensitive);
 }
 
 void RememberItemPosition(App& app) {
@@ -279,10 +291,12 @@ void RememberItemPosition(App& app) {
     if (itemFile.isEmpty() || row < 0) {
         return;
     }
+    const QString id = ItemEntryOfRow(app, row).id;
     // sys.ini is only rewritten when the position moved.
     const QString path = SettingsFilePath();
-    if (ReadItemPosition(path, itemFile) != row) {
-        WriteItemPosition(path, itemFile, row);
+    QString keptId;
+    if (ReadItemPosition(path, itemFile, &keptId) != row || keptId != id) {
+        WriteItemPosition(path, itemFile, row, id);
     }
 }
 

@@ -41,8 +41,11 @@ bool WriteProfileStrings(const QString& path, const QString& section,
                          const std::vector<std::pair<QString, QString>>& values);
 
 // The row last selected in `itemFile`, kept in the INI file at `iniPath`; -1 when none is kept.
-int ReadItemPosition(const QString& iniPath, const QString& itemFile);
-bool WriteItemPosition(const QString& iniPath, const QString& itemFile, int row);
+// For a table the id of that row is kept with it (`*id`, when given), so that a table edited
+// since (rows added or moved) opens at the same item: "12 0013".
+int ReadItemPosition(const QString& iniPath, const QString& itemFile, QString* id = nullptr);
+bool WriteItemPosition(const QString& iniPath, const QString& itemFile, int row,
+                       const QString& id = QString());
 // Keeps the selected row for the item file of 编辑框_录音文本源路径 in sys.ini, when it moved.
 void RememberItemPosition(App& app);
 

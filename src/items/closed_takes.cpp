@@ -23,6 +23,7 @@
 #include "record/take.h"
 #include "record/take_info.h"
 #include "record/take_log.h"
+#include "record/take_naming.h"
 #include "record/take_logging.h"
 #include "record/take_safety.h"
 #include "record/wav_image.h"
@@ -66,7 +67,7 @@ void reportFailedAutoSave(App& app, const QString& lead, const QString& path, in
 QString autoSave(App& app, Take& take, const QString& lead = QString()) {
     const TakeTarget& target = take.target();
     const QString path =
-        TakeFilePath(target.folder, target.item, target.occurrence, target.started);
+        TakeFileOf(target.folder, target.item, target.occurrence, target.labels, target.started);
     const SaveResult saved = path.isEmpty() ? SaveResult{} : writeWavImageFile(take.audio(), path);
     if (!saved) {
         reportFailedAutoSave(app, lead, path, saved.error, KeepTakePending(app, take));

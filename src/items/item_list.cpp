@@ -9,6 +9,7 @@
 #include "items/pending_saving.h"
 #include "items/recording_marks.h"
 #include "kit/app.h"
+#include "kit/item_rows.h"
 #include "kit/drawing_board.h"
 #include "kit/main_form.h"
 #include "kit/ui_seam.h"
@@ -21,18 +22,10 @@
 #include "record/saving.h"
 #include "record/take_info.h"
 #include "record/take_log.h"
+#include "record/take_naming.h"
 #include "record/take_logging.h"
 
 namespace quillar {
-
-namespace {
-
-QString currentItemText(const App& app) {
-    const QListWidgetItem* item = app.form.列表框_录音文本列表->currentItem();
-    return item != nullptr ? item->text() : QString();
-}
-
-}  // namespace
 
 void ShowItemRecording(App& app, const QString& path) {
     app.form.编辑框_当前录音文件->setText(path);
@@ -55,8 +48,10 @@ QString RecordingPathOf(const QString& folder, const QString& item, int occurren
 
 QString RecordingPathOf(App& app) {
     const QListWidget* list = app.form.列表框_录音文本列表;
-    return RecordingPathOf(app.form.编辑框_保存路径->text(), currentItemText(app),
-                           occurrenceOfRow(list, list->currentRow()));
+    const ListNaming naming = ListNamingNow(app);
+    return TemplateRecordingPath(app.form.编辑框_保存路径->text(), naming.tmpl,
+                                 CurrentItemEntry(app), OccurrenceOfRow(app, list->currentRow()),
+                                 naming.context);
 }
 
 void ShowCurrentItemRecording(App& app) {
@@ -71,7 +66,7 @@ void OnItemSelected(App& app) {
     MainForm& f = app.form;
     // The file of the item left behind must not go on playing over the new item's waveform.
     EndCurrentRecordingPlayback(app);
-    f.编辑框_当前录音文本->setText(currentItemText(app));
+    f.编辑框_当前录音文本->setText(CurrentItemEntry(app).item);
     const QString path = RecordingPathOf(app);
     f.编辑框_当前录音文件->clear();
     f.按钮_播放录音->setEnabled(false);

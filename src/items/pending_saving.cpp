@@ -121,8 +121,8 @@ void handOver(App& app) {
 void finishWrite(App& app, PendingWrite& write) {
     if (const std::optional<SavedPendingTake> saved = pendingOf(app).finish(write, SteadyMs())) {
         if (saved->described) {
-            LogDescribedTake(app, *saved->described, saved->path, saved->info.item,
-                             saved->info.device, saved->replaced, kTakeHowPending);
+            LogDescribedTake(app, *saved->described, saved->path, saved->info, saved->replaced,
+                             kTakeHowPending);
         }
         RefreshItemMarks(app);
         ShowCurrentItemRecording(app);

@@ -10,11 +10,13 @@
 #include "items/take_quality_line.h"
 #include "kit/app.h"
 #include "kit/item_marks.h"
+#include "kit/item_rows.h"
 #include "kit/main_form.h"
 #include "naming/recording_names.h"
 #include "platform/file_io.h"
 #include "record/recorder.h"
 #include "record/take_log.h"
+#include "record/take_naming.h"
 
 namespace quillar {
 
@@ -48,6 +50,7 @@ QSet<QString> FileNamesIn(const QString& folder) {
 }
 
 QStringList RecordingNamesOf(const QString& folder, const QStringList& items,
+                             const ItemTable* table, const ListNaming& naming,
                              QString* listedFolder) {
     *listedFolder = CleanFolder(folder);
     if (listedFolder->isEmpty()) {
@@ -56,13 +59,49 @@ QStringList RecordingNamesOf(const QString& folder, const QStringList& items,
     // One look at the file system for the whole list.
     const NameRules rules = NameRulesOf(*listedFolder);
     QStringList names;
-    names.reserve(items.size());
+    const bool isTable = table != nullptr && table->table;
+    if (!isTable && naming.tmpl.isItemAlone() && !naming.context.asciiOnly) {
+        // The name a plain list's items always had, on the path a list of a million items takes.
+        names.reserve(items.size());
+        QHash<QString, int> seen;
+        seen.reserve(items.size());
+        for (const QString& item : items) {
+            names.append(ItemFileName(item, ++seen[item], rules));
+        }
+        return names;
+    }
+    NamingContext context = naming.context;
+    context.table = isTable;
+    const qsizetype n = isTable ? static_cast<qsizetype>(table->rows.size()) : items.size();
+    names.reserve(n);
     QHash<QString, int> seen;
-    seen.reserve(items.size());
-    for (const QString& item : items) {
-        names.append(ItemFileName(item, ++seen[item], rules));
+    for (qsizetype i = 0; i < n; ++i) {
+        ItemEntry plain;
+        if (!isTable) {
+            plain.item = items[i];
+        }
+        const ItemEntry& entry = isTable ? table->rows[static_cast<std::size_t>(i)] : plain;
+        const int occurrence = isTable ? 1 : ++seen[entry.item];
+        names.append(FitComposedName(ComposeName(naming.tmpl, entry, occurrence, context), rules));
     }
     return names;
+}
+
+QSet<QString> FileNamesUnder(const QString& folder, const QStringList& names) {
+    QSet<QString> files = FileNamesIn(folder);
+    QSet<QString> subfolders;
+    for (const QString& name : names) {
+        const qsizetype slash = name.lastIndexOf(u'/');
+        if (slash > 0) {
+            subfolders.insert(name.first(slash));
+        }
+    }
+    for (const QString& sub : subfolders) {
+        for (const QString& file : FileNamesIn(folder + u'/' + sub)) {
+            files.insert(sub + u'/' + file);
+        }
+    }
+    return files;
 }
 
 std::vector<std::uint8_t> MarksOf(const QStringList& names, const QSet<QString>& files,
@@ -85,23 +124,38 @@ void ClearItemMarks(App& app) {
 }
 
 std::vector<std::uint8_t> ComputeItemMarks(
-    const QString& folderText, const QStringList& items,
-    const QHash<QString, quality::Judgement>& sessionJudged) {
+    const QString& folderText, const QStringList& items, const ItemTable* table,
+    const ListNaming& naming, const QHash<QString, quality::Judgement>& sessionJudged) {
     QString folder;
-    const QStringList names = RecordingNamesOf(folderText, items, &folder);
+    const QStringList names = RecordingNamesOf(folderText, items, table, naming, &folder);
     if (folder.isEmpty()) {
         return {};
     }
+    // The take log lies in the folder each take was written to: one per subfolder names use.
     QHash<QString, quality::Judgement> judged;
     ReadTakeLog(folder, &judged, nullptr);
+    QSet<QString> subfolders;
+    for (const QString& name : names) {
+        const qsizetype slash = name.lastIndexOf(u'/');
+        if (slash > 0) {
+            subfolders.insert(name.first(slash));
+        }
+    }
+    for (const QString& sub : subfolders) {
+        QHash<QString, quality::Judgement> there;
+        ReadTakeLog(folder + u'/' + sub, &there, nullptr);
+        for (auto it = there.cbegin(); it != there.cend(); ++it) {
+            judged.insert(sub + u'/' + it.key(), it.value());
+        }
+    }
     // Takes of this session win over the log, which may have missed a line.
     const QString prefix = QFileInfo(folder).absoluteFilePath() + u'/';
     for (auto it = sessionJudged.cbegin(); it != sessionJudged.cend(); ++it) {
-        if (it.key().startsWith(prefix) && !it.key().sliced(prefix.size()).contains(u'/')) {
-            judged.insert(fileNameOf(it.key()), it.value());
+        if (it.key().startsWith(prefix)) {
+            judged.insert(it.key().sliced(prefix.size()), it.value());
         }
     }
-    return MarksOf(names, FileNamesIn(folder), judged);
+    return MarksOf(names, FileNamesUnder(folder, names), judged);
 }
 
 void SetItemMarks(App& app, std::vector<std::uint8_t> marks) {
@@ -144,6 +198,7 @@ void RefreshItemMarks(App& app) {
     SetItemMarks(app, CleanFolder(folder).isEmpty()
                           ? std::vector<std::uint8_t>{}
                           : ComputeItemMarks(folder, itemsOf(app.form.列表框_录音文本列表),
+                                             app.state.item_table.get(), ListNamingNow(app),
                                              app.state.judged_takes));
 }
 
@@ -156,8 +211,8 @@ void MarkTakeRecorded(App& app, int row, const QString& item, const QString& pat
         app.state.judged_takes.insert(QFileInfo(path).absoluteFilePath(), j);
         mark = ItemMarks::markOf(j.verdict);
     }
-    const QListWidgetItem* at = app.form.列表框_录音文本列表->item(row);
-    if (at == nullptr || at->text() != item) {
+    if (row < 0 || row >= app.form.列表框_录音文本列表->count() ||
+        ItemEntryOfRow(app, row).item != item) {
         RefreshItemMarks(app);
         return;
     }

@@ -11,20 +11,28 @@
 #include <cstdint>
 #include <vector>
 
+#include "naming/item_entry.h"
 #include "quality/take_judge.h"
 
 namespace quillar {
 
 struct App;
 class TakeCheck;
+struct ListNaming;
 
 // The names of the plain files in `folder`, read in one listing; empty when it cannot be read.
 QSet<QString> FileNamesIn(const QString& folder);
-// The recording file name of every item in `items` (homographs numbered), for the folder text
-// `folder`, empty for an item without text; the folder the names lie in goes to `*listedFolder`
-// (empty without a folder, and then there are no names).
+// The recording file of every item in `items` (a plain list's texts, homographs numbered) or, when
+// `table` is given, of every row of it, named by `naming` for the folder text `folder`: its path
+// inside the folder ("0001多.wav", "老男/单字/0001多.wav"), empty for an item without a name; the
+// folder the names lie in goes to `*listedFolder` (empty without a folder, and then there are no
+// names).
 QStringList RecordingNamesOf(const QString& folder, const QStringList& items,
+                             const ItemTable* table, const ListNaming& naming,
                              QString* listedFolder);
+// The plain files below `folder` that `names` (paths inside it) could be: one listing of each
+// subfolder they lie in, as paths inside `folder`.
+QSet<QString> FileNamesUnder(const QString& folder, const QStringList& names);
 // One mark per item (ItemMarks::kRecorded, with the verdict's bit) from the folder's file names
 // and the judgements of the latest takes, by file name; a file without one keeps the plain mark.
 std::vector<std::uint8_t> MarksOf(const QStringList& names, const QSet<QString>& files,
@@ -33,6 +41,7 @@ std::vector<std::uint8_t> MarksOf(const QStringList& names, const QSet<QString>&
 // The marks of `items` in the auto-save folder `folderText`: one listing of the folder and its take
 // log, with `sessionJudged` (judged_takes) over the log. Touches no widget: any thread.
 std::vector<std::uint8_t> ComputeItemMarks(const QString& folderText, const QStringList& items,
+                                           const ItemTable* table, const ListNaming& naming,
                                            const QHash<QString, quality::Judgement>& sessionJudged);
 // Shows `marks` (from ComputeItemMarks for the items in the list) and the count.
 void SetItemMarks(App& app, std::vector<std::uint8_t> marks);

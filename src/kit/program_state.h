@@ -15,6 +15,7 @@
 #include "kit/record_buffer.h"
 #include "kit/recording_options.h"
 #include "quality/level_meter.h"
+#include "naming/item_entry.h"
 #include "quality/take_judge.h"
 #include "session/session.h"
 
@@ -85,6 +86,9 @@ struct ProgramState {
     std::uint64_t item_load_generation = 0;
     bool item_file_loading = false;
     std::shared_ptr<std::thread> item_reader;
+    // The word list as a table, row for row with the item list; null for a plain list, whose
+    // items are the list's own texts. GUI thread only.
+    std::shared_ptr<const ItemTable> item_table;
     // The session of the auto-save folder (its quillar-session.json); none when the folder has
     // none. GUI thread only.
     std::optional<Session> session;

@@ -1,5 +1,6 @@
 // The recording options of sys.ini's "[录音选项]" section: margins before and after a take, the
-// channel count, whether the input stays open between takes, and the interface language. Plain
+// channel count, whether the input stays open between takes, the interface language and how
+// recordings are named. Plain
 // values; app/ reads and writes them, the recorder and the window follow them. GUI thread only.
 #pragma once
 
@@ -13,6 +14,8 @@ inline constexpr char16_t kPostrollKey[] = u"延录毫秒";
 inline constexpr char16_t kChannelsKey[] = u"声道";
 inline constexpr char16_t kKeepInputKey[] = u"保持输入";
 inline constexpr char16_t kLanguageKey[] = u"界面语言";
+inline constexpr char16_t kNameTemplateKey[] = u"文件名模板";
+inline constexpr char16_t kAsciiNamesKey[] = u"文件名仅ASCII";
 
 inline constexpr int kMaxMarginMs = 2000;
 
@@ -23,6 +26,12 @@ struct RecordingOptions {
     int channels = 2;       // 1 (mono) or 2 (stereo)
     bool keep_input = true;
     QString language = QStringLiteral("auto");  // "auto", "zh" or "en"
+    // How a recording's path inside the auto-save folder is composed ({id}, {item}, {gloss},
+    // {speaker}, {list}, "/" for subfolders); empty: the list's own default, {item} for a plain
+    // list and {id}{item} for a table.
+    QString name_template;
+    // Every composed name archive-safe: only A-Z a-z 0-9 - _.
+    bool ascii_names = false;
 
     // No margins, stereo, the device opened at each take: the recorder of old, which the
     // program is until its settings are read (and which tests keep unless they choose).

@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -24,6 +25,20 @@ QSpinBox* marginBox(QWidget* parent, const char* name) {
     box->setSuffix(Texts::tr(" 毫秒"));
     return box;
 }
+
+// The presets of the name template: a list's own default, the dialect survey's folders per
+// speaker and list, and archive-safe names. The last entry is free text.
+struct NamePreset {
+    const char* caption;
+    const char* text;
+    bool ascii;
+};
+constexpr NamePreset kNamePresets[] = {
+    {QT_TRANSLATE_NOOP("Quillar", "条目文字（表格：编号+条目）"), "", false},
+    {QT_TRANSLATE_NOOP("Quillar", "调查项目：发音人/词表/编号条目"), "{speaker}/{list}/{id}{item}",
+     false},
+    {QT_TRANSLATE_NOOP("Quillar", "档案（仅ASCII）：发音人-编号"), "{speaker}-{id}", true},
+};
 
 }  // namespace
 
@@ -45,6 +60,28 @@ RecordingOptionsDialog::RecordingOptionsDialog(QWidget* parent) : QDialog(parent
     language->addItem(Texts::tr("中文（Chinese）"), QStringLiteral("zh"));
     language->addItem(QStringLiteral("English"), QStringLiteral("en"));
 
+    namePreset = new QComboBox(this);
+    namePreset->setObjectName(QStringLiteral("namePreset"));
+    for (const NamePreset& p : kNamePresets) {
+        namePreset->addItem(Texts::tr(p.caption), QString::fromUtf8(p.text));
+    }
+    namePreset->addItem(Texts::tr("自定义"));
+    nameTemplate = new QLineEdit(this);
+    nameTemplate->setObjectName(QStringLiteral("nameTemplate"));
+    nameTemplate->setPlaceholderText(Texts::tr("{item}，表格为 {id}{item}"));
+    nameTemplate->setToolTip(
+        Texts::tr("字段：{id} 编号、{id:4} 补零到4位、{item} 条目、{gloss} 释义、"
+                  "{speaker} 发音人、{list} 词表文件名；“/”分子文件夹。"));
+    asciiNames = new QCheckBox(Texts::tr("文件名仅用 A-Z a-z 0-9 - _（档案）"), this);
+    asciiNames->setObjectName(QStringLiteral("asciiNames"));
+    nameProblem = new QLabel(this);
+    nameProblem->setObjectName(QStringLiteral("nameProblem"));
+    nameProblem->setWordWrap(true);
+    nameProblem->setStyleSheet(QStringLiteral("color: #c00000"));
+    nameProblem->hide();
+    connect(namePreset, &QComboBox::activated, this, &RecordingOptionsDialog::presetChosen);
+    connect(nameTemplate, &QLineEdit::textEdited, this, &RecordingOptionsDialog::templateEdited);
+
     // Without the input kept open there is nothing before the key to keep.
     connect(keepInput, &QCheckBox::toggled, preroll, &QWidget::setEnabled);
 
@@ -54,6 +91,10 @@ RecordingOptionsDialog::RecordingOptionsDialog(QWidget* parent) : QDialog(parent
     form->addRow(Texts::tr("声道"), channels);
     form->addRow(QString(), keepInput);
     form->addRow(Texts::tr("界面语言"), language);
+    form->addRow(Texts::tr("文件命名"), namePreset);
+    form->addRow(Texts::tr("文件名模板"), nameTemplate);
+    form->addRow(QString(), asciiNames);
+    form->addRow(QString(), nameProblem);
     auto* note = new QLabel(Texts::tr("界面语言在下次启动时生效。"), this);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -76,6 +117,38 @@ void RecordingOptionsDialog::setOptions(const RecordingOptions& options) {
     keepInput->setChecked(options.keep_input);
     preroll->setEnabled(options.keep_input);
     language->setCurrentIndex(std::max(0, language->findData(options.language)));
+    nameTemplate->setText(options.name_template);
+    asciiNames->setChecked(options.ascii_names);
+    templateEdited(options.name_template);
+    nameProblem->hide();
+}
+
+void RecordingOptionsDialog::presetChosen(int index) {
+    if (index < 0 || index >= static_cast<int>(std::size(kNamePresets))) {
+        nameTemplate->setFocus();  // free text: the box is the user's
+        return;
+    }
+    nameTemplate->setText(QString::fromUtf8(kNamePresets[index].text));
+    asciiNames->setChecked(kNamePresets[index].ascii);
+}
+
+void RecordingOptionsDialog::templateEdited(const QString& text) {
+    int index = static_cast<int>(std::size(kNamePresets));
+    for (int i = 0; i < index; ++i) {
+        if (text.trimmed() == QString::fromUtf8(kNamePresets[i].text)) {
+            index = i;
+        }
+    }
+    namePreset->setCurrentIndex(index);
+}
+
+void RecordingOptionsDialog::accept() {
+    const QString problem = m_check ? m_check(options()) : QString();
+    nameProblem->setText(problem);
+    nameProblem->setVisible(!problem.isEmpty());
+    if (problem.isEmpty()) {
+        QDialog::accept();
+    }
 }
 
 RecordingOptions RecordingOptionsDialog::options() const {
@@ -85,6 +158,8 @@ RecordingOptions RecordingOptionsDialog::options() const {
     o.channels = channels->currentData().toInt();
     o.keep_input = keepInput->isChecked();
     o.language = language->currentData().toString();
+    o.name_template = nameTemplate->text().trimmed();
+    o.ascii_names = asciiNames->isChecked();
     return o;
 }
 

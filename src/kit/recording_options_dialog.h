@@ -1,14 +1,17 @@
 // The dialog "录音选项": pre-roll and post-roll, mono or stereo, whether the input stays open
-// between takes, and the interface language. It only shows and returns values; app/ opens it
-// through the dialog seam and stores what it returns. GUI thread only.
+// between takes, the interface language and how recordings are named. It only shows and returns
+// values; app/ opens it through the dialog seam and stores what it returns. GUI thread only.
 #pragma once
 
 #include <QDialog>
+#include <functional>
 
 #include "kit/recording_options.h"
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
+class QLineEdit;
 class QSpinBox;
 
 namespace quillar {
@@ -21,6 +24,13 @@ class RecordingOptionsDialog : public QDialog {
     void setOptions(const RecordingOptions& options);
     // What the dialog shows now.
     RecordingOptions options() const;
+    // Asked on OK: why the options shown cannot be taken (a template names cannot be made from,
+    // or two items of the list would share a file), or empty. The dialog stays open with the
+    // reason under the template until it is mended or cancelled.
+    void setCheck(std::function<QString(const RecordingOptions&)> check) {
+        m_check = std::move(check);
+    }
+    void accept() override;
 
     // The fields, by name too (objectName), for tests.
     QSpinBox* preroll = nullptr;
@@ -28,6 +38,16 @@ class RecordingOptionsDialog : public QDialog {
     QComboBox* channels = nullptr;
     QCheckBox* keepInput = nullptr;
     QComboBox* language = nullptr;
+    QComboBox* namePreset = nullptr;  // the described name, the survey's, the archive's, free text
+    QLineEdit* nameTemplate = nullptr;
+    QCheckBox* asciiNames = nullptr;
+    QLabel* nameProblem = nullptr;
+
+  private:
+    void presetChosen(int index);
+    void templateEdited(const QString& text);
+
+    std::function<QString(const RecordingOptions&)> m_check;
 };
 
 }  // namespace quillar

@@ -13,6 +13,7 @@
 #include "platform/file_io.h"
 #include "record/take_journal.h"
 #include "record/take_logging.h"
+#include "record/take_naming.h"
 #include "record/take_replacement.h"
 #include "record/wav_image.h"
 
@@ -260,7 +261,7 @@ std::shared_ptr<PendingWrite> PendingTakes::nextWrite(const QString& unsetFolder
 
 void PendingTakes::write(PendingWrite& w) {
     using Outcome = PendingWrite::Outcome;
-    w.target = TakeFilePath(w.folder, w.info.item, w.info.occurrence, w.info.started);
+    w.target = TakeFileOf(w.folder, w.info.item, w.info.occurrence, w.info.labels, w.info.started);
     // Cheap enough to look at every time: a stick put back is found at once.
     if (w.target.isEmpty() || !platform::folderWritable(QFileInfo(w.target).absolutePath())) {
         w.outcome = Outcome::NoFolder;

@@ -10,6 +10,7 @@
 #include <QThread>
 
 #include "kit/app.h"
+#include "kit/item_rows.h"
 #include "kit/drawing_board.h"
 #include "kit/main_form.h"
 #include "kit/queued_calls.h"
@@ -24,6 +25,7 @@
 #include "record/size_texts.h"
 #include "record/status_display.h"
 #include "record/take_info.h"
+#include "record/take_naming.h"
 #include "record/wav_image.h"
 
 namespace quillar {
@@ -104,15 +106,23 @@ RecordingState shownState(Recorder::State state) {
 TakeTarget targetNow(const App& app, bool enter) {
     const QListWidget* list = app.form.列表框_录音文本列表;
     const QListWidgetItem* item = list->currentItem();
+    const ItemEntry entry = CurrentItemEntry(app);
     TakeTarget target;
-    target.item = item != nullptr ? item->text() : QString();
-    target.occurrence = occurrenceOfRow(list, list->currentRow());
+    target.item = entry.item;
+    target.occurrence = OccurrenceOfRow(app, list->currentRow());
     target.row = item != nullptr ? list->currentRow() : -1;
     target.list = app.state.item_load_generation;
     target.folder = app.form.编辑框_保存路径->text();
     target.started = QDateTime::currentDateTime();
     target.device = app.form.组合框1->currentText();
     target.enter = enter;
+    TakeLabels& labels = target.labels;
+    labels.id = entry.id;
+    labels.note = entry.note;
+    labels.gloss = entry.gloss;
+    labels.list = app.form.编辑框_录音文本源路径->text();
+    labels.session = app.state.session;
+    LabelTakeNaming(app, labels);
     return target;
 }
 

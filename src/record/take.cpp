@@ -54,6 +54,7 @@ TakeInfo Take::info() const {
     info.rate = m_format.rate;
     info.bits = bitsForSampleFlags(m_format.flags);
     info.channels = static_cast<std::uint16_t>(m_format.channels);
+    info.labels = m_target.labels;
     return info;
 }
 

@@ -45,6 +45,7 @@ struct TakeTarget {
     QString device;          // the capture device's name
     // Begun with Enter in the item list: saved to its item when it closes.
     bool enter = false;
+    TakeLabels labels;  // id, note, gloss, composed name, list and session
 };
 
 class Take {

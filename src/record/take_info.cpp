@@ -24,7 +24,7 @@ QString JournalFolder() {
 }
 
 bool writeTakeInfo(const QString& path, const TakeInfo& info) {
-    const QJsonObject o{
+    QJsonObject o{
         {QStringLiteral("item"), info.item},
         {QStringLiteral("folder"), info.folder},
         {QStringLiteral("rate"), static_cast<qint64>(info.rate)},
@@ -35,6 +35,27 @@ bool writeTakeInfo(const QString& path, const TakeInfo& info) {
         {QStringLiteral("occurrence"), info.occurrence},
         {QStringLiteral("pending"), info.pending},
     };
+    const TakeLabels& l = info.labels;
+    if (!l.id.isEmpty()) {
+        o.insert(QStringLiteral("id"), l.id);
+    }
+    if (!l.note.isEmpty()) {
+        o.insert(QStringLiteral("note"), l.note);
+    }
+    if (!l.gloss.isEmpty()) {
+        o.insert(QStringLiteral("gloss"), l.gloss);
+    }
+    if (!l.nameTemplate.isEmpty()) {
+        o.insert(QStringLiteral("template"), l.nameTemplate);
+        o.insert(QStringLiteral("ascii"), l.asciiNames);
+        o.insert(QStringLiteral("table"), l.table);
+    }
+    if (!l.list.isEmpty()) {
+        o.insert(QStringLiteral("list"), l.list);
+    }
+    if (l.session) {
+        o.insert(QStringLiteral("session"), QJsonDocument::fromJson(sessionJson(*l.session)).object());
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         return false;
@@ -64,6 +85,18 @@ std::optional<TakeInfo> readTakeInfo(const QString& path) {
         QDateTime::fromString(o.value(QStringLiteral("started")).toString(), Qt::ISODate);
     info.occurrence = std::max(1, o.value(QStringLiteral("occurrence")).toInt(1));
     info.pending = o.value(QStringLiteral("pending")).toBool(false);
+    TakeLabels& l = info.labels;
+    l.id = o.value(QStringLiteral("id")).toString();
+    l.note = o.value(QStringLiteral("note")).toString();
+    l.gloss = o.value(QStringLiteral("gloss")).toString();
+    l.nameTemplate = o.value(QStringLiteral("template")).toString();
+    l.asciiNames = o.value(QStringLiteral("ascii")).toBool(false);
+    l.table = o.value(QStringLiteral("table")).toBool(false);
+    l.list = o.value(QStringLiteral("list")).toString();
+    if (const QJsonValue session = o.value(QStringLiteral("session")); session.isObject()) {
+        // A session that no longer reads is dropped, never half-kept; the take still recovers.
+        l.session = parseSession(QJsonDocument(session.toObject()).toJson()).session;
+    }
     return info;
 }
 

@@ -5,9 +5,31 @@
 #include <QDateTime>
 #include <QString>
 #include <cstdint>
+#include <QStringList>
 #include <optional>
 
+#include "session/session.h"
+
 namespace quillar {
+
+// What a take says of itself beyond its item's text, fixed at its key like the rest of its
+// target: the table's id, note and gloss, where the name template put it, the word list and the
+// session. A plain list's take without a session has none of it.
+struct TakeLabels {
+    QString id;
+    QString note;
+    QString gloss;
+    // The name template the take's path is composed by, as the options had it at the key, and
+    // how: archive-safe, a table's items (never numbered as homographs). Empty: the item's own
+    // name, its text with homographs numbered, as a plain list always had.
+    QString nameTemplate;
+    bool asciiNames = false;
+    bool table = false;
+    QString list;  // the word list's path
+    std::optional<Session> session;
+
+    bool operator==(const TakeLabels&) const = default;
+};
 
 struct TakeInfo {
     QString item;                // the item selected when the take began
@@ -21,6 +43,7 @@ struct TakeInfo {
     // The take's save to its item failed and it waits in the state folder to be saved there;
     // a journal without it is a take cut off by a crash.
     bool pending = false;
+    TakeLabels labels;
 
     std::uint32_t blockAlign() const { return std::uint32_t{channels} * bits / 8; }
     // A format a WAV header can carry for the recorder's widths.

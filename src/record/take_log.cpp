@@ -37,6 +37,10 @@ const QStringList kColumns = {
     QStringLiteral("snr_db"),
     QStringLiteral("verdict"),
     QStringLiteral("problems"),
+    // Added with tables and sessions: older logs end at "problems".
+    QStringLiteral("id"),
+    QStringLiteral("speaker"),
+    QStringLiteral("site"),
 };
 constexpr int kItemColumn = 1;
 constexpr int kFileColumn = 2;
@@ -119,6 +123,9 @@ QByteArray TakeLogLine(const TakeLogEntry& e) {
         e.judged ? quality::DbText(e.judgement.snrDb) : QString(),
         e.judged ? quality::VerdictName(e.judgement.verdict) : QString(),
         ((e.judged ? quality::ProblemNames(e.judgement) : QStringList()) + e.notes).join(u';'),
+        PrintableText(e.id),
+        PrintableText(e.speaker),
+        PrintableText(e.site),
     });
 }
 

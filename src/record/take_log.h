@@ -47,6 +47,10 @@ struct TakeLogEntry {
     // "short_preroll" (the input had not been open as long as the pre-roll asks), "dropout"
     // (frames the window fell too far behind to collect, filled with silence).
     QStringList notes;
+    // The item's id in a table, and the session's speaker and site codes; empty without them.
+    QString id;
+    QString speaker;
+    QString site;
 };
 
 // The header line, signature and line break included.

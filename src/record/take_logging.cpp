@@ -16,6 +16,7 @@
 #include "quality/wav_judgement.h"
 #include "record/recorder.h"
 #include "record/take.h"
+#include "record/take_info.h"
 #include "record/take_log.h"
 
 namespace quillar {
@@ -80,6 +81,7 @@ void LogTake(App& app, const Take& take, const RecordBuffer& image, const QStrin
     // An item of blanks alone is no item text: its take is untitled, and so is its line.
     e.item = IsBlankItem(target.item) ? QString() : target.item;
     e.device = target.device;
+    LabelLogEntry(e, target.labels);
     const TakeCheck& check = take.check();
     const PeakScan scan{check.peak(), check.clipped()};
     if (!image.isWavImage() || !describeImage(image.data(), image.size(), e, &scan)) {
@@ -96,9 +98,17 @@ void LogTake(App& app, const Take& take, const RecordBuffer& image, const QStrin
     AppendTakeLogLine(app, e);
 }
 
-void LogRecoveredTake(App& app, const QString& path, const QString& item, const QString& device,
+void LogRecoveredTake(App& app, const QString& path, const TakeInfo& info,
                       const QString& replaced) {
-    LogTakeFile(app, path, item, device, replaced, kTakeHowRecovered);
+    LogTakeFile(app, path, info, replaced, kTakeHowRecovered);
+}
+
+void LabelLogEntry(TakeLogEntry& e, const TakeLabels& labels) {
+    e.id = labels.id;
+    if (labels.session) {
+        e.speaker = labels.session->speaker.code;
+        e.site = labels.session->site.code;
+    }
 }
 
 bool DescribeTakeImage(const QByteArray& image, TakeLogEntry& e) {
@@ -112,24 +122,25 @@ bool DescribeTakeImage(const QByteArray& image, TakeLogEntry& e) {
     return true;
 }
 
-void LogDescribedTake(App& app, TakeLogEntry e, const QString& path, const QString& item,
-                      const QString& device, const QString& replaced, const QString& how) {
+void LogDescribedTake(App& app, TakeLogEntry e, const QString& path, const TakeInfo& info,
+                      const QString& replaced, const QString& how) {
     fillCommon(app, e, path, replaced, how);
-    e.item = item;
-    e.device = device;
+    e.item = info.item;
+    e.device = info.device;
+    LabelLogEntry(e, info.labels);
     app.state.judged_takes.insert(e.file, e.judgement);
     AppendTakeLogLine(app, e);
 }
 
-void LogTakeFile(App& app, const QString& path, const QString& item, const QString& device,
-                 const QString& replaced, const QString& how) {
+void LogTakeFile(App& app, const QString& path, const TakeInfo& info, const QString& replaced,
+                 const QString& how) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         return;
     }
     TakeLogEntry e;
     if (DescribeTakeImage(file.readAll(), e)) {
-        LogDescribedTake(app, std::move(e), path, item, device, replaced, how);
+        LogDescribedTake(app, std::move(e), path, info, replaced, how);
     }
 }
 

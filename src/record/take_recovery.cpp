@@ -97,7 +97,7 @@ QString writeOut(int journal, const TakeInfo& info, const JournalAudio& audio,
 // A recovered take is on disk: it goes into its folder's take log like any saved take. It never
 // replaces a file, so no earlier take was kept.
 void reportRecoveredTake(App& app, const RecoveredTake& take) {
-    LogRecoveredTake(app, take.path, take.info.item, take.info.device, QString());
+    LogRecoveredTake(app, take.path, take.info, QString());
 }
 
 QString listOf(const RecoveryOutcome& outcome) {

@@ -28,6 +28,13 @@ RecordingOptions with(int pre, int post, int channels, bool keep, const char* la
     return o;
 }
 
+RecordingOptions named(const QString& nameTemplate, bool ascii) {
+    RecordingOptions o = with(300, 300, 2, true);
+    o.name_template = nameTemplate;
+    o.ascii_names = ascii;
+    return o;
+}
+
 TEST(RecordingOptionsFile, EveryBrokenValueTakesItsDefaultAndNoneIsFatal) {
     const OptionsCase cases[] = {
         {"no section", u""_s, with(300, 300, 2, true)},
@@ -38,6 +45,10 @@ TEST(RecordingOptionsFile, EveryBrokenValueTakesItsDefaultAndNoneIsFatal) {
         {"not numbers", u"预录毫秒=abc\n延录毫秒=1.5\n声道=\n保持输入=yes\n界面语言=fr\n"_s,
          with(300, 300, 2, true)},
         {"blanks and case", u"预录毫秒 =  500 \n界面语言=ZH\n"_s, with(500, 300, 2, true, "zh")},
+        {"survey names", u"文件名模板= {speaker}/{list}/{id}{item} \n文件名仅ASCII=1\n"_s,
+         named(u"{speaker}/{list}/{id}{item}"_s, true)},
+        {"ascii not a flag", u"文件名模板={id:4}\n文件名仅ASCII=yes\n"_s,
+         named(u"{id:4}"_s, false)},
     };
     for (const OptionsCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -60,7 +71,9 @@ TEST(RecordingOptionsFile, WhatIsWrittenReadsBackAndOtherSectionsStay) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("[other]\r\nkey=value\r\n");
     }
-    const RecordingOptions chosen = with(1200, 0, 1, false, "zh");
+    RecordingOptions chosen = with(1200, 0, 1, false, "zh");
+    chosen.name_template = u"{speaker}/{list}/{id}{item}"_s;
+    chosen.ascii_names = true;
     ASSERT_TRUE(WriteRecordingOptions(ini, chosen));
     EXPECT_EQ(ReadRecordingOptions(ini), chosen);
     QFile f(ini);

@@ -1,5 +1,6 @@
 // The take log: its columns, CSV quoting, the signature and header of a new file, appending
 // without touching earlier lines, and a failing write reported once without failing the save.
+#include "record/take_info.h"
 #include "record/take_log.h"
 
 #include <gtest/gtest.h>
@@ -67,7 +68,8 @@ TEST(TakeLog, LineHoldsTheColumnsInOrder) {
     EXPECT_EQ(rows[0], (QStringList{u"time"_s, u"item"_s, u"file"_s, u"seconds"_s, u"rate"_s,
                                     u"bits"_s, u"channels"_s, u"peak_dbfs"_s, u"clipped"_s,
                                     u"device"_s, u"item_file"_s, u"replaced"_s, u"how"_s,
-                                    u"noise_dbfs"_s, u"snr_db"_s, u"verdict"_s, u"problems"_s}));
+                                    u"noise_dbfs"_s, u"snr_db"_s, u"verdict"_s, u"problems"_s,
+                                    u"id"_s, u"speaker"_s, u"site"_s}));
     const QString time = IsoLocalTime(e.time);
     EXPECT_EQ(QDateTime::fromString(time, Qt::ISODate), e.time) << time.toStdString();
     EXPECT_TRUE(
@@ -79,14 +81,18 @@ TEST(TakeLog, LineHoldsTheColumnsInOrder) {
               (QStringList{u"打,人"_s, u"打,人.wav"_s, u"1.235"_s, u"44100"_s, u"16"_s, u"2"_s,
                            u"-6.0"_s, u"no"_s, u"Monitor of \"Null\""_s, u"/lists/词表.txt"_s,
                            u"早前录音/打,人.20261209-091530.wav"_s, u"enter"_s, QString(),
-                           QString(), QString(), QString()}));
+                           QString(), QString(), QString(), QString(), QString(), QString()}));
     e.judged = true;
     e.judgement.noiseDbfs = -INFINITY;
     e.judgement.snrDb = INFINITY;
     e.judgement.problems = quality::kCutStart | quality::kTooQuiet;
     quality::SettleVerdict(e.judgement);
+    e.id = u"0015"_s;
+    e.speaker = u"老男"_s;
+    e.site = u"HZ,01"_s;
     EXPECT_EQ(ParseCsv(TakeLogLine(e))[0].mid(13),
-              (QStringList{u"-inf"_s, u"inf"_s, u"redo"_s, u"cut_start;too_quiet"_s}));
+              (QStringList{u"-inf"_s, u"inf"_s, u"redo"_s, u"cut_start;too_quiet"_s, u"0015"_s,
+                           u"老男"_s, u"HZ,01"_s}));
     EXPECT_TRUE(TakeLogHeader().startsWith("\xEF\xBB\xBF"));
     EXPECT_TRUE(TakeLogLine(e).endsWith("\r\n"));
     EXPECT_EQ(PeakDbfs(0.0), u"-inf"_s);
@@ -195,7 +201,14 @@ TEST(TakeLog, RecoveredTakeIsLoggedFromItsFile) {
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(wav);
     f.close();
-    LogRecoveredTake(t.app, path, u"太阳"_s, u"Mic"_s, QString());
+    TakeInfo info;
+    info.item = u"太阳"_s;
+    info.device = u"Mic"_s;
+    info.labels.id = u"0042"_s;
+    info.labels.session.emplace();
+    info.labels.session->speaker.code = u"老男"_s;
+    info.labels.session->site.code = u"HZ01"_s;
+    LogRecoveredTake(t.app, path, info, QString());
     const std::vector<QStringList> rows = ParseCsv(contents(dir.filePath(kTakeLogName)));
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[1][2], u"太阳.wav"_s);
@@ -203,6 +216,8 @@ TEST(TakeLog, RecoveredTakeIsLoggedFromItsFile) {
     EXPECT_EQ(rows[1][8], u"yes"_s);
     EXPECT_EQ(rows[1][9], u"Mic"_s);
     EXPECT_EQ(rows[1][12], u"recovered"_s);
+    // A recovered take keeps the labels its journal carried.
+    EXPECT_EQ(rows[1].mid(17), (QStringList{u"0042"_s, u"老男"_s, u"HZ01"_s}));
 }
 
 }  // namespace
