@@ -683,5 +683,61 @@ The take could not be kept on disk either: it is held in memory and will be save
         <translation>%1 recording(s) could be written neither to the folder nor to disk, and will be lost when Quillar closes.
 Quit anyway?</translation>
     </message>
+    <message>
+        <source>第 %1 条「%2」</source>
+        <translation>item %1 “%2”</translation>
+    </message>
+    <message>
+        <source>文件名模板中有反斜杠“\”：子文件夹请用“/”分开</source>
+        <translation>The file name template has a backslash “\”: separate subfolders with “/”.</translation>
+    </message>
+    <message>
+        <source>文件名模板中有控制字符（如制表符）</source>
+        <translation>The file name template has a control character (a tab, for instance).</translation>
+    </message>
+    <message>
+        <source>文件名模板的花括号不成对：第 %1 个字符</source>
+        <translation>The braces of the file name template do not pair up: character %1.</translation>
+    </message>
+    <message>
+        <source>文件名模板中有空的路径部分：“/”不能在开头或结尾，也不能连着写</source>
+        <translation>The file name template has an empty path part: “/” cannot come first or last, nor twice in a row.</translation>
+    </message>
+    <message>
+        <source>文件名模板中的路径部分不能是“.”或“..”</source>
+        <translation>A path part of the file name template cannot be “.” or “..”.</translation>
+    </message>
+    <message>
+        <source>文件名模板中有未知的字段 %1；可用的字段是 {id}、{item}、{gloss}、{speaker}、{list}</source>
+        <translation>The file name template has an unknown field %1; the fields are {id}, {item}, {gloss}, {speaker} and {list}.</translation>
+    </message>
+    <message>
+        <source>文件名模板中 %1 的宽度不对：只有 {id} 可以补零，宽度是 1 到 10，如 {id:4}</source>
+        <translation>The width of %1 in the file name template is wrong: only {id} can be padded with zeros, to a width from 1 to 10, as in {id:4}.</translation>
+    </message>
+    <message>
+        <source>文件名模板须含 {id} 或 {item}，否则各条目的文件名会相同</source>
+        <translation>The file name template needs {id} or {item}, or every item would get the same file name.</translation>
+    </message>
+    <message>
+        <source>%1 个条目得不到文件名：模板中能分开条目的 {id}、{item} 在这些条目里是空的（或在“仅 ASCII”时没有可用的字母和数字）：</source>
+        <translation>%1 item(s) get no file name: the template's {id} and {item}, which tell items apart, are empty for them (or, with ASCII only, have no letters or digits):</translation>
+    </message>
+    <message>
+        <source>  另有 %1 个</source>
+        <translation>  and %1 more</translation>
+    </message>
+    <message>
+        <source>%1 处两个条目的录音文件相同：</source>
+        <translation>%1 time(s) two items get the same recording file:</translation>
+    </message>
+    <message>
+        <source>  %1 与 %2：%3</source>
+        <translation>  %1 and %2: %3</translation>
+    </message>
+    <message>
+        <source>  另有 %1 处</source>
+        <translation>  and %1 more</translation>
+    </message>
 </context>
 </TS>
