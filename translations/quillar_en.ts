@@ -739,5 +739,77 @@ Quit anyway?</translation>
         <source>  另有 %1 处</source>
         <translation>  and %1 more</translation>
     </message>
+    <message>
+        <source>第 %1 行：%2</source>
+        <translation>line %1: %2</translation>
+    </message>
+    <message>
+        <source>缺少逗号，或缺少结尾的 } 或 ]</source>
+        <translation>a comma is missing, or a closing } or ]</translation>
+    </message>
+    <message>
+        <source>引号没有结束</source>
+        <translation>a quotation mark is not closed</translation>
+    </message>
+    <message>
+        <source>名字后面缺少冒号</source>
+        <translation>a colon is missing after a name</translation>
+    </message>
+    <message>
+        <source>文件不是 UTF-8 文本</source>
+        <translation>the file is not UTF-8 text</translation>
+    </message>
+    <message>
+        <source>不是有效的 JSON</source>
+        <translation>not valid JSON</translation>
+    </message>
+    <message>
+        <source>“%1”应是一个对象 {…}</source>
+        <translation>“%1” must be an object {…}</translation>
+    </message>
+    <message>
+        <source>“%1”应是文字（加引号）</source>
+        <translation>“%1” must be text (in quotation marks)</translation>
+    </message>
+    <message>
+        <source>“%1”应是四位数的年份，如 1956</source>
+        <translation>“%1” must be a year of four digits, such as 1956</translation>
+    </message>
+    <message>
+        <source>“%1”应是 -90 到 90 之间的数</source>
+        <translation>“%1” must be a number from -90 to 90</translation>
+    </message>
+    <message>
+        <source>“%1”应是 -180 到 180 之间的数</source>
+        <translation>“%1” must be a number from -180 to 180</translation>
+    </message>
+    <message>
+        <source>“%1”应是语言代码的列表，如 [&quot;cmn&quot;, &quot;wuu&quot;]</source>
+        <translation>“%1” must be a list of language codes, such as [&quot;cmn&quot;, &quot;wuu&quot;]</translation>
+    </message>
+    <message>
+        <source>语言代码“%1”不是 ISO 639-3 代码（三个小写字母，如 cmn）</source>
+        <translation>the language code “%1” is not an ISO 639-3 code (three lower-case letters, such as cmn)</translation>
+    </message>
+    <message>
+        <source>文件是空的，不是 JSON</source>
+        <translation>the file is empty, not JSON</translation>
+    </message>
+    <message>
+        <source>会话文件应是一个对象 {…}</source>
+        <translation>a session file must be an object {…}</translation>
+    </message>
+    <message>
+        <source>无法读取会话文件：%1</source>
+        <translation>Cannot read the session file: %1</translation>
+    </message>
+    <message>
+        <source>会话文件太大（超过 1 MB），不像是会话文件</source>
+        <translation>The file is too large (over 1 MB) to be a session file.</translation>
+    </message>
+    <message>
+        <source>无法写入会话文件：%1</source>
+        <translation>Cannot write the session file: %1</translation>
+    </message>
 </context>
 </TS>
