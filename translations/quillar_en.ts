@@ -683,5 +683,133 @@ The take could not be kept on disk either: it is held in memory and will be save
         <translation>%1 recording(s) could be written neither to the folder nor to disk, and will be lost when Quillar closes.
 Quit anyway?</translation>
     </message>
+    <message>
+        <source>第 %1 条「%2」</source>
+        <translation>item %1 “%2”</translation>
+    </message>
+    <message>
+        <source>文件名模板中有反斜杠“\”：子文件夹请用“/”分开</source>
+        <translation>The file name template has a backslash “\”: separate subfolders with “/”.</translation>
+    </message>
+    <message>
+        <source>文件名模板中有控制字符（如制表符）</source>
+        <translation>The file name template has a control character (a tab, for instance).</translation>
+    </message>
+    <message>
+        <source>文件名模板的花括号不成对：第 %1 个字符</source>
+        <translation>The braces of the file name template do not pair up: character %1.</translation>
+    </message>
+    <message>
+        <source>文件名模板中有空的路径部分：“/”不能在开头或结尾，也不能连着写</source>
+        <translation>The file name template has an empty path part: “/” cannot come first or last, nor twice in a row.</translation>
+    </message>
+    <message>
+        <source>文件名模板中的路径部分不能是“.”或“..”</source>
+        <translation>A path part of the file name template cannot be “.” or “..”.</translation>
+    </message>
+    <message>
+        <source>文件名模板中有未知的字段 %1；可用的字段是 {id}、{item}、{gloss}、{speaker}、{list}</source>
+        <translation>The file name template has an unknown field %1; the fields are {id}, {item}, {gloss}, {speaker} and {list}.</translation>
+    </message>
+    <message>
+        <source>文件名模板中 %1 的宽度不对：只有 {id} 可以补零，宽度是 1 到 10，如 {id:4}</source>
+        <translation>The width of %1 in the file name template is wrong: only {id} can be padded with zeros, to a width from 1 to 10, as in {id:4}.</translation>
+    </message>
+    <message>
+        <source>文件名模板须含 {id} 或 {item}，否则各条目的文件名会相同</source>
+        <translation>The file name template needs {id} or {item}, or every item would get the same file name.</translation>
+    </message>
+    <message>
+        <source>%1 个条目得不到文件名：模板中能分开条目的 {id}、{item} 在这些条目里是空的（或在“仅 ASCII”时没有可用的字母和数字）：</source>
+        <translation>%1 item(s) get no file name: the template's {id} and {item}, which tell items apart, are empty for them (or, with ASCII only, have no letters or digits):</translation>
+    </message>
+    <message>
+        <source>  另有 %1 个</source>
+        <translation>  and %1 more</translation>
+    </message>
+    <message>
+        <source>%1 处两个条目的录音文件相同：</source>
+        <translation>%1 time(s) two items get the same recording file:</translation>
+    </message>
+    <message>
+        <source>  %1 与 %2：%3</source>
+        <translation>  %1 and %2: %3</translation>
+    </message>
+    <message>
+        <source>  另有 %1 处</source>
+        <translation>  and %1 more</translation>
+    </message>
+    <message>
+        <source>第 %1 行：%2</source>
+        <translation>line %1: %2</translation>
+    </message>
+    <message>
+        <source>缺少逗号，或缺少结尾的 } 或 ]</source>
+        <translation>a comma is missing, or a closing } or ]</translation>
+    </message>
+    <message>
+        <source>引号没有结束</source>
+        <translation>a quotation mark is not closed</translation>
+    </message>
+    <message>
+        <source>名字后面缺少冒号</source>
+        <translation>a colon is missing after a name</translation>
+    </message>
+    <message>
+        <source>文件不是 UTF-8 文本</source>
+        <translation>the file is not UTF-8 text</translation>
+    </message>
+    <message>
+        <source>不是有效的 JSON</source>
+        <translation>not valid JSON</translation>
+    </message>
+    <message>
+        <source>“%1”应是一个对象 {…}</source>
+        <translation>“%1” must be an object {…}</translation>
+    </message>
+    <message>
+        <source>“%1”应是文字（加引号）</source>
+        <translation>“%1” must be text (in quotation marks)</translation>
+    </message>
+    <message>
+        <source>“%1”应是四位数的年份，如 1956</source>
+        <translation>“%1” must be a year of four digits, such as 1956</translation>
+    </message>
+    <message>
+        <source>“%1”应是 -90 到 90 之间的数</source>
+        <translation>“%1” must be a number from -90 to 90</translation>
+    </message>
+    <message>
+        <source>“%1”应是 -180 到 180 之间的数</source>
+        <translation>“%1” must be a number from -180 to 180</translation>
+    </message>
+    <message>
+        <source>“%1”应是语言代码的列表，如 [&quot;cmn&quot;, &quot;wuu&quot;]</source>
+        <translation>“%1” must be a list of language codes, such as [&quot;cmn&quot;, &quot;wuu&quot;]</translation>
+    </message>
+    <message>
+        <source>语言代码“%1”不是 ISO 639-3 代码（三个小写字母，如 cmn）</source>
+        <translation>the language code “%1” is not an ISO 639-3 code (three lower-case letters, such as cmn)</translation>
+    </message>
+    <message>
+        <source>文件是空的，不是 JSON</source>
+        <translation>the file is empty, not JSON</translation>
+    </message>
+    <message>
+        <source>会话文件应是一个对象 {…}</source>
+        <translation>a session file must be an object {…}</translation>
+    </message>
+    <message>
+        <source>无法读取会话文件：%1</source>
+        <translation>Cannot read the session file: %1</translation>
+    </message>
+    <message>
+        <source>会话文件太大（超过 1 MB），不像是会话文件</source>
+        <translation>The file is too large (over 1 MB) to be a session file.</translation>
+    </message>
+    <message>
+        <source>无法写入会话文件：%1</source>
+        <translation>Cannot write the session file: %1</translation>
+    </message>
 </context>
 </TS>

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "kit/ui_texts.h"
+#include "naming/name_template.h"
 #include "naming/recording_names.h"
 #include "platform/file_io.h"
 
@@ -133,7 +134,7 @@ QString SaveErrorText(int error) {
 }
 
 TemporaryTake writeTakeTemporary(const QString& path, const void* data, std::size_t bytes,
-                                 const StepCheck& check) {
+                                 const StepCheck& check, const QString& baseFolder) {
     TemporaryTake temp;
     const PathInfo old = pathInfo(path);
     if (old.isFolder) {
@@ -142,8 +143,13 @@ TemporaryTake writeTakeTemporary(const QString& path, const void* data, std::siz
     }
     // A replaced file's permissions carry over to its successor.
     const unsigned mode = old.isFile ? old.mode : 0666;
-    temp.path =
-        step(check, TakeStep::WriteTemporary) ? writeTemporary(path, data, bytes, mode) : QString();
+    // The subfolders a naming template puts the take in are made only for a write that goes
+    // ahead, and never the auto-save folder itself: a stick taken out is not made again on the
+    // disk below its mount point.
+    temp.path = step(check, TakeStep::WriteTemporary) &&
+                        (baseFolder.isEmpty() || MakeRecordingFolders(baseFolder, path))
+                    ? writeTemporary(path, data, bytes, mode)
+                    : QString();
     if (temp.path.isEmpty()) {
         temp.error = errno;
     }
@@ -198,11 +204,12 @@ QString keepAsEarlierTake(const QString& temporary, const QString& path, const Q
 }
 
 SaveResult replaceTakeFile(const QString& path, const void* data, std::size_t bytes,
-                           const QDateTime& when, const StepCheck& check) {
+                           const QDateTime& when, const StepCheck& check,
+                           const QString& baseFolder) {
     if (path.isEmpty()) {
         return SaveResult{};
     }
-    const TemporaryTake temp = writeTakeTemporary(path, data, bytes, check);
+    const TemporaryTake temp = writeTakeTemporary(path, data, bytes, check, baseFolder);
     if (temp.path.isEmpty()) {
         SaveResult result;
         result.error = temp.error;

@@ -36,20 +36,25 @@ using StepCheck = std::function<bool(TakeStep)>;
 // then the file at `path`, if any, is renamed into kEarlierTakesFolder beside it under
 // earlierTakeName(file name, `when`), then the temporary file is renamed to `path` and the folders
 // are flushed. Whatever fails, the old or the new take stands at `path` and nothing is
-// overwritten; a failure before the new take is in place leaves everything as it was.
+// overwritten; a failure before the new take is in place leaves everything as it was, apart from
+// subfolders already made. With `baseFolder`, the auto-save folder `path` lies below, the
+// subfolders missing between the two are made first (MakeRecordingFolders); without it, the
+// file's folder must exist.
 SaveResult replaceTakeFile(const QString& path, const void* data, std::size_t bytes,
-                           const QDateTime& when, const StepCheck& check = {});
+                           const QDateTime& when, const StepCheck& check = {},
+                           const QString& baseFolder = {});
 
 // replaceTakeFile in two halves, for a save whose slow writing runs on one thread and whose
 // placing runs on another, where the decision about the file at `path` is made.
-// The first: the temporary file beside `path`, written and flushed; `error` set when there is
-// none (nothing is left behind then).
+// The first: the temporary file beside `path`, written and flushed, with the subfolders below
+// `baseFolder` made as replaceTakeFile makes them; `error` set when there is none (nothing but
+// those subfolders is left behind then).
 struct TemporaryTake {
     QString path;
     int error = 0;
 };
 TemporaryTake writeTakeTemporary(const QString& path, const void* data, std::size_t bytes,
-                                 const StepCheck& check = {});
+                                 const StepCheck& check = {}, const QString& baseFolder = {});
 // The second: the temporary put in place at `path`, the file that stood there moved into the
 // earlier takes first. On failure the temporary is gone unless it is the only place the new
 // take still is (the old one could not be put back).
