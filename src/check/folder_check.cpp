@@ -15,9 +15,12 @@
 
 #include "items/item_file.h"
 #include "items/recording_marks.h"
+#include "kit/item_rows.h"
 #include "naming/recording_names.h"
 #include "record/take_log.h"
+#include "record/take_naming.h"
 #include "record/take_replacement.h"
+#include "session/session.h"
 
 namespace quillar {
 
@@ -116,7 +119,12 @@ QString CheckUsage() {
         "check, redo). Prints a summary and the files that are not good.\n"
         "\n"
         "  --list WORDLIST   also list every item of the word list that has no recording\n"
-        "                    (read as Quillar reads it: encodings, homographs, file names)\n"
+        "                    (read as Quillar reads it: encodings, tables, homographs, file\n"
+        "                    names, the speaker of the folder's quillar-session.json)\n"
+        "  --template TEXT   the name template the takes were saved by, as in the options\n"
+        "                    (default {item}, for a table {id}{item}), e.g. "
+        "{speaker}/{list}/{id}{item}\n"
+        "  --ascii           the names were made archive-safe (文件名仅ASCII)\n"
         "  --profile NAME    check the format too: yubao = mono, 44100 Hz, 16-bit PCM;\n"
         "                    archive = 16 or 24-bit PCM, 44100/48000/96000 Hz, 1 or 2 channels\n"
         "  --csv PATH        write one row per file (and per missing item) to PATH, UTF-8;\n"
@@ -163,6 +171,18 @@ bool ParseCheckOptions(const QStringList& args, CheckOptions* o, QString* error)
             }
         } else if (a == QLatin1String("--earlier")) {
             o->earlier = true;
+        } else if (a == QLatin1String("--template")) {
+            if (!value(&o->nameTemplate)) {
+                return false;
+            }
+            QString problem;
+            if (!ParseNameTemplate(o->nameTemplate, &problem)) {
+                *error =
+                    QStringLiteral("not a name template: %1 (%2)").arg(o->nameTemplate, problem);
+                return false;
+            }
+        } else if (a == QLatin1String("--ascii")) {
+            o->asciiNames = true;
         } else if (a.startsWith(u'-') && a != QLatin1String("-")) {
             *error = QStringLiteral("unknown option: %1").arg(a);
             return false;
@@ -189,6 +209,7 @@ bool CheckFolder(const CheckOptions& o, std::vector<CheckRow>* rows, QString* er
         return false;
     }
     QStringList items;
+    std::shared_ptr<const ItemTable> table;
     if (!o.list.isEmpty()) {
         const QFileInfo listInfo(o.list);
         if (!listInfo.isFile() || !listInfo.isReadable()) {
@@ -209,7 +230,32 @@ bool CheckFolder(const CheckOptions& o, std::vector<CheckRow>* rows, QString* er
         items = std::move(content.items);
     }
     const QString folder = folderInfo.absoluteFilePath();
+    // The list's names, as the window makes them: the folder's session gives {speaker}.
+    QStringList names;
+    if (!items.isEmpty()) {
+        const SessionRead session =
+            readSessionFile(folder + u'/' + QLatin1String(kSessionFileName));
+        const ListNaming naming =
+            ListNamingOf(o.nameTemplate, o.asciiNames, table != nullptr && table->table, o.list,
+                         session.session ? session.session->speaker.code : QString());
+        QString listed;
+        names = RecordingNamesOf(folder, items, table.get(), naming, &listed);
+    }
     QStringList files = wavFilesIn(folder, QString());
+    // The subfolders a template puts recordings in are the folder's too.
+    QSet<QString> subfolders;
+    for (const QString& name : names) {
+        if (const qsizetype slash = name.lastIndexOf(u'/'); slash > 0) {
+            subfolders.insert(name.first(slash));
+        }
+    }
+    for (const QString& sub : subfolders) {
+        files += wavFilesIn(folder + u'/' + sub, sub + u'/');
+        if (o.earlier) {
+            files += wavFilesIn(folder + u'/' + sub + u'/' + kEarlierTakesFolder,
+                                sub + u'/' + kEarlierTakesFolder + u'/');
+        }
+    }
     if (o.earlier) {
         files += wavFilesIn(folder + u'/' + kEarlierTakesFolder, kEarlierTakesFolder + u'/');
     }
@@ -221,6 +267,13 @@ bool CheckFolder(const CheckOptions& o, std::vector<CheckRow>* rows, QString* er
     std::sort(files.begin(), files.end());
     QHash<QString, QString> logged;
     ReadTakeLog(folder, nullptr, &logged);
+    for (const QString& sub : subfolders) {
+        QHash<QString, QString> there;
+        ReadTakeLog(folder + u'/' + sub, nullptr, &there);
+        for (auto it = there.cbegin(); it != there.cend(); ++it) {
+            logged.insert(sub + u'/' + it.key(), it.value());
+        }
+    }
     rows->reserve(static_cast<std::size_t>(files.size() + items.size()));
     for (const QString& f : files) {
         CheckRow row;
@@ -232,14 +285,12 @@ bool CheckFolder(const CheckOptions& o, std::vector<CheckRow>* rows, QString* er
     judgeAll(folder, o.profile, *rows, progress);
 
     if (!items.isEmpty()) {
-        QString listed;
-        const QStringList names = RecordingNamesOf(folder, items, &listed);
         const QSet<QString> present(files.cbegin(), files.cend());
         for (qsizetype i = 0; i < names.size(); ++i) {
             // A blank line names no recording, so none can be missing.
             if (!names[i].isEmpty() && !present.contains(names[i])) {
                 CheckRow row;
-                row.item = items[i];
+                row.item = table ? ItemRowText(table->rows[static_cast<std::size_t>(i)]) : items[i];
                 rows->push_back(std::move(row));
             }
         }

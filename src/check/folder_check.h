@@ -26,6 +26,10 @@ struct CheckOptions {
     QString csv;   // CSV path, "-" for standard output; empty: none
     quality::Profile profile = quality::Profile::None;
     bool earlier = false;  // the takes kept in 早前录音 too
+    // How the list's items are named, as the window's options have them ("文件名模板", empty:
+    // the list's default; "文件名仅ASCII").
+    QString nameTemplate;
+    bool asciiNames = false;
 };
 
 struct CheckRow {

@@ -19,6 +19,7 @@
 #include "kit/ui_seam.h"
 #include "kit/ui_texts.h"
 #include "naming/recording_names.h"
+#include "record/take_naming.h"
 
 namespace quillar {
 
@@ -222,11 +223,18 @@ void LoadItemFile(App& app, const QString& path, int row) {
     // now, and used if the folder is still the same when the list is in place.
     auto marks = std::make_shared<ReadMarks>();
     marks->folder = app.form.编辑框_保存路径->text();
+    // The naming of now, but for whether the list is a table, which only its reading tells.
+    const RecordingOptions& options = app.state.options;
+    const QString speaker = app.state.session ? app.state.session->speaker.code : QString();
     app.state.item_reader = std::shared_ptr<std::thread>(
-        new std::thread([&app, path, row, generation, marks, judged = app.state.judged_takes] {
+        new std::thread([&app, path, row, generation, marks, judged = app.state.judged_takes,
+                         templateText = options.name_template, ascii = options.ascii_names,
+                         speaker] {
             ItemFileContent content = ReadItemFileContent(path);
             if (!content.notText && !CleanFolder(marks->folder).isEmpty()) {
-                marks->marks = ComputeItemMarks(marks->folder, content.items, judged);
+                const ListNaming naming = ListNamingOf(templateText, ascii, false, path, speaker);
+                marks->marks =
+                    ComputeItemMarks(marks->folder, content.items, nullptr, naming, judged);
             }
             app.form.queuedCalls->post(
                 [&app, path, row, generation, marks, content = std::move(content)]() mutable {

@@ -9,8 +9,8 @@
 #include "items/pending_saving.h"
 #include "items/recording_marks.h"
 #include "kit/app.h"
-#include "kit/item_rows.h"
 #include "kit/drawing_board.h"
+#include "kit/item_rows.h"
 #include "kit/main_form.h"
 #include "kit/ui_seam.h"
 #include "kit/ui_texts.h"
@@ -22,8 +22,8 @@
 #include "record/saving.h"
 #include "record/take_info.h"
 #include "record/take_log.h"
-#include "record/take_naming.h"
 #include "record/take_logging.h"
+#include "record/take_naming.h"
 
 namespace quillar {
 

@@ -39,10 +39,6 @@ void showCount(App& app) {
                                         .arg(app.form.列表框_录音文本列表->count()));
 }
 
-QString fileNameOf(const QString& path) {
-    return path.sliced(path.lastIndexOf(u'/') + 1);
-}
-
 }  // namespace
 
 QSet<QString> FileNamesIn(const QString& folder) {

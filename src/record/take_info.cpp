@@ -54,7 +54,8 @@ bool writeTakeInfo(const QString& path, const TakeInfo& info) {
         o.insert(QStringLiteral("list"), l.list);
     }
     if (l.session) {
-        o.insert(QStringLiteral("session"), QJsonDocument::fromJson(sessionJson(*l.session)).object());
+        o.insert(QStringLiteral("session"),
+                 QJsonDocument::fromJson(sessionJson(*l.session)).object());
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {

@@ -4,8 +4,8 @@
 
 #include <QDateTime>
 #include <QString>
-#include <cstdint>
 #include <QStringList>
+#include <cstdint>
 #include <optional>
 
 #include "session/session.h"

@@ -34,8 +34,7 @@ bool DescribeTakeImage(const QByteArray& image, TakeLogEntry& e);
 // The other half: logs the take now at `path` with what DescribeTakeImage set in `e`.
 void LogDescribedTake(App& app, TakeLogEntry e, const QString& path, const TakeInfo& info,
                       const QString& replaced, const QString& how);
-void LogRecoveredTake(App& app, const QString& path, const TakeInfo& info,
-                      const QString& replaced);
+void LogRecoveredTake(App& app, const QString& path, const TakeInfo& info, const QString& replaced);
 // The id, speaker and site columns of a take's labels.
 void LabelLogEntry(TakeLogEntry& e, const TakeLabels& labels);
 // Appends the entry and reports a failure once (see above). True when the line was written.

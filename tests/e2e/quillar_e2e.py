@@ -14,6 +14,8 @@ test fails on any report its programs left.
 """
 
 import array
+import csv
+import json
 import os
 import re
 import select
@@ -340,7 +342,7 @@ class Quillar:
     """One running copy of the program in its own folder."""
 
     def __init__(self, servers, items, item_encoding="gbk", folder_name="录音", options=None,
-                 lang=None, item_file_name="词表.txt"):
+                 lang=None, item_file_name="词表.txt", session=None):
         self.servers = servers
         self.dir = tempfile.mkdtemp(prefix="app-", dir=servers.tmp)
         self.binary = os.path.join(self.dir, "quillar")
@@ -351,6 +353,11 @@ class Quillar:
         with open(self.item_file, "wb") as f:
             f.write("\r\n".join(items).encode(item_encoding) + b"\r\n")
         write_ini(os.path.join(self.dir, "sys.ini"), self.folder, self.item_file, options)
+        if session is not None:
+            # Prepared before the trip, as a project does: the folder carries its session.
+            with open(os.path.join(self.folder, "quillar-session.json"), "w",
+                      encoding="utf-8") as f:
+                json.dump(session, f, ensure_ascii=False)
         # Take journals of its own: a take another test left behind is not recovered here.
         self.state = os.path.join(self.dir, "state")
         self.env = dict(servers.env, XDG_STATE_HOME=self.state)
@@ -818,7 +825,8 @@ class WorkingLoop(unittest.TestCase):
         rows = self.read_take_log(app, 3)
         self.assertEqual(rows[0], ["time", "item", "file", "seconds", "rate", "bits", "channels",
                                    "peak_dbfs", "clipped", "device", "item_file", "replaced",
-                                   "how", "noise_dbfs", "snr_db", "verdict", "problems"])
+                                   "how", "noise_dbfs", "snr_db", "verdict", "problems",
+                                   "id", "speaker", "site"])
         self.assertEqual(len(rows), 3, rows)
         for row, path, item, clipped in [(rows[1], first, "一", "no"),
                                          (rows[2], second, "二", "yes")]:
@@ -845,6 +853,117 @@ class WorkingLoop(unittest.TestCase):
         time.sleep(0.3)
         app.record_item(tone, "四")
         self.assertEqual(len(self.read_take_log(app, 5)), 5)
+        self.assertEqual(app.close(), 0)
+
+    SURVEY_TABLE = ["编号,字,释义", "0001,多,many", "0003,大 ～小,big", "0015,磨,to grind",
+                    "0016,磨,millstone", "0021,拖,to drag", "0022,\"坐, 住\",to sit"]
+    SURVEY_SESSION = {"speaker": {"code": "老男", "name": "张三", "sex": "m",
+                                  "birth_year": 1950, "languages": ["wuu"]},
+                      "site": {"code": "HZ01", "place": "杭州"}, "fieldworker": "李四",
+                      "consent": "given", "notes": "", "project": "kept as it is"}
+
+    def record_survey(self, app, expected):
+        """Records every row of the table, each with a tone of its own; returns {path: freq}."""
+        tones = {}
+        for row, (name, freq) in enumerate(expected):
+            tone = os.path.join(self.servers.tmp, "tone%d.wav" % freq)
+            make_tone(tone, 0.6, freq)
+            if row:
+                app.key("Down")
+                time.sleep(0.2)
+            path = os.path.join(app.folder, name)
+            app.take(tone)
+            wait_for(lambda: os.path.exists(path), 20, "the recording %s" % name)
+            tones[path] = freq
+        return tones
+
+    def ffprobe_tags(self, path):
+        out = subprocess.run(["ffprobe", "-v", "error", "-show_entries", "format_tags",
+                              "-of", "json", path], capture_output=True, check=True).stdout
+        return {k.lower(): v for k, v in json.loads(out)["format"].get("tags", {}).items()}
+
+    def test_a_survey_table_is_recorded_by_id_under_speaker_and_list_with_its_session(self):
+        options = {"预录毫秒": 0, "延录毫秒": 0, "保持输入": 0,
+                   "文件名模板": "{speaker}/{list}/{id}{item}"}
+        app = self.start(self.SURVEY_TABLE, item_encoding="utf-8", item_file_name="单字.csv",
+                         options=options, session=self.SURVEY_SESSION)
+        expected = [("老男/单字/0001多.wav", 500), ("老男/单字/0003大 ～小.wav", 600),
+                    ("老男/单字/0015磨.wav", 700), ("老男/单字/0016磨.wav", 800),
+                    ("老男/单字/0021拖.wav", 900), ("老男/单字/0022坐, 住.wav", 1000)]
+        tones = self.record_survey(app, expected)
+        # Each file holds its own take, the two 磨 two files.
+        for path, freq in tones.items():
+            self.assertAlmostEqual(dominant_frequency(path), freq, delta=30, msg=path)
+            self.assertEqual(soxi(path, "-r"), "44100")
+        tags = self.ffprobe_tags(os.path.join(app.folder, "老男/单字/0016磨.wav"))
+        self.assertEqual(tags.get("title"), "磨")
+        self.assertEqual(tags.get("artist"), "老男")
+        self.assertIn("millstone", tags.get("comment", ""))
+        self.assertEqual(tags.get("description"), "0016 磨")
+        self.assertEqual(tags.get("originator"), "Quillar")
+        info = subprocess.run(["sndfile-info", os.path.join(app.folder, "老男/单字/0015磨.wav")],
+                              capture_output=True, text=True).stdout
+        self.assertIn("bext", info)
+        # The take log of the subfolder names ids, speaker and site.
+        with open(os.path.join(app.folder, "老男/单字/quillar-log.csv"), encoding="utf-8-sig") as f:
+            log = list(csv.reader(f))
+        self.assertEqual([r[17:20] for r in log[1:]],
+                         [[i, "老男", "HZ01"] for i in ["0001", "0003", "0015", "0016", "0021",
+                                                     "0022"]])
+        # The session file is the project's: what Quillar does not know stays.
+        with open(os.path.join(app.folder, "quillar-session.json"), encoding="utf-8") as f:
+            self.assertEqual(json.load(f)["project"], "kept as it is")
+
+        # Resume and F3 follow ids. Closed on the second 磨; the project adds a row at the top
+        # of the table before the next start, which still opens on 0016 磨.
+        for _ in range(2):
+            app.key("Up")
+        time.sleep(0.3)
+        self.assertEqual(app.close(), 0)
+        with open(app.item_file, "wb") as f:
+            f.write("\r\n".join(self.SURVEY_TABLE[:1] + ["0000,一,one"] + self.SURVEY_TABLE[1:])
+                    .encode("utf-8"))
+        os.remove(os.path.join(app.folder, "老男/单字/0015磨.wav"))
+        app.launch()
+        tone = os.path.join(self.servers.tmp, "tone1200.wav")
+        make_tone(tone, 0.6, 1200)
+        sixteen = os.path.join(app.folder, "老男/单字/0016磨.wav")
+        before = os.path.getmtime(sixteen)
+        app.take(tone)
+        wait_for(lambda: os.path.getmtime(sixteen) != before, 20, "0016 磨 recorded again")
+        self.assertAlmostEqual(dominant_frequency(sixteen), 1200, delta=30)
+        earlier = os.listdir(os.path.join(app.folder, "老男/单字/早前录音"))
+        self.assertEqual(len(earlier), 1, earlier)
+        # From 0001, F3 passes over the recorded items, the other 磨 among them, to 0015.
+        app.key("Home")
+        app.key("Down")
+        time.sleep(0.3)
+        app.key("F3")
+        time.sleep(0.3)
+        tone = os.path.join(self.servers.tmp, "tone1300.wav")
+        make_tone(tone, 0.6, 1300)
+        fifteen = os.path.join(app.folder, "老男/单字/0015磨.wav")
+        app.take(tone)
+        wait_for(lambda: os.path.exists(fifteen), 20, "the recording of 0015 磨 again")
+        self.assertAlmostEqual(dominant_frequency(fifteen), 1300, delta=30)
+        self.assertFalse(os.path.exists(os.path.join(app.folder, "老男/单字/0000一.wav")))
+        self.assertEqual(app.close(), 0)
+
+    def test_archive_names_are_ascii_and_the_files_say_who_and_where(self):
+        options = {"预录毫秒": 0, "延录毫秒": 0, "保持输入": 0, "文件名模板": "{speaker}-{id}",
+                   "文件名仅ASCII": 1}
+        session = dict(self.SURVEY_SESSION, speaker={"code": "S01", "languages": ["cmn"]})
+        app = self.start(self.SURVEY_TABLE, item_encoding="utf-8", item_file_name="单字.csv",
+                         options=options, session=session)
+        expected = [("S01-0001.wav", 500), ("S01-0003.wav", 600), ("S01-0015.wav", 700),
+                    ("S01-0016.wav", 800), ("S01-0021.wav", 900), ("S01-0022.wav", 1000)]
+        tones = self.record_survey(app, expected)
+        for path, freq in tones.items():
+            self.assertAlmostEqual(dominant_frequency(path), freq, delta=30, msg=path)
+            self.assertRegex(os.path.basename(path), r"^[A-Za-z0-9_-]+\.wav$")
+        tags = self.ffprobe_tags(os.path.join(app.folder, "S01-0003.wav"))
+        self.assertEqual(tags.get("title"), "大 ～小")
+        self.assertEqual(tags.get("artist"), "S01")
         self.assertEqual(app.close(), 0)
 
     def mark_colour(self, app):
