@@ -255,6 +255,8 @@ QString ListNameOf(const QString& itemFilePath) {
 ComposedName ComposeName(const NameTemplate& tmpl, const ItemEntry& entry, int occurrence,
                          const NamingContext& context) {
     ComposedName name;
+    name.parts.reserve(static_cast<qsizetype>(tmpl.parts.size()));
+    name.hashKeys.reserve(static_cast<qsizetype>(tmpl.parts.size()));
     const bool withOccurrence = usesOccurrence(tmpl, context);
     for (std::size_t p = 0; p < tmpl.parts.size(); ++p) {
         const bool stem = p + 1 == tmpl.parts.size();
@@ -305,6 +307,11 @@ QString FitComposedName(const ComposedName& name, const NameRules& rules) {
         return QString();
     }
     QString path;
+    qsizetype length = 8;
+    for (const QString& part : name.parts) {
+        length += part.size() + 1;
+    }
+    path.reserve(length);
     const qsizetype last = name.parts.size() - 1;
     for (qsizetype i = 0; i < last; ++i) {
         path += FitFileName(name.parts[i], QString(), rules, name.hashKeys[i]) + u'/';
@@ -412,8 +419,9 @@ QString CheckNameTemplate(const NameTemplate& tmpl, const ItemTable& items,
 }
 
 bool MakeRecordingFolders(const QString& folder, const QString& path) {
-    const QString base = QDir::cleanPath(folder);
-    if (folder.isEmpty() || !QFileInfo(base).isDir()) {
+    const QString clean = CleanFolder(folder);
+    const QString base = QDir::cleanPath(clean);
+    if (clean.isEmpty() || !QFileInfo(base).isDir()) {
         errno = ENOENT;
         return false;
     }
