@@ -255,6 +255,7 @@ QString ListNameOf(const QString& itemFilePath) {
 ComposedName ComposeName(const NameTemplate& tmpl, const ItemEntry& entry, int occurrence,
                          const NamingContext& context) {
     ComposedName name;
+    name.asciiOnly = context.asciiOnly;
     name.parts.reserve(static_cast<qsizetype>(tmpl.parts.size()));
     name.hashKeys.reserve(static_cast<qsizetype>(tmpl.parts.size()));
     const bool withOccurrence = usesOccurrence(tmpl, context);
@@ -262,6 +263,7 @@ ComposedName ComposeName(const NameTemplate& tmpl, const ItemEntry& entry, int o
         const bool stem = p + 1 == tmpl.parts.size();
         QString part;
         QString key;
+        int fields = 0;
         for (const NamePiece& piece : tmpl.parts[p]) {
             if (!piece.field) {
                 part += piece.text;
@@ -269,7 +271,7 @@ ComposedName ComposeName(const NameTemplate& tmpl, const ItemEntry& entry, int o
             }
             const QString value = fieldValue(piece, entry, context);
             part += value;
-            if (!key.isEmpty()) {
+            if (fields++ > 0) {
                 key += u'\x1f';
             }
             key += rawValue(*piece.field, entry, context);
@@ -278,7 +280,7 @@ ComposedName ComposeName(const NameTemplate& tmpl, const ItemEntry& entry, int o
                     name.named || !(context.asciiOnly ? asciiName(value) : value).isEmpty();
             }
         }
-        if (key.isEmpty()) {
+        if (fields == 0) {
             key = part;  // the template's own text only: the same for every item
         }
         if (stem && withOccurrence) {
@@ -316,7 +318,12 @@ QString FitComposedName(const ComposedName& name, const NameRules& rules) {
     for (qsizetype i = 0; i < last; ++i) {
         path += FitFileName(name.parts[i], QString(), rules, name.hashKeys[i]) + u'/';
     }
-    return path + FitFileName(name.parts[last], QStringLiteral(".wav"), rules, name.hashKeys[last]);
+    path += FitFileName(name.parts[last], QStringLiteral(".wav"), rules, name.hashKeys[last]);
+    if (name.asciiOnly) {
+        // An overlong part's hash follows a "~"; an ASCII part has no other.
+        path.replace(u'~', u'-');
+    }
+    return path;
 }
 
 QString TemplateRecordingPath(const QString& folder, const NameTemplate& tmpl,

@@ -74,6 +74,7 @@ struct ComposedName {
     // gave nothing (or nothing ASCII), so that nothing tells it from another; then the stem is
     // empty and its takes are untitled.
     bool named = false;
+    bool asciiOnly = false;  // fitted, an overlong part's hash follows "-" instead of "~"
 };
 // The name of `entry`, its `occurrence`-th appearance in a plain list (from 1; used only by a
 // plain list under "{item}", where the second and later get " (2)", " (3)").

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cerrno>
 
@@ -225,6 +226,14 @@ TEST(NameTemplate, EveryPartFitsItsFileSystemAndLongPartsStayApart) {
     }
     // The same speaker makes the same folder for every item.
     EXPECT_EQ(a.section(u'/', 0, 0), b.section(u'/', 0, 0));
+
+    // An archive's names stay within their characters even when cut to fit.
+    const NamingContext ascii{u"S01"_s, {}, true, true};
+    const QString cut = FitComposedName(
+        ComposeName(t, row(u"1"_s, QString(300, u'a') + u"多"_s), 1, ascii), NameRules{});
+    EXPECT_LE(cut.section(u'/', 1).toUtf8().size(), 255);
+    EXPECT_TRUE(QRegularExpression(u"^S01/1a+-[0-9a-f]{8}\\.wav$"_s).match(cut).hasMatch())
+        << cut.toStdString();
 
     NameRules fat;
     fat.restricted = true;
