@@ -255,11 +255,15 @@ QString ListNameOf(const QString& itemFilePath) {
 ComposedName ComposeName(const NameTemplate& tmpl, const ItemEntry& entry, int occurrence,
                          const NamingContext& context) {
     ComposedName name;
+    name.asciiOnly = context.asciiOnly;
+    name.parts.reserve(static_cast<qsizetype>(tmpl.parts.size()));
+    name.hashKeys.reserve(static_cast<qsizetype>(tmpl.parts.size()));
     const bool withOccurrence = usesOccurrence(tmpl, context);
     for (std::size_t p = 0; p < tmpl.parts.size(); ++p) {
         const bool stem = p + 1 == tmpl.parts.size();
         QString part;
         QString key;
+        int fields = 0;
         for (const NamePiece& piece : tmpl.parts[p]) {
             if (!piece.field) {
                 part += piece.text;
@@ -267,7 +271,7 @@ ComposedName ComposeName(const NameTemplate& tmpl, const ItemEntry& entry, int o
             }
             const QString value = fieldValue(piece, entry, context);
             part += value;
-            if (!key.isEmpty()) {
+            if (fields++ > 0) {
                 key += u'\x1f';
             }
             key += rawValue(*piece.field, entry, context);
@@ -276,7 +280,7 @@ ComposedName ComposeName(const NameTemplate& tmpl, const ItemEntry& entry, int o
                     name.named || !(context.asciiOnly ? asciiName(value) : value).isEmpty();
             }
         }
-        if (key.isEmpty()) {
+        if (fields == 0) {
             key = part;  // the template's own text only: the same for every item
         }
         if (stem && withOccurrence) {
@@ -305,11 +309,21 @@ QString FitComposedName(const ComposedName& name, const NameRules& rules) {
         return QString();
     }
     QString path;
+    qsizetype length = 8;
+    for (const QString& part : name.parts) {
+        length += part.size() + 1;
+    }
+    path.reserve(length);
     const qsizetype last = name.parts.size() - 1;
     for (qsizetype i = 0; i < last; ++i) {
         path += FitFileName(name.parts[i], QString(), rules, name.hashKeys[i]) + u'/';
     }
-    return path + FitFileName(name.parts[last], QStringLiteral(".wav"), rules, name.hashKeys[last]);
+    path += FitFileName(name.parts[last], QStringLiteral(".wav"), rules, name.hashKeys[last]);
+    if (name.asciiOnly) {
+        // An overlong part's hash follows a "~"; an ASCII part has no other.
+        path.replace(u'~', u'-');
+    }
+    return path;
 }
 
 QString TemplateRecordingPath(const QString& folder, const NameTemplate& tmpl,
@@ -412,8 +426,9 @@ QString CheckNameTemplate(const NameTemplate& tmpl, const ItemTable& items,
 }
 
 bool MakeRecordingFolders(const QString& folder, const QString& path) {
-    const QString base = QDir::cleanPath(folder);
-    if (folder.isEmpty() || !QFileInfo(base).isDir()) {
+    const QString clean = CleanFolder(folder);
+    const QString base = QDir::cleanPath(clean);
+    if (clean.isEmpty() || !QFileInfo(base).isDir()) {
         errno = ENOENT;
         return false;
     }

@@ -74,6 +74,7 @@ struct ComposedName {
     // gave nothing (or nothing ASCII), so that nothing tells it from another; then the stem is
     // empty and its takes are untitled.
     bool named = false;
+    bool asciiOnly = false;  // fitted, an overlong part's hash follows "-" instead of "~"
 };
 // The name of `entry`, its `occurrence`-th appearance in a plain list (from 1; used only by a
 // plain list under "{item}", where the second and later get " (2)", " (3)").
@@ -110,11 +111,11 @@ std::vector<int> ItemOccurrences(const std::vector<ItemEntry>& rows);
 QString CheckNameTemplate(const NameTemplate& tmpl, const ItemTable& items,
                           const NamingContext& context, const NameRules& rules);
 
-// Makes the folders missing between the auto-save folder `folder` and the folder of the file
-// `path` lies in ("<folder>/老男/单字/0001多.wav" -> 老男, 老男/单字), flushing each new one's
-// parent. Never `folder` itself or anything above or beside it: false with errno ENOENT when
-// `folder` does not exist, EINVAL when `path` is not below it. True when the file's folder
-// exists afterwards; otherwise errno says why.
+// Makes the folders missing between the auto-save folder `folder` (its box's text, as
+// CleanFolder reads it) and the folder of the file `path` lies in ("<folder>/老男/单字/0001多.wav"
+// -> 老男, 老男/单字), flushing each new one's parent. Never `folder` itself or anything above or
+// beside it: false with errno ENOENT when `folder` does not exist, EINVAL when `path` is not below
+// it. True when the file's folder exists afterwards; otherwise errno says why.
 bool MakeRecordingFolders(const QString& folder, const QString& path);
 
 }  // namespace quillar

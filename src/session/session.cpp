@@ -284,9 +284,11 @@ SessionRead readSessionFile(const QString& path) {
         read.error = SessionTexts::tr("无法读取会话文件：%1").arg(file.errorString());
         return read;
     }
-    // One byte past the limit tells a file too large from one at it, whatever size() said.
-    const QByteArray bytes = file.read(kMaxSessionBytes + 1);
-    if (bytes.size() > kMaxSessionBytes) {
+    // One byte past the limit tells a file too large from one at it where size() cannot (a pipe,
+    // a file still growing).
+    const QByteArray bytes =
+        file.size() > kMaxSessionBytes ? QByteArray() : file.read(kMaxSessionBytes + 1);
+    if (file.size() > kMaxSessionBytes || bytes.size() > kMaxSessionBytes) {
         read.error = SessionTexts::tr("会话文件太大（超过 1 MB），不像是会话文件");
         return read;
     }

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cerrno>
 
@@ -226,6 +227,14 @@ TEST(NameTemplate, EveryPartFitsItsFileSystemAndLongPartsStayApart) {
     // The same speaker makes the same folder for every item.
     EXPECT_EQ(a.section(u'/', 0, 0), b.section(u'/', 0, 0));
 
+    // An archive's names stay within their characters even when cut to fit.
+    const NamingContext ascii{u"S01"_s, {}, true, true};
+    const QString cut = FitComposedName(
+        ComposeName(t, row(u"1"_s, QString(300, u'a') + u"多"_s), 1, ascii), NameRules{});
+    EXPECT_LE(cut.section(u'/', 1).toUtf8().size(), 255);
+    EXPECT_TRUE(QRegularExpression(u"^S01/1a+-[0-9a-f]{8}\\.wav$"_s).match(cut).hasMatch())
+        << cut.toStdString();
+
     NameRules fat;
     fat.restricted = true;
     EXPECT_EQ(
@@ -318,7 +327,9 @@ class RecordingFolders : public testing::Test {
 TEST_F(RecordingFolders, MadeBelowTheAutoSaveFolderAndNeverAboveIt) {
     errno = 0;
     EXPECT_TRUE(MakeRecordingFolders(base(), base() + u"/多.wav"_s));
-    EXPECT_TRUE(MakeRecordingFolders(base() + u"/"_s, base() + u"/老男/单字/0001多.wav"_s));
+    // The folder as its box gives it: a TAB and a trailing "/" name the same folder.
+    EXPECT_TRUE(
+        MakeRecordingFolders(u"\t"_s + base() + u"/"_s, base() + u"/老男/单字/0001多.wav"_s));
     EXPECT_TRUE(QFileInfo(base() + u"/老男/单字"_s).isDir());
     EXPECT_TRUE(MakeRecordingFolders(base(), base() + u"/老男/单字/0002少.wav"_s));
 
