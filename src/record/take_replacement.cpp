@@ -31,7 +31,7 @@ bool step(const StepCheck& check, TakeStep s) {
 
 // The new take beside the target, flushed; its path, or empty when it could not be written (then
 // nothing is left behind).
-QString writeTemporary(const QString& path, const void* data, std::size_t bytes, unsigned mode) {
+QString writeTemporary(const QString& path, std::span<const TakeBytes> pieces, unsigned mode) {
     const QFileInfo target(path);
     const NameRules rules = NameRulesOf(target.absolutePath());
     for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
@@ -50,7 +50,11 @@ QString writeTemporary(const QString& path, const void* data, std::size_t bytes,
             }
             return QString();
         }
-        const bool ok = writeAll(file.fd(), data, bytes) && syncData(file.fd());
+        bool ok = true;
+        for (const TakeBytes piece : pieces) {
+            ok = ok && writeAll(file.fd(), piece.data(), piece.size());
+        }
+        ok = ok && syncData(file.fd());
         const bool closed = file.close();
         if (ok && closed) {
             return temp;
@@ -134,6 +138,12 @@ QString SaveErrorText(int error) {
 
 TemporaryTake writeTakeTemporary(const QString& path, const void* data, std::size_t bytes,
                                  const StepCheck& check) {
+    const TakeBytes whole(static_cast<const std::uint8_t*>(data), bytes);
+    return writeTakeTemporary(path, std::span(&whole, 1), check);
+}
+
+TemporaryTake writeTakeTemporary(const QString& path, std::span<const TakeBytes> pieces,
+                                 const StepCheck& check) {
     TemporaryTake temp;
     const PathInfo old = pathInfo(path);
     if (old.isFolder) {
@@ -143,7 +153,7 @@ TemporaryTake writeTakeTemporary(const QString& path, const void* data, std::siz
     // A replaced file's permissions carry over to its successor.
     const unsigned mode = old.isFile ? old.mode : 0666;
     temp.path =
-        step(check, TakeStep::WriteTemporary) ? writeTemporary(path, data, bytes, mode) : QString();
+        step(check, TakeStep::WriteTemporary) ? writeTemporary(path, pieces, mode) : QString();
     if (temp.path.isEmpty()) {
         temp.error = errno;
     }
@@ -199,10 +209,16 @@ QString keepAsEarlierTake(const QString& temporary, const QString& path, const Q
 
 SaveResult replaceTakeFile(const QString& path, const void* data, std::size_t bytes,
                            const QDateTime& when, const StepCheck& check) {
+    const TakeBytes whole(static_cast<const std::uint8_t*>(data), bytes);
+    return replaceTakeFile(path, std::span(&whole, 1), when, check);
+}
+
+SaveResult replaceTakeFile(const QString& path, std::span<const TakeBytes> pieces,
+                           const QDateTime& when, const StepCheck& check) {
     if (path.isEmpty()) {
         return SaveResult{};
     }
-    const TemporaryTake temp = writeTakeTemporary(path, data, bytes, check);
+    const TemporaryTake temp = writeTakeTemporary(path, pieces, check);
     if (temp.path.isEmpty()) {
         SaveResult result;
         result.error = temp.error;

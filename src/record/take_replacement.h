@@ -6,7 +6,9 @@
 #include <QDateTime>
 #include <QString>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <span>
 
 namespace quillar {
 
@@ -39,6 +41,12 @@ using StepCheck = std::function<bool(TakeStep)>;
 // overwritten; a failure before the new take is in place leaves everything as it was.
 SaveResult replaceTakeFile(const QString& path, const void* data, std::size_t bytes,
                            const QDateTime& when, const StepCheck& check = {});
+// A run of a take file's bytes. A file written from several runs holds them one after the other,
+// so a header made apart from the samples needs no copy of them.
+using TakeBytes = std::span<const std::uint8_t>;
+// replaceTakeFile of the runs in `pieces`, in their order.
+SaveResult replaceTakeFile(const QString& path, std::span<const TakeBytes> pieces,
+                           const QDateTime& when, const StepCheck& check = {});
 
 // replaceTakeFile in two halves, for a save whose slow writing runs on one thread and whose
 // placing runs on another, where the decision about the file at `path` is made.
@@ -49,6 +57,8 @@ struct TemporaryTake {
     int error = 0;
 };
 TemporaryTake writeTakeTemporary(const QString& path, const void* data, std::size_t bytes,
+                                 const StepCheck& check = {});
+TemporaryTake writeTakeTemporary(const QString& path, std::span<const TakeBytes> pieces,
                                  const StepCheck& check = {});
 // The second: the temporary put in place at `path`, the file that stood there moved into the
 // earlier takes first. On failure the temporary is gone unless it is the only place the new
