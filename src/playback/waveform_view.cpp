@@ -334,6 +334,12 @@ namespace {
 
 constexpr std::int64_t kMapAtMost = 192ll << 20;  // bytes; see SampleAccess
 
+// Four printable ASCII characters, as every chunk's id is; samples rarely are.
+bool isChunkId(const std::uint8_t (&id)[4]) {
+    return std::all_of(std::begin(id), std::end(id),
+                       [](std::uint8_t c) { return c >= 0x20 && c <= 0x7E; });
+}
+
 // Everything but where the samples live, from the engine's reading of the file's chunks.
 WaveformSource describe(const audio::WavReader& read, std::int64_t fileSize) {
     WaveformSource src;
@@ -346,8 +352,17 @@ WaveformSource describe(const audio::WavReader& read, std::int64_t fileSize) {
     const std::int64_t available =
         std::max<std::int64_t>(0, fileSize - static_cast<std::int64_t>(src.layout.dataOffset));
     src.dataSize = std::min<std::int64_t>(src.layout.declaredDataBytes, available);
-    // The last column's second sample may lie just past the data; the file's end bounds it.
+    // The last column's second sample may lie just past the data; the file's end bounds it, or a
+    // chunk after the data (the "LIST" other programs write there), whose bytes are no samples.
     src.sampleBytes = available;
+    const std::uint64_t declared = src.layout.declaredDataBytes;
+    const std::uint64_t dataEnd = src.layout.dataOffset + declared + (declared & 1u);
+    if (std::uint8_t id[4]; dataEnd + 8 <= static_cast<std::uint64_t>(fileSize) &&
+                            read(dataEnd, id, 4) == 4 && isChunkId(id)) {
+        src.sampleBytes =
+            std::min<std::int64_t>(available, static_cast<std::int64_t>(dataEnd) -
+                                                  static_cast<std::int64_t>(src.layout.dataOffset));
+    }
     // A byte rate with the top bit set was always taken as negative: no duration.
     if (const std::uint32_t rate = src.layout.byteRate; rate > 0 && rate <= 0x7FFFFFFFu) {
         src.seconds = double(src.dataSize) / rate;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <optional>
 
+#include "audio/wav_layout.h"
 #include "kit/record_buffer.h"
 #include "naming/recording_names.h"
 #include "platform/file_io.h"
@@ -26,13 +27,37 @@ constexpr std::int64_t kFirstRetryMs = 3000;
 constexpr std::int64_t kLongestRetryMs = 60000;
 std::uint64_t g_imageSerial = 0;
 
-// The journal as a WAV image of its whole frames, its header made anew from the TakeInfo; empty
-// when it holds no frame (`*read` true) or cannot be read (`*read` false). A take kept in memory
-// is its own image.
-QByteArray imageOf(const PendingTake& take, bool* read) {
+// The header of `dataLength` bytes of samples in this format: with `chunks` between format and
+// samples when there are any and the file can hold them, else the plain one.
+QByteArray headerOf(std::uint64_t dataLength, std::uint32_t rate, std::uint16_t bits,
+                    std::uint16_t channels, QByteArrayView chunks) {
+    if (!chunks.isEmpty()) {
+        if (QByteArray header = wavFileHeader(dataLength, rate, bits, channels, chunks);
+            !header.isEmpty()) {
+            return header;
+        }
+    }
+    const auto plain = wavHeaderBytes(static_cast<std::uint32_t>(dataLength), rate, bits, channels);
+    return QByteArray(reinterpret_cast<const char*>(plain.data()),
+                      static_cast<qsizetype>(plain.size()));
+}
+
+// The journal as a WAV image of its whole frames, its header made anew from the TakeInfo, with
+// the metadata `chunks`; empty when it holds no frame (`*read` true) or cannot be read (`*read`
+// false). A take kept in memory is its own image, given the chunks when there are any.
+QByteArray imageOf(const PendingTake& take, bool* read, QByteArrayView chunks) {
     if (take.journal.isEmpty()) {
         *read = true;
-        return take.image;
+        audio::WavLayout layout;
+        if (chunks.isEmpty() ||
+            !audio::parseWavLayout(take.image.constData(),
+                                   static_cast<std::uint64_t>(take.image.size()), &layout)) {
+            return take.image;
+        }
+        QByteArray image =
+            headerOf(layout.declaredDataBytes, layout.rate, layout.bits, layout.channels, chunks);
+        image.append(take.image.mid(static_cast<qsizetype>(layout.dataOffset)));
+        return image;
     }
     QFile file(take.journal);
     *read = take.info.hasUsableFormat() && file.open(QIODevice::ReadOnly);
@@ -51,10 +76,8 @@ QByteArray imageOf(const PendingTake& take, bool* read) {
     if (audio.bytes == 0) {
         return {};
     }
-    const auto header = wavHeaderBytes(static_cast<std::uint32_t>(audio.bytes), take.info.rate,
-                                       take.info.bits, take.info.channels);
-    QByteArray image(reinterpret_cast<const char*>(header.data()),
-                     static_cast<qsizetype>(header.size()));
+    QByteArray image =
+        headerOf(audio.bytes, take.info.rate, take.info.bits, take.info.channels, chunks);
     image.append(journal.constData() + audio.offset, static_cast<qsizetype>(audio.bytes));
     image.append(static_cast<qsizetype>(wavPadBytes(audio.bytes)), '\0');
     return image;
@@ -259,7 +282,7 @@ std::shared_ptr<PendingWrite> PendingTakes::nextWrite(const QString& unsetFolder
     return write;
 }
 
-void PendingTakes::write(PendingWrite& w) {
+void PendingTakes::write(PendingWrite& w, const std::optional<WavMetadata>& metadata) {
     using Outcome = PendingWrite::Outcome;
     w.target = TakeFileOf(w.folder, w.info.item, w.info.occurrence, w.info.labels, w.info.started);
     // Cheap enough to look at every time: a stick put back is found at once.
@@ -272,7 +295,8 @@ void PendingTakes::write(PendingWrite& w) {
     take.image = w.image;
     take.info = w.info;
     bool read = false;
-    const QByteArray image = imageOf(take, &read);
+    const QByteArray chunks = metadata ? wavMetadataChunks(*metadata) : QByteArray();
+    const QByteArray image = imageOf(take, &read, chunks);
     if (image.isEmpty()) {
         // Not a frame of audio in it, or the journal was deleted by hand: nothing to save,
         // ever. A journal that cannot be read just now is tried again.
@@ -360,12 +384,13 @@ std::optional<SavedPendingTake> PendingTakes::finish(PendingWrite& w, std::int64
 
 std::vector<SavedPendingTake> PendingTakes::saveWhatCan(const QString& unsetFolder,
                                                         std::int64_t nowMs, bool force,
-                                                        const QString& journalFolder) {
+                                                        const QString& journalFolder,
+                                                        const WavMetadataOf& metadataOf) {
     keepInMemoryOnesIn(journalFolder);
     askRound(force);
     std::vector<SavedPendingTake> saved;
     while (const std::shared_ptr<PendingWrite> w = nextWrite(unsetFolder, nowMs)) {
-        write(*w);
+        write(*w, metadataOf ? metadataOf(w->info) : std::nullopt);
         if (std::optional<SavedPendingTake> one = finish(*w, nowMs)) {
             saved.push_back(std::move(*one));
         }

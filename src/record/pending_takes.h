@@ -26,6 +26,7 @@
 #include "record/take_info.h"
 #include "record/take_log.h"
 #include "record/take_replacement.h"
+#include "record/wav_metadata.h"
 
 namespace quillar {
 
@@ -115,11 +116,13 @@ class PendingTakes {
     // Each one written is removed from the state folder and returned. A take that failed waits
     // longer after each failure (up to a minute) unless `force` (its folder was just set, or
     // took a take); `nowMs` is the steady clock's reading. Takes in memory are also written to
-    // `journalFolder` when given and that can be done. All on the calling thread: the three
-    // steps below, one take after the other.
+    // `journalFolder` when given and that can be done. Each take's file carries the metadata
+    // `metadataOf` gives for its TakeInfo (none without it). All on the calling thread: the
+    // three steps below, one take after the other.
     std::vector<SavedPendingTake> saveWhatCan(const QString& unsetFolder, std::int64_t nowMs = 0,
                                               bool force = true,
-                                              const QString& journalFolder = QString());
+                                              const QString& journalFolder = QString(),
+                                              const WavMetadataOf& metadataOf = {});
 
     // Takes that wait in memory are written to `journalFolder` as pending journals, when it
     // takes files: a crash can no longer lose them.
@@ -132,8 +135,10 @@ class PendingTakes {
     // or when no round is on. `nowMs` is the steady clock's reading.
     std::shared_ptr<PendingWrite> nextWrite(const QString& unsetFolder, std::int64_t nowMs);
     // Any thread. The slow part, touching only `write` and the file system: the folder's
-    // access, the journal read, the temporary file beside the target written and flushed.
-    static void write(PendingWrite& write);
+    // access, the journal read, the temporary file beside the target written and flushed, with
+    // `metadata`'s chunks between its format and its samples when given.
+    static void write(PendingWrite& write,
+                      const std::optional<WavMetadata>& metadata = std::nullopt);
     // Puts a write that came back in place, or counts its failure; the take, if it was saved.
     // `nowMs` is the steady clock's reading.
     std::optional<SavedPendingTake> finish(PendingWrite& write, std::int64_t nowMs);

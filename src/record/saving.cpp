@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 
+#include "audio/wav_layout.h"
 #include "kit/app.h"
 #include "kit/main_form.h"
 #include "kit/record_buffer.h"
@@ -20,15 +21,34 @@
 namespace quillar {
 
 SaveResult writeWavImageFile(const RecordBuffer& buffer, const QString& path,
-                             const StepCheck& check) {
+                             const StepCheck& check, const std::optional<WavMetadata>& metadata) {
     if (path.isEmpty() || buffer.empty() || !buffer.isWavImage()) {
         return {};
     }
-    return replaceTakeFile(path, buffer.data(), buffer.size(), QDateTime::currentDateTime(), check);
+    const QDateTime now = QDateTime::currentDateTime();
+    audio::WavLayout layout;
+    if (!metadata || !audio::parseWavLayout(buffer.data(), buffer.size(), &layout)) {
+        return replaceTakeFile(path, buffer.data(), buffer.size(), now, check);
+    }
+    // The image's own samples and pad byte stay where they are; only the header is new.
+    const std::size_t dataAt = buffer.headerBytes();
+    const std::uint64_t dataLength = layout.declaredDataBytes;
+    const QByteArray header = wavFileHeader(dataLength, layout.rate, layout.bits, layout.channels,
+                                            wavMetadataChunks(*metadata));
+    if (header.isEmpty() || dataAt + dataLength > buffer.size()) {
+        return replaceTakeFile(path, buffer.data(), buffer.size(), now, check);
+    }
+    const TakeBytes pieces[] = {
+        {reinterpret_cast<const std::uint8_t*>(header.constData()),
+         static_cast<std::size_t>(header.size())},
+        {buffer.data() + dataAt, buffer.size() - dataAt},
+    };
+    return replaceTakeFile(path, pieces, now, check);
 }
 
-SaveResult WriteRecordingFile(App& app, const QString& path) {
-    SaveResult saved = writeWavImageFile(app.state.record_buffer, path);
+SaveResult WriteRecordingFile(App& app, const QString& path,
+                              const std::optional<WavMetadata>& metadata) {
+    SaveResult saved = writeWavImageFile(app.state.record_buffer, path, {}, metadata);
     if (saved) {
         EndTakeJournal(app);  // the take is safe in a file now
     }

@@ -55,6 +55,17 @@ JournalAudio JournalAudioOf(const audio::WavReader& read, std::uint64_t fileByte
         bytes == std::uint64_t{layout.declaredDataBytes} + 1) {
         bytes -= 1;
     }
+    // A file whose RIFF size counts every byte of it is whole, as a journal is once its last
+    // header is on disk: its samples are the "data" chunk alone, and a chunk after them (another
+    // program's "LIST") is no audio. A journal being written holds more than its header says.
+    std::uint8_t riffSize[4];
+    if (known && bytes > layout.declaredDataBytes && read(4, riffSize, 4) == 4 &&
+        (std::uint64_t{riffSize[0]} | std::uint64_t{riffSize[1]} << 8 |
+         std::uint64_t{riffSize[2]} << 16 | std::uint64_t{riffSize[3]} << 24) +
+                8 ==
+            fileBytes) {
+        bytes = layout.declaredDataBytes;
+    }
     // A torn last write leaves part of a frame: only whole frames are audio.
     bytes = std::min<std::uint64_t>(bytes, RecordBuffer::kMaxDataBytes);
     audio.bytes = bytes - bytes % info.blockAlign();

@@ -17,6 +17,7 @@
 #include "record/take_journal.h"
 #include "record/take_logging.h"
 #include "record/wav_image.h"
+#include "record/wav_metadata.h"
 
 namespace quillar {
 
@@ -50,10 +51,11 @@ QString itemStem(QString item) {
     return item.isEmpty() ? QStringLiteral("录音") : item;
 }
 
-// Writes the journal's audio into a new file in `folder` and flushes it; the file's path, or
-// empty when nothing could be written there (nothing is left behind then).
+// Writes the journal's audio into a new file in `folder`, after the metadata `chunks` when there
+// are any, and flushes it; the file's path, or empty when nothing could be written there (nothing
+// is left behind then).
 QString writeOut(int journal, const TakeInfo& info, const JournalAudio& audio,
-                 const QString& folder) {
+                 const QString& folder, QByteArrayView chunks) {
     if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
         return QString();
     }
@@ -77,13 +79,22 @@ QString writeOut(int journal, const TakeInfo& info, const JournalAudio& audio,
     if (!file) {
         return QString();
     }
-    const auto header = wavHeaderBytes(static_cast<std::uint32_t>(audio.bytes), info.rate,
-                                       info.bits, info.channels);
+    QByteArray header;
+    if (!chunks.isEmpty()) {
+        header = wavFileHeader(audio.bytes, info.rate, info.bits, info.channels, chunks);
+    }
+    if (header.isEmpty()) {
+        const auto plain = wavHeaderBytes(static_cast<std::uint32_t>(audio.bytes), info.rate,
+                                          info.bits, info.channels);
+        header = QByteArray(reinterpret_cast<const char*>(plain.data()),
+                            static_cast<qsizetype>(plain.size()));
+    }
+    const auto headerBytes = static_cast<std::uint64_t>(header.size());
     const std::uint8_t pad = 0;
-    bool ok = platform::writeAllAt(file.fd(), header.data(), header.size(), 0) &&
-              platform::copyAllAt(journal, audio.offset, file.fd(), header.size(), audio.bytes) &&
+    bool ok = platform::writeAllAt(file.fd(), header.constData(), headerBytes, 0) &&
+              platform::copyAllAt(journal, audio.offset, file.fd(), headerBytes, audio.bytes) &&
               (wavPadBytes(audio.bytes) == 0 ||
-               platform::writeAllAt(file.fd(), &pad, 1, header.size() + audio.bytes)) &&
+               platform::writeAllAt(file.fd(), &pad, 1, headerBytes + audio.bytes)) &&
               platform::syncData(file.fd());
     ok = file.close() && ok;
     if (!ok) {
@@ -125,7 +136,8 @@ QString listOf(const RecoveryOutcome& outcome) {
 
 }  // namespace
 
-RecoveryOutcome recoverJournals(const QString& journalFolder, const QStringList& fallbackFolders) {
+RecoveryOutcome recoverJournals(const QString& journalFolder, const QStringList& fallbackFolders,
+                                const WavMetadataOf& metadataOf) {
     RecoveryOutcome outcome;
     const QDir dir(journalFolder);
     const QStringList names = dir.entryList(
@@ -159,11 +171,13 @@ RecoveryOutcome recoverJournals(const QString& journalFolder, const QStringList&
             QFile::remove(infoPath);
             continue;
         }
+        const std::optional<WavMetadata> metadata = metadataOf ? metadataOf(*info) : std::nullopt;
+        const QByteArray chunks = metadata ? wavMetadataChunks(*metadata) : QByteArray();
         QString written;
         QStringList targets{info->folder};
         targets += fallbackFolders;
         for (const QString& folder : targets) {
-            written = writeOut(fd, *info, audio, folder);
+            written = writeOut(fd, *info, audio, folder, chunks);
             if (!written.isEmpty()) {
                 break;
             }

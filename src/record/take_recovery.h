@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "record/take_info.h"
+#include "record/wav_metadata.h"
 
 namespace quillar {
 
@@ -28,9 +29,11 @@ struct RecoveryOutcome {
 
 // Recovers the journals in `journalFolder`. Each goes to the first folder that takes it: its own
 // auto-save folder, then `fallbackFolders` in order. The name, "<item>.恢复-<start time>.wav",
-// never replaces an existing file ("-2", "-3" are added). Journals without a whole frame go
-// without a trace; journals held by a running Quillar are left alone.
-RecoveryOutcome recoverJournals(const QString& journalFolder, const QStringList& fallbackFolders);
+// never replaces an existing file ("-2", "-3" are added). Each file carries the metadata
+// `metadataOf` gives for its journal's TakeInfo (none without it). Journals without a whole
+// frame go without a trace; journals held by a running Quillar are left alone.
+RecoveryOutcome recoverJournals(const QString& journalFolder, const QStringList& fallbackFolders,
+                                const WavMetadataOf& metadataOf = {});
 
 // Start-up: recoverJournals with the current auto-save folder and the home folder as fallbacks,
 // then one message box (title "系统提示") listing what was recovered and where. Asks nothing.

@@ -32,7 +32,7 @@ bool step(const StepCheck& check, TakeStep s) {
 
 // The new take beside the target, flushed; its path, or empty when it could not be written (then
 // nothing is left behind).
-QString writeTemporary(const QString& path, const void* data, std::size_t bytes, unsigned mode) {
+QString writeTemporary(const QString& path, std::span<const TakeBytes> pieces, unsigned mode) {
     const QFileInfo target(path);
     const NameRules rules = NameRulesOf(target.absolutePath());
     for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
@@ -51,7 +51,11 @@ QString writeTemporary(const QString& path, const void* data, std::size_t bytes,
             }
             return QString();
         }
-        const bool ok = writeAll(file.fd(), data, bytes) && syncData(file.fd());
+        bool ok = true;
+        for (const TakeBytes piece : pieces) {
+            ok = ok && writeAll(file.fd(), piece.data(), piece.size());
+        }
+        ok = ok && syncData(file.fd());
         const bool closed = file.close();
         if (ok && closed) {
             return temp;
@@ -135,6 +139,12 @@ QString SaveErrorText(int error) {
 
 TemporaryTake writeTakeTemporary(const QString& path, const void* data, std::size_t bytes,
                                  const StepCheck& check, const QString& baseFolder) {
+    const TakeBytes whole(static_cast<const std::uint8_t*>(data), bytes);
+    return writeTakeTemporary(path, std::span(&whole, 1), check, baseFolder);
+}
+
+TemporaryTake writeTakeTemporary(const QString& path, std::span<const TakeBytes> pieces,
+                                 const StepCheck& check, const QString& baseFolder) {
     TemporaryTake temp;
     const PathInfo old = pathInfo(path);
     if (old.isFolder) {
@@ -148,7 +158,7 @@ TemporaryTake writeTakeTemporary(const QString& path, const void* data, std::siz
     // disk below its mount point.
     temp.path = step(check, TakeStep::WriteTemporary) &&
                         (baseFolder.isEmpty() || MakeRecordingFolders(baseFolder, path))
-                    ? writeTemporary(path, data, bytes, mode)
+                    ? writeTemporary(path, pieces, mode)
                     : QString();
     if (temp.path.isEmpty()) {
         temp.error = errno;
@@ -206,10 +216,17 @@ QString keepAsEarlierTake(const QString& temporary, const QString& path, const Q
 SaveResult replaceTakeFile(const QString& path, const void* data, std::size_t bytes,
                            const QDateTime& when, const StepCheck& check,
                            const QString& baseFolder) {
+    const TakeBytes whole(static_cast<const std::uint8_t*>(data), bytes);
+    return replaceTakeFile(path, std::span(&whole, 1), when, check, baseFolder);
+}
+
+SaveResult replaceTakeFile(const QString& path, std::span<const TakeBytes> pieces,
+                           const QDateTime& when, const StepCheck& check,
+                           const QString& baseFolder) {
     if (path.isEmpty()) {
         return SaveResult{};
     }
-    const TemporaryTake temp = writeTakeTemporary(path, data, bytes, check, baseFolder);
+    const TemporaryTake temp = writeTakeTemporary(path, pieces, check, baseFolder);
     if (temp.path.isEmpty()) {
         SaveResult result;
         result.error = temp.error;

@@ -6,7 +6,9 @@
 #include <QDateTime>
 #include <QString>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <span>
 
 namespace quillar {
 
@@ -43,6 +45,13 @@ using StepCheck = std::function<bool(TakeStep)>;
 SaveResult replaceTakeFile(const QString& path, const void* data, std::size_t bytes,
                            const QDateTime& when, const StepCheck& check = {},
                            const QString& baseFolder = {});
+// A run of a take file's bytes. A file written from several runs holds them one after the other,
+// so a header made apart from the samples needs no copy of them.
+using TakeBytes = std::span<const std::uint8_t>;
+// replaceTakeFile of the runs in `pieces`, in their order.
+SaveResult replaceTakeFile(const QString& path, std::span<const TakeBytes> pieces,
+                           const QDateTime& when, const StepCheck& check = {},
+                           const QString& baseFolder = {});
 
 // replaceTakeFile in two halves, for a save whose slow writing runs on one thread and whose
 // placing runs on another, where the decision about the file at `path` is made.
@@ -54,6 +63,8 @@ struct TemporaryTake {
     int error = 0;
 };
 TemporaryTake writeTakeTemporary(const QString& path, const void* data, std::size_t bytes,
+                                 const StepCheck& check = {}, const QString& baseFolder = {});
+TemporaryTake writeTakeTemporary(const QString& path, std::span<const TakeBytes> pieces,
                                  const StepCheck& check = {}, const QString& baseFolder = {});
 // The second: the temporary put in place at `path`, the file that stood there moved into the
 // earlier takes first. On failure the temporary is gone unless it is the only place the new

@@ -299,11 +299,18 @@ TEST(Waveform, ChunksBeforeTheDataOrAnExtensibleFormatDrawTheSamePicture) {
     };
     WavFields extensible;
     extensible.subFormat = 1;
+    // Another program's LIST after the samples, the RIFF size counting it: a reader that took
+    // its bytes for samples would draw them in the last column.
+    QByteArray listAfter = plain + QByteArray("LIST\x10\0\0\0INFOINAM\x04\0\0\0abc\0", 24);
+    QByteArray riffSize;
+    putLe(riffSize, std::uint64_t(listAfter.size() - 8), 4);
+    listAfter.replace(4, 4, riffSize);
     const struct {
         const char* name;
         QByteArray file;
     } cases[] = {
         {"LIST chunk before the data", withChunk("LIST", 26)},
+        {"LIST chunk after the data", listAfter},
         {"odd-sized chunk and its pad byte", withChunk("junk", 5)},
         {"extensible fmt chunk", wavBytes(extensible, samples)},
     };
