@@ -810,6 +810,62 @@ Quit anyway?</translation>
     <message>
         <source>无法写入会话文件：%1</source>
         <translation>Cannot write the session file: %1</translation>
+        <source>无法载入录音文本：
+%1
+
+%2
+
+当前的录音文本保持不变。</source>
+        <translation>Cannot load the word list:
+%1
+
+%2
+
+The current word list stays as it is.</translation>
+    </message>
+    <message>
+        <source>这个表格没有条目列：表头里没有一列的名字是 %1 之一。请把要录音的那一列的表头改成其中一个名字。</source>
+        <translation>This table has no item column: no column in its header is named %1. Give the column to be recorded one of these names.</translation>
+    </message>
+    <message>
+        <source>第 %1 行（编号 %2）</source>
+        <translation>row %1 (id %2)</translation>
+    </message>
+    <message>
+        <source>编号 %1：第 %2 行</source>
+        <translation>id %1: rows %2</translation>
+    </message>
+    <message>
+        <source>表格里有重复的编号，每个编号只能用于一个条目：</source>
+        <translation>The table has duplicate ids; an id belongs to one item only:</translation>
+    </message>
+    <message>
+        <source>……还有 %1 个重复的编号。</source>
+        <translation>… and %1 more duplicate ids.</translation>
+    </message>
+    <message>
+        <source>以下各行有编号，却没有条目：</source>
+        <translation>These rows have an id but no item:</translation>
+    </message>
+    <message>
+        <source>……还有 %1 行。</source>
+        <translation>… and %1 more rows.</translation>
+    </message>
+    <message>
+        <source>第 %1 行开始的引号直到文件末尾都没有结束，请检查这一行的引号。</source>
+        <translation>The quote opened on line %1 is not closed before the end of the file. Check the quotes on that line.</translation>
+    </message>
+    <message>
+        <source>这个表格太大（%1 行，%2 列），超出了录音文本能容纳的范围。</source>
+        <translation>This table is too large for a word list (%1 rows, %2 columns).</translation>
+    </message>
+    <message>
+        <source>这个电子表格太大，超出了录音文本能容纳的范围。</source>
+        <translation>This spreadsheet is too large for a word list.</translation>
+    </message>
+    <message>
+        <source>这个电子表格文件已损坏或无法读取（也可能设了密码），读不出其中的条目。</source>
+        <translation>This spreadsheet is damaged or cannot be read (it may be protected by a password), so no items can be read from it.</translation>
     </message>
 </context>
 </TS>

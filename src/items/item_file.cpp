@@ -11,8 +11,11 @@
 #include <thread>
 
 #include "items/item_list.h"
+#include "items/item_table.h"
 #include "items/recording_marks.h"
 #include "items/text_encoding.h"
+#include "items/xls_reader.h"
+#include "items/xlsx_reader.h"
 #include "kit/app.h"
 #include "kit/main_form.h"
 #include "kit/queued_calls.h"
@@ -24,6 +27,8 @@
 namespace quillar {
 
 namespace {
+
+using namespace Qt::StringLiterals;
 
 bool isStrayCharacter(char16_t c) {
     if (c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f' || c == u'\v') {
@@ -57,6 +62,40 @@ void refuse(App& app, const QString& path) {
                   "字符），请选择每行一个条目的文本文件。当前的录音文本保持不变。")
             .arg(ElideMiddle(QDir::toNativeSeparators(path))),
         MessageIcon::Error);
+}
+
+void refuseTable(App& app, const QString& path, const QString& why) {
+    app.ui.message(&app.form, Texts::tr("系统提示"),
+                   Texts::tr("无法载入录音文本：\n%1\n\n%2\n\n当前的录音文本保持不变。")
+                       .arg(ElideMiddle(QDir::toNativeSeparators(path)), why),
+                   MessageIcon::Error);
+}
+
+ItemFileContent contentOfTable(TableContent table) {
+    ItemFileContent content;
+    content.refusal = std::move(table.refusal);
+    if (content.refusal.isEmpty()) {
+        content.items.reserve(qsizetype(table.table.rows.size()));
+        for (const ItemEntry& e : table.table.rows) {
+            content.items.append(e.item);
+        }
+        content.table = std::move(table.table);
+    }
+    return content;
+}
+
+// A workbook's first bytes tell its format, so one saved under the other's name still reads.
+ItemFileContent spreadsheetContent(QFile& file, bool xlsxByName) {
+    const QByteArray magic = file.read(4);
+    file.close();
+    const bool zip = magic == QByteArrayLiteral("PK\x03\x04");
+    const bool compound = magic == QByteArrayLiteral("\xD0\xCF\x11\xE0");
+    const bool xlsx = zip || (!compound && xlsxByName);
+    TableRead read = xlsx ? ReadXlsxSheet(file.fileName()) : ReadXlsSheet(file.fileName());
+    if (!read.refusal.isEmpty()) {
+        return contentOfTable({{}, std::move(read.refusal)});
+    }
+    return contentOfTable(ItemTableOfRecords(std::move(read.records)));
 }
 
 // Marks worked out on the reader thread for the folder of the load's start.
@@ -114,6 +153,11 @@ void show(App& app, const QString& path, ItemFileContent content, int row, std::
     if (content.notText) {
         app.state.item_file_loading = false;
         refuse(app, path);
+        return;
+    }
+    if (!content.refusal.isEmpty()) {
+        app.state.item_file_loading = false;
+        refuseTable(app, path, content.refusal);
         return;
     }
     app.form.编辑框_录音文本源路径->setText(path);
@@ -195,13 +239,27 @@ ItemFileContent ReadItemFileContent(const QString& path) {
     if (!file.open(QIODevice::ReadOnly)) {
         return {};
     }
+    const bool xlsx = path.endsWith(u".xlsx"_s, Qt::CaseInsensitive);
+    if (xlsx || path.endsWith(u".xls"_s, Qt::CaseInsensitive)) {
+        return spreadsheetContent(file, xlsx);
+    }
     const QByteArray bytes = file.readAll();
     const int encoding = DetectTextEncodingOf(bytes);
     const QString text = DecodeText(bytes, encoding);
+    ItemFileContent content;
     if (!LooksLikeText(bytes, encoding, text)) {
-        return {{}, true};
+        content.notText = true;
+        return content;
     }
-    return {SplitItemLines(text), false};
+    if (std::optional<TableContent> table = ReadTextTable(text, path)) {
+        return contentOfTable(std::move(*table));
+    }
+    content.items = SplitItemLines(text);
+    content.table.rows.resize(std::size_t(content.items.size()));
+    for (qsizetype i = 0; i < content.items.size(); ++i) {
+        content.table.rows[std::size_t(i)].item = content.items[i];
+    }
+    return content;
 }
 
 QStringList ReadItemFile(const QString& path) {

@@ -1,0 +1,95 @@
+#include "items/xls_reader.h"
+
+#include <freexl.h>
+
+#include <QFile>
+#include <algorithm>
+#include <memory>
+
+namespace quillar {
+
+namespace {
+
+struct CloseWorkbook {
+    void operator()(const void* handle) const { freexl_close(handle); }
+};
+using Workbook = std::unique_ptr<const void, CloseWorkbook>;
+
+// What a cell shows; empty for an empty cell or one the library cannot give.
+QString cellText(const void* handle, unsigned row, unsigned short column) {
+    FreeXL_CellValue cell;
+    if (freexl_get_cell_value(handle, row, column, &cell) != FREEXL_OK) {
+        return {};
+    }
+    switch (cell.type) {
+        case FREEXL_CELL_INT:
+            return QString::number(cell.value.int_value);
+        case FREEXL_CELL_DOUBLE:
+            return NumberText(cell.value.double_value);
+        case FREEXL_CELL_TEXT:
+        case FREEXL_CELL_SST_TEXT:
+        case FREEXL_CELL_DATE:
+        case FREEXL_CELL_DATETIME:
+        case FREEXL_CELL_TIME:
+            return cell.value.text_value ? QString::fromUtf8(cell.value.text_value) : QString();
+        default:
+            return {};
+    }
+}
+
+}  // namespace
+
+TableRead ReadXlsSheet(const QString& path) {
+    const TableRead unreadable{{}, SpreadsheetUnreadableText()};
+    const void* opened = nullptr;
+    // The handle is closed even when opening fails: the library may have allocated it.
+    const int result = freexl_open(QFile::encodeName(path).constData(), &opened);
+    const Workbook workbook(opened);
+    if (result != FREEXL_OK || !opened) {
+        return unreadable;
+    }
+    const void* handle = workbook.get();
+    unsigned int info = 0;
+    if (freexl_get_info(handle, FREEXL_BIFF_PASSWORD, &info) != FREEXL_OK ||
+        info == FREEXL_BIFF_OBFUSCATED) {
+        return unreadable;
+    }
+    unsigned int sheets = 0;
+    if (freexl_get_info(handle, FREEXL_BIFF_SHEET_COUNT, &sheets) != FREEXL_OK) {
+        return unreadable;
+    }
+    TableRead out;
+    if (sheets == 0) {
+        return out;
+    }
+    unsigned int rows = 0;
+    unsigned short columns = 0;
+    if (freexl_select_active_worksheet(handle, 0) != FREEXL_OK ||
+        freexl_worksheet_dimensions(handle, &rows, &columns) != FREEXL_OK) {
+        return unreadable;
+    }
+    // The dimensions are counts of rows and columns (the format holds at most 65536 by 256), so
+    // the cells asked for are bounded whatever the file; only rows with a value are kept.
+    qint64 laidOut = 0;
+    for (unsigned int r = 0; r < rows; ++r) {
+        QStringList fields;
+        for (unsigned short c = 0; c < columns; ++c) {
+            QString text = cellText(handle, r, c);
+            if (!text.isEmpty()) {
+                fields.resize(c + 1);
+                fields[c] = std::move(text);
+            }
+        }
+        if (fields.isEmpty()) {
+            continue;
+        }
+        laidOut += fields.size();
+        if (laidOut > kMaxTableCells) {
+            return {{}, TableTooLargeText(qsizetype(rows), columns)};
+        }
+        out.records.push_back({int(r) + 1, std::move(fields)});
+    }
+    return out;
+}
+
+}  // namespace quillar

@@ -1,0 +1,17 @@
+// Reading the first worksheet of an .xls workbook (the binary format before .xlsx) as the records
+// of a table, through libfreexl. Any thread.
+#pragma once
+
+#include <QString>
+
+#include "items/item_table.h"
+
+namespace quillar {
+
+// The non-empty rows of the workbook's first worksheet; line is the sheet's row number. Whole
+// numbers as integers, other numbers as NumberText, texts as they are, dates and times as
+// "YYYY-MM-DD", "HH:MM:SS". A file that is no workbook, damaged or protected by a password is
+// refused with SpreadsheetUnreadableText.
+TableRead ReadXlsSheet(const QString& path);
+
+}  // namespace quillar
