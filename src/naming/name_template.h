@@ -107,7 +107,7 @@ std::vector<int> ItemOccurrences(const std::vector<ItemEntry>& rows);
 // and how many more. Rows with neither text nor id are not items and are passed over. The
 // context's `table` is taken from `items`. A plain list under "{item}" never clashes by its
 // homographs; items that differ only where names cannot (TABs, "/" and "_", case on a FAT
-// stick) do, as their files always did. 100,000 rows take a few tens of milliseconds.
+// stick) do, as their files always did. 100,000 rows take about 0.15 s (bench/naming_bench).
 QString CheckNameTemplate(const NameTemplate& tmpl, const ItemTable& items,
                           const NamingContext& context, const NameRules& rules);
 
