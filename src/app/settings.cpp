@@ -334,7 +334,9 @@ void ChooseItemFile(App& app) {
     // The box names the new file once it is loaded; a file refused leaves it and the list as
     // they were.
     const QString itemFile = app.form.通用对话框2.fileName;
-    LoadItemFile(app, itemFile, std::max(0, ReadItemPosition(SettingsFilePath(), itemFile)));
+    QString id;
+    const int row = ReadItemPosition(SettingsFilePath(), itemFile, &id);
+    LoadItemFile(app, itemFile, std::max(0, row), id);
 }
 
 void SaveSettings(App& app) {

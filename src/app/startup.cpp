@@ -111,7 +111,9 @@ void OnMainWindowCreated(App& app) {
     ReadSettings(app);
     const QString itemFile = f.编辑框_录音文本源路径->text();
     if (!itemFile.isEmpty() && QFileInfo(itemFile).isFile()) {
-        LoadItemFile(app, itemFile, std::max(0, ReadItemPosition(SettingsFilePath(), itemFile)));
+        QString id;
+        const int row = ReadItemPosition(SettingsFilePath(), itemFile, &id);
+        LoadItemFile(app, itemFile, std::max(0, row), id);
     }
     // Last, once the auto-save folder is known: takes whose save failed go to their items, and
     // the takes of a run that did not end cleanly are recovered.

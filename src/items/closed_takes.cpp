@@ -24,6 +24,7 @@
 #include "record/take_info.h"
 #include "record/take_log.h"
 #include "record/take_logging.h"
+#include "record/take_metadata.h"
 #include "record/take_naming.h"
 #include "record/take_safety.h"
 #include "record/wav_image.h"
@@ -68,7 +69,10 @@ QString autoSave(App& app, Take& take, const QString& lead = QString()) {
     const TakeTarget& target = take.target();
     const QString path =
         TakeFileOf(target.folder, target.item, target.occurrence, target.labels, target.started);
-    const SaveResult saved = path.isEmpty() ? SaveResult{} : writeWavImageFile(take.audio(), path);
+    const SaveResult saved =
+        path.isEmpty() ? SaveResult{}
+                       : writeWavImageFile(take.audio(), path, {}, TakeMetadataOf(take.info()),
+                                           CleanFolder(target.folder));
     if (!saved) {
         reportFailedAutoSave(app, lead, path, saved.error, KeepTakePending(app, take));
         return QString();

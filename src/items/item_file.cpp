@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QSignalBlocker>
 #include <QTimer>
+#include <algorithm>
 #include <memory>
 #include <thread>
 
@@ -17,6 +18,7 @@
 #include "items/xls_reader.h"
 #include "items/xlsx_reader.h"
 #include "kit/app.h"
+#include "kit/item_rows.h"
 #include "kit/main_form.h"
 #include "kit/queued_calls.h"
 #include "kit/ui_seam.h"
@@ -145,8 +147,31 @@ void addSlices(App& app, std::shared_ptr<const QStringList> items, qsizetype fro
 }
 
 // `marks` is set for a list read on a thread: only such a list is large enough to need slices.
-void show(App& app, const QString& path, ItemFileContent content, int row, std::uint64_t generation,
-          std::shared_ptr<ReadMarks> marks = {}) {
+// Why `content`, the list at `path`, cannot be named by the options' template in the auto-save
+// folder (items without a name, two items to one file), or empty. A plain list under the
+// described name never clashes: its homographs are numbered.
+QString NameClashesOf(const App& app, const QString& path, const ItemFileContent& content) {
+    if (!content.table.table && app.state.options.name_template.isEmpty()) {
+        return QString();
+    }
+    const QString folder = CleanFolder(app.form.编辑框_保存路径->text());
+    const ListNaming naming = ListNamingOf(
+        app.state.options.name_template, app.state.options.ascii_names, content.table.table, path,
+        app.state.session ? app.state.session->speaker.code : QString());
+    ItemTable plain;
+    const ItemTable* table = &content.table;
+    if (!content.table.table) {
+        plain.rows.reserve(static_cast<std::size_t>(content.items.size()));
+        for (const QString& item : content.items) {
+            plain.rows.push_back(ItemEntry{QString(), item, QString(), QString(), {}});
+        }
+        table = &plain;
+    }
+    return CheckNameTemplate(naming.tmpl, *table, naming.context, NameRulesOf(folder));
+}
+
+void show(App& app, const QString& path, ItemFileContent content, int row, const QString& id,
+          std::uint64_t generation, std::shared_ptr<ReadMarks> marks = {}) {
     if (generation != app.state.item_load_generation) {
         return;
     }
@@ -160,7 +185,32 @@ void show(App& app, const QString& path, ItemFileContent content, int row, std::
         refuseTable(app, path, content.refusal);
         return;
     }
+    // Two items that would be saved to one file, or an item with no name, would lose takes:
+    // the list is refused before any take is made by it.
+    if (const QString clash = NameClashesOf(app, path, content); !clash.isEmpty()) {
+        app.state.item_file_loading = false;
+        refuseTable(app, path, clash);
+        return;
+    }
     app.form.编辑框_录音文本源路径->setText(path);
+    if (content.table.table && !id.isEmpty()) {
+        // A table edited since it was left opens at the same item, wherever its row is now.
+        const std::vector<ItemEntry>& rows = content.table.rows;
+        const auto at = std::find_if(rows.cbegin(), rows.cend(),
+                                     [&id](const ItemEntry& e) { return e.id == id; });
+        if (at != rows.cend()) {
+            row = static_cast<int>(at - rows.cbegin());
+        }
+    }
+    if (content.table.table) {
+        // The list shows "0001 多"; everything else asks the table for the row's fields.
+        for (qsizetype i = 0; i < content.items.size(); ++i) {
+            content.items[i] = ItemRowText(content.table.rows[static_cast<std::size_t>(i)]);
+        }
+        app.state.item_table = std::make_shared<const ItemTable>(std::move(content.table));
+    } else {
+        app.state.item_table.reset();
+    }
     QListWidget* list = app.form.列表框_录音文本列表;
     const int count = static_cast<int>(content.items.size());
     const int selected = row > 0 && row < count ? row : 0;
@@ -266,10 +316,10 @@ QStringList ReadItemFile(const QString& path) {
     return ReadItemFileContent(path).items;
 }
 
-void LoadItemFile(App& app, const QString& path, int row) {
+void LoadItemFile(App& app, const QString& path, int row, const QString& id) {
     const std::uint64_t generation = ++app.state.item_load_generation;
     if (QFileInfo(path).size() <= kItemFileReadInPlaceBytes) {
-        show(app, path, ReadItemFileContent(path), row, generation);
+        show(app, path, ReadItemFileContent(path), row, id, generation);
         return;
     }
     // Reading and decoding tens of megabytes takes seconds: on a thread of its own, while the
@@ -285,7 +335,7 @@ void LoadItemFile(App& app, const QString& path, int row) {
     const RecordingOptions& options = app.state.options;
     const QString speaker = app.state.session ? app.state.session->speaker.code : QString();
     app.state.item_reader = std::shared_ptr<std::thread>(
-        new std::thread([&app, path, row, generation, marks, judged = app.state.judged_takes,
+        new std::thread([&app, path, row, id, generation, marks, judged = app.state.judged_takes,
                          templateText = options.name_template, ascii = options.ascii_names,
                          speaker] {
             ItemFileContent content = ReadItemFileContent(path);
@@ -295,8 +345,8 @@ void LoadItemFile(App& app, const QString& path, int row) {
                     ComputeItemMarks(marks->folder, content.items, nullptr, naming, judged);
             }
             app.form.queuedCalls->post(
-                [&app, path, row, generation, marks, content = std::move(content)]() mutable {
-                    show(app, path, std::move(content), row, generation, marks);
+                [&app, path, row, id, generation, marks, content = std::move(content)]() mutable {
+                    show(app, path, std::move(content), row, id, generation, marks);
                 });
         }),
         [](std::thread* t) {

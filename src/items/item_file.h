@@ -46,8 +46,9 @@ QStringList ReadItemFile(const QString& path);
 // list), then marks the items that have a recording; 编辑框_录音文本源路径 names the file. A file
 // that is not text, or a table with a refusal, is refused with one message and nothing changes. A
 // file larger than kItemFileReadInPlaceBytes is read on a thread: the list changes when it has been
-// read (a later load wins over one still being read). GUI thread.
-void LoadItemFile(App& app, const QString& path, int row = 0);
+// read (a later load wins over one still being read). In a table, the row whose id is `id`, when
+// one has it, is selected instead of `row`. GUI thread.
+void LoadItemFile(App& app, const QString& path, int row = 0, const QString& id = QString());
 // Whether a large item file is still being read or put into the list.
 bool ItemFileLoading(const App& app);
 

@@ -20,6 +20,7 @@
 #include "record/take_journal.h"
 #include "record/take_log.h"
 #include "record/take_logging.h"
+#include "record/take_metadata.h"
 #include "record/take_safety.h"
 
 namespace quillar {
@@ -109,8 +110,11 @@ void handOver(App& app) {
                pending.nextWrite(app.form.编辑框_保存路径->text(), SteadyMs())) {
         // The job owns the write: a closing window can drop the completion without a thing of
         // the window's being touched.
-        app.pending_writer->submit([write] { PendingTakes::write(*write); },
-                                   [&app, write] { finishWrite(app, *write); });
+        app.pending_writer->submit(
+            [write, metadata = TakeMetadataOf(write->info)] {
+                PendingTakes::write(*write, metadata);
+            },
+            [&app, write] { finishWrite(app, *write); });
         if (pending.writing()) {
             break;  // its completion hands over the next
         }

@@ -285,8 +285,12 @@ std::shared_ptr<PendingWrite> PendingTakes::nextWrite(const QString& unsetFolder
 void PendingTakes::write(PendingWrite& w, const std::optional<WavMetadata>& metadata) {
     using Outcome = PendingWrite::Outcome;
     w.target = TakeFileOf(w.folder, w.info.item, w.info.occurrence, w.info.labels, w.info.started);
-    // Cheap enough to look at every time: a stick put back is found at once.
-    if (w.target.isEmpty() || !platform::folderWritable(QFileInfo(w.target).absolutePath())) {
+    // Cheap enough to look at every time: a stick put back is found at once. A subfolder of a
+    // name template that is not there yet is made with the file, when the folder takes files.
+    const QString base = CleanFolder(w.folder);
+    const QString targetFolder = QFileInfo(w.target).absolutePath();
+    if (w.target.isEmpty() ||
+        !platform::folderWritable(QFileInfo::exists(targetFolder) ? targetFolder : base)) {
         w.outcome = Outcome::NoFolder;
         return;
     }
@@ -303,8 +307,8 @@ void PendingTakes::write(PendingWrite& w, const std::optional<WavMetadata>& meta
         w.outcome = read || !QFileInfo::exists(w.journal) ? Outcome::Empty : Outcome::Unreadable;
         return;
     }
-    const TemporaryTake temp = writeTakeTemporary(w.target, image.constData(),
-                                                  static_cast<std::size_t>(image.size()), w.check);
+    const TemporaryTake temp = writeTakeTemporary(
+        w.target, image.constData(), static_cast<std::size_t>(image.size()), w.check, base);
     if (temp.path.isEmpty()) {
         w.outcome = Outcome::Failed;
         w.error = temp.error;

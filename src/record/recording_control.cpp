@@ -10,8 +10,8 @@
 #include <QThread>
 
 #include "kit/app.h"
-#include "kit/item_rows.h"
 #include "kit/drawing_board.h"
+#include "kit/item_rows.h"
 #include "kit/main_form.h"
 #include "kit/queued_calls.h"
 #include "kit/ui_seam.h"

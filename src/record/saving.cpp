@@ -16,19 +16,21 @@
 #include "record/take.h"
 #include "record/take_log.h"
 #include "record/take_logging.h"
+#include "record/take_metadata.h"
 #include "record/take_safety.h"
 
 namespace quillar {
 
 SaveResult writeWavImageFile(const RecordBuffer& buffer, const QString& path,
-                             const StepCheck& check, const std::optional<WavMetadata>& metadata) {
+                             const StepCheck& check, const std::optional<WavMetadata>& metadata,
+                             const QString& baseFolder) {
     if (path.isEmpty() || buffer.empty() || !buffer.isWavImage()) {
         return {};
     }
     const QDateTime now = QDateTime::currentDateTime();
     audio::WavLayout layout;
     if (!metadata || !audio::parseWavLayout(buffer.data(), buffer.size(), &layout)) {
-        return replaceTakeFile(path, buffer.data(), buffer.size(), now, check);
+        return replaceTakeFile(path, buffer.data(), buffer.size(), now, check, baseFolder);
     }
     // The image's own samples and pad byte stay where they are; only the header is new.
     const std::size_t dataAt = buffer.headerBytes();
@@ -36,14 +38,14 @@ SaveResult writeWavImageFile(const RecordBuffer& buffer, const QString& path,
     const QByteArray header = wavFileHeader(dataLength, layout.rate, layout.bits, layout.channels,
                                             wavMetadataChunks(*metadata));
     if (header.isEmpty() || dataAt + dataLength > buffer.size()) {
-        return replaceTakeFile(path, buffer.data(), buffer.size(), now, check);
+        return replaceTakeFile(path, buffer.data(), buffer.size(), now, check, baseFolder);
     }
     const TakeBytes pieces[] = {
         {reinterpret_cast<const std::uint8_t*>(header.constData()),
          static_cast<std::size_t>(header.size())},
         {buffer.data() + dataAt, buffer.size() - dataAt},
     };
-    return replaceTakeFile(path, pieces, now, check);
+    return replaceTakeFile(path, pieces, now, check, baseFolder);
 }
 
 SaveResult WriteRecordingFile(App& app, const QString& path,
@@ -65,7 +67,10 @@ void SaveRecordingAs(App& app) {
     f.通用对话框1.initialDir = QFileInfo(path).absolutePath();
     // The take the buffer holds, kept with it when it was filed.
     const std::shared_ptr<Take> take = app.state.latest_take;
-    const SaveResult saved = WriteRecordingFile(app, path);
+    // The take saved is the latest filed: its file says what its item's would have said.
+    const std::shared_ptr<Take>& latest = app.state.latest_take;
+    const SaveResult saved =
+        WriteRecordingFile(app, path, latest ? TakeMetadataOf(latest->info()) : std::nullopt);
     if (saved) {
         if (take) {
             if (const quality::Judgement& j = take->check().judgement(); j.frames > 0) {

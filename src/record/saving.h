@@ -19,10 +19,12 @@ class RecordBuffer;
 // anything fails. With `metadata`, the file carries its chunks between the format and the
 // samples: its header is wavFileHeader's, followed by the image's samples and pad byte, written
 // straight from the buffer (the plain image is written instead should the header not fit RIFF's
-// sizes). GUI thread.
+// sizes). With `baseFolder`, the auto-save folder `path` lies below, the subfolders between the
+// two are made first. GUI thread.
 SaveResult writeWavImageFile(const RecordBuffer& buffer, const QString& path,
                              const StepCheck& check = {},
-                             const std::optional<WavMetadata>& metadata = std::nullopt);
+                             const std::optional<WavMetadata>& metadata = std::nullopt,
+                             const QString& baseFolder = QString());
 // writeWavImageFile of record_buffer, replaced now. GUI thread.
 SaveResult WriteRecordingFile(App& app, const QString& path,
                               const std::optional<WavMetadata>& metadata = std::nullopt);

@@ -12,10 +12,13 @@
 #include "kit/record_buffer.h"
 #include "kit/ui_seam.h"
 #include "kit/ui_texts.h"
+#include "naming/name_template.h"
 #include "naming/recording_names.h"
 #include "platform/file_io.h"
 #include "record/take_journal.h"
 #include "record/take_logging.h"
+#include "record/take_metadata.h"
+#include "record/take_naming.h"
 #include "record/wav_image.h"
 #include "record/wav_metadata.h"
 
@@ -60,16 +63,27 @@ QString writeOut(int journal, const TakeInfo& info, const JournalAudio& audio,
         return QString();
     }
     const QDateTime started = info.started.isValid() ? info.started : QDateTime::currentDateTime();
-    const QString stem = itemStem(info.item);
+    QString dir = folder;
+    QString stem = itemStem(info.item);
+    if (!info.labels.nameTemplate.isEmpty()) {
+        // Beside the file the take was to be saved as, named after it: a survey's recovered
+        // take is found in its speaker's and list's folder, by its id.
+        const QString named = TakeFileOf(folder, info.item, info.occurrence, info.labels, started);
+        if (!named.isEmpty() && MakeRecordingFolders(folder, named)) {
+            const QFileInfo namedInfo(named);
+            dir = namedInfo.absolutePath();
+            stem = namedInfo.completeBaseName();
+        }
+    }
     const QString time =
         QStringLiteral(".恢复-") + started.toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    const NameRules rules = NameRulesOf(folder);
+    const NameRules rules = NameRulesOf(dir);
     QString path;
     platform::FileHandle file;
     for (int n = 1; n <= kMaxNameTries && !file; ++n) {
         const QString suffix =
             n == 1 ? time + QStringLiteral(".wav") : QStringLiteral("%1-%2.wav").arg(time).arg(n);
-        path = folder + u'/' + FitFileName(stem, suffix, rules, info.item);
+        path = dir + u'/' + FitFileName(stem, suffix, rules, info.item);
         // A new file only: an existing one is never replaced, whoever made it.
         file = platform::createNewFile(path);
         if (!file && errno != EEXIST) {
@@ -101,7 +115,7 @@ QString writeOut(int journal, const TakeInfo& info, const JournalAudio& audio,
         QFile::remove(path);
         return QString();
     }
-    platform::syncFolder(folder);
+    platform::syncFolder(dir);
     return path;
 }
 
@@ -196,8 +210,8 @@ RecoveryOutcome recoverJournals(const QString& journalFolder, const QStringList&
 }
 
 void RecoverUnfinishedTakes(App& app) {
-    const RecoveryOutcome outcome =
-        recoverJournals(JournalFolder(), {app.form.编辑框_保存路径->text(), QDir::homePath()});
+    const RecoveryOutcome outcome = recoverJournals(
+        JournalFolder(), {app.form.编辑框_保存路径->text(), QDir::homePath()}, TakeMetadataOf);
     for (const RecoveredTake& take : outcome.recovered) {
         reportRecoveredTake(app, take);
     }
