@@ -14,6 +14,7 @@
 
 #include "audio/audio_engine.h"
 #include "kit/drawing_board.h"
+#include "kit/large_type_box.h"
 #include "kit/main_form.h"
 #include "kit/media_player.h"
 #include "kit/shape_box.h"
@@ -91,7 +92,7 @@ const std::vector<ControlRow>& mainWindowControls() {
                .foreground = QColor(255, 0, 0)),
 
         QL_ROW(分组框5, Group, "分组框2", 8, 8, 688, 263, ""),
-        QL_ROW(编辑框_当前录音文本, Edit, "分组框5", 8, 10, 672, 245, "",
+        QL_ROW(编辑框_当前录音文本, LargeTypeEdit, "分组框5", 8, 10, 672, 245, "",
                .font = ControlFont{"微软雅黑", 48, 700, {"Microsoft YaHei"}}),
         QL_ROW(分组框7, Group, "分组框2", 8, 274, 688, 48, ""),
         QL_ROW(标签9, Label, "分组框7", 8, 16, 88, 24, QT_TRANSLATE_NOOP("Quillar", "已有录音文件：")),
