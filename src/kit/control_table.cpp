@@ -54,6 +54,7 @@ const std::vector<ControlRow>& mainWindowControls() {
     static const std::vector<ControlRow> rows = {
         QL_ROW(按钮_帮助, Button, "window", 992, -1, 48, 24, QT_TRANSLATE_NOOP("Quillar", "帮助")),
         QL_ROW(按钮_录音选项, Button, "window", 920, -1, 70, 24, QT_TRANSLATE_NOOP("Quillar", "录音选项")),
+        QL_ROW(按钮_录音场次, Button, "window", 848, -1, 70, 24, QT_TRANSLATE_NOOP("Quillar", "录音场次")),
         QL_ROW(标签10, Label, "window", 2, 672, 1016, 24,
                QT_TRANSLATE_NOOP("Quillar", "Quillar 田野调查录音工具 · 开源软件，问题与建议请在项目主页反馈"),
                .foreground = QColor(0, 0, 0)),

@@ -50,6 +50,7 @@ class MainForm : public QWidget {
     // --- window -------------------------------------------------------------------------------
     QPushButton* 按钮_帮助 = nullptr;
     QPushButton* 按钮_录音选项 = nullptr;  // the recording options dialog, beside 按钮_帮助
+    QPushButton* 按钮_录音场次 = nullptr;  // the session dialog, beside 按钮_录音选项
     QLabel* 标签10 = nullptr;
     QGroupBox* 分组框1 = nullptr;
     QGroupBox* 分组框2 = nullptr;

@@ -54,6 +54,7 @@ const QRect kNone;
 const Expected kControls[] = {
     {"按钮_帮助", "QPushButton", "main window", {992, -1, 48, 24}, "帮助"},
     {"按钮_录音选项", "QPushButton", "main window", {920, -1, 70, 24}, "录音选项"},
+    {"按钮_录音场次", "QPushButton", "main window", {848, -1, 70, 24}, "录音场次"},
     {"标签10", "QLabel", "main window", {2, 672, 1016, 24}, std::nullopt, 12, false, {}, QColor(0, 0, 0)},
     {"分组框1", "QGroupBox", "main window", {8, 8, 304, 664}, "录音设置"},
     {"分组框2", "QGroupBox", "main window", {320, 9, 712, 663}, ""},
@@ -168,8 +169,8 @@ class MainWindowTest : public ::testing::Test {
 };
 
 TEST_F(MainWindowTest, EveryControlHasItsClassContainerGeometryTextAndLook) {
-    ASSERT_EQ(mainWindowControls().size(), 69u);
-    ASSERT_EQ(std::size(kControls) + kDialogCount, 69u);
+    ASSERT_EQ(mainWindowControls().size(), 70u);
+    ASSERT_EQ(std::size(kControls) + kDialogCount, 70u);
     for (const Expected& e : kControls) {
         SCOPED_TRACE(e.name);
         QObject* o = t.form.findChild<QObject*>(QString::fromUtf8(e.name));
