@@ -866,6 +866,176 @@ The current word list stays as it is.</translation>
     <message>
         <source>这个电子表格文件已损坏或无法读取（也可能设了密码），读不出其中的条目。</source>
         <translation>This spreadsheet is damaged or cannot be read (it may be protected by a password), so no items can be read from it.</translation>
+        <source>录音场次</source>
+        <translation>Session</translation>
+    </message>
+    <message>
+        <source>发音人</source>
+        <translation>Speaker</translation>
+    </message>
+    <message>
+        <source>如 老男、S01（文件名中的 {speaker}）</source>
+        <translation>e.g. S01 ({speaker} in file names)</translation>
+    </message>
+    <message>
+        <source>女</source>
+        <translation>female</translation>
+    </message>
+    <message>
+        <source>男</source>
+        <translation>male</translation>
+    </message>
+    <message>
+        <source>如 1950，可不填</source>
+        <translation>e.g. 1950; may be left empty</translation>
+    </message>
+    <message>
+        <source>如 主要发音人</source>
+        <translation>e.g. main speaker</translation>
+    </message>
+    <message>
+        <source>ISO 639-3 代码，如 cmn, wuu</source>
+        <translation>ISO 639-3 codes, e.g. cmn, wuu</translation>
+    </message>
+    <message>
+        <source>代号</source>
+        <translation>Code</translation>
+    </message>
+    <message>
+        <source>姓名</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>性别</source>
+        <translation>Sex</translation>
+    </message>
+    <message>
+        <source>出生年份</source>
+        <translation>Year of birth</translation>
+    </message>
+    <message>
+        <source>角色</source>
+        <translation>Role</translation>
+    </message>
+    <message>
+        <source>语言</source>
+        <translation>Languages</translation>
+    </message>
+    <message>
+        <source>地点</source>
+        <translation>Place</translation>
+    </message>
+    <message>
+        <source>如 浙江省绍兴市柯桥区</source>
+        <translation>e.g. Keqiao, Shaoxing, Zhejiang</translation>
+    </message>
+    <message>
+        <source>-90 到 90，可不填</source>
+        <translation>-90 to 90; may be left empty</translation>
+    </message>
+    <message>
+        <source>-180 到 180，可不填</source>
+        <translation>-180 to 180; may be left empty</translation>
+    </message>
+    <message>
+        <source>地点代号</source>
+        <translation>Site code</translation>
+    </message>
+    <message>
+        <source>地名</source>
+        <translation>Place name</translation>
+    </message>
+    <message>
+        <source>纬度</source>
+        <translation>Latitude</translation>
+    </message>
+    <message>
+        <source>经度</source>
+        <translation>Longitude</translation>
+    </message>
+    <message>
+        <source>记录</source>
+        <translation>Recording</translation>
+    </message>
+    <message>
+        <source>已同意</source>
+        <translation>Given</translation>
+    </message>
+    <message>
+        <source>未同意</source>
+        <translation>Not given</translation>
+    </message>
+    <message>
+        <source>选择，或写下同意的情况</source>
+        <translation>Choose, or describe the consent</translation>
+    </message>
+    <message>
+        <source>调查人</source>
+        <translation>Fieldworker</translation>
+    </message>
+    <message>
+        <source>知情同意</source>
+        <translation>Consent</translation>
+    </message>
+    <message>
+        <source>备注</source>
+        <translation>Notes</translation>
+    </message>
+    <message>
+        <source>日期和设备（自动记录）</source>
+        <translation>Date and device (recorded by themselves)</translation>
+    </message>
+    <message>
+        <source>（没有录音设备）</source>
+        <translation>(no recording device)</translation>
+    </message>
+    <message>
+        <source>语言代码要写成三个小写字母（ISO 639-3），用逗号隔开，如 cmn, wuu；“%1”不是这样的代码。</source>
+        <translation>Languages are written as codes of three lower-case letters (ISO 639-3), separated by commas, e.g. cmn, wuu; &quot;%1&quot; is not such a code.</translation>
+    </message>
+    <message>
+        <source>出生年份要在 %1 到 %2 之间，不知道可以不填。</source>
+        <translation>The year of birth must be between %1 and %2; leave it empty if it is not known.</translation>
+    </message>
+    <message>
+        <source>纬度要是 -90 到 90 之间的数（南纬为负），如 31.23，不知道可以不填。</source>
+        <translation>The latitude must be a number between -90 and 90 (negative south of the equator), e.g. 31.23; leave it empty if it is not known.</translation>
+    </message>
+    <message>
+        <source>经度要是 -180 到 180 之间的数（西经为负），如 121.47，不知道可以不填。</source>
+        <translation>The longitude must be a number between -180 and 180 (negative west of Greenwich), e.g. 121.47; leave it empty if it is not known.</translation>
+    </message>
+    <message>
+        <source>还没有设置录音文件自动保存路径，录音场次没有写入文件，只在换文件夹或关闭程序之前有效。
+
+设置文件夹后，再打开“录音场次”按确定，就会写入该文件夹。</source>
+        <translation>No auto-save folder is set, so the session was not written to a file; it holds until the folder changes or Quillar closes.
+
+Once a folder is set, open Session again and press OK to write it into that folder.</translation>
+    </message>
+    <message>
+        <source>无法写入录音场次文件：
+%1
+%2
+
+录音场次只在换文件夹或关闭程序之前有效。</source>
+        <translation>Cannot write the session file:
+%1
+%2
+
+The session holds until the folder changes or Quillar closes.</translation>
+    </message>
+    <message>
+        <source>录音场次文件有误，没有读入：
+%1
+%2
+
+改正后重新设置文件夹，或在“录音场次”里重新填写。</source>
+        <translation>The session file has an error and was not read:
+%1
+%2
+
+Correct it and set the folder again, or fill in the session anew in Session.</translation>
     </message>
 </context>
 </TS>

@@ -16,6 +16,7 @@
 
 #include "app/meter_channel.h"
 #include "app/recording_options_ui.h"
+#include "app/session_ui.h"
 #include "app/settings.h"
 #include "app/startup.h"
 #include "items/closed_takes.h"
@@ -55,7 +56,7 @@ int shiftStateOf(Qt::KeyboardModifiers modifiers) {
 
 // Key-down on the item list, as key codes: Enter and Return are 13, either Control key 17, F3
 // 114; the shift keys as kShiftDown, kControlDown and kAltDown. F6 opens the recording options
-// (between takes only).
+// and F7 the session (between takes only).
 // Auto-repeated Enter and Ctrl are dropped: one physical press is one action, so holding Enter
 // cannot start and stop recordings in a burst over an item's file.
 class ItemListKeys : public QObject {
@@ -89,6 +90,12 @@ class ItemListKeys : public QObject {
                     keysBackToItemList(m_app);
                 }
                 return true;
+            case Qt::Key_F7:
+                if (!key->isAutoRepeat()) {
+                    OpenSessionDialog(m_app);
+                    keysBackToItemList(m_app);
+                }
+                return true;
             default:
                 return QObject::eventFilter(watched, event);
         }
@@ -113,6 +120,7 @@ void wireEvents(App& app) {
 
     QObject::connect(f.按钮_帮助, &QPushButton::clicked, [&app] { OpenHelpWindow(app); });
     QObject::connect(f.按钮_录音选项, &QPushButton::clicked, [&app] { OpenRecordingOptions(app); });
+    QObject::connect(f.按钮_录音场次, &QPushButton::clicked, [&app] { OpenSessionDialog(app); });
     QObject::connect(f.按钮_设置保存路径, &QPushButton::clicked, [&app] { ChooseSaveFolder(app); });
     QObject::connect(f.按钮_选择录音文本, &QPushButton::clicked, [&app] { ChooseItemFile(app); });
     QObject::connect(f.按钮_保存当前配置, &QPushButton::clicked, [&app] { SaveSettings(app); });
@@ -157,6 +165,7 @@ void wireEvents(App& app) {
         if (app.form.编辑框_保存路径->isModified()) {
             app.form.编辑框_保存路径->setModified(false);
             StopAndSaveRunningTake(app);  // to the folder it began in
+            LoadFolderSession(app);
             RefreshItemMarks(app);
             SavePendingTakes(app);
         }

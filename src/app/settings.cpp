@@ -1,6 +1,7 @@
 #include "app/settings.h"
 
 #include "app/recording_options_file.h"
+#include "app/session_ui.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -319,6 +320,7 @@ void ChooseSaveFolder(App& app) {
         // A running take belongs to the folder it began in: it is saved there first.
         StopAndSaveRunningTake(app);
         box->setText(folder);
+        LoadFolderSession(app);
         RefreshItemMarks(app);
         SavePendingTakes(app);
     }

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "app/session_ui.h"
 #include "app/settings.h"
 #include "audio/audio_engine.h"
 #include "items/closed_takes.h"
@@ -109,6 +110,7 @@ void OnMainWindowCreated(App& app) {
     setInterval(f.时钟_电平, kMeterTickMs);
 
     ReadSettings(app);
+    LoadFolderSession(app);
     const QString itemFile = f.编辑框_录音文本源路径->text();
     if (!itemFile.isEmpty() && QFileInfo(itemFile).isFile()) {
         QString id;

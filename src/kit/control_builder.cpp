@@ -18,6 +18,7 @@
 #include "kit/combo_box.h"
 #include "kit/control_table.h"
 #include "kit/drawing_board.h"
+#include "kit/large_type_box.h"
 #include "kit/main_form.h"
 #include "kit/shape_box.h"
 #include "kit/ui_texts.h"
@@ -72,6 +73,8 @@ QWidget* makeWidget(const ControlRow& row, QWidget* parent) {
             edit->setCursorPosition(0);
             return edit;
         }
+        case ControlKind::LargeTypeEdit:
+            return new LargeTypeBox(parent);
         case ControlKind::Label: {
             auto* label = new StaticLabel(text, parent);
             label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);

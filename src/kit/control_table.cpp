@@ -14,6 +14,7 @@
 
 #include "audio/audio_engine.h"
 #include "kit/drawing_board.h"
+#include "kit/large_type_box.h"
 #include "kit/main_form.h"
 #include "kit/media_player.h"
 #include "kit/shape_box.h"
@@ -53,6 +54,7 @@ const std::vector<ControlRow>& mainWindowControls() {
     static const std::vector<ControlRow> rows = {
         QL_ROW(按钮_帮助, Button, "window", 992, -1, 48, 24, QT_TRANSLATE_NOOP("Quillar", "帮助")),
         QL_ROW(按钮_录音选项, Button, "window", 920, -1, 70, 24, QT_TRANSLATE_NOOP("Quillar", "录音选项")),
+        QL_ROW(按钮_录音场次, Button, "window", 848, -1, 70, 24, QT_TRANSLATE_NOOP("Quillar", "录音场次")),
         QL_ROW(标签10, Label, "window", 2, 672, 1016, 24,
                QT_TRANSLATE_NOOP("Quillar", "Quillar 田野调查录音工具 · 开源软件，问题与建议请在项目主页反馈"),
                .foreground = QColor(0, 0, 0)),
@@ -91,7 +93,7 @@ const std::vector<ControlRow>& mainWindowControls() {
                .foreground = QColor(255, 0, 0)),
 
         QL_ROW(分组框5, Group, "分组框2", 8, 8, 688, 263, ""),
-        QL_ROW(编辑框_当前录音文本, Edit, "分组框5", 8, 10, 672, 245, "",
+        QL_ROW(编辑框_当前录音文本, LargeTypeEdit, "分组框5", 8, 10, 672, 245, "",
                .font = ControlFont{"微软雅黑", 48, 700, {"Microsoft YaHei"}}),
         QL_ROW(分组框7, Group, "分组框2", 8, 274, 688, 48, ""),
         QL_ROW(标签9, Label, "分组框7", 8, 16, 88, 24, QT_TRANSLATE_NOOP("Quillar", "已有录音文件：")),

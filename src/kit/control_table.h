@@ -19,6 +19,7 @@ class MainForm;
 enum class ControlKind {
     Button,
     Edit,
+    LargeTypeEdit,  // an edit box that wraps and shrinks a long text (kit/large_type_box.h)
     Label,
     List,
     Combo,

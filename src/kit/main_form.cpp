@@ -53,10 +53,11 @@ MainForm::MainForm(audio::AudioEngine& engine, QWidget* parent)
     setFixedSize(kMainWindowWidth, kMainWindowHeight);
     setStyleSheet(kGroupBoxSheet);
     buildControls(*this, mainWindowControls());
-    // The help and options buttons reach over the recording area's frame; they must stay
-    // clickable.
+    // The help, options and session buttons reach over the recording area's frame; they must
+    // stay clickable.
     按钮_帮助->raise();
     按钮_录音选项->raise();
+    按钮_录音场次->raise();
     条目标记 = new ItemMarks(列表框_录音文本列表);
 
     for (const ComboItem& item : sampleRateItems()) {

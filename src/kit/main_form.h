@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <functional>
 
+#include "kit/large_type_box.h"  // a member's type every user of the current item needs whole
 #include "kit/ui_seam.h"
 
 class QCheckBox;
@@ -49,6 +50,7 @@ class MainForm : public QWidget {
     // --- window -------------------------------------------------------------------------------
     QPushButton* 按钮_帮助 = nullptr;
     QPushButton* 按钮_录音选项 = nullptr;  // the recording options dialog, beside 按钮_帮助
+    QPushButton* 按钮_录音场次 = nullptr;  // the session dialog, beside 按钮_录音选项
     QLabel* 标签10 = nullptr;
     QGroupBox* 分组框1 = nullptr;
     QGroupBox* 分组框2 = nullptr;
@@ -79,7 +81,8 @@ class MainForm : public QWidget {
     // --- 分组框2: the recording area
     // --------------------------------------------------------------
     QGroupBox* 分组框5 = nullptr;
-    QLineEdit* 编辑框_当前录音文本 = nullptr;
+    // The current item in large type, wrapped when long, its gloss and note under it.
+    LargeTypeBox* 编辑框_当前录音文本 = nullptr;
     QGroupBox* 分组框7 = nullptr;
     QLabel* 标签9 = nullptr;
     QLineEdit* 编辑框_当前录音文件 = nullptr;

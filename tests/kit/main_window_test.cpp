@@ -54,6 +54,7 @@ const QRect kNone;
 const Expected kControls[] = {
     {"按钮_帮助", "QPushButton", "main window", {992, -1, 48, 24}, "帮助"},
     {"按钮_录音选项", "QPushButton", "main window", {920, -1, 70, 24}, "录音选项"},
+    {"按钮_录音场次", "QPushButton", "main window", {848, -1, 70, 24}, "录音场次"},
     {"标签10", "QLabel", "main window", {2, 672, 1016, 24}, std::nullopt, 12, false, {}, QColor(0, 0, 0)},
     {"分组框1", "QGroupBox", "main window", {8, 8, 304, 664}, "录音设置"},
     {"分组框2", "QGroupBox", "main window", {320, 9, 712, 663}, ""},
@@ -81,7 +82,7 @@ const Expected kControls[] = {
      "确保焦点在列表，按回车键录音，再按回车自动保存。\r\n按CTRL 键可以播放当前选中的录音。",
      12, false, {}, QColor(255, 0, 0)},
     {"分组框5", "QGroupBox", "分组框2", {8, 8, 688, 263}, ""},
-    {"编辑框_当前录音文本", "QLineEdit", "分组框5", {8, 10, 672, 245}, "", 48, true},
+    {"编辑框_当前录音文本", "quillar::LargeTypeBox", "分组框5", {8, 10, 672, 245}, "", 48, true},
     {"分组框7", "QGroupBox", "分组框2", {8, 274, 688, 48}, ""},
     {"标签9", "QLabel", "分组框7", {8, 16, 88, 24}, "已有录音文件："},
     {"编辑框_当前录音文件", "QLineEdit", "分组框7", {96, 11, 512, 32}, ""},
@@ -168,8 +169,8 @@ class MainWindowTest : public ::testing::Test {
 };
 
 TEST_F(MainWindowTest, EveryControlHasItsClassContainerGeometryTextAndLook) {
-    ASSERT_EQ(mainWindowControls().size(), 69u);
-    ASSERT_EQ(std::size(kControls) + kDialogCount, 69u);
+    ASSERT_EQ(mainWindowControls().size(), 70u);
+    ASSERT_EQ(std::size(kControls) + kDialogCount, 70u);
     for (const Expected& e : kControls) {
         SCOPED_TRACE(e.name);
         QObject* o = t.form.findChild<QObject*>(QString::fromUtf8(e.name));
