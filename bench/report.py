@@ -63,6 +63,10 @@ MICRO = [
      "quality_bench", "BM_JudgeAtStopOfOneHourTake", 20 * MS),
     ("A 50 MB word list (1.2 million items): the longest turn of the window's event loop while it "
      "loads", "items_bench", "BM_VeryLargeListLongestTurn/iterations:3/manual_time", 100 * MS),
+    ("A 100,000-row table checked at load against {speaker}/{list}/{id:4}{item}", "naming_bench",
+     "BM_CheckTableSubfolders", 300 * MS),
+    ("The same against {speaker}-{id}, ASCII names, on a FAT stick's rules", "naming_bench",
+     "BM_CheckTableArchiveAsciiOnFat", 300 * MS),
 ]
 
 

@@ -721,7 +721,7 @@ Quit anyway?</translation>
     </message>
     <message>
         <source>%1 个条目得不到文件名：模板中能分开条目的 {id}、{item} 在这些条目里是空的（或在“仅 ASCII”时没有可用的字母和数字）：</source>
-        <translation>%1 item(s) get no file name: the template's {id} and {item}, which tell items apart, are empty for them (or, with ASCII only, have no letters or digits):</translation>
+        <translation>%1 item(s) get no file name: the template&apos;s {id} and {item}, which tell items apart, are empty for them (or, with ASCII only, have no letters or digits):</translation>
     </message>
     <message>
         <source>  另有 %1 个</source>
@@ -808,8 +808,6 @@ Quit anyway?</translation>
         <translation>The file is too large (over 1 MB) to be a session file.</translation>
     </message>
     <message>
-        <source>无法写入会话文件：%1</source>
-        <translation>Cannot write the session file: %1</translation>
         <source>无法载入录音文本：
 %1
 
@@ -864,8 +862,6 @@ The current word list stays as it is.</translation>
         <translation>This spreadsheet is too large for a word list.</translation>
     </message>
     <message>
-        <source>这个电子表格文件已损坏或无法读取（也可能设了密码），读不出其中的条目。</source>
-        <translation>This spreadsheet is damaged or cannot be read (it may be protected by a password), so no items can be read from it.</translation>
         <source>录音场次</source>
         <translation>Session</translation>
     </message>
@@ -1036,6 +1032,50 @@ The session holds until the folder changes or Quillar closes.</translation>
 %2
 
 Correct it and set the folder again, or fill in the session anew in Session.</translation>
+    </message>
+    <message>
+        <source>条目文字（表格：编号+条目）</source>
+        <translation>Item text (tables: id + item)</translation>
+    </message>
+    <message>
+        <source>调查项目：发音人/词表/编号条目</source>
+        <translation>Survey: speaker/list/id item</translation>
+    </message>
+    <message>
+        <source>档案（仅ASCII）：发音人-编号</source>
+        <translation>Archive (ASCII only): speaker-id</translation>
+    </message>
+    <message>
+        <source>自定义</source>
+        <translation>Custom</translation>
+    </message>
+    <message>
+        <source>{item}，表格为 {id}{item}</source>
+        <translation>{item}, for a table {id}{item}</translation>
+    </message>
+    <message>
+        <source>字段：{id} 编号、{id:4} 补零到4位、{item} 条目、{gloss} 释义、{speaker} 发音人、{list} 词表文件名；“/”分子文件夹。</source>
+        <translation>Fields: {id} id, {id:4} zero-padded to 4 digits, {item} item, {gloss} gloss, {speaker} speaker, {list} word list file name; &quot;/&quot; makes subfolders.</translation>
+    </message>
+    <message>
+        <source>文件名仅用 A-Z a-z 0-9 - _（档案）</source>
+        <translation>File names only A-Z a-z 0-9 - _ (archives)</translation>
+    </message>
+    <message>
+        <source>文件命名</source>
+        <translation>File names</translation>
+    </message>
+    <message>
+        <source>文件名模板</source>
+        <translation>Name template</translation>
+    </message>
+    <message>
+        <source>无法写入会话文件：%1</source>
+        <translation>Cannot write the session file: %1</translation>
+    </message>
+    <message>
+        <source>这个电子表格文件已损坏或无法读取（也可能设了密码），读不出其中的条目。</source>
+        <translation>This spreadsheet is damaged or cannot be read (it may have a password); no items could be read from it.</translation>
     </message>
 </context>
 </TS>

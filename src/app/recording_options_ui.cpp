@@ -1,17 +1,50 @@
 #include "app/recording_options_ui.h"
 
 #include <QDir>
+#include <QListWidget>
 
 #include "app/recording_options_file.h"
 #include "app/settings.h"
+#include "items/item_list.h"
+#include "items/recording_marks.h"
 #include "kit/app.h"
+#include "kit/item_rows.h"
 #include "kit/main_form.h"
 #include "kit/recording_options_dialog.h"
 #include "kit/ui_seam.h"
 #include "kit/ui_texts.h"
+#include "naming/name_template.h"
 #include "record/recording_control.h"
+#include "record/take_naming.h"
 
 namespace quillar {
+
+QString NamingProblemOf(const App& app, const RecordingOptions& options) {
+    QString problem;
+    if (!options.name_template.isEmpty()) {
+        ParseNameTemplate(options.name_template, &problem);
+        if (!problem.isEmpty()) {
+            return problem;
+        }
+    }
+    const QListWidget* list = app.form.列表框_录音文本列表;
+    const bool table = ListIsTable(app);
+    if (!table && options.name_template.isEmpty()) {
+        return QString();  // a plain list's own names: homographs numbered, nothing to clash
+    }
+    ItemTable plain;
+    if (!table) {
+        plain.rows.reserve(static_cast<std::size_t>(list->count()));
+        for (int i = 0; i < list->count(); ++i) {
+            plain.rows.push_back(ItemEntryOfRow(app, i));
+        }
+    }
+    const ListNaming naming = ListNamingOf(
+        options.name_template, options.ascii_names, table, app.form.编辑框_录音文本源路径->text(),
+        app.state.session ? app.state.session->speaker.code : QString());
+    return CheckNameTemplate(naming.tmpl, table ? *app.state.item_table : plain, naming.context,
+                             NameRulesOf(CleanFolder(app.form.编辑框_保存路径->text())));
+}
 
 void OpenRecordingOptions(App& app) {
     if (TakeRunning(app) || TakeClosing(app)) {
@@ -19,10 +52,19 @@ void OpenRecordingOptions(App& app) {
     }
     RecordingOptionsDialog dialog(&app.form);
     dialog.setOptions(app.state.options);
+    // A template names cannot be made from, or one by which two items of the list in place
+    // would share a file, is never taken: the dialog says why and stays open.
+    dialog.setCheck([&app](const RecordingOptions& o) { return NamingProblemOf(app, o); });
     if (app.ui.runModal(dialog) != QDialog::Accepted) {
         return;
     }
+    const RecordingOptions before = app.state.options;
     app.state.options = dialog.options();
+    if (app.state.options.name_template != before.name_template ||
+        app.state.options.ascii_names != before.ascii_names) {
+        RefreshItemMarks(app);
+        OnItemSelected(app);
+    }
     const QString path = SettingsFilePath();
     if (!WriteRecordingOptions(path, app.state.options)) {
         app.ui.message(&app.form, Texts::tr("录音选项"),

@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QLineEdit>
 
+#include "items/item_list.h"
+#include "items/recording_marks.h"
 #include "kit/app.h"
 #include "kit/main_form.h"
 #include "kit/session_dialog.h"
@@ -38,6 +40,9 @@ void OpenSessionDialog(App& app) {
     }
     const Session session = dialog.session();
     app.state.session = session;
+    // {speaker} may name the files: the marks and the shown item follow the new speaker.
+    RefreshItemMarks(app);
+    OnItemSelected(app);
     const QString folder = CleanFolder(app.form.编辑框_保存路径->text());
     if (folder.isEmpty()) {
         app.ui.message(&app.form, Texts::tr("录音场次"),

@@ -221,6 +221,14 @@ bool CheckFolder(const CheckOptions& o, std::vector<CheckRow>* rows, QString* er
             *error = QStringLiteral("the word list %1 is not text").arg(o.list);
             return false;
         }
+        if (!content.refusal.isEmpty()) {
+            *error = QStringLiteral("the word list %1 cannot be read as a table: %2")
+                         .arg(o.list, content.refusal);
+            return false;
+        }
+        if (content.table.table) {
+            table = std::make_shared<const ItemTable>(std::move(content.table));
+        }
         // A list of nothing (or only blank lines) would pass every folder: a wrong file, not a
         // finished survey.
         if (std::all_of(content.items.cbegin(), content.items.cend(), IsBlankItem)) {

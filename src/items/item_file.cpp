@@ -304,11 +304,9 @@ ItemFileContent ReadItemFileContent(const QString& path) {
     if (std::optional<TableContent> table = ReadTextTable(text, path)) {
         return contentOfTable(std::move(*table));
     }
+    // A plain list is its lines: no row of fields beside each, which a list of a million items
+    // would pay for in memory and time and nothing reads.
     content.items = SplitItemLines(text);
-    content.table.rows.resize(std::size_t(content.items.size()));
-    for (qsizetype i = 0; i < content.items.size(); ++i) {
-        content.table.rows[std::size_t(i)].item = content.items[i];
-    }
     return content;
 }
 

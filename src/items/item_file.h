@@ -23,7 +23,7 @@ inline constexpr int kItemSliceSize = 20000;
 struct ItemFileContent {
     QStringList items;     // the items' texts, table.rows' items in their order
     bool notText = false;  // NUL bytes outside UTF-16, or mostly characters that decode to nothing
-    ItemTable table;       // a plain list's rows have only their item
+    ItemTable table;       // empty for a plain list, whose items are `items`
     // Why the file, a table, cannot be the word list (no item column, duplicate ids, ids without
     // an item, a damaged spreadsheet), in the interface's language; then there are no items.
     QString refusal;

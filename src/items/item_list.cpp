@@ -11,6 +11,7 @@
 #include "kit/app.h"
 #include "kit/drawing_board.h"
 #include "kit/item_rows.h"
+#include "kit/large_type_box.h"
 #include "kit/main_form.h"
 #include "kit/ui_seam.h"
 #include "kit/ui_texts.h"
@@ -66,7 +67,8 @@ void OnItemSelected(App& app) {
     MainForm& f = app.form;
     // The file of the item left behind must not go on playing over the new item's waveform.
     EndCurrentRecordingPlayback(app);
-    f.编辑框_当前录音文本->setText(CurrentItemEntry(app).item);
+    const ItemEntry entry = CurrentItemEntry(app);
+    f.编辑框_当前录音文本->showItem(entry.item, entry.note, entry.gloss);
     const QString path = RecordingPathOf(app);
     f.编辑框_当前录音文件->clear();
     f.按钮_播放录音->setEnabled(false);

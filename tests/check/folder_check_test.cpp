@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 
 #include "record/take_log.h"
 #include "record/take_replacement.h"
@@ -78,6 +79,29 @@ TEST_F(FolderCheck, EveryRecordingIsARowAndEveryUnrecordedItemOfTheList) {
     };
     EXPECT_EQ(csvOf({dir.path(), u"--list"_s, list}), expected);
     EXPECT_EQ(csvOf({dir.path(), u"--earlier"_s}).size(), expected.size() - 2 + 1);
+}
+
+TEST_F(FolderCheck, ATableIsCheckedByItsTemplateInTheSubfoldersWithTheFolderSpeaker) {
+    // The survey's layout: 老男/单字/0015磨.wav, the speaker from the folder's session; the two
+    // 磨 are two items, one recorded.
+    ASSERT_TRUE(QDir(dir.path()).mkpath(u"老男/单字"_s));
+    put(u"老男/单字/0015磨.wav"_s, SynthWav({}, SampleFormat::S16));
+    put(u"quillar-session.json"_s, QByteArray(R"({"speaker": {"code": "老男"}})"));
+    const QString list = dir.filePath(u"单字.csv"_s);
+    put(u"单字.csv"_s,
+        QStringLiteral("编号,字,释义\r\n0015,磨,to grind\r\n0016,磨,mill\r\n").toUtf8());
+    const std::vector<QStringList> rows =
+        csvOf({dir.path(), u"--list"_s, list, u"--template"_s, u"{speaker}/{list}/{id}{item}"_s});
+    ASSERT_GE(rows.size(), 3u);
+    EXPECT_TRUE(std::any_of(rows.cbegin(), rows.cend(), [](const QStringList& r) {
+        return r[0] == u"老男/单字/0015磨.wav"_s && r[5] == u"good"_s;
+    }));
+    EXPECT_EQ(rows.back(), (QStringList{{}, u"0016 磨"_s, {}, {}, {}, u"missing"_s, u"missing"_s}));
+    EXPECT_EQ(std::count_if(rows.cbegin(), rows.cend(),
+                            [](const QStringList& r) { return r[5] == u"missing"_s; }),
+              1);
+    // A template names cannot be made from is a usage error before any file is read.
+    EXPECT_EQ(exitOf({dir.path(), u"--template"_s, u"{nothing}"_s}), kCheckUsageError);
 }
 
 TEST_F(FolderCheck, ProfilesCheckTheFormat) {

@@ -150,10 +150,7 @@ TEST(ItemTable, APlainListStaysOneItemPerLine) {
         const ItemFileContent c = ReadItemFileContent(writeFile(dir, u"a.txt"_s, text));
         EXPECT_FALSE(c.table.table) << text;
         EXPECT_EQ(c.items, SplitItemLines(QString::fromUtf8(text))) << text;
-        ASSERT_EQ(c.table.rows.size(), std::size_t(c.items.size())) << text;
-        for (qsizetype i = 0; i < c.items.size(); ++i) {
-            EXPECT_EQ(c.table.rows[std::size_t(i)], row({}, c.items[i])) << text;
-        }
+        EXPECT_TRUE(c.table.rows.empty()) << text;
     }
 }
 
