@@ -298,6 +298,57 @@ TEST_F(Progress, HomographsGetFilesOfTheirOwn) {
     EXPECT_EQ(log[2][2], u"打 (2).wav"_s);
 }
 
+TEST_F(Progress, ATableIsNamedByItsTemplateAndItsHomographsByTheirIds) {
+    t.app.state.options.name_template = u"{speaker}/{list}/{id}{item}"_s;
+    t.app.state.session.emplace();
+    t.app.state.session->speaker.code = u"老男"_s;
+    t.app.state.session->site.code = u"HZ01"_s;
+    const QString table = writeList(u"单字.csv"_s,
+                                    u"编号,字,释义\r\n0015,磨,grind\r\n"
+                                    u"0016,磨,mill\r\n0020,多,many\r\n"_s);
+    LoadItemFile(t.app, table);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(list()->count(), 3);
+    EXPECT_EQ(list()->item(1)->text(), u"0016 磨"_s);
+    list()->setCurrentRow(1);
+    record();
+    const QString sub = folder + u"/老男/单字/"_s;
+    EXPECT_TRUE(QFile::exists(sub + u"0016磨.wav"_s));
+    EXPECT_FALSE(QFile::exists(sub + u"0015磨.wav"_s));
+    EXPECT_EQ(t.form.编辑框_当前录音文件->text(), sub + u"0016磨.wav"_s);
+    // The other 磨 is another item: unmarked, and F3 from the top finds it first.
+    RefreshItemMarks(t.app);
+    EXPECT_EQ(marks(), (std::vector<std::uint8_t>{0, kRedo, 0}));
+    EXPECT_EQ(count(), u"1 / 3"_s);
+    list()->setCurrentRow(2);
+    press(Qt::Key_F3);
+    EXPECT_EQ(list()->currentRow(), 0);
+    QFile log(sub + kTakeLogName);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QStringList line = ParseCsv(log.readAll()).back();
+    EXPECT_EQ(line.mid(17), (QStringList{u"0016"_s, u"老男"_s, u"HZ01"_s}));
+    EXPECT_EQ(line[1], u"磨"_s);
+
+    // Left on 0016, the table gains a row at its top: it opens on 0016 again.
+    list()->setCurrentRow(1);
+    RememberItemPosition(t.app);
+    writeList(u"单字.csv"_s, u"编号,字\r\n0001,一\r\n0015,磨\r\n0016,磨\r\n0020,多\r\n"_s);
+    QString id;
+    const int row = ReadItemPosition(SettingsFilePath(), table, &id);
+    EXPECT_EQ(row, 1);
+    EXPECT_EQ(id, u"0016"_s);
+    LoadItemFile(t.app, table, row, id);
+    EXPECT_EQ(list()->currentRow(), 2);
+
+    // A template by which two rows would share a file refuses the list, and the list stays.
+    t.app.state.options.name_template = u"{item}"_s;
+    t.ui.messages.clear();
+    LoadItemFile(t.app, writeList(u"other.csv"_s, u"id,item\r\n1,磨\r\n2,磨\r\n"_s));
+    ASSERT_EQ(t.ui.messages.size(), 1u);
+    EXPECT_TRUE(t.ui.messages[0].text.contains(u"磨"_s));
+    EXPECT_EQ(list()->count(), 4);
+}
+
 TEST_F(Progress, ResumesEachItemFileWhereItWasLeft) {
     const QString first = writeList(u"first.txt"_s, u"a\r\nb\r\nc\r\nd\r\n"_s);
     const QString second = writeList(u"sec=ond [x].txt"_s, u"p\r\nq\r\nr\r\n"_s);
