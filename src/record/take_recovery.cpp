@@ -130,9 +130,12 @@ QString listOf(const RecoveryOutcome& outcome) {
     if (!outcome.recovered.empty()) {
         text += Texts::tr("上次 Quillar 没有正常结束，以下录音已经找回并保存：\n");
         for (const RecoveredTake& t : outcome.recovered) {
+            // A table's item by its id too: two 磨 are told apart only so.
+            const QString item =
+                t.info.labels.id.isEmpty() ? t.info.item : t.info.labels.id + u' ' + t.info.item;
             text += QStringLiteral("\n%1\n    %2\n")
-                        .arg(t.info.item.isEmpty() ? Texts::tr("（无录音文本）")
-                                                   : ElideMiddle(PrintableText(t.info.item)),
+                        .arg(item.isEmpty() ? Texts::tr("（无录音文本）")
+                                            : ElideMiddle(PrintableText(item)),
                              ElideMiddle(QDir::toNativeSeparators(t.path)));
         }
     }

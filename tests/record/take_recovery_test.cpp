@@ -21,6 +21,7 @@
 #include "record/recording_control.h"
 #include "record/saving.h"
 #include "record/take_journal.h"
+#include "record/take_metadata.h"
 #include "record_test_support.h"
 #include "round_trip_support.h"
 #include "support/test_app.h"
@@ -190,6 +191,28 @@ TEST_F(TakeRecovery, NeverReplacesAFileFallsBackWhenTheFolderIsGoneAndSkipsLiveT
     EXPECT_EQ(paths[1], out + QStringLiteral("/太阳.恢复-20261208-143012-2.wav"));
     EXPECT_TRUE(QFile::exists(running.path())) << "another Quillar's live take was taken";
     running.remove();
+}
+
+TEST_F(TakeRecovery, ASurveyTakeComesBackBesideItsItemByItsTemplateWithItsMetadata) {
+    const QString out = folder("录音");
+    TakeInfo info = takeIn(out);
+    info.item = QStringLiteral("磨");
+    info.labels.id = QStringLiteral("0016");
+    info.labels.nameTemplate = QStringLiteral("{speaker}/{list}/{id}{item}");
+    info.labels.table = true;
+    info.labels.list = QStringLiteral("/lists/单字.csv");
+    info.labels.session.emplace();
+    info.labels.session->speaker.code = QStringLiteral("老男");
+    leaveJournal(journals(), info, 400);
+
+    const RecoveryOutcome o = recoverJournals(journals(), {QString()}, TakeMetadataOf);
+    ASSERT_EQ(o.recovered.size(), 1u);
+    // In the subfolder the template made, named after the file it was to be.
+    EXPECT_EQ(o.recovered[0].path,
+              out + QStringLiteral("/老男/单字/0016磨.恢复-20261208-143012.wav"));
+    const QByteArray file = readAll(o.recovered[0].path);
+    EXPECT_TRUE(file.contains("bext"));
+    EXPECT_TRUE(file.contains(QStringLiteral("0016 磨").toUtf8()));
 }
 
 TEST_F(TakeRecovery, WithNowhereToWriteTheJournalStaysForTheNextStart) {
