@@ -20,30 +20,17 @@
 namespace quillar {
 
 QString NamingProblemOf(const App& app, const RecordingOptions& options) {
-    QString problem;
-    if (!options.name_template.isEmpty()) {
-        ParseNameTemplate(options.name_template, &problem);
-        if (!problem.isEmpty()) {
-            return problem;
-        }
-    }
-    const QListWidget* list = app.form.列表框_录音文本列表;
-    const bool table = ListIsTable(app);
-    if (!table && options.name_template.isEmpty()) {
-        return QString();  // a plain list's own names: homographs numbered, nothing to clash
-    }
-    ItemTable plain;
-    if (!table) {
-        plain.rows.reserve(static_cast<std::size_t>(list->count()));
+    QStringList items;
+    if (!ListIsTable(app)) {
+        const QListWidget* list = app.form.列表框_录音文本列表;
+        items.reserve(list->count());
         for (int i = 0; i < list->count(); ++i) {
-            plain.rows.push_back(ItemEntryOfRow(app, i));
+            items.append(list->item(i)->text());
         }
     }
-    const ListNaming naming = ListNamingOf(
-        options.name_template, options.ascii_names, table, app.form.编辑框_录音文本源路径->text(),
-        app.state.session ? app.state.session->speaker.code : QString());
-    return CheckNameTemplate(naming.tmpl, table ? *app.state.item_table : plain, naming.context,
-                             NameRulesOf(CleanFolder(app.form.编辑框_保存路径->text())));
+    return quillar::NamingProblemOf(options, items, app.state.item_table.get(),
+                                    app.form.编辑框_录音文本源路径->text(), app.state.session,
+                                    app.form.编辑框_保存路径->text());
 }
 
 void OpenRecordingOptions(App& app) {

@@ -147,29 +147,6 @@ void addSlices(App& app, std::shared_ptr<const QStringList> items, qsizetype fro
 }
 
 // `marks` is set for a list read on a thread: only such a list is large enough to need slices.
-// Why `content`, the list at `path`, cannot be named by the options' template in the auto-save
-// folder (items without a name, two items to one file), or empty. A plain list under the
-// described name never clashes: its homographs are numbered.
-QString NameClashesOf(const App& app, const QString& path, const ItemFileContent& content) {
-    if (!content.table.table && app.state.options.name_template.isEmpty()) {
-        return QString();
-    }
-    const QString folder = CleanFolder(app.form.编辑框_保存路径->text());
-    const ListNaming naming = ListNamingOf(
-        app.state.options.name_template, app.state.options.ascii_names, content.table.table, path,
-        app.state.session ? app.state.session->speaker.code : QString());
-    ItemTable plain;
-    const ItemTable* table = &content.table;
-    if (!content.table.table) {
-        plain.rows.reserve(static_cast<std::size_t>(content.items.size()));
-        for (const QString& item : content.items) {
-            plain.rows.push_back(ItemEntry{QString(), item, QString(), QString(), {}});
-        }
-        table = &plain;
-    }
-    return CheckNameTemplate(naming.tmpl, *table, naming.context, NameRulesOf(folder));
-}
-
 void show(App& app, const QString& path, ItemFileContent content, int row, const QString& id,
           std::uint64_t generation, std::shared_ptr<ReadMarks> marks = {}) {
     if (generation != app.state.item_load_generation) {
@@ -187,7 +164,10 @@ void show(App& app, const QString& path, ItemFileContent content, int row, const
     }
     // Two items that would be saved to one file, or an item with no name, would lose takes:
     // the list is refused before any take is made by it.
-    if (const QString clash = NameClashesOf(app, path, content); !clash.isEmpty()) {
+    if (const QString clash =
+            NamingProblemOf(app.state.options, content.items, &content.table, path,
+                            app.state.session, app.form.编辑框_保存路径->text());
+        !clash.isEmpty()) {
         app.state.item_file_loading = false;
         refuseTable(app, path, clash);
         return;

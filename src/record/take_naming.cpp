@@ -39,6 +39,31 @@ ListNaming ListNamingNow(const App& app, QString* problem) {
                         app.state.session ? app.state.session->speaker.code : QString(), problem);
 }
 
+QString NamingProblemOf(const RecordingOptions& options, const QStringList& items,
+                        const ItemTable* table, const QString& itemFilePath,
+                        const std::optional<Session>& session, const QString& folderText) {
+    QString problem;
+    if (!options.name_template.isEmpty() && !ParseNameTemplate(options.name_template, &problem)) {
+        return problem;
+    }
+    const bool isTable = table != nullptr && table->table;
+    if (!isTable && options.name_template.isEmpty()) {
+        return QString();
+    }
+    const ListNaming naming =
+        ListNamingOf(options.name_template, options.ascii_names, isTable, itemFilePath,
+                     session ? session->speaker.code : QString());
+    ItemTable plain;
+    if (!isTable) {
+        plain.rows.reserve(static_cast<std::size_t>(items.size()));
+        for (const QString& item : items) {
+            plain.rows.push_back(ItemEntry{QString(), item, QString(), QString(), {}});
+        }
+    }
+    return CheckNameTemplate(naming.tmpl, isTable ? *table : plain, naming.context,
+                             NameRulesOf(CleanFolder(folderText)));
+}
+
 void LabelTakeNaming(const App& app, TakeLabels& labels) {
     const ListNaming naming = ListNamingNow(app);
     labels.nameTemplate = naming.tmpl.text;

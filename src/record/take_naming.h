@@ -5,12 +5,16 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
+#include <optional>
 
 #include "naming/name_template.h"
 
 namespace quillar {
 
 struct App;
+struct RecordingOptions;
+struct Session;
 struct TakeLabels;
 
 // The list's naming as the options, the list and the session have it now.
@@ -27,6 +31,15 @@ ListNaming ListNamingNow(const App& app, QString* problem = nullptr);
 ListNaming ListNamingOf(const QString& templateText, bool asciiNames, bool table,
                         const QString& itemFilePath, const QString& speaker,
                         QString* problem = nullptr);
+
+// Why the options' "文件名模板" and "文件名仅ASCII" cannot name every item of a list in the
+// auto-save folder `folderText`: a template that does not parse, an item without a name, two
+// items to one file (CheckNameTemplate); empty when they can. The list is `table` when it is one,
+// else the plain list of `items`, which under the described name never clashes (its homographs
+// are numbered).
+QString NamingProblemOf(const RecordingOptions& options, const QStringList& items,
+                        const ItemTable* table, const QString& itemFilePath,
+                        const std::optional<Session>& session, const QString& folderText);
 
 // Puts the naming of this moment into a new take's labels, so that it is saved by the name it
 // was begun under whatever changes meanwhile.

@@ -5,7 +5,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
@@ -14,6 +17,7 @@
 
 #include "app/recording_options_file.h"
 #include "app/settings.h"
+#include "items/item_file.h"
 #include "kit/main_form.h"
 #include "kit/recording_options_dialog.h"
 #include "record/recording_control.h"
@@ -117,6 +121,45 @@ TEST(RecordingOptionsDialogValues, BrokenValuesShowAsTheNearestOffered) {
     expected.language = "auto";
     EXPECT_EQ(dialog.options(), expected);
     EXPECT_FALSE(dialog.preroll->isEnabled());  // nothing before the key without the input open
+}
+
+TEST_F(RecordingOptionsUi, ATemplateThatWouldLoseATakeIsRefusedInTheDialogWithTheReason) {
+    const QString table = dir.filePath("单字.csv");
+    {
+        QFile f(table);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QStringLiteral("编号,字\r\n0015,磨\r\n0016,磨\r\n").toUtf8());
+    }
+    t.form.编辑框_保存路径->setText(dir.filePath("rec"));
+    LoadItemFile(t.app, table);
+    struct Case {
+        const char* nameTemplate;
+        bool refused;
+    };
+    const Case cases[] = {
+        {"{id}{item}", false}, {"{speaker}/{list}/{id:4}", false},
+        {"{item}", true},     // the two 磨 would share one file
+        {"{gloss}", true},    // neither id nor item
+        {"{id}{item", true},  // not a template
+    };
+    for (const Case& c : cases) {
+        RecordingOptions o = t.app.state.options;
+        o.name_template = QString::fromUtf8(c.nameTemplate);
+        EXPECT_EQ(!NamingProblemOf(t.app, o).isEmpty(), c.refused) << c.nameTemplate;
+    }
+    // Through the dialog: OK with a refused template keeps it open and the options as they were.
+    const RecordingOptions before = t.app.state.options;
+    bool stayedOpen = false;
+    t.ui.modalAnswer = [&stayedOpen](QDialog& d) {
+        auto& dialog = dynamic_cast<RecordingOptionsDialog&>(d);
+        dialog.nameTemplate->setText(QStringLiteral("{item}"));
+        dialog.accept();
+        stayedOpen = dialog.result() != QDialog::Accepted && !dialog.nameProblem->isHidden();
+        return int{QDialog::Rejected};
+    };
+    OpenRecordingOptions(t.app);
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_EQ(t.app.state.options, before);
 }
 
 }  // namespace
