@@ -251,12 +251,7 @@ bool CheckFolder(const CheckOptions& o, std::vector<CheckRow>* rows, QString* er
     }
     QStringList files = wavFilesIn(folder, QString());
     // The subfolders a template puts recordings in are the folder's too.
-    QSet<QString> subfolders;
-    for (const QString& name : names) {
-        if (const qsizetype slash = name.lastIndexOf(u'/'); slash > 0) {
-            subfolders.insert(name.first(slash));
-        }
-    }
+    const QSet<QString> subfolders = SubfoldersOf(names);
     for (const QString& sub : subfolders) {
         files += wavFilesIn(folder + u'/' + sub, sub + u'/');
         if (o.earlier) {

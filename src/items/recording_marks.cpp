@@ -83,16 +83,19 @@ QStringList RecordingNamesOf(const QString& folder, const QStringList& items,
     return names;
 }
 
-QSet<QString> FileNamesUnder(const QString& folder, const QStringList& names) {
-    QSet<QString> files = FileNamesIn(folder);
+QSet<QString> SubfoldersOf(const QStringList& names) {
     QSet<QString> subfolders;
     for (const QString& name : names) {
-        const qsizetype slash = name.lastIndexOf(u'/');
-        if (slash > 0) {
+        if (const qsizetype slash = name.lastIndexOf(u'/'); slash > 0) {
             subfolders.insert(name.first(slash));
         }
     }
-    for (const QString& sub : subfolders) {
+    return subfolders;
+}
+
+QSet<QString> FileNamesUnder(const QString& folder, const QStringList& names) {
+    QSet<QString> files = FileNamesIn(folder);
+    for (const QString& sub : SubfoldersOf(names)) {
         for (const QString& file : FileNamesIn(folder + u'/' + sub)) {
             files.insert(sub + u'/' + file);
         }
@@ -130,14 +133,7 @@ std::vector<std::uint8_t> ComputeItemMarks(
     // The take log lies in the folder each take was written to: one per subfolder names use.
     QHash<QString, quality::Judgement> judged;
     ReadTakeLog(folder, &judged, nullptr);
-    QSet<QString> subfolders;
-    for (const QString& name : names) {
-        const qsizetype slash = name.lastIndexOf(u'/');
-        if (slash > 0) {
-            subfolders.insert(name.first(slash));
-        }
-    }
-    for (const QString& sub : subfolders) {
+    for (const QString& sub : SubfoldersOf(names)) {
         QHash<QString, quality::Judgement> there;
         ReadTakeLog(folder + u'/' + sub, &there, nullptr);
         for (auto it = there.cbegin(); it != there.cend(); ++it) {

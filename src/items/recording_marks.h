@@ -30,6 +30,8 @@ QSet<QString> FileNamesIn(const QString& folder);
 QStringList RecordingNamesOf(const QString& folder, const QStringList& items,
                              const ItemTable* table, const ListNaming& naming,
                              QString* listedFolder);
+// The subfolders `names` (paths inside a folder) lie in, "老男/单字" for "老男/单字/0001多.wav".
+QSet<QString> SubfoldersOf(const QStringList& names);
 // The plain files below `folder` that `names` (paths inside it) could be: one listing of each
 // subfolder they lie in, as paths inside `folder`.
 QSet<QString> FileNamesUnder(const QString& folder, const QStringList& names);
