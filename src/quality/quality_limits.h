@@ -36,4 +36,12 @@ inline constexpr double kDcOffsetLimit = 0.01;
 // samples clip at their extreme codes.
 inline constexpr double kFloatFullScale = 0.999;
 
+// Where the speech lies in a take: from the first to the last frame of this length whose RMS is
+// this far above the take's noise and above the floor, widened by the margin on each side (a
+// word's faint onset and release sit just outside its loud frames) and bounded by the take.
+inline constexpr int kSpeechFrameMs = 10;
+inline constexpr double kSpeechAboveNoiseDb = 12.0;
+inline constexpr double kSpeechFloorDbfs = -50.0;
+inline constexpr int kSpeechMarginMs = 20;
+
 }  // namespace quillar::quality

@@ -220,6 +220,9 @@ TakeJudge::TakeJudge(SampleFormat format, int channels, std::uint32_t rate)
       m_frameBytes(BytesPerSample(format) * static_cast<std::size_t>(m_channels)),
       m_windowFrames(WindowFramesAt(rate)),
       m_open(static_cast<std::size_t>(m_channels)),
+      m_rate(rate),
+      m_speechFrames(SpeechFramesAt(rate)),
+      m_speechOpen(static_cast<std::size_t>(m_channels)),
       m_peak(static_cast<std::size_t>(m_channels), 0.0),
       m_clipped(static_cast<std::size_t>(m_channels), 0) {
     switch (format) {
@@ -252,7 +255,8 @@ template <class Reader>
 void TakeJudge::feedFrames(const std::uint8_t* data, std::size_t frames) {
     const std::size_t width = BytesPerSample(m_format);
     while (frames > 0) {
-        const std::size_t n = std::min<std::size_t>(frames, m_windowFrames - m_inWindow);
+        const std::size_t n = std::min<std::size_t>(
+            frames, std::min(m_windowFrames - m_inWindow, m_speechFrames - m_inSpeech));
         for (int c = 0; c < m_channels; ++c) {
             const std::uint8_t* p = data + static_cast<std::size_t>(c) * width;
             const std::size_t c_ = static_cast<std::size_t>(c);
@@ -270,6 +274,8 @@ void TakeJudge::feedFrames(const std::uint8_t* data, std::size_t frames) {
                 }
                 m_open[c_].sum += static_cast<double>(sum);
                 m_open[c_].squares += static_cast<double>(squares);
+                m_speechOpen[c_].sum += static_cast<double>(sum);
+                m_speechOpen[c_].squares += static_cast<double>(squares);
                 m_peak[c_] = std::max(m_peak[c_], static_cast<double>(std::max(-lo, hi)));
                 m_clipped[c_] |= lo <= Reader::kMin || hi >= Reader::kMax;
             } else {
@@ -289,6 +295,8 @@ void TakeJudge::feedFrames(const std::uint8_t* data, std::size_t frames) {
                 }
                 m_open[c_].sum += sum;
                 m_open[c_].squares += squares;
+                m_speechOpen[c_].sum += sum;
+                m_speechOpen[c_].squares += squares;
                 m_peak[c_] = std::max(m_peak[c_], peak);
                 m_clipped[c_] |= clipped;
             }
@@ -299,6 +307,12 @@ void TakeJudge::feedFrames(const std::uint8_t* data, std::size_t frames) {
         m_inWindow += static_cast<std::uint32_t>(n);
         if (m_inWindow == m_windowFrames) {
             closeWindow();
+        }
+        m_inSpeech += static_cast<std::uint32_t>(n);
+        if (m_inSpeech == m_speechFrames) {
+            m_speech.insert(m_speech.end(), m_speechOpen.begin(), m_speechOpen.end());
+            std::fill(m_speechOpen.begin(), m_speechOpen.end(), Window{});
+            m_inSpeech = 0;
         }
     }
 }
@@ -410,6 +424,13 @@ Judgement TakeJudge::judge() const {
     }
     j.problems = p;
     SettleVerdict(j);
+
+    std::vector<Window> speechFrames = m_speech;
+    if (m_inSpeech > 0) {
+        speechFrames.insert(speechFrames.end(), m_speechOpen.begin(), m_speechOpen.end());
+    }
+    j.speech = SpeechIntervalOf(speechFrames, channels, levels.channel, levels.mean, m_scale,
+                                m_frames, m_rate, j.noiseDbfs);
     return j;
 }
 

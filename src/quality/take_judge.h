@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "quality/speech_interval.h"
 #include "quality/window_levels.h"
 
 namespace quillar::quality {
@@ -50,6 +51,8 @@ struct Judgement {
     bool noiseRedo = false;      // kNoisy at the redo level rather than the check level
     Verdict verdict = Verdict::Good;
     std::uint64_t frames = 0;
+    // Where the speech lies (speech_interval.h); empty for a take without any.
+    SpeechInterval speech{};
 
     bool has(Problem p) const { return (problems & p) != 0; }
 };
@@ -71,7 +74,8 @@ QStringList ProblemWords(const Judgement& j);
 QString DbText(double db, int decimals = 1);
 
 // Reads the samples of a take as they come, in pieces of any size (a frame may be split across
-// two calls), and judges what it has read so far. Memory grows by 8 bytes per channel and 50 ms.
+// two calls), and judges what it has read so far. Memory grows by 16 bytes per channel and 10 ms
+// (the speech frames) and as much per 50 ms (the windows).
 class TakeJudge {
   public:
     TakeJudge() = default;
@@ -96,9 +100,14 @@ class TakeJudge {
     // Raw sample units; the scale turns them into fractions of full scale.
     double m_scale = 1.0;
     std::uint64_t m_frames = 0;
-    std::uint32_t m_inWindow = 0;         // frames in the open window
-    std::vector<Window> m_open;           // per channel, the open window
-    std::vector<Window> m_windows;        // closed windows, channel by channel within a window
+    std::uint32_t m_inWindow = 0;   // frames in the open window
+    std::vector<Window> m_open;     // per channel, the open window
+    std::vector<Window> m_windows;  // closed windows, channel by channel within a window
+    std::uint32_t m_rate = 0;
+    std::uint32_t m_speechFrames = 1;     // frames in one speech frame
+    std::uint32_t m_inSpeech = 0;         // frames in the open speech frame
+    std::vector<Window> m_speechOpen;     // per channel, the open speech frame
+    std::vector<Window> m_speech;         // closed speech frames, as m_windows
     std::vector<double> m_peak;           // per channel, largest magnitude (raw units)
     std::vector<std::uint8_t> m_clipped;  // per channel
     std::uint8_t m_carry[64] = {};        // a frame split across two feeds
