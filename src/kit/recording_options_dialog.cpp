@@ -100,6 +100,14 @@ RecordingOptionsDialog::RecordingOptionsDialog(QWidget* parent) : QDialog(parent
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setText(Texts::tr("确定"));
     buttons->button(QDialogButtonBox::Cancel)->setText(Texts::tr("取消"));
+    exportButton = buttons->addButton(Texts::tr("导出…"), QDialogButtonBox::ActionRole);
+    exportButton->setObjectName(QStringLiteral("export"));
+    exportButton->hide();
+    connect(exportButton, &QPushButton::clicked, this, [this] {
+        if (m_export) {
+            m_export();
+        }
+    });
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
@@ -121,6 +129,11 @@ void RecordingOptionsDialog::setOptions(const RecordingOptions& options) {
     asciiNames->setChecked(options.ascii_names);
     templateEdited(options.name_template);
     nameProblem->hide();
+}
+
+void RecordingOptionsDialog::setExport(std::function<void()> exportFolder) {
+    m_export = std::move(exportFolder);
+    exportButton->setVisible(static_cast<bool>(m_export));
 }
 
 void RecordingOptionsDialog::presetChosen(int index) {

@@ -1,6 +1,7 @@
 // The dialog "录音选项": pre-roll and post-roll, mono or stereo, whether the input stays open
-// between takes, the interface language and how recordings are named. It only shows and returns
-// values; app/ opens it through the dialog seam and stores what it returns. GUI thread only.
+// between takes, the interface language, how recordings are named, and the way to the exports.
+// It only shows and returns values; app/ opens it through the dialog seam and stores what it
+// returns. GUI thread only.
 #pragma once
 
 #include <QDialog>
@@ -12,6 +13,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QSpinBox;
 
 namespace quillar {
@@ -31,6 +33,9 @@ class RecordingOptionsDialog : public QDialog {
         m_check = std::move(check);
     }
     void accept() override;
+    // Called by the button "导出" (the folder's takes for other tools); without it the button
+    // is hidden.
+    void setExport(std::function<void()> exportFolder);
 
     // The fields, by name too (objectName), for tests.
     QSpinBox* preroll = nullptr;
@@ -42,12 +47,14 @@ class RecordingOptionsDialog : public QDialog {
     QLineEdit* nameTemplate = nullptr;
     QCheckBox* asciiNames = nullptr;
     QLabel* nameProblem = nullptr;
+    QPushButton* exportButton = nullptr;
 
   private:
     void presetChosen(int index);
     void templateEdited(const QString& text);
 
     std::function<QString(const RecordingOptions&)> m_check;
+    std::function<void()> m_export;
 };
 
 }  // namespace quillar
