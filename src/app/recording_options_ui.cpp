@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QListWidget>
 
+#include "app/export_ui.h"
 #include "app/recording_options_file.h"
 #include "app/settings.h"
 #include "items/item_list.h"
@@ -42,6 +43,7 @@ void OpenRecordingOptions(App& app) {
     // A template names cannot be made from, or one by which two items of the list in place
     // would share a file, is never taken: the dialog says why and stays open.
     dialog.setCheck([&app](const RecordingOptions& o) { return NamingProblemOf(app, o); });
+    dialog.setExport([&app, &dialog] { OpenExportDialog(app, &dialog); });
     if (app.ui.runModal(dialog) != QDialog::Accepted) {
         return;
     }
