@@ -1,5 +1,6 @@
 // The dialog "录音选项": pre-roll and post-roll, mono or stereo, whether the input stays open
-// between takes, the interface language and how recordings are named. It only shows and returns
+// between takes, the interface language, how recordings are named and whether each take gets a
+// TextGrid. It only shows and returns
 // values; app/ opens it through the dialog seam and stores what it returns. GUI thread only.
 #pragma once
 
@@ -42,6 +43,7 @@ class RecordingOptionsDialog : public QDialog {
     QLineEdit* nameTemplate = nullptr;
     QCheckBox* asciiNames = nullptr;
     QLabel* nameProblem = nullptr;
+    QCheckBox* annotations = nullptr;
 
   private:
     void presetChosen(int index);
