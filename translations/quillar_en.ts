@@ -1062,6 +1062,14 @@ Correct it and set the folder again, or fill in the session anew in Session.</tr
         <translation>File names only A-Z a-z 0-9 - _ (archives)</translation>
     </message>
     <message>
+        <source>标注文件</source>
+        <translation>Annotation files</translation>
+    </message>
+    <message>
+        <source>每段录音旁另存一个 Praat TextGrid 文件，标出语音所在的时段和条目。</source>
+        <translation>Save a Praat TextGrid beside every take, marking where the speech lies with the item.</translation>
+    </message>
+    <message>
         <source>文件命名</source>
         <translation>File names</translation>
     </message>

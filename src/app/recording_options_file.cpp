@@ -39,6 +39,7 @@ RecordingOptions ReadRecordingOptions(const QString& iniPath, const RecordingOpt
                                         QString::fromUtf16(kNameTemplateKey))
                           .trimmed();
     o.ascii_names = readInt(iniPath, kAsciiNamesKey, 0, 1, defaults.ascii_names ? 1 : 0) == 1;
+    o.annotations = readInt(iniPath, kAnnotationsKey, 0, 1, defaults.annotations ? 1 : 0) == 1;
     return o;
 }
 
@@ -53,6 +54,8 @@ bool WriteRecordingOptions(const QString& iniPath, const RecordingOptions& optio
         {QString::fromUtf16(kNameTemplateKey), options.name_template},
         {QString::fromUtf16(kAsciiNamesKey),
          options.ascii_names ? QStringLiteral("1") : QStringLiteral("0")},
+        {QString::fromUtf16(kAnnotationsKey),
+         options.annotations ? QStringLiteral("1") : QStringLiteral("0")},
     };
     return WriteProfileStrings(iniPath, QString::fromUtf16(kOptionsSection), values);
 }

@@ -21,6 +21,7 @@
 #include "record/saving.h"
 #include "record/size_texts.h"
 #include "record/take.h"
+#include "record/take_annotation.h"
 #include "record/take_info.h"
 #include "record/take_log.h"
 #include "record/take_logging.h"
@@ -78,6 +79,8 @@ QString autoSave(App& app, Take& take, const QString& lead = QString()) {
         return QString();
     }
     take.dropJournal();  // safe in a file now
+    KeepEarlierTakeAnnotation(path, saved.replaced);
+    AnnotateSavedTake(path, take.info(), &take.check().judgement());
     LogTake(app, take, take.audio(), path, saved.replaced, kTakeHowEnter);
     const bool sameList = target.list == app.state.item_load_generation;
     if (sameList) {

@@ -1,6 +1,6 @@
 // The recording options of sys.ini's "[录音选项]" section: margins before and after a take, the
-// channel count, whether the input stays open between takes, the interface language and how
-// recordings are named. Plain
+// channel count, whether the input stays open between takes, the interface language, how
+// recordings are named and whether they are annotated. Plain
 // values; app/ reads and writes them, the recorder and the window follow them. GUI thread only.
 #pragma once
 
@@ -16,6 +16,7 @@ inline constexpr char16_t kKeepInputKey[] = u"保持输入";
 inline constexpr char16_t kLanguageKey[] = u"界面语言";
 inline constexpr char16_t kNameTemplateKey[] = u"文件名模板";
 inline constexpr char16_t kAsciiNamesKey[] = u"文件名仅ASCII";
+inline constexpr char16_t kAnnotationsKey[] = u"标注文件";
 
 inline constexpr int kMaxMarginMs = 2000;
 
@@ -32,6 +33,8 @@ struct RecordingOptions {
     QString name_template;
     // Every composed name archive-safe: only A-Z a-z 0-9 - _.
     bool ascii_names = false;
+    // Every saved take gets a Praat TextGrid beside its WAV, its speech marked with the item.
+    bool annotations = false;
 
     // No margins, stereo, the device opened at each take: the recorder of old, which the
     // program is until its settings are read (and which tests keep unless they choose).

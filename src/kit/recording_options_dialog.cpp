@@ -79,6 +79,10 @@ RecordingOptionsDialog::RecordingOptionsDialog(QWidget* parent) : QDialog(parent
     nameProblem->setWordWrap(true);
     nameProblem->setStyleSheet(QStringLiteral("color: #c00000"));
     nameProblem->hide();
+    annotations = new QCheckBox(Texts::tr("标注文件"), this);
+    annotations->setObjectName(QStringLiteral("annotations"));
+    annotations->setToolTip(
+        Texts::tr("每段录音旁另存一个 Praat TextGrid 文件，标出语音所在的时段和条目。"));
     connect(namePreset, &QComboBox::activated, this, &RecordingOptionsDialog::presetChosen);
     connect(nameTemplate, &QLineEdit::textEdited, this, &RecordingOptionsDialog::templateEdited);
 
@@ -95,6 +99,7 @@ RecordingOptionsDialog::RecordingOptionsDialog(QWidget* parent) : QDialog(parent
     form->addRow(Texts::tr("文件名模板"), nameTemplate);
     form->addRow(QString(), asciiNames);
     form->addRow(QString(), nameProblem);
+    form->addRow(QString(), annotations);
     auto* note = new QLabel(Texts::tr("界面语言在下次启动时生效。"), this);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -127,6 +132,7 @@ void RecordingOptionsDialog::setOptions(const RecordingOptions& options) {
     language->setCurrentIndex(std::max(0, language->findData(options.language)));
     nameTemplate->setText(options.name_template);
     asciiNames->setChecked(options.ascii_names);
+    annotations->setChecked(options.annotations);
     templateEdited(options.name_template);
     nameProblem->hide();
 }
@@ -173,6 +179,7 @@ RecordingOptions RecordingOptionsDialog::options() const {
     o.language = language->currentData().toString();
     o.name_template = nameTemplate->text().trimmed();
     o.ascii_names = asciiNames->isChecked();
+    o.annotations = annotations->isChecked();
     return o;
 }
 

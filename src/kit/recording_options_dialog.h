@@ -1,7 +1,7 @@
 // The dialog "录音选项": pre-roll and post-roll, mono or stereo, whether the input stays open
-// between takes, the interface language, how recordings are named, and the way to the exports.
-// It only shows and returns values; app/ opens it through the dialog seam and stores what it
-// returns. GUI thread only.
+// between takes, the interface language, how recordings are named, whether each take gets a
+// TextGrid, and the way to the exports. It only shows and returns values; app/ opens it through
+// the dialog seam and stores what it returns. GUI thread only.
 #pragma once
 
 #include <QDialog>
@@ -48,6 +48,7 @@ class RecordingOptionsDialog : public QDialog {
     QCheckBox* asciiNames = nullptr;
     QLabel* nameProblem = nullptr;
     QPushButton* exportButton = nullptr;
+    QCheckBox* annotations = nullptr;
 
   private:
     void presetChosen(int index);

@@ -12,6 +12,7 @@
 #include "kit/record_buffer.h"
 #include "naming/recording_names.h"
 #include "platform/file_io.h"
+#include "record/take_annotation.h"
 #include "record/take_journal.h"
 #include "record/take_logging.h"
 #include "record/take_naming.h"
@@ -381,6 +382,13 @@ std::optional<SavedPendingTake> PendingTakes::finish(PendingWrite& w, std::int64
         m_placed.insert(w.target, Placed{take.info.started, QFileInfo(w.target).lastModified()});
     }
     w.temporary.clear();  // in place now
+    // Its TextGrid beside it, placed by this thread like the window's own saves' (an earlier
+    // take kept in 早前录音 gets its own there). The write judged the image it wrote, which is
+    // what the file holds.
+    KeepEarlierTakeAnnotation(saved.path, saved.replaced);
+    AnnotateSavedTake(
+        saved.path, take.info,
+        saved.described && saved.described->judged ? &saved.described->judgement : nullptr);
     forget(take);
     m_takes.erase(it);
     return saved;

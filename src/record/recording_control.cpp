@@ -123,6 +123,7 @@ TakeTarget targetNow(const App& app, bool enter) {
     labels.list = app.form.编辑框_录音文本源路径->text();
     labels.session = app.state.session;
     LabelTakeNaming(app, labels);
+    labels.annotate = app.state.options.annotations;
     return target;
 }
 

@@ -14,6 +14,7 @@
 #include "naming/recording_names.h"
 #include "record/recorder.h"
 #include "record/take.h"
+#include "record/take_annotation.h"
 #include "record/take_log.h"
 #include "record/take_logging.h"
 #include "record/take_metadata.h"
@@ -72,7 +73,11 @@ void SaveRecordingAs(App& app) {
     const SaveResult saved =
         WriteRecordingFile(app, path, latest ? TakeMetadataOf(latest->info()) : std::nullopt);
     if (saved) {
+        KeepEarlierTakeAnnotation(path, saved.replaced);
         if (take) {
+            // The take's own option, as its Enter save and its pending and recovered saves have
+            // it: the TextGrid follows the take, not the options of the moment.
+            AnnotateSavedTake(path, take->info(), &take->check().judgement());
             if (const quality::Judgement& j = take->check().judgement(); j.frames > 0) {
                 app.state.judged_takes.insert(QFileInfo(path).absoluteFilePath(), j);
             }

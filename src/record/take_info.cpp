@@ -53,6 +53,9 @@ bool writeTakeInfo(const QString& path, const TakeInfo& info) {
     if (!l.list.isEmpty()) {
         o.insert(QStringLiteral("list"), l.list);
     }
+    if (l.annotate) {
+        o.insert(QStringLiteral("annotate"), true);
+    }
     if (l.session) {
         o.insert(QStringLiteral("session"),
                  QJsonDocument::fromJson(sessionJson(*l.session)).object());
@@ -94,6 +97,8 @@ std::optional<TakeInfo> readTakeInfo(const QString& path) {
     l.asciiNames = o.value(QStringLiteral("ascii")).toBool(false);
     l.table = o.value(QStringLiteral("table")).toBool(false);
     l.list = o.value(QStringLiteral("list")).toString();
+    // A journal of a run before the option was there has none: no TextGrid, as then.
+    l.annotate = o.value(QStringLiteral("annotate")).toBool(false);
     if (const QJsonValue session = o.value(QStringLiteral("session")); session.isObject()) {
         // A session that no longer reads is dropped, never half-kept; the take still recovers.
         l.session = parseSession(QJsonDocument(session.toObject()).toJson()).session;

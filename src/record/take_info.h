@@ -27,6 +27,9 @@ struct TakeLabels {
     bool table = false;
     QString list;  // the word list's path
     std::optional<Session> session;
+    // A TextGrid goes beside the take's file ("标注文件" at the key), wherever and whenever it
+    // is saved: at once, later as a pending take, or recovered.
+    bool annotate = false;
 
     bool operator==(const TakeLabels&) const = default;
 };

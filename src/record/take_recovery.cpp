@@ -15,6 +15,7 @@
 #include "naming/name_template.h"
 #include "naming/recording_names.h"
 #include "platform/file_io.h"
+#include "record/take_annotation.h"
 #include "record/take_journal.h"
 #include "record/take_logging.h"
 #include "record/take_metadata.h"
@@ -202,6 +203,8 @@ RecoveryOutcome recoverJournals(const QString& journalFolder, const QStringList&
         if (written.isEmpty()) {
             outcome.leftOver << path;
         } else {
+            // Judged as it now lies; it never replaced a file, so no earlier TextGrid moves.
+            AnnotateSavedTake(written, *info);
             // Only now that the take is on disk elsewhere.
             QFile::remove(path);
             QFile::remove(infoPath);

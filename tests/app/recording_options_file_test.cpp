@@ -35,6 +35,12 @@ RecordingOptions named(const QString& nameTemplate, bool ascii) {
     return o;
 }
 
+RecordingOptions annotated(bool on) {
+    RecordingOptions o = with(300, 300, 2, true);
+    o.annotations = on;
+    return o;
+}
+
 TEST(RecordingOptionsFile, EveryBrokenValueTakesItsDefaultAndNoneIsFatal) {
     const OptionsCase cases[] = {
         {"no section", u""_s, with(300, 300, 2, true)},
@@ -49,6 +55,10 @@ TEST(RecordingOptionsFile, EveryBrokenValueTakesItsDefaultAndNoneIsFatal) {
          named(u"{speaker}/{list}/{id}{item}"_s, true)},
         {"ascii not a flag", u"文件名模板={id:4}\n文件名仅ASCII=yes\n"_s,
          named(u"{id:4}"_s, false)},
+        {"annotated", u"标注文件=1\n"_s, annotated(true)},
+        {"annotations off", u"标注文件=0\n"_s, annotated(false)},
+        {"annotations not a flag", u"标注文件=2\n"_s, annotated(false)},
+        {"annotations a word", u"标注文件=是\n"_s, annotated(false)},
     };
     for (const OptionsCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -74,6 +84,7 @@ TEST(RecordingOptionsFile, WhatIsWrittenReadsBackAndOtherSectionsStay) {
     RecordingOptions chosen = with(1200, 0, 1, false, "zh");
     chosen.name_template = u"{speaker}/{list}/{id}{item}"_s;
     chosen.ascii_names = true;
+    chosen.annotations = true;
     ASSERT_TRUE(WriteRecordingOptions(ini, chosen));
     EXPECT_EQ(ReadRecordingOptions(ini), chosen);
     QFile f(ini);

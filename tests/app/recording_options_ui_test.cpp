@@ -43,6 +43,7 @@ class RecordingOptionsUi : public ::testing::Test {
             dialog.channels->setCurrentIndex(dialog.channels->findData(o.channels));
             dialog.keepInput->setChecked(o.keep_input);
             dialog.language->setCurrentIndex(dialog.language->findData(o.language));
+            dialog.annotations->setChecked(o.annotations);
             return int{QDialog::Accepted};
         };
     }
@@ -59,6 +60,7 @@ RecordingOptions chosen() {
     o.channels = 1;
     o.keep_input = false;
     o.language = "en";
+    o.annotations = true;
     return o;
 }
 

@@ -16,6 +16,7 @@ test fails on any report its programs left.
 import array
 import csv
 import json
+import math
 import os
 import re
 import select
@@ -318,6 +319,76 @@ def make_click(path, lead_seconds=0.0, tail_seconds=0.2):
     subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", path,
                     "synth", "0.01", "sine", "2000", "vol", "0.9",
                     "pad", str(lead_seconds), str(tail_seconds)], check=True)
+
+
+def speak(path, word, voice):
+    """`word` spoken by espeak-ng in `voice`, as the sink plays it: 44100 Hz, two channels,
+    16 bits."""
+    clean = path + ".espeak.wav"
+    subprocess.run(["espeak-ng", "-v", voice, "-w", clean, word], check=True)
+    subprocess.run(["sox", clean, "-r", "44100", "-c", "2", "-b", "16", path], check=True)
+
+
+def frame_rms_dbfs(samples, frame):
+    """The level of each whole or last partial run of `frame` samples, in dBFS (AC RMS)."""
+    levels = []
+    for at in range(0, len(samples), frame):
+        part = samples[at:at + frame]
+        mean = sum(part) / len(part)
+        power = sum((v - mean) ** 2 for v in part) / len(part)
+        levels.append(-1000.0 if power <= 0 else 10 * math.log10(power / 32768.0 ** 2))
+    return levels
+
+
+def speech_edges(samples, floor_dbfs=-50.0):
+    """Seconds of the first and past the last 10 ms frame above `floor_dbfs`."""
+    loud = [i for i, db in enumerate(frame_rms_dbfs(samples, 441)) if db > floor_dbfs]
+    return loud[0] * 0.01, (loud[-1] + 1) * 0.01
+
+
+def envelope(samples, hop=44):
+    """Sum of magnitudes per 1 ms."""
+    return [sum(abs(v) for v in samples[at:at + hop]) for at in range(0, len(samples), hop)]
+
+
+def offset_of(word, take):
+    """Seconds into `take` at which `word` begins, by cross-correlating their 1 ms envelopes."""
+    w, t = envelope(word), envelope(take)
+    best, best_at = None, 0
+    for lag in range(0, max(1, len(t) - len(w) + 1)):
+        score = sum(a * b for a, b in zip(w, t[lag:lag + len(w)]))
+        if best is None or score > best:
+            best, best_at = score, lag
+    return best_at * 44 / 44100.0
+
+
+def read_textgrid(path):
+    """A long-text TextGrid: (xmin, xmax, [(tier name, [(xmin, xmax, text)])]), read by its
+    own lines."""
+    with open(path, encoding="utf-8") as f:
+        lines = f.read().splitlines()
+    assert lines[0] == 'File type = "ooTextFile"' and lines[1] == 'Object class = "TextGrid"'
+    pair = re.compile(r'^\s*(\w+) = (.*?)\s*$')
+    head, tiers, interval = {}, [], None
+    for line in lines[2:]:
+        if re.match(r"^\s*intervals \[\d+\]:", line):
+            interval = [0.0, 0.0, None]
+            tiers[-1][1].append(interval)
+            continue
+        m = pair.match(line)
+        if not m:
+            continue
+        key, value = m.groups()
+        if key == "name":
+            tiers.append((value[1:-1].replace('""', '"'), []))
+            interval = None
+        elif interval is not None and key in ("xmin", "xmax"):
+            interval[0 if key == "xmin" else 1] = float(value)
+        elif interval is not None and key == "text":
+            interval[2] = value[1:-1].replace('""', '"')
+        elif not tiers and key in ("xmin", "xmax"):
+            head[key] = float(value)
+    return head["xmin"], head["xmax"], [(n, [tuple(i) for i in iv]) for n, iv in tiers]
 
 
 def window_ping_ms(servers, window, timeout=5.0):
@@ -959,6 +1030,46 @@ class WorkingLoop(unittest.TestCase):
         wait_for(lambda: os.path.exists(fifteen), 20, "the recording of 0015 磨 again")
         self.assertAlmostEqual(dominant_frequency(fifteen), 1300, delta=30)
         self.assertFalse(os.path.exists(os.path.join(app.folder, "老男/单字/0000一.wav")))
+        self.assertEqual(app.close(), 0)
+
+    def test_annotated_takes_mark_each_spoken_word_within_20_ms(self):
+        words = [("妈妈", "cmn"), ("太阳", "cmn"), ("月亮", "cmn"),
+                 ("water", "en"), ("window", "en"), ("morning", "en")]
+        spoken = {}
+        for n, (word, voice) in enumerate(words):
+            spoken[word] = os.path.join(self.servers.tmp, "word%d.wav" % n)
+            speak(spoken[word], word, voice)
+        app = self.start([w for w, _ in words], options=dict(WITHOUT_MARGINS, 标注文件=1))
+        takes = []
+        for n, (word, _) in enumerate(words):
+            if n:
+                app.key("Down")
+            takes.append(app.record_item(spoken[word], word))
+        for (word, _), take in zip(words, takes):
+            grid = take[:-len(".wav")] + ".TextGrid"
+            wait_for(lambda: os.path.exists(grid), 10, "the TextGrid of %s" % word)
+            seconds = float(soxi(take, "-D"))
+            xmin, xmax, tiers = read_textgrid(grid)
+            self.assertEqual([name for name, _ in tiers], ["item"], word)
+            intervals = tiers[0][1]
+            self.assertEqual((xmin, intervals[0][0]), (0.0, 0.0), word)
+            self.assertAlmostEqual(xmax, seconds, delta=0.001, msg=word)
+            self.assertAlmostEqual(intervals[-1][1], seconds, delta=0.001, msg=word)
+            for before, after in zip(intervals, intervals[1:]):
+                self.assertEqual(before[1], after[0], word)  # no gap, no overlap
+            labelled = [i for i in intervals if i[2]]
+            self.assertEqual([i[2] for i in labelled], [word])
+            # Where the word lies in the take: its clean rendering's edges, placed by where the
+            # rendering lies in the take, widened by the 20 ms margin within the take.
+            clean = left_samples(spoken[word])
+            begin, end = speech_edges(clean)
+            at = offset_of(clean, left_samples(take))
+            expected = (max(0.0, at + begin - 0.02), min(seconds, at + end + 0.02))
+            print("%s: take %.3f s, word at %.3f, expected %.3f-%.3f, marked %.3f-%.3f"
+                  % (word, seconds, at, expected[0], expected[1], labelled[0][0],
+                     labelled[0][1]), file=sys.stderr)
+            self.assertAlmostEqual(labelled[0][0], expected[0], delta=0.02, msg=word)
+            self.assertAlmostEqual(labelled[0][1], expected[1], delta=0.02, msg=word)
         self.assertEqual(app.close(), 0)
 
     def test_archive_names_are_ascii_and_the_files_say_who_and_where(self):
