@@ -18,15 +18,16 @@ struct EafAnnotation {
 };
 
 struct EafTier {
-    QString id;  // "item", "gloss"
+    QString id;                              // "item", "gloss"
     std::vector<EafAnnotation> annotations;  // in time order
 };
 
 struct EafDocument {
     QString mediaRelativeUrl;  // "./session.wav": the media beside the .eaf
+    QString mediaUrl;          // absolute "file:///…" URL of the media; empty: the relative one
     QString mimeType = QStringLiteral("audio/x-wav");
-    QString author;            // the fieldworker, may be empty
-    QDateTime date;            // when written
+    QString author;  // the fieldworker, may be empty
+    QDateTime date;  // when written
     std::vector<EafTier> tiers;
 };
 

@@ -19,7 +19,7 @@ struct LiftEntry {
 };
 
 struct LiftLexicon {
-    QString formLanguage;   // writing system of the forms: the session's first language code
+    QString formLanguage;  // writing system of the forms: the session's first language code
     QString glossLanguage = QStringLiteral("en");
     QString producer = QStringLiteral("Quillar");
     QDateTime produced;

@@ -223,15 +223,17 @@ bool CheckFolder(const CheckOptions& o, std::vector<CheckRow>* rows, QString* er
 
 QByteArray CheckCsv(const std::vector<CheckRow>& rows) {
     QByteArray csv("\xEF\xBB\xBF");
-    csv +=
-        csvLine({QStringLiteral("file"), QStringLiteral("item"), QStringLiteral("seconds"),
-                 QStringLiteral("rate"), QStringLiteral("bits"), QStringLiteral("channels"),
-                 QStringLiteral("peak_dbfs"), QStringLiteral("noise_dbfs"),
-                 QStringLiteral("snr_db"), QStringLiteral("verdict"), QStringLiteral("problems")});
+    csv += csvLine({QStringLiteral("file"), QStringLiteral("item"), QStringLiteral("seconds"),
+                    QStringLiteral("rate"), QStringLiteral("bits"), QStringLiteral("channels"),
+                    QStringLiteral("peak_dbfs"), QStringLiteral("noise_dbfs"),
+                    QStringLiteral("snr_db"), QStringLiteral("verdict"), QStringLiteral("problems"),
+                    // After the columns readers of older versions know: where the speech lies.
+                    QStringLiteral("speech_start"), QStringLiteral("speech_end")});
     for (const CheckRow& r : rows) {
         const quality::WavJudgement& w = r.wav;
         // An unreadable file has no figures worth a number.
         const bool figures = !r.missing() && !w.judgement.has(quality::kUnreadable);
+        const bool speech = figures && w.judgement.speech.found();
         const auto known = [](std::uint32_t v) { return v != 0 ? QString::number(v) : QString(); };
         csv += csvLine({
             r.file,
@@ -245,6 +247,8 @@ QByteArray CheckCsv(const std::vector<CheckRow>& rows) {
             figures ? quality::DbText(w.judgement.snrDb) : QString(),
             verdictOf(r),
             problemsOf(r),
+            speech ? number(w.judgement.speech.beginSeconds(w.rate), 3) : QString(),
+            speech ? number(w.judgement.speech.endSeconds(w.rate), 3) : QString(),
         });
     }
     return csv;

@@ -81,6 +81,27 @@ TEST_F(FolderCheck, EveryRecordingIsARowAndEveryUnrecordedItemOfTheList) {
     EXPECT_EQ(csvOf({dir.path(), u"--earlier"_s}).size(), expected.size() - 2 + 1);
 }
 
+TEST_F(FolderCheck, TheCsvSaysWhereTheSpeechLiesAsTheTextGridsMarkIt) {
+    std::vector<CheckRow> rows;
+    CheckOptions o;
+    QString error;
+    ASSERT_TRUE(ParseCheckOptions({dir.path()}, &o, &error));
+    ASSERT_TRUE(CheckFolder(o, &rows, &error));
+    const std::vector<QStringList> csv = ParseCsv(CheckCsv(rows));
+    ASSERT_EQ(csv[0].mid(11), (QStringList{u"speech_start"_s, u"speech_end"_s}));
+    const auto speechOf = [&csv](const QString& file) {
+        for (const QStringList& r : csv) {
+            if (r[0] == file) {
+                return r.mid(11);
+            }
+        }
+        return QStringList{u"no row"_s};
+    };
+    // The word of 0.3 s to 0.8 s, widened by 20 ms; nothing in what cannot be read.
+    EXPECT_EQ(speechOf(u"clean.wav"_s), (QStringList{u"0.280"_s, u"0.820"_s}));
+    EXPECT_EQ(speechOf(u"broken.wav"_s), (QStringList{{}, {}}));
+}
+
 TEST_F(FolderCheck, ATableIsCheckedByItsTemplateInTheSubfoldersWithTheFolderSpeaker) {
     // The survey's layout: 老男/单字/0015磨.wav, the speaker from the folder's session; the two
     // 磨 are two items, one recorded.
