@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QUrl>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -553,6 +554,7 @@ std::vector<annotation::IntervalTier> SessionTiers(const SessionJoinResult& join
 annotation::EafDocument SessionEaf(const SessionJoinResult& joined, const QString& author) {
     annotation::EafDocument doc;
     doc.mediaRelativeUrl = QStringLiteral("./") + QFileInfo(joined.paths.wav).fileName();
+    doc.mediaUrl = QUrl::fromLocalFile(joined.paths.wav).toString();
     doc.author = author;
     doc.date = QDateTime::currentDateTime();
     // Rounded to the ms, but never past the end of the media.
