@@ -182,10 +182,10 @@ TEST_F(SessionJoin, PraatReadsTheSpeechOfEveryTakeWhereItLiesInTheSession) {
         take.push_back({at, at + w.seconds, f + u".wav"_s});
         at += w.seconds;
     }
-    const std::vector<PraatInterval> items = PraatIntervals(joined.paths.textGrid, 1, &error);
-    if (items.empty() && QStandardPaths::findExecutable(u"praat"_s).isEmpty()) {
+    if (QStandardPaths::findExecutable(u"praat"_s).isEmpty()) {
         GTEST_SKIP() << "praat is not installed";
     }
+    const std::vector<PraatInterval> items = PraatIntervals(joined.paths.textGrid, 1, &error);
     ASSERT_TRUE(error.isEmpty()) << error.toStdString();
     std::vector<PraatInterval> labelled;
     for (const PraatInterval& i : items) {
@@ -211,7 +211,7 @@ TEST_F(SessionJoin, PraatReadsTheSpeechOfEveryTakeWhereItLiesInTheSession) {
     }
     // The whole session lasts the takes' sum, to the frame.
     const QString duration = RunPraat(
-        u"s = Read from file: \"%1\"\nwriteInfoLine: fixed$(Get total duration, 7)\n"_s.arg(
+        u"s = Read from file: \"%1\"\nd = Get total duration\nwriteInfoLine: fixed$(d, 7)\n"_s.arg(
             joined.paths.wav),
         &error);
     EXPECT_NEAR(duration.trimmed().toDouble(), at, 1.0 / 44100) << error.toStdString();
