@@ -5,7 +5,7 @@
 QUILLAR_RUN_PACKAGES=(
   cmake ninja-build g++ pkg-config ccache
   qt6-base-dev qt6-qpa-plugins qt6-tools-dev qt6-l10n-tools libsdl2-dev libfftw3-dev libuchardet-dev
-  libquazip1-qt6-dev libfreexl-dev
+  libquazip1-qt6-dev libfreexl-dev libsoxr-dev
   fonts-wqy-microhei qt6-translations-l10n
 )
 

@@ -595,6 +595,18 @@ def main():
                   "warm cache | %s (%.0f files/s) | | cat's rate / 3 (cat %s, %.0f files/s) | %s |"
                   % (fmt(q), 1000 / q, fmt(c), 1000 / c, "ok" if q < 3 * c else "over"))
 
+        # quillar-export's session join of 1,000 two-second takes against cat's work over the same
+        # files (read whole, written into one file): at least cat's rate divided by 3.
+        export = run_bench(build, "export_bench", cache)
+        join = export.get("BM_JoinSession/iterations:5/real_time")
+        cat = export.get("BM_CatTakesIntoOneFile/iterations:5/real_time")
+        if join is not None and cat is not None:
+            j, c = seconds_of(join, "real_time"), seconds_of(cat, "real_time")
+            print("| quillar-export --session over 1,000 two-second takes (44100 Hz 16-bit mono, "
+                  "168 MiB: joined, judged, flushed, with its TextGrid and ELAN file), warm cache "
+                  "| %s (%.2f x cat's time) | | cat's rate / 3 (cat %s) | %s |"
+                  % (fmt(j), j / c, fmt(c), "ok" if j < 3 * c else "over"))
+
         save = run_bench(build, "record_bench", cache).get("BM_SaveLongRecording/iterations:3/real_time")
         cp = run_bench(build, "record_bench", cache).get("BM_CpSameSize/0/iterations:3/real_time")
         cp_sync = run_bench(build, "record_bench", cache).get("BM_CpSameSize/1/iterations:3/real_time")

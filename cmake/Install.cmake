@@ -15,7 +15,7 @@ configure_file("${QUILLAR_DATA_DIR}/quillar.desktop.in"
 configure_file("${QUILLAR_DATA_DIR}/quillar.metainfo.xml.in"
                "${QUILLAR_GENERATED_DATA_DIR}/${QUILLAR_APP_ID}.metainfo.xml" @ONLY)
 
-install(TARGETS quillar quillar-check RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
+install(TARGETS quillar quillar-check quillar-export RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
 install(FILES "${QUILLAR_GENERATED_DATA_DIR}/${QUILLAR_APP_ID}.desktop"
         DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
 install(FILES "${QUILLAR_GENERATED_DATA_DIR}/${QUILLAR_APP_ID}.metainfo.xml"

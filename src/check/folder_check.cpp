@@ -1,6 +1,5 @@
 #include "check/folder_check.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QSaveFile>
@@ -13,14 +12,10 @@
 #include <mutex>
 #include <thread>
 
-#include "items/item_file.h"
-#include "items/recording_marks.h"
+#include "items/listed_folder.h"
 #include "kit/item_rows.h"
-#include "naming/recording_names.h"
+#include "naming/name_template.h"
 #include "record/take_log.h"
-#include "record/take_naming.h"
-#include "record/take_replacement.h"
-#include "session/session.h"
 
 namespace quillar {
 
@@ -33,16 +28,6 @@ const QString kMissing = QStringLiteral("missing");
 // Progress shows only for a check that runs longer than this.
 constexpr auto kQuietFor = std::chrono::seconds(1);
 constexpr auto kProgressEvery = std::chrono::milliseconds(200);
-
-QStringList wavFilesIn(const QString& folder, const QString& prefix) {
-    QStringList files;
-    for (const QString& name : FileNamesIn(folder)) {
-        if (name.endsWith(QStringLiteral(".wav"), Qt::CaseInsensitive)) {
-            files.append(prefix + name);
-        }
-    }
-    return files;
-}
 
 // Judges rows[i].file for every row, over all cores; `progress` from this thread.
 void judgeAll(const QString& folder, quality::Profile profile, std::vector<CheckRow>& rows,
@@ -203,81 +188,18 @@ bool ParseCheckOptions(const QStringList& args, CheckOptions* o, QString* error)
 bool CheckFolder(const CheckOptions& o, std::vector<CheckRow>* rows, QString* error,
                  const std::function<void(int, int)>& progress) {
     rows->clear();
-    const QFileInfo folderInfo(o.folder);
-    if (!folderInfo.isDir() || !QDir(o.folder).isReadable()) {
-        *error = QStringLiteral("cannot read the folder %1").arg(o.folder);
+    ListedFolder listed;
+    if (!ReadListedFolder(o.folder, o.list, o.nameTemplate, o.asciiNames, &listed, error)) {
         return false;
     }
-    QStringList items;
-    std::shared_ptr<const ItemTable> table;
-    if (!o.list.isEmpty()) {
-        const QFileInfo listInfo(o.list);
-        if (!listInfo.isFile() || !listInfo.isReadable()) {
-            *error = QStringLiteral("cannot read the word list %1").arg(o.list);
-            return false;
-        }
-        ItemFileContent content = ReadItemFileContent(o.list);
-        if (content.notText) {
-            *error = QStringLiteral("the word list %1 is not text").arg(o.list);
-            return false;
-        }
-        if (!content.refusal.isEmpty()) {
-            *error = QStringLiteral("the word list %1 cannot be read as a table: %2")
-                         .arg(o.list, content.refusal);
-            return false;
-        }
-        if (content.table.table) {
-            table = std::make_shared<const ItemTable>(std::move(content.table));
-        }
-        // A list of nothing (or only blank lines) would pass every folder: a wrong file, not a
-        // finished survey.
-        if (std::all_of(content.items.cbegin(), content.items.cend(), IsBlankItem)) {
-            *error = QStringLiteral("the word list %1 holds no items").arg(o.list);
-            return false;
-        }
-        items = std::move(content.items);
-    }
-    const QString folder = folderInfo.absoluteFilePath();
-    // The list's names, as the window makes them: the folder's session gives {speaker}.
-    QStringList names;
-    if (!items.isEmpty()) {
-        const SessionRead session =
-            readSessionFile(folder + u'/' + QLatin1String(kSessionFileName));
-        const ListNaming naming =
-            ListNamingOf(o.nameTemplate, o.asciiNames, table != nullptr && table->table, o.list,
-                         session.session ? session.session->speaker.code : QString());
-        QString listed;
-        names = RecordingNamesOf(folder, items, table.get(), naming, &listed);
-    }
-    QStringList files = wavFilesIn(folder, QString());
-    // The subfolders a template puts recordings in are the folder's too.
-    const QSet<QString> subfolders = SubfoldersOf(names);
-    for (const QString& sub : subfolders) {
-        files += wavFilesIn(folder + u'/' + sub, sub + u'/');
-        if (o.earlier) {
-            files += wavFilesIn(folder + u'/' + sub + u'/' + kEarlierTakesFolder,
-                                sub + u'/' + kEarlierTakesFolder + u'/');
-        }
-    }
-    if (o.earlier) {
-        files += wavFilesIn(folder + u'/' + kEarlierTakesFolder, kEarlierTakesFolder + u'/');
-    }
+    const QStringList files = TakeFilesOf(listed, o.earlier);
     // Nothing judged is no pass: most often the wrong folder was named.
     if (files.isEmpty()) {
         *error = QStringLiteral("no recordings (.wav) in the folder %1").arg(o.folder);
         return false;
     }
-    std::sort(files.begin(), files.end());
-    QHash<QString, QString> logged;
-    ReadTakeLog(folder, nullptr, &logged);
-    for (const QString& sub : subfolders) {
-        QHash<QString, QString> there;
-        ReadTakeLog(folder + u'/' + sub, nullptr, &there);
-        for (auto it = there.cbegin(); it != there.cend(); ++it) {
-            logged.insert(sub + u'/' + it.key(), it.value());
-        }
-    }
-    rows->reserve(static_cast<std::size_t>(files.size() + items.size()));
+    const QHash<QString, QString> logged = LoggedItemsOf(listed);
+    rows->reserve(static_cast<std::size_t>(files.size() + listed.items.size()));
     for (const QString& f : files) {
         CheckRow row;
         row.file = f;
@@ -285,17 +207,15 @@ bool CheckFolder(const CheckOptions& o, std::vector<CheckRow>* rows, QString* er
         row.item = it != logged.cend() ? *it : QFileInfo(f).completeBaseName();
         rows->push_back(std::move(row));
     }
-    judgeAll(folder, o.profile, *rows, progress);
+    judgeAll(listed.folder, o.profile, *rows, progress);
 
-    if (!items.isEmpty()) {
-        const QSet<QString> present(files.cbegin(), files.cend());
-        for (qsizetype i = 0; i < names.size(); ++i) {
-            // A blank line names no recording, so none can be missing.
-            if (!names[i].isEmpty() && !present.contains(names[i])) {
-                CheckRow row;
-                row.item = table ? ItemRowText(table->rows[static_cast<std::size_t>(i)]) : items[i];
-                rows->push_back(std::move(row));
-            }
+    const QSet<QString> present(files.cbegin(), files.cend());
+    for (qsizetype i = 0; i < listed.names.size(); ++i) {
+        // A blank line names no recording, so none can be missing.
+        if (!listed.names[i].isEmpty() && !present.contains(listed.names[i])) {
+            CheckRow row;
+            row.item = ItemRowText(listed.entry(i));
+            rows->push_back(std::move(row));
         }
     }
     return true;

@@ -65,7 +65,7 @@ def check_tree(root, prefix, args):
     share = f"{top}/share"
     app_id = args.app_id
     examples = sorted(p.name for p in (args.source_dir / "examples").iterdir())
-    required = {f"{top}/bin/quillar", f"{top}/bin/quillar-check",
+    required = {f"{top}/bin/quillar", f"{top}/bin/quillar-check", f"{top}/bin/quillar-export",
                 f"{share}/applications/{app_id}.desktop",
                 f"{share}/metainfo/{app_id}.metainfo.xml",
                 f"{share}/icons/hicolor/scalable/apps/{app_id}.svg"}
@@ -82,13 +82,16 @@ def check_tree(root, prefix, args):
         size = (int(match[1]), int(match[2]))
         if png_size(root / extra) != size:
             fail(f"{extra} is not a {size[0]}x{size[1]} PNG")
-    for program in ("quillar", "quillar-check"):
+    for program in ("quillar", "quillar-check", "quillar-export"):
         if not os.access(root / top / "bin" / program, os.X_OK):
             fail(f"bin/{program} is not executable")
     # The command needs no display: it answers --help on a machine without one.
     check = run(str(root / top / "bin/quillar-check"), "--help")
     if check.returncode != 0 or "quillar-check FOLDER" not in check.stdout:
         fail(f"quillar-check --help: {check.returncode} {check.stdout}{check.stderr}")
+    export = run(str(root / top / "bin/quillar-export"), "--help")
+    if export.returncode != 0 or "quillar-export FOLDER" not in export.stdout:
+        fail(f"quillar-export --help: {export.returncode} {export.stdout}{export.stderr}")
     for name in examples:
         if (root / share / "quillar/examples" / name).read_bytes() != \
                 (args.source_dir / "examples" / name).read_bytes():
@@ -194,7 +197,8 @@ def check_deb(args, scratch):
     if files_under(unpacked) != files_under(installed):
         fail(f"package and installed tree differ: {files_under(unpacked) ^ files_under(installed)}")
     # the packaged binaries are stripped
-    for name in files_under(installed) - {"usr/bin/quillar", "usr/bin/quillar-check"}:
+    for name in files_under(installed) - {"usr/bin/quillar", "usr/bin/quillar-check",
+                                             "usr/bin/quillar-export"}:
         if (unpacked / name).read_bytes() != (installed / name).read_bytes():
             fail(f"{name} differs between the package and the installed tree")
     entry = check_tree(unpacked, "/usr", args)
