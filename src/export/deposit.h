@@ -16,15 +16,15 @@ struct DepositOptions {
 };
 
 struct DepositResult {
-    int copied = 0;         // takes copied
-    QStringList files;      // every file written, relative to dir
+    int copied = 0;     // takes copied
+    QStringList files;  // every file written, relative to dir
 };
 
 // False, with the reason, when a file could not be written or read back whole, or a file of the
 // deposit already stands in dir (nothing in dir is ever overwritten; the check comes before the
 // first copy).
-bool ExportDeposit(const ExportFolder& folder, const DepositOptions& options,
-                   DepositResult* result, QString* error, const ExportProgress& progress = {});
+bool ExportDeposit(const ExportFolder& folder, const DepositOptions& options, DepositResult* result,
+                   QString* error, const ExportProgress& progress = {});
 
 // The archive-safe name of a take: "CODE-SPEAKER-ID.wav", each part reduced to A-Z 0-9 - _ in
 // upper case (accented Latin letters by their base letter, other characters dropped), the

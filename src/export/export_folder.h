@@ -27,8 +27,8 @@ struct ExportSource {
 struct ExportItem {
     ItemEntry entry;  // id, item, note, gloss (only the item for a plain list)
     QString text;     // how the item is shown and labelled: "0001 多" for a table, else the item
-    QString file;     // the latest take, relative to the folder ("老男/单字/0001多.wav"); empty:
-                      // the item has no take
+    QString file;  // the latest take, relative to the folder ("老男/单字/0001多.wav"); empty:
+                   // the item has no take
     bool hasTake() const { return !file.isEmpty(); }
 };
 
@@ -36,8 +36,8 @@ struct ExportFolder {
     QString folder;  // absolute
     QString list;    // as given
     bool table = false;
-    std::optional<Session> session;   // the folder's quillar-session.json, when it has one
-    std::vector<ExportItem> items;    // list order; blank lines left out
+    std::optional<Session> session;  // the folder's quillar-session.json, when it has one
+    std::vector<ExportItem> items;   // list order; blank lines left out
 };
 
 // Called now and then with the work done and the work in all.

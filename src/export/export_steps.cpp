@@ -1,22 +1,38 @@
 // The LIFT and deposit exports as RunExport calls them, kept apart from the command so that the
 // exports themselves can change without it.
+#include "export/deposit.h"
 #include "export/export_command.h"
+#include "export/lift_export.h"
 
 namespace quillar {
 
 ExportSteps LibraryExportSteps() {
     ExportSteps steps;
-    steps.lift = [](const ExportFolder&, const ExportRequest& request, QString*, QString* error,
-                    const ExportProgress&) {
-        *error =
-            QStringLiteral("cannot write %1: the LIFT export is not built in").arg(request.lift);
-        return false;
+    steps.lift = [](const ExportFolder& folder, const ExportRequest& request, QString* report,
+                    QString* error, const ExportProgress& progress) {
+        LiftExportResult result;
+        if (!ExportLift(folder, request.lift, &result, error, progress)) {
+            return false;
+        }
+        *report += QStringLiteral("lexicon: %1 (%2 entries, their takes under audio/)\n")
+                       .arg(request.lift)
+                       .arg(result.entries);
+        return true;
     };
-    steps.deposit = [](const ExportFolder&, const ExportRequest& request, QString*, QString* error,
-                       const ExportProgress&) {
-        *error = QStringLiteral("cannot deposit into %1: the deposit is not built in")
-                     .arg(request.deposit);
-        return false;
+    steps.deposit = [](const ExportFolder& folder, const ExportRequest& request, QString* report,
+                       QString* error, const ExportProgress& progress) {
+        DepositResult result;
+        if (!ExportDeposit(folder, {request.deposit, request.collection}, &result, error,
+                           progress)) {
+            return false;
+        }
+        *report += QStringLiteral(
+                       "deposit: %1 (%2 takes, %3 files, each read back by its "
+                       "SHA-256)\n")
+                       .arg(request.deposit)
+                       .arg(result.copied)
+                       .arg(result.files.size());
+        return true;
     };
     return steps;
 }
