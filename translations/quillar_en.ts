@@ -1085,5 +1085,73 @@ Correct it and set the folder again, or fill in the session anew in Session.</tr
         <source>这个电子表格文件已损坏或无法读取（也可能设了密码），读不出其中的条目。</source>
         <translation>This spreadsheet is damaged or cannot be read (it may have a password); no items could be read from it.</translation>
     </message>
+    <message>
+        <source>导出…</source>
+        <translation>Export…</translation>
+    </message>
+    <message>
+        <source>导出</source>
+        <translation>Export</translation>
+    </message>
+    <message>
+        <source>文件夹：%1</source>
+        <translation>Folder: %1</translation>
+    </message>
+    <message>
+        <source>为没有标注的录音写 TextGrid（Praat）</source>
+        <translation>Write a TextGrid (Praat) for each take without one</translation>
+    </message>
+    <message>
+        <source>连成一个场次录音，附 TextGrid 和 ELAN 文件</source>
+        <translation>Join the takes into one session recording, with a TextGrid and an ELAN file</translation>
+    </message>
+    <message>
+        <source>格式不同的录音转换成第一个录音的格式</source>
+        <translation>Convert takes of another format to the first take's format</translation>
+    </message>
+    <message>
+        <source>FLEx 词库（LIFT），录音复制到其旁的 audio 文件夹</source>
+        <translation>FLEx lexicon (LIFT), the takes copied into an audio folder beside it</translation>
+    </message>
+    <message>
+        <source>归档提交：复制录音（档案文件名）、元数据表和校验和</source>
+        <translation>Archive deposit: the takes copied under archive names, a metadata sheet and checksums</translation>
+    </message>
+    <message>
+        <source>可不填</source>
+        <translation>optional</translation>
+    </message>
+    <message>
+        <source>场次名</source>
+        <translation>Session name</translation>
+    </message>
+    <message>
+        <source>词库文件</source>
+        <translation>Lexicon file</translation>
+    </message>
+    <message>
+        <source>提交文件夹</source>
+        <translation>Deposit folder</translation>
+    </message>
+    <message>
+        <source>开始导出</source>
+        <translation>Export</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>导出完成。</source>
+        <translation>Export finished.</translation>
+    </message>
+    <message>
+        <source>导出没有完成。</source>
+        <translation>Export not finished.</translation>
+    </message>
+    <message>
+        <source>档案集代码</source>
+        <translation>Collection code</translation>
+    </message>
 </context>
 </TS>

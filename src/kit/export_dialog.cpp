@@ -60,7 +60,7 @@ ExportDialog::ExportDialog(const QString& folder, QWidget* parent) : QDialog(par
     form->addRow(Texts::tr("词库文件"), liftPath);
     form->addRow(deposit);
     form->addRow(Texts::tr("提交文件夹"), depositDir);
-    form->addRow(Texts::tr("收藏代码"), collection);
+    form->addRow(Texts::tr("档案集代码"), collection);
 
     bar = new QProgressBar(this);
     bar->setObjectName(QStringLiteral("bar"));
