@@ -9,6 +9,7 @@
 
 #include "bench_folder.h"
 #include "export/session_join.h"
+#include "platform/descriptor_io.h"
 #include "support/synth_take.h"
 
 namespace {
@@ -81,7 +82,8 @@ void BM_JoinSession(benchmark::State& state) {
 }
 BENCHMARK(BM_JoinSession)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
-// cat's work: each take read whole into memory and written after the others into one file.
+// cat's work: each take read whole into memory and written after the others into one file, then
+// flushed to disk as the join flushes its session before it puts it in place.
 void BM_CatTakesIntoOneFile(benchmark::State& state) {
     const QString folder = takesFolder();
     const QStringList names =
@@ -99,6 +101,9 @@ void BM_CatTakesIntoOneFile(benchmark::State& state) {
                 state.SkipWithError("cannot copy");
                 break;
             }
+        }
+        if (!out.flush() || !platform::syncData(out.handle())) {
+            state.SkipWithError("cannot flush");
         }
     }
     QFile::remove(target);

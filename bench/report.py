@@ -596,7 +596,7 @@ def main():
                   % (fmt(q), 1000 / q, fmt(c), 1000 / c, "ok" if q < 3 * c else "over"))
 
         # quillar-export's session join of 1,000 two-second takes against cat's work over the same
-        # files (read whole, written into one file): at least cat's rate divided by 3.
+        # files (read whole, written into one file, flushed): at least cat's rate divided by 3.
         export = run_bench(build, "export_bench", cache)
         join = export.get("BM_JoinSession/iterations:5/real_time")
         cat = export.get("BM_CatTakesIntoOneFile/iterations:5/real_time")

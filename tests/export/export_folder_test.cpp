@@ -157,7 +157,9 @@ TEST_F(ExportFolderTest, ExitCodes) {
         {{dir.path(), u"--list"_s, list, u"--session"_s, u"listed"_s}, kExportDoneWithReport},
         // Never over an existing session.
         {{dir.path(), u"--session"_s, u"all"_s}, kExportFailed},
-        {{dir.path(), u"--lift"_s, dir.filePath(u"x.lift"_s)}, kExportFailed},
+        {{dir.path(), u"--lift"_s, dir.filePath(u"x.lift"_s)}, kExportDone},
+        // A lexicon where no folder can be: a take stands where its folder should be.
+        {{dir.path(), u"--lift"_s, dir.filePath(u"a.wav/x.lift"_s)}, kExportFailed},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.args.join(u' ').toStdString());
