@@ -54,9 +54,9 @@ ExportRequest ExportRequestOf(const App& app, const ExportChoices& c) {
     r.textGrids = c.textgrids;
     if (c.session && !c.sessionName.isEmpty()) {
         // A bare name goes into the export folder, away from the takes it is made of.
-        r.session = inFolder(folder, c.sessionName.contains(u'/')
-                                         ? c.sessionName
-                                         : kExportFolder + u'/' + c.sessionName);
+        r.session =
+            inFolder(folder, c.sessionName.contains(u'/') ? c.sessionName
+                                                          : kExportFolder + u'/' + c.sessionName);
         r.convert = c.convert;
     }
     if (c.lift) {
@@ -84,12 +84,6 @@ void OpenExportDialog(App& app, QWidget* parent) {
             worker.join();  // the one before has reported; only its thread is left
         }
         worker = std::thread([request, &toDialog, &dialog] {
-            // The folders the session and lexicon go into are made here, off the window thread.
-            for (const QString& path : {request.session, request.lift}) {
-                if (!path.isEmpty()) {
-                    QDir().mkpath(QFileInfo(path).absolutePath());
-                }
-            }
             auto last = std::chrono::steady_clock::now() - kProgressEvery;
             const ExportReport report = RunExport(request, [&](int done, int total) {
                 const auto now = std::chrono::steady_clock::now();
@@ -99,8 +93,8 @@ void OpenExportDialog(App& app, QWidget* parent) {
                 }
             });
             const bool ok = report.succeeded();
-            const QString text = (ok ? Texts::tr("导出完成。") : Texts::tr("导出没有完成。")) +
-                                 u'\n' + report.text;
+            const QString text =
+                (ok ? Texts::tr("导出完成。") : Texts::tr("导出没有完成。")) + u'\n' + report.text;
             toDialog.post([&dialog, ok, text] { dialog.finished(ok, text); });
         });
     });

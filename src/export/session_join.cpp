@@ -450,6 +450,11 @@ bool JoinSession(const ExportFolder& folder, const SessionJoinOptions& options,
         return false;
     }
 
+    // A session kept apart from the takes may go into a folder not made yet.
+    if (!QDir().mkpath(QFileInfo(paths.wav).absolutePath())) {
+        *error = QStringLiteral("cannot make the folder of %1").arg(paths.wav);
+        return false;
+    }
     const QString temporary = paths.wav + QStringLiteral(".%1.part").arg(platform::processId());
     const auto fail = [&](const QString& why) {
         *error = why;

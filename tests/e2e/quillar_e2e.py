@@ -1032,7 +1032,7 @@ class WorkingLoop(unittest.TestCase):
         self.assertFalse(os.path.exists(os.path.join(app.folder, "老男/单字/0000一.wav")))
         self.assertEqual(app.close(), 0)
 
-    def test_annotated_takes_mark_each_spoken_word_within_20_ms(self):
+    def test_annotated_takes_mark_each_spoken_word_within_20_ms_and_export(self):
         words = [("妈妈", "cmn"), ("太阳", "cmn"), ("月亮", "cmn"),
                  ("water", "en"), ("window", "en"), ("morning", "en")]
         spoken = {}
@@ -1071,6 +1071,68 @@ class WorkingLoop(unittest.TestCase):
             self.assertAlmostEqual(labelled[0][0], expected[0], delta=0.02, msg=word)
             self.assertAlmostEqual(labelled[0][1], expected[1], delta=0.02, msg=word)
         self.assertEqual(app.close(), 0)
+        self.export_the_session(app, [w for w, _ in words], takes)
+
+    def export_the_session(self, app, words, takes):
+        """quillar-export over the folder just recorded: the session joined for Praat and ELAN,
+        a lexicon for FLEx and a deposit, each read by a reader we did not write."""
+        out = os.path.join(app.dir, "export")
+        program = os.path.join(os.path.dirname(QUILLAR), "quillar-export")
+        run = subprocess.run([program, app.folder, "--list", app.item_file,
+                              "--session", os.path.join(out, "场次"),
+                              "--lift", os.path.join(out, "lexicon.lift"),
+                              "--deposit", os.path.join(out, "deposit"), "--collection", "qlr"],
+                             capture_output=True, text=True, timeout=120)
+        self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
+        # The session: the takes one after the other, to the frame, and Praat finds each word
+        # where its take's TextGrid marks it.
+        session = os.path.join(out, "场次.wav")
+        frames = [int(soxi(t, "-s")) for t in takes]
+        self.assertEqual(int(soxi(session, "-s")), sum(frames))
+        script = os.path.join(out, "starts.praat")
+        with open(script, "w", encoding="utf-8") as f:
+            f.write('tg = Read from file: "%s"\nn = Get number of intervals: 1\nfor i to n\n'
+                    '  t$ = Get label of interval: 1, i\n  if t$ <> ""\n'
+                    '    t0 = Get start time of interval: 1, i\n'
+                    '    appendInfoLine: fixed$(t0, 6)\n  endif\nendfor\n'
+                    % os.path.join(out, "场次.TextGrid"))
+        praat = subprocess.run(["praat", "--run", script], capture_output=True, text=True,
+                               timeout=60)
+        starts = [float(x) for x in praat.stdout.split()]
+        self.assertEqual(len(starts), len(words), praat.stdout + praat.stderr)
+        at = 0
+        for take, n, start in zip(takes, frames, starts):
+            _, _, tiers = read_textgrid(take[:-len(".wav")] + ".TextGrid")
+            own = [i for i in tiers[0][1] if i[2]][0][0]
+            self.assertAlmostEqual(start, at / 44100 + own, delta=0.02, msg=take)
+            at += n
+        import xml.etree.ElementTree as ET
+        eaf = ET.parse(os.path.join(out, "场次.eaf")).getroot()
+        media = eaf.find("HEADER/MEDIA_DESCRIPTOR").get("RELATIVE_MEDIA_URL")
+        self.assertTrue(os.path.exists(os.path.join(out, media)), media)
+        self.assertEqual(len(eaf.findall("TIER[@TIER_ID='item']/ANNOTATION")), len(words))
+        # The lexicon: an entry a word, each with its take beside it.
+        lift = ET.parse(os.path.join(out, "lexicon.lift")).getroot()
+        entries = lift.findall("entry")
+        self.assertEqual([e.find("lexical-unit/form/text").text for e in entries], words)
+        for e in entries:
+            href = e.find("pronunciation/media").get("href")
+            self.assertTrue(os.path.isfile(os.path.join(out, href)), href)
+        # The deposit: a copy of each take under its archive name, with its TextGrid, and a sheet
+        # whose checksums are sha256sum's.
+        deposit = os.path.join(out, "deposit")
+        with open(os.path.join(deposit, "metadata.csv"), encoding="utf-8-sig") as f:
+            sheet = list(csv.DictReader(f))
+        self.assertEqual([r["item"] for r in sheet], words)
+        for row, take in zip(sheet, takes):
+            self.assertRegex(row["file"], r"^QLR-[0-9]{4}\.wav$")
+            copy = os.path.join(deposit, row["file"])
+            digest = subprocess.run(["sha256sum", copy], capture_output=True, text=True,
+                                    check=True).stdout.split()[0]
+            self.assertEqual(row["sha256"], digest)
+            with open(copy, "rb") as a, open(take, "rb") as b:
+                self.assertEqual(a.read(), b.read(), row["file"])
+            self.assertTrue(os.path.exists(copy[:-len(".wav")] + ".TextGrid"), row["file"])
 
     def test_archive_names_are_ascii_and_the_files_say_who_and_where(self):
         options = {"预录毫秒": 0, "延录毫秒": 0, "保持输入": 0, "文件名模板": "{speaker}-{id}",

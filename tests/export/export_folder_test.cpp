@@ -153,6 +153,8 @@ TEST_F(ExportFolderTest, ExitCodes) {
         {{dir.path(), u"--list"_s, dir.filePath(u"empty.txt"_s), u"--textgrids"_s}, kExportFailed},
         {{dir.path(), u"--textgrids"_s}, kExportDone},
         {{dir.path(), u"--session"_s, u"all"_s}, kExportDone},
+        // Kept apart from the takes, in a folder made for it.
+        {{dir.path(), u"--session"_s, dir.filePath(u"made/for/it/all"_s)}, kExportDone},
         // b has no take: done, with it listed.
         {{dir.path(), u"--list"_s, list, u"--session"_s, u"listed"_s}, kExportDoneWithReport},
         // Never over an existing session.
