@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "quality/level_math.h"
 #include "quality/quality_limits.h"
 
 namespace quillar::quality {
@@ -13,25 +12,30 @@ std::uint32_t SpeechFramesAt(std::uint32_t rate) {
         1, static_cast<std::uint32_t>(std::lround(rate * kSpeechFrameMs / 1000.0)));
 }
 
-SpeechInterval SpeechIntervalOf(std::span<const WindowSums> frames, std::size_t channels,
+SpeechInterval SpeechIntervalOf(std::span<const WindowSums> frames,
+                                std::span<const WindowSums> tail, std::size_t channels,
                                 std::size_t channel, double mean, double scale,
                                 std::uint64_t totalFrames, std::uint32_t rate, double noiseDbfs) {
-    const std::size_t count = channels == 0 ? 0 : frames.size() / channels;
+    const std::size_t closed = channels == 0 ? 0 : frames.size() / channels;
+    const std::size_t count = closed + (channels == 0 ? 0 : tail.size() / channels);
     if (count == 0 || channel >= channels || totalFrames == 0) {
         return {};
     }
     const std::uint64_t frameLength = SpeechFramesAt(rate);
     // A take of digital silence has a noise of -inf: the floor alone decides then.
     const double threshold = std::max(noiseDbfs + kSpeechAboveNoiseDb, kSpeechFloorDbfs);
+    // Compared as power in the sums' units, so that an hour of frames needs no logarithm each.
+    const double power = std::pow(10.0, threshold / 10.0) / (scale * scale);
     const auto loud = [&](std::size_t i) {
         const std::uint64_t start = i * frameLength;
         if (start >= totalFrames) {
             return false;
         }
         const double n = static_cast<double>(std::min(frameLength, totalFrames - start));
-        const WindowSums& f = frames[i * channels + channel];
+        const WindowSums& f =
+            i < closed ? frames[i * channels + channel] : tail[(i - closed) * channels + channel];
         const double variance = f.squares / n - 2.0 * mean * f.sum / n + mean * mean;
-        return toDb(std::sqrt(std::max(0.0, variance)) * scale) >= threshold;
+        return variance >= power;
     };
     std::size_t first = 0;
     while (first < count && !loud(first)) {

@@ -26,12 +26,15 @@ struct SpeechInterval {
 std::uint32_t SpeechFramesAt(std::uint32_t rate);
 
 // The speech of a take of `totalFrames` frames at `rate` Hz whose 10 ms frame sums are `frames`
-// (channel by channel within a frame, oldest first; every frame full but the last, which holds
-// what is left of `totalFrames`). `channel` and `mean` are the loudest channel and its mean, in
-// the sums' units, which `scale` turns into fractions of full scale; `noiseDbfs` is the take's
-// noise. The frames of that channel at least kSpeechAboveNoiseDb above the noise and above
-// kSpeechFloorDbfs, first to last, widened by kSpeechMarginMs and bounded by the take.
-SpeechInterval SpeechIntervalOf(std::span<const WindowSums> frames, std::size_t channels,
+// followed by `tail` (channel by channel within a frame, oldest first; every frame full but the
+// last, which holds what is left of `totalFrames`; `tail` is the frame still open, or empty, so
+// that a long take's frames need no copy to be judged). `channel` and `mean` are the loudest
+// channel and its mean, in the sums' units, which `scale` turns into fractions of full scale;
+// `noiseDbfs` is the take's noise. The frames of that channel at least kSpeechAboveNoiseDb above
+// the noise and above kSpeechFloorDbfs, first to last, widened by kSpeechMarginMs and bounded by
+// the take.
+SpeechInterval SpeechIntervalOf(std::span<const WindowSums> frames,
+                                std::span<const WindowSums> tail, std::size_t channels,
                                 std::size_t channel, double mean, double scale,
                                 std::uint64_t totalFrames, std::uint32_t rate, double noiseDbfs);
 

@@ -425,12 +425,10 @@ Judgement TakeJudge::judge() const {
     j.problems = p;
     SettleVerdict(j);
 
-    std::vector<Window> speechFrames = m_speech;
-    if (m_inSpeech > 0) {
-        speechFrames.insert(speechFrames.end(), m_speechOpen.begin(), m_speechOpen.end());
-    }
-    j.speech = SpeechIntervalOf(speechFrames, channels, levels.channel, levels.mean, m_scale,
-                                m_frames, m_rate, j.noiseDbfs);
+    j.speech = SpeechIntervalOf(
+        m_speech,
+        m_inSpeech > 0 ? std::span<const Window>(m_speechOpen) : std::span<const Window>(),
+        channels, levels.channel, levels.mean, m_scale, m_frames, m_rate, j.noiseDbfs);
     return j;
 }
 
