@@ -10,22 +10,14 @@
 #include "bench_folder.h"
 #include "export/session_join.h"
 #include "platform/descriptor_io.h"
+#include "support/export_source.h"
 #include "support/synth_take.h"
 
 namespace {
 
 using namespace quillar;
+using test::SourceOf;
 using quality::SampleFormat;
-
-// What to read: a folder, its word list and the template its names follow.
-ExportSource SourceOf(const QString& folder, const QString& list = {},
-                      const QString& nameTemplate = {}) {
-    ExportSource s;
-    s.folder = folder;
-    s.list = list;
-    s.nameTemplate = nameTemplate;
-    return s;
-}
 
 constexpr int kTakes = 1000;
 

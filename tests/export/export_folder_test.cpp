@@ -14,6 +14,7 @@
 #include "record/take_log.h"
 #include "record/take_replacement.h"
 #include "support/praat.h"
+#include "support/export_source.h"
 #include "support/synth_take.h"
 
 namespace quillar::test {
@@ -21,16 +22,6 @@ namespace {
 
 using namespace Qt::StringLiterals;
 using quality::SampleFormat;
-
-// What to read: a folder, its word list and the template its names follow.
-ExportSource SourceOf(const QString& folder, const QString& list = {},
-                      const QString& nameTemplate = {}) {
-    ExportSource s;
-    s.folder = folder;
-    s.list = list;
-    s.nameTemplate = nameTemplate;
-    return s;
-}
 
 class ExportFolderTest : public ::testing::Test {
   protected:

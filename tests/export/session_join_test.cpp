@@ -15,6 +15,7 @@
 #include "audio/wav_layout.h"
 #include "quality/wav_judgement.h"
 #include "support/praat.h"
+#include "support/export_source.h"
 #include "support/synth_take.h"
 
 namespace quillar::test {
@@ -22,16 +23,6 @@ namespace {
 
 using namespace Qt::StringLiterals;
 using quality::SampleFormat;
-
-// What to read: a folder, its word list and the template its names follow.
-ExportSource SourceOf(const QString& folder, const QString& list = {},
-                      const QString& nameTemplate = {}) {
-    ExportSource s;
-    s.folder = folder;
-    s.list = list;
-    s.nameTemplate = nameTemplate;
-    return s;
-}
 
 QByteArray readAll(const QString& path) {
     QFile f(path);
