@@ -1,7 +1,5 @@
 #include "export/session_join.h"
 
-#include <soxr.h>
-
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -14,6 +12,7 @@
 #include <memory>
 
 #include "audio/wav_layout.h"
+#include "export/take_conversion.h"
 #include "platform/descriptor_io.h"
 #include "platform/file_io.h"
 #include "quality/take_judge.h"
@@ -29,22 +28,6 @@ constexpr std::uint16_t kFloatTag = 3;
 constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
 // Names listed in a refusal before "and N more".
 constexpr int kNamedAtMost = 10;
-
-struct TakeFormat {
-    std::uint32_t rate = 0;
-    std::uint16_t bits = 0;
-    std::uint16_t channels = 0;
-    bool isFloat = false;
-    bool operator==(const TakeFormat&) const = default;
-};
-
-QString formatText(const TakeFormat& f) {
-    return QStringLiteral("%1 Hz %2-bit%3 %4 ch")
-        .arg(f.rate)
-        .arg(f.bits)
-        .arg(f.isFloat ? QStringLiteral(" float") : QString())
-        .arg(f.channels);
-}
 
 struct TakeSource {
     const ExportItem* item = nullptr;
@@ -88,84 +71,6 @@ QByteArray wavHeader(const TakeFormat& f, std::uint64_t dataBytes, std::uint64_t
     return h;
 }
 
-// Samples of one format as floats and back, full scale 1.0.
-float decodeSample(quality::SampleFormat format, const std::uint8_t* p) {
-    switch (format) {
-        case quality::SampleFormat::U8:
-            return (float(p[0]) - 128.0f) / 128.0f;
-        case quality::SampleFormat::S16:
-            return float(std::int16_t(p[0] | (p[1] << 8))) / 32768.0f;
-        case quality::SampleFormat::S24: {
-            const std::int32_t v =
-                std::int32_t(std::uint32_t(p[0]) << 8 | std::uint32_t(p[1]) << 16 |
-                             std::uint32_t(p[2]) << 24) >>
-                8;
-            return float(v) / 8388608.0f;
-        }
-        case quality::SampleFormat::S32: {
-            std::int32_t v;
-            std::memcpy(&v, p, 4);
-            return float(double(v) / 2147483648.0);
-        }
-        case quality::SampleFormat::F32: {
-            float v;
-            std::memcpy(&v, p, 4);
-            return v;
-        }
-        case quality::SampleFormat::F64: {
-            double v;
-            std::memcpy(&v, p, 8);
-            return float(v);
-        }
-    }
-    return 0.0f;
-}
-
-std::int64_t scaled(float v, double full, std::int64_t lo, std::int64_t hi) {
-    const double s = std::nearbyint(double(v) * full);
-    return std::clamp<std::int64_t>(std::isnan(s) ? 0 : std::int64_t(std::clamp(s, -9e18, 9e18)),
-                                    lo, hi);
-}
-
-void encodeSample(quality::SampleFormat format, float v, std::uint8_t* p) {
-    switch (format) {
-        case quality::SampleFormat::U8:
-            p[0] = std::uint8_t(scaled(v, 128.0, -128, 127) + 128);
-            return;
-        case quality::SampleFormat::S16: {
-            const auto s = std::int16_t(scaled(v, 32768.0, -32768, 32767));
-            std::memcpy(p, &s, 2);
-            return;
-        }
-        case quality::SampleFormat::S24: {
-            const auto s = std::int32_t(scaled(v, 8388608.0, -8388608, 8388607));
-            p[0] = std::uint8_t(s);
-            p[1] = std::uint8_t(s >> 8);
-            p[2] = std::uint8_t(s >> 16);
-            return;
-        }
-        case quality::SampleFormat::S32: {
-            const auto s =
-                std::int32_t(scaled(v, 2147483648.0, std::numeric_limits<std::int32_t>::min(),
-                                    std::numeric_limits<std::int32_t>::max()));
-            std::memcpy(p, &s, 4);
-            return;
-        }
-        case quality::SampleFormat::F32:
-            std::memcpy(p, &v, 4);
-            return;
-        case quality::SampleFormat::F64: {
-            const double d = v;
-            std::memcpy(p, &d, 8);
-            return;
-        }
-    }
-}
-
-struct SoxrDeleter {
-    void operator()(soxr* s) const { soxr_delete(s); }
-};
-
 // Moves one take's samples into the session file, converted when its format is not the
 // session's, and judges what it wrote (the speech is found in the session's own samples).
 class TakeWriter {
@@ -184,8 +89,8 @@ class TakeWriter {
         platform::adviseSequential(in.fd());
         quality::TakeJudge judge(m_targetSample, m_target.channels, m_target.rate);
         const bool same = take.format == m_target;
-        m_converter.reset();
-        if (!same && !startConversion(take, error)) {
+        if (!same && !m_conversion.start(take.format, m_target, take.layout.storedFrameBytes,
+                                         take.item->file, error)) {
             return false;
         }
         const std::uint64_t frameBytes = take.layout.storedFrameBytes;
@@ -208,7 +113,12 @@ class TakeWriter {
                 if (!put(m_in.data(), got, judge, error)) {
                     return false;
                 }
-            } else if (!convert(take, m_in.data(), got / frameBytes, left == 0, judge, error)) {
+            } else if (!m_conversion.convert(
+                           m_in.data(), got / frameBytes, left == 0,
+                           [&](const std::uint8_t* data, std::size_t bytes) {
+                               return put(data, bytes, judge, error);
+                           },
+                           error)) {
                 return false;
             }
         }
@@ -234,103 +144,12 @@ class TakeWriter {
         return true;
     }
 
-    bool startConversion(const TakeSource& take, QString* error) {
-        if (!quality::SampleFormatOf(take.format.bits, take.format.isFloat, &m_sourceSample)) {
-            *error = QStringLiteral("cannot convert %1: %2")
-                         .arg(take.item->file, formatText(take.format));
-            return false;
-        }
-        if (take.format.rate != m_target.rate) {
-            soxr_error_t problem = nullptr;
-            m_converter.reset(soxr_create(take.format.rate, m_target.rate, m_target.channels,
-                                          &problem, nullptr, nullptr, nullptr));
-            if (!m_converter || problem) {
-                *error = QStringLiteral("cannot convert %1 to %2 Hz: %3")
-                             .arg(take.item->file)
-                             .arg(m_target.rate)
-                             .arg(QString::fromUtf8(problem ? problem : "no resampler"));
-                return false;
-            }
-        }
-        return true;
-    }
-
-    // `frames` frames of the take's stored samples: channels mixed down to one or spread over
-    // more (source channel c % n), resampled, written in the session's sample format. `last`
-    // flushes the resampler.
-    bool convert(const TakeSource& take, const std::uint8_t* data, std::uint64_t frames, bool last,
-                 quality::TakeJudge& judge, QString* error) {
-        const int from = take.format.channels;
-        const int to = m_target.channels;
-        const std::size_t sampleBytes = quality::BytesPerSample(m_sourceSample);
-        m_mixed.resize(static_cast<std::size_t>(frames) * to);
-        for (std::uint64_t f = 0; f < frames; ++f) {
-            const std::uint8_t* frame = data + f * take.layout.storedFrameBytes;
-            float* outFrame = m_mixed.data() + f * to;
-            if (to == 1 && from > 1) {
-                float sum = 0.0f;
-                for (int c = 0; c < from; ++c) {
-                    sum += decodeSample(m_sourceSample, frame + c * sampleBytes);
-                }
-                outFrame[0] = sum / float(from);
-            } else {
-                for (int c = 0; c < to; ++c) {
-                    outFrame[c] = decodeSample(m_sourceSample, frame + (c % from) * sampleBytes);
-                }
-            }
-        }
-        if (!m_converter) {
-            return encodeAndPut(m_mixed.data(), frames, judge, error);
-        }
-        std::size_t done = 0;
-        const std::size_t total = static_cast<std::size_t>(frames);
-        const std::size_t room = kPieceBytes / sizeof(float) / to + 64;
-        m_resampled.resize(room * to);
-        // Feed everything given, then (for the last piece) drain until the resampler is empty.
-        while (done < total || last) {
-            std::size_t used = 0;
-            std::size_t made = 0;
-            const bool flushing = done >= total;
-            const soxr_error_t problem =
-                soxr_process(m_converter.get(), flushing ? nullptr : m_mixed.data() + done * to,
-                             flushing ? 0 : total - done, &used, m_resampled.data(), room, &made);
-            if (problem) {
-                *error = QStringLiteral("cannot convert %1: %2")
-                             .arg(take.item->file, QString::fromUtf8(problem));
-                return false;
-            }
-            done += used;
-            if (made > 0 && !encodeAndPut(m_resampled.data(), made, judge, error)) {
-                return false;
-            }
-            if (flushing && made == 0) {
-                break;
-            }
-        }
-        return true;
-    }
-
-    bool encodeAndPut(const float* samples, std::uint64_t frames, quality::TakeJudge& judge,
-                      QString* error) {
-        const std::size_t sampleBytes = quality::BytesPerSample(m_targetSample);
-        const std::size_t count = static_cast<std::size_t>(frames) * m_target.channels;
-        m_encoded.resize(count * sampleBytes);
-        for (std::size_t i = 0; i < count; ++i) {
-            encodeSample(m_targetSample, samples[i], m_encoded.data() + i * sampleBytes);
-        }
-        return put(m_encoded.data(), m_encoded.size(), judge, error);
-    }
-
     int m_out;
     TakeFormat m_target;
     quality::SampleFormat m_targetSample = quality::SampleFormat::S16;
-    quality::SampleFormat m_sourceSample = quality::SampleFormat::S16;
     std::uint64_t m_written = 0;  // data bytes
     std::vector<std::uint8_t> m_in;
-    std::vector<float> m_mixed;
-    std::vector<float> m_resampled;
-    std::vector<std::uint8_t> m_encoded;
-    std::unique_ptr<soxr, SoxrDeleter> m_converter;
+    TakeConversion m_conversion;
 };
 
 bool readLayout(const QString& path, audio::WavLayout* layout) {
@@ -427,7 +246,7 @@ bool JoinSession(const ExportFolder& folder, const SessionJoinOptions& options,
     std::uint64_t dataBytes = 0;
     for (const TakeSource& t : takes) {
         if (!(t.format == target)) {
-            differing.append(QStringLiteral("%1 (%2)").arg(t.item->file, formatText(t.format)));
+            differing.append(QStringLiteral("%1 (%2)").arg(t.item->file, TakeFormatText(t.format)));
         }
         dataBytes += t.layout.dataBytes;
     }
@@ -440,7 +259,7 @@ bool JoinSession(const ExportFolder& folder, const SessionJoinOptions& options,
         *error = QStringLiteral(
                      "the takes are not all in the format of the first, %1 (%2): %3; "
                      "--convert converts them to it")
-                     .arg(takes.front().item->file, formatText(target), differing.join(u", "));
+                     .arg(takes.front().item->file, TakeFormatText(target), differing.join(u", "));
         return false;
     }
     // RIFF counts in 32 bits; a conversion may grow a take, so judge by the widest it can be.
