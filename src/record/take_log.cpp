@@ -46,11 +46,16 @@ constexpr int kItemColumn = 1;
 constexpr int kFileColumn = 2;
 constexpr int kPeakColumn = 7;
 constexpr int kClippedColumn = 8;
+constexpr int kItemFileColumn = 10;
 constexpr int kReplacedColumn = 11;
+constexpr int kHowColumn = 12;
 constexpr int kNoiseColumn = 13;
 constexpr int kSnrColumn = 14;
 constexpr int kVerdictColumn = 15;
 constexpr int kProblemsColumn = 16;
+constexpr int kIdColumn = 17;
+constexpr int kSpeakerColumn = 18;
+constexpr int kSiteColumn = 19;
 
 const QByteArray kSignature("\xEF\xBB\xBF");
 
@@ -129,8 +134,11 @@ QByteArray TakeLogLine(const TakeLogEntry& e) {
     });
 }
 
-bool AppendTakeLog(const TakeLogEntry& entry) {
-    const QString path = QFileInfo(entry.file).absolutePath() + u'/' + kTakeLogName;
+namespace {
+
+// Appends `line` to the log at `path`, with the signature and header when the file is new or
+// empty; one write, flushed.
+bool appendLine(const QString& path, const QByteArray& line) {
     platform::FileHandle log = platform::openForAppending(path);
     if (!log) {
         return false;
@@ -146,11 +154,54 @@ bool AppendTakeLog(const TakeLogEntry& entry) {
             bytes = "\r\n";
         }
     }
-    bytes += TakeLogLine(entry);
+    bytes += line;
     const bool ok =
         platform::writeAll(log.fd(), bytes.constData(), static_cast<std::uint64_t>(bytes.size())) &&
         platform::syncData(log.fd());
     return log.close() && ok;
+}
+
+}  // namespace
+
+bool AppendTakeLog(const TakeLogEntry& entry) {
+    return appendLine(QFileInfo(entry.file).absolutePath() + u'/' + kTakeLogName,
+                      TakeLogLine(entry));
+}
+
+QByteArray SkipLogLine(const SkipLogEntry& e) {
+    QStringList fields(kColumns.size());
+    fields[0] = IsoLocalTime(e.time);
+    fields[kItemColumn] = PrintableText(e.item);
+    fields[kItemFileColumn] = PrintableText(e.itemFile);
+    fields[kHowColumn] = kTakeHowSkipped;
+    fields[kProblemsColumn] = PrintableText(e.reason);
+    fields[kIdColumn] = PrintableText(e.id);
+    fields[kSpeakerColumn] = PrintableText(e.speaker);
+    fields[kSiteColumn] = PrintableText(e.site);
+    return csvLine(fields);
+}
+
+bool AppendSkipLog(const QString& folder, const SkipLogEntry& entry) {
+    return appendLine(folder + u'/' + kTakeLogName, SkipLogLine(entry));
+}
+
+QString SkipKeyOf(const QString& id, const QString& item) {
+    // Two texts that cannot meet: an id and an item that happen to read the same stay apart.
+    return id.isEmpty() ? u'i' + PrintableText(item) : u'#' + PrintableText(id);
+}
+
+bool LoggedSkips::skipped(const QString& key, const QString& file, QString* reason) const {
+    const auto skip = skips.constFind(key);
+    if (skip == skips.cend()) {
+        return false;
+    }
+    if (const auto take = takes.constFind(file); take != takes.cend() && *take > skip->line) {
+        return false;
+    }
+    if (reason != nullptr) {
+        *reason = skip->reason;
+    }
+    return true;
 }
 
 namespace {
@@ -258,17 +309,31 @@ double dbOf(QByteArrayView text) {
 }  // namespace
 
 void ReadTakeLog(const QString& folder, QHash<QString, quality::Judgement>* judgements,
-                 QHash<QString, QString>* items) {
+                 QHash<QString, QString>* items, LoggedSkips* skips) {
     QFile file(folder + u'/' + kTakeLogName);
     if (!file.open(QIODevice::ReadOnly)) {
         return;
     }
-    bool header = true;
+    qsizetype line = -1;
     scanCsv(file.readAll(), [&](const std::vector<QByteArrayView>& fields) {
-        if (std::exchange(header, false) || fields.size() <= std::size_t{kClippedColumn}) {
+        if (++line == 0 || fields.size() <= std::size_t{kClippedColumn}) {
+            return;
+        }
+        if (fields.size() > std::size_t{kHowColumn} && fields[kHowColumn] == "skipped") {
+            if (skips != nullptr) {
+                const auto field = [&fields](int column) {
+                    return fields.size() > std::size_t(column) ? QString::fromUtf8(fields[column])
+                                                               : QString();
+                };
+                skips->skips.insert(SkipKeyOf(field(kIdColumn), field(kItemColumn)),
+                                    LoggedSkips::Skip{line, field(kProblemsColumn)});
+            }
             return;
         }
         const QString name = QString::fromUtf8(fields[kFileColumn]);
+        if (skips != nullptr) {
+            skips->takes.insert(name, line);
+        }
         if (items != nullptr) {
             const QString item = QString::fromUtf8(fields[kItemColumn]);
             items->insert(name, item);

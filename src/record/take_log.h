@@ -1,7 +1,9 @@
 // The take log quillar-log.csv: one line for every take written to a file, in the folder it was
-// written to, for the archive. UTF-8 with a signature, a header line, comma-separated with
-// standard CSV quoting. Lines are only ever appended, each with one write that is flushed to disk.
-// Plain file work, any one thread at a time; the report of a failing write is the caller's.
+// written to, for the archive, and one for every item passed over without a take (how
+// "skipped", in the folder its take would go to). UTF-8 with a signature, a header line,
+// comma-separated with standard CSV quoting. Lines are only ever appended, each with one write that
+// is flushed to disk. Plain file work, any one thread at a time; the report of a failing write is
+// the caller's.
 #pragma once
 
 #include <QByteArray>
@@ -24,6 +26,8 @@ inline const QString kTakeHowSave = QStringLiteral("save");
 inline const QString kTakeHowRecovered = QStringLiteral("recovered");
 // A take whose auto-save failed, saved to its item once the folder took files again.
 inline const QString kTakeHowPending = QStringLiteral("pending");
+// No take at all: the item was passed over, for the reason in `problems`; its `file` is empty.
+inline const QString kTakeHowSkipped = QStringLiteral("skipped");
 
 struct TakeLogEntry {
     QDateTime time;  // when the file was written (shown as local time with its offset)
@@ -39,6 +43,7 @@ struct TakeLogEntry {
     QString itemFile;
     QString replaced;  // where the earlier take now lies, or empty when none was kept
     QString how;       // kTakeHowEnter, kTakeHowSave, kTakeHowRecovered or kTakeHowPending
+                       // (kTakeHowSkipped lines are SkipLogEntry's)
     // The take's judgement (noise_dbfs, snr_db, verdict, problems); those columns stay empty
     // when `judged` is false.
     bool judged = false;
@@ -70,14 +75,54 @@ QString PeakDbfs(double peak);
 // whole and flushed; lines already there are never touched.
 bool AppendTakeLog(const TakeLogEntry& entry);
 
+// An item passed over without a take, with the reason the fieldworker gave.
+struct SkipLogEntry {
+    QDateTime time;
+    QString item;
+    QString itemFile;
+    QString reason;
+    // As a take's line has them: the table's id, the session's speaker and site codes.
+    QString id;
+    QString speaker;
+    QString site;
+};
+
+// The skip as one line of the take log: `how` kTakeHowSkipped, no file and no figures, the
+// reason in `problems`.
+QByteArray SkipLogLine(const SkipLogEntry& entry);
+// Appends it to quillar-log.csv in `folder` (the folder the item's take would be written to), as
+// AppendTakeLog does.
+bool AppendSkipLog(const QString& folder, const SkipLogEntry& entry);
+
+// What a skip is known by in a log: the table's id when the item has one, else its text as the
+// log writes it. A plain list's homographs share it; each still has its own file, so a take of
+// one clears the skip of that one only.
+QString SkipKeyOf(const QString& id, const QString& item);
+
+// The skips of one folder's log, with what came after them.
+struct LoggedSkips {
+    struct Skip {
+        qsizetype line = 0;  // the record's place in the log; later lines are newer
+        QString reason;
+    };
+    QHash<QString, Skip> skips;       // the newest skip of each SkipKeyOf
+    QHash<QString, qsizetype> takes;  // the newest take line of each file, by its name there
+
+    // True, with the reason, when the newest skip of `key` came after the newest take of
+    // `file` (a name in the log's folder), or there was no such take.
+    bool skipped(const QString& key, const QString& file, QString* reason = nullptr) const;
+    bool empty() const { return skips.isEmpty(); }
+};
+
 // The records of CSV text (signature skipped), each a list of fields.
 std::vector<QStringList> ParseCsv(const QByteArray& text);
 // Reads the log of `folder` once. `judgements`: for each file its latest take's judgement; a
 // line written before takes were judged gives one only when it clipped (a redo with its peak and
 // no noise figures, NaN), so that such files keep the plain recorded mark. `items`: the item of
 // each file the log names, as the take's file or as where an earlier take was moved. Either may
-// be null.
+// be null. A skip line names no file: it is no take for either, and goes only to `skips` (which
+// may be null too).
 void ReadTakeLog(const QString& folder, QHash<QString, quality::Judgement>* judgements,
-                 QHash<QString, QString>* items);
+                 QHash<QString, QString>* items, LoggedSkips* skips = nullptr);
 
 }  // namespace quillar
