@@ -21,6 +21,7 @@
 #include "app/startup.h"
 #include "items/closed_takes.h"
 #include "items/item_list.h"
+#include "items/item_skipping.h"
 #include "items/pending_saving.h"
 #include "items/recording_marks.h"
 #include "items/take_quality_line.h"
@@ -55,8 +56,8 @@ int shiftStateOf(Qt::KeyboardModifiers modifiers) {
 }
 
 // Key-down on the item list, as key codes: Enter and Return are 13, either Control key 17, F3
-// 114; the shift keys as kShiftDown, kControlDown and kAltDown. F6 opens the recording options
-// and F7 the session (between takes only).
+// 114; the shift keys as kShiftDown, kControlDown and kAltDown. F6 opens the recording options,
+// F7 the session and F8 the reason to skip the item (between takes only).
 // Auto-repeated Enter and Ctrl are dropped: one physical press is one action, so holding Enter
 // cannot start and stop recordings in a burst over an item's file.
 class ItemListKeys : public QObject {
@@ -93,6 +94,12 @@ class ItemListKeys : public QObject {
             case Qt::Key_F7:
                 if (!key->isAutoRepeat()) {
                     OpenSessionDialog(m_app);
+                    keysBackToItemList(m_app);
+                }
+                return true;
+            case Qt::Key_F8:
+                if (!key->isAutoRepeat()) {
+                    SkipCurrentItem(m_app);
                     keysBackToItemList(m_app);
                 }
                 return true;

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <algorithm>
 
 #include "items/item_list.h"
 #include "items/take_quality_line.h"
@@ -12,6 +13,7 @@
 #include "kit/item_marks.h"
 #include "kit/item_rows.h"
 #include "kit/main_form.h"
+#include "kit/ui_texts.h"
 #include "naming/recording_names.h"
 #include "platform/file_io.h"
 #include "record/recorder.h"
@@ -34,9 +36,22 @@ QStringList itemsOf(const QListWidget* list) {
 
 void showCount(App& app) {
     const ItemMarks* marks = app.form.条目标记;
-    app.form.标签_录音进度->setText(QStringLiteral("%1 / %2")
-                                        .arg(marks->recordedCount())
-                                        .arg(app.form.列表框_录音文本列表->count()));
+    const int recorded = marks->recordedCount();
+    const int total = app.form.列表框_录音文本列表->count();
+    // The plain count stays as it always read while nothing is skipped.
+    app.form.标签_录音进度->setText(
+        marks->skippedCount() == 0
+            ? QStringLiteral("%1 / %2").arg(recorded).arg(total)
+            : Texts::tr("%1 / %2，跳过 %3").arg(recorded).arg(total).arg(marks->skippedCount()));
+}
+
+// The SkipKeyOf of the row at `i` of a plain list's `items` or of `table`.
+QString skipKeyOfRow(const QStringList& items, const ItemTable* table, qsizetype i) {
+    if (table != nullptr && table->table) {
+        const ItemEntry& e = table->rows[static_cast<std::size_t>(i)];
+        return SkipKeyOf(e.id, e.item);
+    }
+    return SkipKeyOf(QString(), items[i]);
 }
 
 }  // namespace
@@ -117,6 +132,29 @@ std::vector<std::uint8_t> MarksOf(const QStringList& names, const QSet<QString>&
     return marks;
 }
 
+QHash<qsizetype, QString> SkippedRowsOf(const QStringList& names,
+                                        const QHash<QString, LoggedSkips>& logs,
+                                        const std::function<QString(qsizetype)>& keyOf) {
+    QHash<qsizetype, QString> skipped;
+    if (std::all_of(logs.cbegin(), logs.cend(), [](const LoggedSkips& l) { return l.empty(); })) {
+        return skipped;  // the usual case: a list of a million items is not even looked at
+    }
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QString& name = names[i];
+        if (name.isEmpty()) {
+            continue;
+        }
+        const qsizetype slash = name.lastIndexOf(u'/');
+        const auto log = logs.constFind(slash < 0 ? QString() : name.first(slash));
+        QString reason;
+        if (log != logs.cend() && !log->empty() &&
+            log->skipped(keyOf(i), name.sliced(slash + 1), &reason)) {
+            skipped.insert(i, reason);
+        }
+    }
+    return skipped;
+}
+
 void ClearItemMarks(App& app) {
     app.form.条目标记->setMarks({});
     showCount(app);
@@ -132,10 +170,11 @@ std::vector<std::uint8_t> ComputeItemMarks(
     }
     // The take log lies in the folder each take was written to: one per subfolder names use.
     QHash<QString, quality::Judgement> judged;
-    ReadTakeLog(folder, &judged, nullptr);
+    QHash<QString, LoggedSkips> skips;
+    ReadTakeLog(folder, &judged, nullptr, &skips[QString()]);
     for (const QString& sub : SubfoldersOf(names)) {
         QHash<QString, quality::Judgement> there;
-        ReadTakeLog(folder + u'/' + sub, &there, nullptr);
+        ReadTakeLog(folder + u'/' + sub, &there, nullptr, &skips[sub]);
         for (auto it = there.cbegin(); it != there.cend(); ++it) {
             judged.insert(sub + u'/' + it.key(), it.value());
         }
@@ -147,7 +186,13 @@ std::vector<std::uint8_t> ComputeItemMarks(
             judged.insert(it.key().sliced(prefix.size()), it.value());
         }
     }
-    return MarksOf(names, FileNamesUnder(folder, names), judged);
+    std::vector<std::uint8_t> marks = MarksOf(names, FileNamesUnder(folder, names), judged);
+    const QHash<qsizetype, QString> skipped =
+        SkippedRowsOf(names, skips, [&](qsizetype i) { return skipKeyOfRow(items, table, i); });
+    for (auto it = skipped.cbegin(); it != skipped.cend(); ++it) {
+        marks[static_cast<std::size_t>(it.key())] = ItemMarks::kSkipped;
+    }
+    return marks;
 }
 
 void SetItemMarks(App& app, std::vector<std::uint8_t> marks) {
@@ -215,11 +260,10 @@ void MarkTakeRecorded(App& app, int row, const QString& item, const QString& pat
 
 namespace {
 
-// The row after `from` (before it when `backwards`) whose mark `wanted` accepts, wrapping at
-// the ends, `from` itself last; -1 when there is none.
+// The row after `from` (before it when `backwards`) that `wanted` accepts, wrapping at the ends,
+// `from` itself last; -1 when there is none.
 template <class Wanted>
 int nextRowWhere(App& app, int from, bool backwards, Wanted&& wanted) {
-    const ItemMarks* marks = app.form.条目标记;
     const int n = app.form.列表框_录音文本列表->count();
     if (n == 0) {
         return -1;
@@ -228,7 +272,7 @@ int nextRowWhere(App& app, int from, bool backwards, Wanted&& wanted) {
     int row = from < 0 ? (backwards ? 0 : n - 1) : from;
     for (int i = 0; i < n; ++i) {
         row = (row + step) % n;
-        if (wanted(marks->mark(row))) {
+        if (wanted(row)) {
             return row;
         }
     }
@@ -244,9 +288,19 @@ void selectRow(App& app, int row) {
 
 }  // namespace
 
+bool ItemSkipped(const App& app, int row) {
+    return (app.form.条目标记->mark(row) & ItemMarks::kSkipped) != 0;
+}
+
+void MarkItemSkipped(App& app, int row) {
+    app.form.条目标记->setMark(row, ItemMarks::kSkipped);
+    showCount(app);
+}
+
 int NextUnrecordedRow(App& app, int from, bool backwards) {
-    return nextRowWhere(app, from, backwards,
-                        [](std::uint8_t m) { return (m & ItemMarks::kRecorded) == 0; });
+    return nextRowWhere(app, from, backwards, [&app](int row) {
+        return (app.form.条目标记->mark(row) & ItemMarks::kRecorded) == 0 && !ItemSkipped(app, row);
+    });
 }
 
 void SelectNextUnrecorded(App& app, bool backwards) {
@@ -254,8 +308,9 @@ void SelectNextUnrecorded(App& app, bool backwards) {
 }
 
 int NextRedoRow(App& app, int from, bool backwards) {
-    return nextRowWhere(app, from, backwards,
-                        [](std::uint8_t m) { return (m & ItemMarks::kRedo) != 0; });
+    return nextRowWhere(app, from, backwards, [&app](int row) {
+        return (app.form.条目标记->mark(row) & ItemMarks::kRedo) != 0;
+    });
 }
 
 void SelectNextRedo(App& app, bool backwards) {

@@ -1,6 +1,7 @@
 // Progress through the item list: which items have a recording file (and the verdict on its latest
-// take), the "recorded / total" count beside the list's caption, F3 / Shift+F3 to the next or
-// previous item without a recording and F4 / Shift+F4 to the next or previous one to redo. The
+// take) and which were passed over, the "recorded / total" count beside the list's caption (the
+// skipped counted apart), F3 / Shift+F3 to the next or previous item without a recording that was
+// not skipped and F4 / Shift+F4 to the next or previous one to redo. The
 // folder is listed once per refresh, never tested item by item. GUI thread only.
 #pragma once
 
@@ -9,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "naming/item_entry.h"
@@ -19,6 +21,7 @@ namespace quillar {
 struct App;
 class TakeCheck;
 struct ListNaming;
+struct LoggedSkips;
 
 // The names of the plain files in `folder`, read in one listing; empty when it cannot be read.
 QSet<QString> FileNamesIn(const QString& folder);
@@ -39,6 +42,13 @@ QSet<QString> FileNamesUnder(const QString& folder, const QStringList& names);
 // and the judgements of the latest takes, by file name; a file without one keeps the plain mark.
 std::vector<std::uint8_t> MarksOf(const QStringList& names, const QSet<QString>& files,
                                   const QHash<QString, quality::Judgement>& judged);
+// The rows of `names` (paths inside a folder) passed over: those whose newest line in the take log
+// of their folder is a skip (`logs`: each folder's skips by its path inside the folder, "" for the
+// folder itself), with the reason, by row. `keyOf(row)` is the row's SkipKeyOf; it is asked only
+// of rows in a folder whose log holds a skip.
+QHash<qsizetype, QString> SkippedRowsOf(const QStringList& names,
+                                        const QHash<QString, LoggedSkips>& logs,
+                                        const std::function<QString(qsizetype)>& keyOf);
 
 // The marks of `items` in the auto-save folder `folderText`: one listing of the folder and its take
 // log, with `sessionJudged` (judged_takes) over the log. Touches no widget: any thread.
@@ -63,8 +73,14 @@ void MarkTakeRecorded(App& app, int row, const QString& item, const QString& pat
 // What is known of the latest take of the file at `path`: this session's takes first, then the
 // take log of its folder (read once after each setting of the marks); false when nothing is.
 bool LatestJudgementOf(App& app, const QString& path, quality::Judgement* judgement);
-// The row of the next item without a recording after `from` (before it when `backwards`),
-// wrapping at the ends, `from` itself last; -1 when every item has one.
+// The one rule of what the list passes over: the item at `row` is marked skipped. F3 and the
+// hands-free advance (NextUnrecordedRow) never stop at such an item; F4 and the arrow keys do.
+bool ItemSkipped(const App& app, int row);
+// The item at `row` was just passed over: marks it so and updates the count, without listing the
+// folder again.
+void MarkItemSkipped(App& app, int row);
+// The row of the next item without a recording, and not skipped, after `from` (before it when
+// `backwards`), wrapping at the ends, `from` itself last; -1 when every item has one.
 int NextUnrecordedRow(App& app, int from, bool backwards);
 // F3 (Shift+F3 backwards): selects that item, which runs OnItemSelected; nothing when none is left.
 void SelectNextUnrecorded(App& app, bool backwards);

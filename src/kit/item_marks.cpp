@@ -12,8 +12,10 @@ ItemMarks::ItemMarks(QListWidget* list) : QStyledItemDelegate(list), m_list(list
 void ItemMarks::setMarks(std::vector<std::uint8_t> marks) {
     m_marks = std::move(marks);
     m_recorded = 0;
+    m_skipped = 0;
     for (const std::uint8_t m : m_marks) {
         m_recorded += (m & kRecorded) != 0;
+        m_skipped += (m & kSkipped) != 0;
     }
     m_list->viewport()->update();
 }
@@ -27,6 +29,7 @@ void ItemMarks::setMark(int row, std::uint8_t mark) {
     }
     std::uint8_t& m = m_marks[static_cast<std::size_t>(row)];
     m_recorded += ((mark & kRecorded) != 0) - ((m & kRecorded) != 0);
+    m_skipped += ((mark & kSkipped) != 0) - ((m & kSkipped) != 0);
     m = mark;
     m_list->viewport()->update();
 }
@@ -60,7 +63,7 @@ void ItemMarks::paint(QPainter* painter, const QStyleOptionViewItem& option,
     QStyledItemDelegate::paint(painter, textOption, index);
 
     const std::uint8_t m = mark(index.row());
-    if ((m & kRecorded) == 0) {
+    if ((m & (kRecorded | kSkipped)) == 0) {
         return;
     }
     const int d = std::min(9, option.rect.height() - 4);
@@ -70,7 +73,12 @@ void ItemMarks::paint(QPainter* painter, const QStyleOptionViewItem& option,
     painter->setRenderHint(QPainter::Antialiasing);
     painter->setPen(Qt::NoPen);
     const QPoint c = dot.center();
-    if ((m & kRedo) != 0) {
+    if ((m & kSkipped) != 0) {
+        painter->setBrush(QColor(150, 150, 150));
+        painter->drawEllipse(dot);
+        painter->setPen(QPen(Qt::white, 2));
+        painter->drawLine(dot.left() + 2, c.y(), dot.right() - 2, c.y());
+    } else if ((m & kRedo) != 0) {
         painter->setBrush(QColor(220, 0, 0));
         painter->drawEllipse(dot);
         painter->setPen(QPen(Qt::white, 2));

@@ -1,6 +1,7 @@
 // The marks beside the items of the item list: a green dot for an item with a recording file;
 // when its latest take was judged, the dot tells the verdict: green with a white tick (good),
-// amber with a white dot (check), red with a white bar (redo, which a clipped take always is). The
+// amber with a white dot (check), red with a white bar (redo, which a clipped take always is); a
+// grey dot with a white dash for an item passed over (skipped), whatever files it has. The
 // marks are drawn by the list's item delegate from one byte per row, so the item texts never change
 // and 100,000 rows are marked by filling a vector. Whoever knows the files (items/recording_marks)
 // sets them; GUI thread only.
@@ -25,6 +26,9 @@ class ItemMarks : public QStyledItemDelegate {
     static constexpr std::uint8_t kRedo = 2;
     static constexpr std::uint8_t kCheck = 4;
     static constexpr std::uint8_t kGood = 8;
+    // Alone: the item's newest line in its take log is a skip, so it is neither recorded nor
+    // wanted by F3.
+    static constexpr std::uint8_t kSkipped = 16;
     // Room left of the text for the mark, in pixels.
     static constexpr int kMarkWidth = 14;
 
@@ -40,6 +44,8 @@ class ItemMarks : public QStyledItemDelegate {
     std::uint8_t mark(int row) const;
     // Rows marked recorded.
     int recordedCount() const { return m_recorded; }
+    // Rows marked skipped.
+    int skippedCount() const { return m_skipped; }
     int size() const { return static_cast<int>(m_marks.size()); }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -50,6 +56,7 @@ class ItemMarks : public QStyledItemDelegate {
     QListWidget* m_list;
     std::vector<std::uint8_t> m_marks;
     int m_recorded = 0;
+    int m_skipped = 0;
 };
 
 }  // namespace quillar
