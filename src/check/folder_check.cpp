@@ -24,6 +24,7 @@ namespace {
 using quality::Verdict;
 
 const QString kMissing = QStringLiteral("missing");
+const QString kSkipped = QStringLiteral("skipped");
 
 // Progress shows only for a check that runs longer than this.
 constexpr auto kQuietFor = std::chrono::seconds(1);
@@ -84,12 +85,19 @@ QByteArray csvLine(const QStringList& fields) {
     return (quoted.join(u',') + QStringLiteral("\r\n")).toUtf8();
 }
 
+// An item without a file has no verdict of its own: why it has none stands in both columns.
 QString verdictOf(const CheckRow& row) {
-    return row.missing() ? kMissing : quality::VerdictName(row.wav.judgement.verdict);
+    if (!row.hasFile()) {
+        return row.skipped ? kSkipped : kMissing;
+    }
+    return quality::VerdictName(row.wav.judgement.verdict);
 }
 
 QString problemsOf(const CheckRow& row) {
-    return row.missing() ? kMissing : quality::ProblemNames(row.wav.judgement).join(u';');
+    if (!row.hasFile()) {
+        return row.skipped ? kSkipped : kMissing;
+    }
+    return quality::ProblemNames(row.wav.judgement).join(u';');
 }
 
 }  // namespace
@@ -103,9 +111,11 @@ QString CheckUsage() {
         "background noise and signal-to-noise ratio, the problems found and a verdict (good,\n"
         "check, redo). Prints a summary and the files that are not good.\n"
         "\n"
-        "  --list WORDLIST   also list every item of the word list that has no recording\n"
-        "                    (read as Quillar reads it: encodings, tables, homographs, file\n"
-        "                    names, the speaker of the folder's quillar-session.json)\n"
+        "  --list WORDLIST   also list every item of the word list that has no recording,\n"
+        "                    as missing, or as skipped when the take log says it was passed\n"
+        "                    over (F8), with the reason in the summary (read as Quillar reads\n"
+        "                    it: encodings, tables, homographs, file names, the speaker of the\n"
+        "                    folder's quillar-session.json)\n"
         "  --template TEXT   the name template the takes were saved by, as in the options\n"
         "                    (default {item}, for a table {id}{item}), e.g. "
         "{speaker}/{list}/{id}{item}\n"
@@ -117,7 +127,8 @@ QString CheckUsage() {
         "  --earlier         judge the earlier takes kept in the folder's 早前录音 too\n"
         "  --help            show this text\n"
         "\n"
-        "Exit code: 0 when every row is good, 1 when any is not, 2 for a usage error, a\n"
+        "Exit code: 0 when every row is good, 1 when any is not (a missing or skipped item\n"
+        "is not), 2 for a usage error, a\n"
         "folder that cannot be read or holds no recordings, or a word list that cannot be read,\n"
         "is not text or holds no items.\n");
 }
@@ -210,11 +221,16 @@ bool CheckFolder(const CheckOptions& o, std::vector<CheckRow>* rows, QString* er
     judgeAll(listed.folder, o.profile, *rows, progress);
 
     const QSet<QString> present(files.cbegin(), files.cend());
+    const QHash<qsizetype, QString> skipped = SkippedItemsOf(listed);
     for (qsizetype i = 0; i < listed.names.size(); ++i) {
         // A blank line names no recording, so none can be missing.
         if (!listed.names[i].isEmpty() && !present.contains(listed.names[i])) {
             CheckRow row;
             row.item = ItemRowText(listed.entry(i));
+            if (const auto it = skipped.constFind(i); it != skipped.cend()) {
+                row.skipped = true;
+                row.skipReason = *it;
+            }
             rows->push_back(std::move(row));
         }
     }
@@ -232,16 +248,16 @@ QByteArray CheckCsv(const std::vector<CheckRow>& rows) {
     for (const CheckRow& r : rows) {
         const quality::WavJudgement& w = r.wav;
         // An unreadable file has no figures worth a number.
-        const bool figures = !r.missing() && !w.judgement.has(quality::kUnreadable);
+        const bool figures = r.hasFile() && !w.judgement.has(quality::kUnreadable);
         const bool speech = figures && w.judgement.speech.found();
         const auto known = [](std::uint32_t v) { return v != 0 ? QString::number(v) : QString(); };
         csv += csvLine({
             r.file,
             r.item,
             figures ? number(w.seconds, 3) : QString(),
-            r.missing() ? QString() : known(w.rate),
-            r.missing() ? QString() : known(w.bits),
-            r.missing() ? QString() : known(w.channels),
+            r.hasFile() ? known(w.rate) : QString(),
+            r.hasFile() ? known(w.bits) : QString(),
+            r.hasFile() ? known(w.channels) : QString(),
             figures ? quality::DbText(w.judgement.peakDbfs) : QString(),
             figures ? quality::DbText(w.judgement.noiseDbfs) : QString(),
             figures ? quality::DbText(w.judgement.snrDb) : QString(),
@@ -260,10 +276,12 @@ QString CheckSummary(const std::vector<CheckRow>& rows) {
     int check = 0;
     int redo = 0;
     int missing = 0;
+    int skipped = 0;
     std::map<QString, int> perProblem;
     for (const CheckRow& r : rows) {
-        if (r.missing()) {
-            ++missing;
+        if (!r.hasFile()) {
+            missing += r.missing();
+            skipped += r.skipped;
             continue;
         }
         ++files;
@@ -275,22 +293,25 @@ QString CheckSummary(const std::vector<CheckRow>& rows) {
             ++perProblem[p];
         }
     }
-    QString out = QStringLiteral("files %1: good %2, check %3, redo %4, missing %5\n")
+    QString out = QStringLiteral("files %1: good %2, check %3, redo %4, missing %5, skipped %6\n")
                       .arg(files)
                       .arg(good)
                       .arg(check)
                       .arg(redo)
-                      .arg(missing);
+                      .arg(missing)
+                      .arg(skipped);
     for (const auto& [problem, count] : perProblem) {
         out += QStringLiteral("  %1 %2\n").arg(problem).arg(count);
     }
-    if (good == files && missing == 0) {
+    if (good == files && missing == 0 && skipped == 0) {
         return out;
     }
     out += QStringLiteral("\nnot good:\n");
     for (const CheckRow& r : rows) {
         if (r.missing()) {
             out += QStringLiteral("  missing  (%1)\n").arg(r.item);
+        } else if (r.skipped) {
+            out += QStringLiteral("  skipped  (%1)  %2\n").arg(r.item, r.skipReason);
         } else if (r.wav.judgement.verdict != Verdict::Good) {
             out += QStringLiteral("  %1  %2  %3\n").arg(verdictOf(r), r.file, problemsOf(r));
         }
@@ -341,8 +362,10 @@ int RunFolderCheck(const QStringList& args, std::FILE* out, std::FILE* err) {
         }
     }
     print(summaryTo, CheckSummary(rows));
+    // A skipped item is still an item without its recording: the survey is not done, whatever
+    // the reason, and a script that waits for 0 must not stop early.
     const bool allGood = std::all_of(rows.cbegin(), rows.cend(), [](const CheckRow& r) {
-        return !r.missing() && r.wav.judgement.verdict == Verdict::Good;
+        return r.hasFile() && r.wav.judgement.verdict == Verdict::Good;
     });
     return allGood ? kCheckAllGood : kCheckNotAllGood;
 }

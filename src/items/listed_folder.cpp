@@ -117,4 +117,16 @@ QHash<QString, QString> LoggedItemsOf(const ListedFolder& listed) {
     return logged;
 }
 
+QHash<qsizetype, QString> SkippedItemsOf(const ListedFolder& listed) {
+    QHash<QString, LoggedSkips> skips;
+    ReadTakeLog(listed.folder, nullptr, nullptr, &skips[QString()]);
+    for (const QString& sub : listed.subfolders) {
+        ReadTakeLog(listed.folder + u'/' + sub, nullptr, nullptr, &skips[sub]);
+    }
+    return SkippedRowsOf(listed.names, skips, [&listed](qsizetype i) {
+        const ItemEntry e = listed.entry(i);
+        return SkipKeyOf(listed.isTable() ? e.id : QString(), e.item);
+    });
+}
+
 }  // namespace quillar

@@ -45,4 +45,8 @@ QStringList TakeFilesOf(const ListedFolder& listed, bool earlier);
 // inside the folder.
 QHash<QString, QString> LoggedItemsOf(const ListedFolder& listed);
 
+// The items of the list passed over: those whose newest line in the take log of their folder is a
+// skip, with the reason, by their place in the list.
+QHash<qsizetype, QString> SkippedItemsOf(const ListedFolder& listed);
+
 }  // namespace quillar
