@@ -1153,5 +1153,49 @@ Correct it and set the folder again, or fill in the session anew in Session.</tr
         <source>档案集代码</source>
         <translation>Collection code</translation>
     </message>
+    <message>
+        <source>发音人不会说</source>
+        <translation>The speaker cannot say it</translation>
+    </message>
+    <message>
+        <source>不适用</source>
+        <translation>Does not apply</translation>
+    </message>
+    <message>
+        <source>以后再录</source>
+        <translation>Record it later</translation>
+    </message>
+    <message>
+        <source>跳过条目</source>
+        <translation>Skip item</translation>
+    </message>
+    <message>
+        <source>跳过“%1”的原因：</source>
+        <translation>Why skip “%1”:</translation>
+    </message>
+    <message>
+        <source>其他原因……</source>
+        <translation>Another reason…</translation>
+    </message>
+    <message>
+        <source>其他原因，按回车确定</source>
+        <translation>Another reason, then Enter</translation>
+    </message>
+    <message>
+        <source>还没有设置录音文件自动保存路径，跳过的条目无处记录。</source>
+        <translation>No folder to save recordings in has been set yet, so there is nowhere to note the skipped item.</translation>
+    </message>
+    <message>
+        <source>录音日志无法写入，条目没有标为跳过：
+%1
+%2</source>
+        <translation>The take log cannot be written; the item was not marked skipped:
+%1
+%2</translation>
+    </message>
+    <message>
+        <source>%1 / %2，跳过 %3</source>
+        <translation>%1 / %2, %3 skipped</translation>
+    </message>
 </context>
 </TS>
