@@ -81,6 +81,76 @@ TEST_F(FolderCheck, EveryRecordingIsARowAndEveryUnrecordedItemOfTheList) {
     EXPECT_EQ(csvOf({dir.path(), u"--earlier"_s}).size(), expected.size() - 2 + 1);
 }
 
+// Items passed over with F8 are skipped, not missing, when their newest log line is the skip;
+// a take after it ends the skip, and a skip of an item with a file leaves the file its row.
+TEST_F(FolderCheck, SkippedItemsAreReportedWithTheirReason) {
+    ASSERT_TRUE(QDir(dir.path()).mkpath(u"老男"_s));
+    put(u"quillar-session.json"_s, QByteArray(R"({"speaker": {"code": "老男"}})"));
+    put(u"老男/一.wav"_s, SynthWav({}, SampleFormat::S16));
+    const QString sub = dir.filePath(u"老男"_s);
+    const auto skip = [&sub](const QString& item, const QString& reason) {
+        SkipLogEntry e;
+        e.item = item;
+        e.reason = reason;
+        ASSERT_TRUE(AppendSkipLog(sub, e));
+    };
+    skip(u"一"_s, u"不适用"_s);  // then taken: 一.wav
+    TakeLogEntry taken;
+    taken.item = u"一"_s;
+    taken.file = sub + u"/一.wav"_s;
+    ASSERT_TRUE(AppendTakeLog(taken));
+    skip(u"二"_s, u"发音人不会说"_s);
+    skip(u"三"_s, u"以后再录"_s);
+    TakeLogEntry gone;  // a take of 三 whose file is no longer there, before its skip
+    gone.item = u"三"_s;
+    gone.file = sub + u"/三.wav"_s;
+    ASSERT_TRUE(AppendTakeLog(gone));
+    skip(u"三"_s, u"说\"不出\",算了"_s);
+    put(u"list.txt"_s, QStringLiteral("一\r\n二\r\n三\r\n四\r\n").toUtf8());
+    const QStringList args = {dir.path(), u"--list"_s, dir.filePath(u"list.txt"_s), u"--template"_s,
+                              u"{speaker}/{item}"_s};
+    const std::vector<QStringList> rows = csvOf(args);
+    const std::vector<QStringList> withoutFile(rows.end() - 3, rows.end());
+    EXPECT_EQ(withoutFile, (std::vector<QStringList>{
+                               {{}, u"二"_s, {}, {}, {}, u"skipped"_s, u"skipped"_s},
+                               {{}, u"三"_s, {}, {}, {}, u"skipped"_s, u"skipped"_s},
+                               {{}, u"四"_s, {}, {}, {}, u"missing"_s, u"missing"_s},
+                           }));
+    EXPECT_TRUE(std::any_of(rows.cbegin(), rows.cend(), [](const QStringList& r) {
+        return r[0] == u"老男/一.wav"_s && r[5] == u"good"_s;
+    }));
+
+    std::vector<CheckRow> checked;
+    CheckOptions o;
+    QString error;
+    ASSERT_TRUE(ParseCheckOptions(args, &o, &error));
+    ASSERT_TRUE(CheckFolder(o, &checked, &error));
+    const QString summary = CheckSummary(checked);
+    EXPECT_TRUE(summary.contains(u"missing 1, skipped 2\n"_s)) << summary.toStdString();
+    EXPECT_TRUE(summary.contains(u"  skipped  (二)  发音人不会说\n"_s)) << summary.toStdString();
+    EXPECT_TRUE(summary.contains(u"  skipped  (三)  说\"不出\",算了\n"_s)) << summary.toStdString();
+
+    // Every file good and the one item left skipped: still not done.
+    QTemporaryDir good;
+    QFile wav(good.filePath(u"一.wav"_s));
+    ASSERT_TRUE(wav.open(QIODevice::WriteOnly));
+    wav.write(SynthWav({}, SampleFormat::S16));
+    wav.close();
+    QFile list(good.filePath(u"list.txt"_s));
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+    list.write(QStringLiteral("一\r\n").toUtf8());
+    list.close();
+    EXPECT_EQ(exitOf({good.path(), u"--list"_s, list.fileName()}), kCheckAllGood);
+    list.open(QIODevice::Append);
+    list.write(QStringLiteral("二\r\n").toUtf8());
+    list.close();
+    SkipLogEntry e;
+    e.item = u"二"_s;
+    e.reason = u"不适用"_s;
+    ASSERT_TRUE(AppendSkipLog(good.path(), e));
+    EXPECT_EQ(exitOf({good.path(), u"--list"_s, list.fileName()}), kCheckNotAllGood);
+}
+
 TEST_F(FolderCheck, TheCsvSaysWhereTheSpeechLiesAsTheTextGridsMarkIt) {
     std::vector<CheckRow> rows;
     CheckOptions o;
