@@ -1107,7 +1107,7 @@ Correct it and set the folder again, or fill in the session anew in Session.</tr
     </message>
     <message>
         <source>格式不同的录音转换成第一个录音的格式</source>
-        <translation>Convert takes of another format to the first take's format</translation>
+        <translation>Convert takes of another format to the first take&apos;s format</translation>
     </message>
     <message>
         <source>FLEx 词库（LIFT），录音复制到其旁的 audio 文件夹</source>
@@ -1152,6 +1152,18 @@ Correct it and set the folder again, or fill in the session anew in Session.</tr
     <message>
         <source>档案集代码</source>
         <translation>Collection code</translation>
+    </message>
+    <message>
+        <source>这个条目没有提示音</source>
+        <translation>No prompt for this item</translation>
+    </message>
+    <message>
+        <source>提示音文件不存在</source>
+        <translation>Prompt file missing</translation>
+    </message>
+    <message>
+        <source>提示音无法播放</source>
+        <translation>Prompt will not play</translation>
     </message>
 </context>
 </TS>
