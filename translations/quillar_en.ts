@@ -1107,7 +1107,7 @@ Correct it and set the folder again, or fill in the session anew in Session.</tr
     </message>
     <message>
         <source>格式不同的录音转换成第一个录音的格式</source>
-        <translation>Convert takes of another format to the first take's format</translation>
+        <translation>Convert takes of another format to the first take&apos;s format</translation>
     </message>
     <message>
         <source>FLEx 词库（LIFT），录音复制到其旁的 audio 文件夹</source>
@@ -1192,6 +1192,18 @@ Correct it and set the folder again, or fill in the session anew in Session.</tr
         <translation>The take log cannot be written; the item was not marked skipped:
 %1
 %2</translation>
+    </message>
+    <message>
+        <source>这个条目没有提示音</source>
+        <translation>No prompt for this item</translation>
+    </message>
+    <message>
+        <source>提示音文件不存在</source>
+        <translation>Prompt file missing</translation>
+    </message>
+    <message>
+        <source>提示音无法播放</source>
+        <translation>Prompt will not play</translation>
     </message>
     <message>
         <source>%1 / %2，跳过 %3</source>

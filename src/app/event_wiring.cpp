@@ -22,6 +22,7 @@
 #include "items/closed_takes.h"
 #include "items/item_list.h"
 #include "items/item_skipping.h"
+#include "items/item_prompt.h"
 #include "items/pending_saving.h"
 #include "items/recording_marks.h"
 #include "items/take_quality_line.h"
@@ -57,7 +58,8 @@ int shiftStateOf(Qt::KeyboardModifiers modifiers) {
 
 // Key-down on the item list, as key codes: Enter and Return are 13, either Control key 17, F3
 // 114; the shift keys as kShiftDown, kControlDown and kAltDown. F6 opens the recording options,
-// F7 the session and F8 the reason to skip the item (between takes only).
+// F7 the session, F8 the reason to skip the item and F10 plays the item's prompt (between takes
+// only).
 // Auto-repeated Enter and Ctrl are dropped: one physical press is one action, so holding Enter
 // cannot start and stop recordings in a burst over an item's file.
 class ItemListKeys : public QObject {
@@ -101,6 +103,11 @@ class ItemListKeys : public QObject {
                 if (!key->isAutoRepeat()) {
                     SkipCurrentItem(m_app);
                     keysBackToItemList(m_app);
+                }
+                return true;
+            case Qt::Key_F10:
+                if (!key->isAutoRepeat()) {
+                    PlayCurrentPrompt(m_app);
                 }
                 return true;
             default:
@@ -148,6 +155,9 @@ void wireEvents(App& app) {
     // A closed take is saved once the recorder's notification is over: right after the handler
     // that closed it, or, when a device call's completion closed it, from the event loop.
     app.file_closed_takes = [&app] { SaveClosedTakes(app); };
+    app.state.hands_free_prompt = [&app](int row, std::function<void()> done) {
+        PlayPromptThen(app, row, std::move(done));
+    };
     MakePendingWriter(app);
     MakeRecorder(app, [&app](int change) {
         if (change == static_cast<int>(Recorder::Change::Closed)) {

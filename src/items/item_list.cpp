@@ -17,6 +17,7 @@
 #include "kit/ui_texts.h"
 #include "naming/recording_names.h"
 #include "playback/file_playback.h"
+#include "playback/prompt_playback.h"
 #include "playback/waveform_view.h"
 #include "record/recorder.h"
 #include "record/recording_control.h"
@@ -65,8 +66,10 @@ void ShowCurrentItemRecording(App& app) {
 
 void OnItemSelected(App& app) {
     MainForm& f = app.form;
-    // The file of the item left behind must not go on playing over the new item's waveform.
+    // The file of the item left behind must not go on playing over the new item's waveform,
+    // nor its prompt over the next item.
     EndCurrentRecordingPlayback(app);
+    StopPrompt(app);
     const ItemEntry entry = CurrentItemEntry(app);
     f.编辑框_当前录音文本->showItem(entry.item, entry.note, entry.gloss);
     const QString path = RecordingPathOf(app);
@@ -83,7 +86,9 @@ void OnItemSelected(App& app) {
 
 void OnItemListKeyDown(App& app, int keyCode, int shift) {
     if (keyCode == kKeyEnter) {
-        // At once, whatever earlier takes still collect their post-roll.
+        // At once, whatever earlier takes still collect their post-roll; a prompt still playing
+        // is cut, as the speaker has heard enough of it.
+        StopPrompt(app);
         ToggleRecording(app, true);
     } else if (keyCode == kKeyF3) {
         SelectNextUnrecorded(app, (shift & kShiftDown) != 0);

@@ -31,7 +31,8 @@ constexpr RoleName kRoleNames[] = {
     {u"释义", ColumnRole::Gloss},    {u"普通话", ColumnRole::Gloss},
     {u"英文", ColumnRole::Gloss},    {u"gloss", ColumnRole::Gloss},
     {u"en_name", ColumnRole::Gloss}, {u"english", ColumnRole::Gloss},
-    {u"meaning", ColumnRole::Gloss},
+    {u"meaning", ColumnRole::Gloss}, {u"提示音", ColumnRole::Prompt},
+    {u"prompt", ColumnRole::Prompt},
 };
 
 bool isBlank(QStringView text) {
@@ -49,9 +50,12 @@ struct Columns {
     int item = -1;
     int note = -1;
     int gloss = -1;
+    int prompt = -1;
     int named = 0;
 
-    bool isRoleColumn(int i) const { return i == id || i == item || i == note || i == gloss; }
+    bool isRoleColumn(int i) const {
+        return i == id || i == item || i == note || i == gloss || i == prompt;
+    }
 };
 
 Columns columnsOfHeader(const QStringList& header) {
@@ -70,6 +74,9 @@ Columns columnsOfHeader(const QStringList& header) {
                 break;
             case ColumnRole::Gloss:
                 slot = &c.gloss;
+                break;
+            case ColumnRole::Prompt:
+                slot = &c.prompt;
                 break;
             case ColumnRole::None:
                 break;
@@ -206,6 +213,7 @@ TableContent tableOf(std::vector<TableRecord>& records, const Columns& columns, 
         e.item = f.value(columns.item);
         e.note = f.value(columns.note);
         e.gloss = f.value(columns.gloss);
+        e.prompt = f.value(columns.prompt).trimmed();
         e.extra.reserve(qsizetype(extra.size()));
         for (const int i : extra) {
             e.extra << f.value(i);

@@ -38,7 +38,7 @@ struct TableContent {
     QString refusal;
 };
 
-enum class ColumnRole { None, Id, Item, Note, Gloss };
+enum class ColumnRole { None, Id, Item, Note, Gloss, Prompt };
 
 // The role a header name gives its column, case and blanks ignored ("Item", " 条 目 ").
 ColumnRole RoleOfHeaderName(const QString& name);

@@ -74,6 +74,10 @@ std::int64_t MediaPlayer::position() const {
     return std::clamp<std::int64_t>(m_impl->engine.positionBytes(m_impl->stream), 0, length());
 }
 
+std::uint32_t MediaPlayer::streamHandle() const {
+    return m_impl->stream;
+}
+
 void MediaPlayer::stop() {
     if (m_impl->stream != 0) {
         m_impl->engine.freeStream(m_impl->stream);

@@ -34,6 +34,8 @@ class MediaPlayer : public QObject {
     std::int64_t length() const;    // bytes of sample data, 0 when closed
     std::int64_t position() const;  // bytes played, 0..length(); equals length() at the end
     void stop();                    // ends playback and releases the file
+    // The engine's stream of the open file; 0 when closed.
+    std::uint32_t streamHandle() const;
 
   private:
     struct Impl;

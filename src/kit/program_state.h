@@ -7,6 +7,7 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -14,8 +15,8 @@
 #include "audio/audio_engine.h"
 #include "kit/record_buffer.h"
 #include "kit/recording_options.h"
-#include "quality/level_meter.h"
 #include "naming/item_entry.h"
+#include "quality/level_meter.h"
 #include "quality/take_judge.h"
 #include "session/session.h"
 
@@ -92,6 +93,11 @@ struct ProgramState {
     // The session of the auto-save folder (its quillar-session.json); none when the folder has
     // none. GUI thread only.
     std::optional<Session> session;
+    // Plays the prompt of the list's `row` and calls `done` on the GUI thread once it has ended
+    // and the room has settled, or at once when the item has none; `done` never runs when a key
+    // stopped the prompt. Set at start-up (items/item_prompt.h: PlayPromptThen); the hands-free
+    // mode calls it before listening for an item's voice. Empty: listen at once. GUI thread only.
+    std::function<void(int row, std::function<void()> done)> hands_free_prompt;
     // The file the waveform view shows and its duration in seconds.
     QString waveform_path;
     float waveform_seconds = 0.0f;

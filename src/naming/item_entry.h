@@ -1,5 +1,5 @@
-// One item of a word list: its text and, when the list is a table, its id, note, gloss and the
-// columns nobody shows but the exports carry. A plain list's items have only their text.
+// One item of a word list: its text and, when the list is a table, its id, note, gloss, prompt and
+// the columns nobody shows but the exports carry. A plain list's items have only their text.
 #pragma once
 
 #include <QString>
@@ -14,6 +14,8 @@ struct ItemEntry {
     QString note;       // shown small under the item
     QString gloss;      // shown small under the item; {gloss} in names
     QStringList extra;  // the other columns' values, in ItemTable::extraColumns' order
+    QString prompt;     // a sound file to play to the speaker: absolute, or relative to the list's
+                        // folder; empty when the table has no prompt column or the cell is empty
 
     bool operator==(const ItemEntry&) const = default;
 };

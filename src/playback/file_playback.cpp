@@ -18,6 +18,7 @@
 #include "kit/ui_seam.h"
 #include "kit/ui_texts.h"
 #include "naming/recording_names.h"
+#include "playback/prompt_playback.h"
 
 namespace quillar {
 
@@ -50,7 +51,9 @@ QString formatName(const audio::FileVerdict& v) {
     }
 }
 
-QString whyNotPlayable(const audio::FileVerdict& v) {
+}  // namespace
+
+QString WhyNotPlayable(const audio::FileVerdict& v) {
     using audio::FileProblem;
     switch (v.problem) {
         case FileProblem::None:
@@ -76,6 +79,10 @@ QString whyNotPlayable(const audio::FileVerdict& v) {
     return QString();
 }
 
+namespace {
+
+const LaterText kNoPlaybackDuringTake{QT_TRANSLATE_NOOP("Quillar", "录音中不能播放")};
+
 // Tells why a file does not play. Not during a take: a box would take the keyboard from the item
 // list, and the Enter meant to stop the take would close the box instead.
 void reportNotPlayable(App& app, const QString& path) {
@@ -86,7 +93,7 @@ void reportNotPlayable(App& app, const QString& path) {
     app.ui.message(&f, Texts::tr("系统提示"),
                    Texts::tr("无法播放录音文件：\n%1\n\n%2")
                        .arg(ElideMiddle(QDir::toNativeSeparators(path)),
-                            whyNotPlayable(f.媒体播放1->verdict())),
+                            WhyNotPlayable(f.媒体播放1->verdict())),
                    MessageIcon::Warning);
 }
 
@@ -183,6 +190,7 @@ PlaybackPoll& pollOf(MainForm& form) {
 }  // namespace
 
 void PlayCurrentRecording(App& app) {
+    StopPrompt(app);  // one sound at a time
     // Recording, paused or collecting a post-roll: the microphone would hear it in the take.
     if (app.state.recording_state != RecordingState::Idle) {
         ShowNoPlaybackDuringTake(app);
@@ -192,7 +200,13 @@ void PlayCurrentRecording(App& app) {
 }
 
 void ShowNoPlaybackDuringTake(App& app) {
+    ShowPlaybackNotice(app, kNoPlaybackDuringTake);
+}
+
+void ShowPlaybackNotice(App& app, const QString& text, const QString& detail) {
     QLabel* notice = app.form.标签_播放提示;
+    notice->setText(text);
+    notice->setToolTip(detail);
     auto* hold = notice->findChild<QTimer*>(kNoticeHoldName, Qt::FindDirectChildrenOnly);
     if (hold == nullptr) {
         hold = new QTimer(notice);

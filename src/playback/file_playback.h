@@ -1,8 +1,13 @@
 // Playing the current item's saved recording with the progress bar and the waveform cursor.
 #pragma once
 
+#include <QString>
+
 namespace quillar {
 
+namespace audio {
+struct FileVerdict;
+}
 struct App;
 
 // Click on 按钮_播放录音 and Ctrl in the item list (GUI thread). Plays the file named in
@@ -16,6 +21,12 @@ void PlayCurrentRecording(App& app);
 // (again from now when it shows already): a request to play came during a take (GUI thread).
 void ShowNoPlaybackDuringTake(App& app);
 inline constexpr int kNoPlaybackNoticeMs = 2000;
+// The same notice saying `text` (a few words: the label is 180 pixels wide), with `detail`, the
+// whole of it, as its tool tip (GUI thread).
+void ShowPlaybackNotice(App& app, const QString& text, const QString& detail = QString());
+
+// Why a file the engine refused does not play, in one sentence (any thread).
+QString WhyNotPlayable(const audio::FileVerdict& verdict);
 
 // Whether a playback started by PlayCurrentRecording is still being polled.
 bool IsPlayingCurrentRecording(App& app);

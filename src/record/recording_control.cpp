@@ -18,6 +18,7 @@
 #include "kit/ui_texts.h"
 #include "playback/audition.h"
 #include "playback/file_playback.h"
+#include "playback/prompt_playback.h"
 #include "record/clip_check.h"
 #include "record/device_worker.h"
 #include "record/monitoring.h"
@@ -134,8 +135,10 @@ void prepareForTake(App& app) {
     // The audition plays record_buffer in place: it must end before the buffer is dropped.
     app.engine.freeStream(s.audition_stream);
     StopAuditionIfRunning(app);
-    // A saved take still playing would be heard by the microphone and land in the new one.
+    // A saved take or a prompt still playing would be heard by the microphone and land in the
+    // new one.
     EndCurrentRecordingPlayback(app);
+    StopPrompt(app);
     // The take before, if the user never saved it, is let go now with its journal.
     f.标签_录音保护->hide();
     if (s.latest_take) {

@@ -57,7 +57,9 @@ QString NamingProblemOf(const RecordingOptions& options, const QStringList& item
     if (!isTable) {
         plain.rows.reserve(static_cast<std::size_t>(items.size()));
         for (const QString& item : items) {
-            plain.rows.push_back(ItemEntry{QString(), item, QString(), QString(), {}});
+            ItemEntry entry;
+            entry.item = item;
+            plain.rows.push_back(std::move(entry));
         }
     }
     return CheckNameTemplate(naming.tmpl, isTable ? *table : plain, naming.context,

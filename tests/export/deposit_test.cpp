@@ -91,7 +91,7 @@ class Deposit : public ::testing::Test {
     static ExportItem item(const QString& id, const QString& text, const QString& gloss,
                            const QString& note, const QString& file) {
         ExportItem i;
-        i.entry = {.id = id, .item = text, .note = note, .gloss = gloss, .extra = {}};
+        i.entry = {.id = id, .item = text, .note = note, .gloss = gloss, .extra = {}, .prompt = {}};
         i.text = id + u' ' + text;
         i.file = file;
         return i;
@@ -184,7 +184,8 @@ TEST_F(Deposit, APlainListWithoutSessionIsNamedByPlace) {
     folder.table = false;
     folder.session.reset();
     for (ExportItem& i : folder.items) {
-        i.entry = {.id = {}, .item = i.entry.item, .note = {}, .gloss = {}, .extra = {}};
+        i.entry = {
+            .id = {}, .item = i.entry.item, .note = {}, .gloss = {}, .extra = {}, .prompt = {}};
     }
     options.collection.clear();
     DepositResult result;

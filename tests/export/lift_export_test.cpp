@@ -23,7 +23,7 @@ using quality::SampleFormat;
 ExportItem Item(const QString& id, const QString& text, const QString& gloss, const QString& note,
                 const QString& file) {
     ExportItem i;
-    i.entry = {.id = id, .item = text, .note = note, .gloss = gloss, .extra = {}};
+    i.entry = {.id = id, .item = text, .note = note, .gloss = gloss, .extra = {}, .prompt = {}};
     i.text = id.isEmpty() ? text : id + u' ' + text;
     i.file = file;
     return i;

@@ -38,7 +38,7 @@ QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArra
 
 ItemEntry row(const QString& id, const QString& item, const QString& note = {},
               const QString& gloss = {}, const QStringList& extra = {}) {
-    return {id, item, note, gloss, extra};
+    return {id, item, note, gloss, extra, {}};
 }
 
 struct TableCase {
