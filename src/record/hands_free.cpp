@@ -99,6 +99,16 @@ void HandsFree::feed(const float* samples, std::uint32_t frames, std::uint64_t f
     }
 }
 
+void HandsFree::feedPast(const float* samples, std::uint32_t frames, std::uint64_t first) {
+    if (m_phase == Phase::Off) {
+        return;
+    }
+    m_trigger.setListening(false);
+    m_events.clear();
+    m_trigger.feed(samples, frames, first, m_events);
+    m_trigger.setListening(m_phase == Phase::Listening && m_inputOpen);
+}
+
 void HandsFree::voiceBegan(std::uint64_t onset) {
     m_takeRow = m_hooks.currentRow ? m_hooks.currentRow() : -1;
     m_movedDuringTake = false;

@@ -82,6 +82,10 @@ class HandsFree {
 
     // `frames` interleaved samples (-1..1) from frame `first` of the input's stream, as they come.
     void feed(const float* samples, std::uint32_t frames, std::uint64_t first);
+    // The same for audio captured before the mode looked (the input's last moments when it
+    // begins): heard for the noise floor only, so that listening starts at once, never for a
+    // voice.
+    void feedPast(const float* samples, std::uint32_t frames, std::uint64_t first);
     // Enter on the list: starts a take by hand, or stops the one that runs (then judged as at
     // the end of a voice).
     void enter();
