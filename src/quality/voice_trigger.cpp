@@ -31,6 +31,7 @@ void VoiceTrigger::restart(std::uint32_t rate, std::uint32_t channels, VoiceSett
     m_loudRun = 0;
     m_quietRun = 0;
     m_waitForQuiet = false;
+    m_armed = false;
 }
 
 void VoiceTrigger::setListening(bool listening) {
@@ -38,7 +39,6 @@ void VoiceTrigger::setListening(bool listening) {
     if (m_state == State::Quiet || m_state == State::Candidate) {
         m_state = State::Quiet;
         m_loudRun = 0;
-        m_armed = false;
     }
 }
 
@@ -101,17 +101,21 @@ void VoiceTrigger::closeFrame(std::vector<VoiceEvent>& events) {
             m_quietRun = db < startThresholdDbfs() - kVoiceEndHysteresisDb ? m_quietRun + 1 : 0;
             if (m_quietRun >= framesIn(kVoiceShortestMs)) {
                 m_waitForQuiet = false;
+                m_armed = true;
             }
             return;
         }
-        if (!m_listening || !m_meter.hasNoiseFloor()) {
-            m_loudRun = 0;
-            m_armed = false;
-            return;
-        }
-        if (!(db > startThresholdDbfs())) {
+        const bool known = m_meter.hasNoiseFloor();
+        if (known && !(db > startThresholdDbfs())) {
             m_loudRun = 0;
             m_armed = true;
+            return;
+        }
+        if (!m_listening || !known) {
+            // A sound while nobody listens (a prompt plays, the floor is not known yet): what
+            // is left of it when listening begins is not the onset of a voice.
+            m_loudRun = 0;
+            m_armed = false;
             return;
         }
         if (!m_armed) {
@@ -145,11 +149,13 @@ void VoiceTrigger::closeFrame(std::vector<VoiceEvent>& events) {
                 events.push_back({VoiceEvent::Kind::Began, m_onset, 0});
             } else if (m_quietRun >= framesIn(kVoiceShortestMs)) {
                 m_state = State::Quiet;  // a click or a cough
+                m_armed = true;
             }
             break;
         case State::Voice:
             if (m_quietRun >= framesIn(m_settings.silenceMs)) {
                 m_state = State::Quiet;
+                m_armed = true;
                 events.push_back({VoiceEvent::Kind::Ended, end, m_lastLoudEnd});
             } else if (end - m_onset >= std::uint64_t{m_rate} * kVoiceLongestMs / 1000) {
                 m_state = State::Overlong;
@@ -159,6 +165,7 @@ void VoiceTrigger::closeFrame(std::vector<VoiceEvent>& events) {
         case State::Overlong:
             if (m_quietRun >= framesIn(m_settings.silenceMs)) {
                 m_state = State::Quiet;
+                m_armed = true;
             }
             break;
         case State::Quiet:

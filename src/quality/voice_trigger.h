@@ -42,8 +42,9 @@ class VoiceTrigger {
     void restart(std::uint32_t rate, std::uint32_t channels, VoiceSettings settings);
     void setSettings(VoiceSettings settings) { m_settings = settings; }
     // While not listening, the audio still feeds the noise floor but no voice begins; a voice
-    // already begun goes on to its end. Listening starts afresh: nothing heard before counts,
-    // and a voice begins only after a moment under the threshold.
+    // already begun goes on to its end. A sound heard while not listening that goes on when
+    // listening begins is not taken for a voice's onset: a voice begins after a moment under
+    // the threshold.
     void setListening(bool listening);
     // A voice begun is forgotten (a take was stopped by hand): the trigger is quiet again, and
     // starts nothing until the level has fallen below the threshold.
@@ -73,8 +74,9 @@ class VoiceTrigger {
     std::uint32_t m_frameLength = 1;  // frames in a 10 ms frame
     bool m_listening = false;
     bool m_waitForQuiet = false;  // after forgetVoice(): until the voice has stopped
-    // A frame under the threshold was heard since listening began: a voice heard from its
-    // middle (begun during a prompt, or before the noise floor was known) starts nothing.
+    // The latest frame in Quiet was under the threshold, or a loud run began while listening: a
+    // voice heard from its middle (begun during a prompt, or before the noise floor was known)
+    // starts nothing.
     bool m_armed = false;
 
     std::uint64_t m_next = 0;  // the stream frame the next sample belongs to

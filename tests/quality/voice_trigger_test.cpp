@@ -160,6 +160,39 @@ TEST(VoiceTrigger, DeafWhileNotListeningAndAfterAVoiceCutShortUntilItStops) {
     EXPECT_NEAR(double(events[1].frame) / scene.rate, 5.0, kFrame);
 }
 
+// Listening begins while a sound goes on (a prompt's last moment, a speaker too early): that is
+// no onset; a voice that begins on the very frame listening does is one.
+TEST(VoiceTrigger, ListeningBeginsDuringASoundOrJustBeforeAVoice) {
+    const struct {
+        const char* name;
+        double listenAt;
+        int voices;
+    } cases[] = {
+        {"listening from the middle of the word", 2.3, 0},
+        {"listening from the word's first frame", 2.0, 1},
+        {"listening 10 ms before the word", 1.99, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        VoiceScene scene;
+        scene.words = {{2.0, 0.8, -20.0}};
+        VoiceTrigger trigger;
+        trigger.restart(scene.rate, 1, {});
+        std::vector<VoiceEvent> events;
+        std::vector<float> buf(441);
+        for (std::int64_t first = 0; first < scene.frameAt(5.0); first += 441) {
+            if (first == scene.frameAt(c.listenAt)) {
+                trigger.setListening(true);
+            }
+            for (int f = 0; f < 441; ++f) {
+                buf[f] = static_cast<float>(scene(0, first + f));
+            }
+            trigger.feed(buf.data(), 441, static_cast<std::uint64_t>(first), events);
+        }
+        EXPECT_EQ(count(events, VoiceEvent::Kind::Began), c.voices);
+    }
+}
+
 TEST(VoiceTrigger, AfterLostAudioTheOnsetIsStillPlacedInTheStream) {
     VoiceScene scene;
     scene.words = {{3.0, 0.8, -20.0}};
