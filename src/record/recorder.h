@@ -122,8 +122,6 @@ class Recorder {
     // Stops the running take on the kept input at frame `end` of its stream, then `postrollMs`
     // (never before the take began). False when no take records there.
     bool stopAt(std::uint64_t end, std::uint32_t postrollMs);
-    // The kept input's frames captured so far (its stream's length), 0 when it is not open.
-    std::uint64_t inputFrames() const { return m_keptOpen ? framesNow() : 0; }
     bool pause();
     bool resume();
     // Closes every closing take at once with what has come (the window is closing, or waited
