@@ -1206,8 +1206,56 @@ Correct it and set the folder again, or fill in the session anew in Session.</tr
         <translation>Prompt will not play</translation>
     </message>
     <message>
+        <source>自动录音（F9）：听到发音开始录音，静音后保存并转到下一条</source>
+        <translation>Hands-free (F9): a voice starts a take; silence saves it and moves to the next item</translation>
+    </message>
+    <message>
+        <source> 分贝（高于环境噪声）</source>
+        <translation> dB (above the room&apos;s noise)</translation>
+    </message>
+    <message>
+        <source>自动录音灵敏度</source>
+        <translation>Hands-free sensitivity</translation>
+    </message>
+    <message>
+        <source>自动录音静音</source>
+        <translation>Hands-free silence</translation>
+    </message>
+    <message>
+        <source>自动录音：录音设备没有打开</source>
+        <translation>Hands-free: the recording device is not open</translation>
+    </message>
+    <message>
+        <source>自动录音：正在播放提示音……</source>
+        <translation>Hands-free: playing the prompt…</translation>
+    </message>
+    <message>
+        <source>自动录音：等待发音……</source>
+        <translation>Hands-free: waiting for the voice…</translation>
+    </message>
+    <message>
+        <source>自动录音：已保存，请说下一条……</source>
+        <translation>Hands-free: saved; say the next item…</translation>
+    </message>
+    <message>
+        <source>自动录音：需要重录，请再说一遍……</source>
+        <translation>Hands-free: to be redone; say it again…</translation>
+    </message>
+    <message>
+        <source>自动录音：录音中……</source>
+        <translation>Hands-free: recording…</translation>
+    </message>
+    <message>
+        <source>自动录音：所有条目都已录音，自动录音已结束</source>
+        <translation>Hands-free: every item has a recording; hands-free recording ended</translation>
+    </message>
+    <message>
+        <source>自动录音需要录音间保持输入打开（录音选项）</source>
+        <translation>Hands-free recording needs the input kept open between takes (recording options)</translation>
+    </message>
+    <message>
         <source>%1 / %2，跳过 %3</source>
-        <translation>%1 / %2, %3 skipped</translation>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 </TS>

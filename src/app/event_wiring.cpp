@@ -20,9 +20,10 @@
 #include "app/settings.h"
 #include "app/startup.h"
 #include "items/closed_takes.h"
+#include "items/hands_free_mode.h"
 #include "items/item_list.h"
-#include "items/item_skipping.h"
 #include "items/item_prompt.h"
+#include "items/item_skipping.h"
 #include "items/pending_saving.h"
 #include "items/recording_marks.h"
 #include "items/take_quality_line.h"
@@ -59,7 +60,7 @@ int shiftStateOf(Qt::KeyboardModifiers modifiers) {
 // Key-down on the item list, as key codes: Enter and Return are 13, either Control key 17, F3
 // 114; the shift keys as kShiftDown, kControlDown and kAltDown. F6 opens the recording options,
 // F7 the session, F8 the reason to skip the item and F10 plays the item's prompt (between takes
-// only).
+// only); F9 switches hands-free recording.
 // Auto-repeated Enter and Ctrl are dropped: one physical press is one action, so holding Enter
 // cannot start and stop recordings in a burst over an item's file.
 class ItemListKeys : public QObject {
@@ -91,6 +92,11 @@ class ItemListKeys : public QObject {
                 if (!key->isAutoRepeat()) {
                     OpenRecordingOptions(m_app);
                     keysBackToItemList(m_app);
+                }
+                return true;
+            case Qt::Key_F9:
+                if (!key->isAutoRepeat()) {
+                    ToggleHandsFree(m_app);
                 }
                 return true;
             case Qt::Key_F7:
@@ -165,6 +171,7 @@ void wireEvents(App& app) {
                 &app.form, [&app] { SaveClosedTakes(app); }, Qt::QueuedConnection);
         }
     });
+    MakeHandsFree(app);  // the recorder tick feeds it the input
     QObject::connect(f.时钟_录音收尾, &QTimer::timeout, [&app] { OnRecorderTick(app); });
     // The kept input follows the device, rate and width chosen.
     for (QComboBox* box : {f.组合框1, f.组合框2, f.组合框3}) {

@@ -40,6 +40,11 @@ RecordingOptions ReadRecordingOptions(const QString& iniPath, const RecordingOpt
                           .trimmed();
     o.ascii_names = readInt(iniPath, kAsciiNamesKey, 0, 1, defaults.ascii_names ? 1 : 0) == 1;
     o.annotations = readInt(iniPath, kAnnotationsKey, 0, 1, defaults.annotations ? 1 : 0) == 1;
+    o.hands_free = readInt(iniPath, kHandsFreeKey, 0, 1, defaults.hands_free ? 1 : 0) == 1;
+    o.sensitivity_db = readInt(iniPath, kHandsFreeSensitivityKey, kMinSensitivityDb,
+                               kMaxSensitivityDb, defaults.sensitivity_db);
+    o.silence_ms =
+        readInt(iniPath, kHandsFreeSilenceKey, kMinSilenceMs, kMaxSilenceMs, defaults.silence_ms);
     return o;
 }
 
@@ -56,6 +61,10 @@ bool WriteRecordingOptions(const QString& iniPath, const RecordingOptions& optio
          options.ascii_names ? QStringLiteral("1") : QStringLiteral("0")},
         {QString::fromUtf16(kAnnotationsKey),
          options.annotations ? QStringLiteral("1") : QStringLiteral("0")},
+        {QString::fromUtf16(kHandsFreeKey),
+         options.hands_free ? QStringLiteral("1") : QStringLiteral("0")},
+        {QString::fromUtf16(kHandsFreeSensitivityKey), QString::number(options.sensitivity_db)},
+        {QString::fromUtf16(kHandsFreeSilenceKey), QString::number(options.silence_ms)},
     };
     return WriteProfileStrings(iniPath, QString::fromUtf16(kOptionsSection), values);
 }

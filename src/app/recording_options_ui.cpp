@@ -6,6 +6,7 @@
 #include "app/export_ui.h"
 #include "app/recording_options_file.h"
 #include "app/settings.h"
+#include "items/hands_free_mode.h"
 #include "items/item_list.h"
 #include "items/recording_marks.h"
 #include "kit/app.h"
@@ -65,6 +66,7 @@ void OpenRecordingOptions(App& app) {
     // The input follows the options at once: kept open or not, in the channels chosen.
     app.state.input_device = -1;
     KeepInputOpen(app);
+    FollowHandsFreeOption(app);
 }
 
 }  // namespace quillar

@@ -81,7 +81,8 @@ QString autoSave(App& app, Take& take, const QString& lead = QString()) {
     take.dropJournal();  // safe in a file now
     KeepEarlierTakeAnnotation(path, saved.replaced);
     AnnotateSavedTake(path, take.info(), &take.check().judgement());
-    LogTake(app, take, take.audio(), path, saved.replaced, kTakeHowEnter);
+    LogTake(app, take, take.audio(), path, saved.replaced,
+            target.handsFree ? kTakeHowAuto : kTakeHowEnter);
     const bool sameList = target.list == app.state.item_load_generation;
     if (sameList) {
         MarkTakeRecorded(app, target.row, target.item, path, take.check());

@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include "items/hands_free_mode.h"
 #include "items/pending_saving.h"
 #include "items/recording_marks.h"
 #include "kit/app.h"
@@ -19,6 +20,7 @@
 #include "playback/file_playback.h"
 #include "playback/prompt_playback.h"
 #include "playback/waveform_view.h"
+#include "record/hands_free.h"
 #include "record/recorder.h"
 #include "record/recording_control.h"
 #include "record/saving.h"
@@ -82,14 +84,25 @@ void OnItemSelected(App& app) {
     if (!path.isEmpty() && QFileInfo(path).isFile()) {
         ShowItemRecording(app, path);
     }
+    if (app.hands_free) {
+        app.hands_free->selectionMoved();  // hands-free listens for the new item
+    }
 }
 
 void OnItemListKeyDown(App& app, int keyCode, int shift) {
     if (keyCode == kKeyEnter) {
         // At once, whatever earlier takes still collect their post-roll; a prompt still playing
-        // is cut, as the speaker has heard enough of it.
+        // is cut, as the speaker has heard enough of it. Hands-free, the mode knows of the take
+        // it starts or stops (a take begun before the mode is Enter's alone).
         StopPrompt(app);
-        ToggleRecording(app, true);
+        const HandsFree* mode = app.hands_free.get();
+        const bool modeTake = mode != nullptr && (mode->phase() == HandsFree::Phase::Recording ||
+                                                  mode->phase() == HandsFree::Phase::ByHand);
+        if (mode != nullptr && mode->on() && (modeTake || !TakeRunning(app))) {
+            app.hands_free->enter();
+        } else {
+            ToggleRecording(app, true);
+        }
     } else if (keyCode == kKeyF3) {
         SelectNextUnrecorded(app, (shift & kShiftDown) != 0);
     } else if (keyCode == kKeyF4) {

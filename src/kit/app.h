@@ -17,6 +17,7 @@ class UiSeam;
 class Recorder;       // record/recorder.h
 class DeviceWorker;   // record/device_worker.h
 class PendingWriter;  // record/pending_writer.h
+class HandsFree;      // record/hands_free.h
 
 struct App {
     App(audio::AudioEngine& e, UiSeam& u, MainForm& f) : engine(e), ui(u), form(f) {}
@@ -35,6 +36,8 @@ struct App {
     // Writes pending takes into their folders off the window thread (items/pending_saving.h);
     // a test may set an inline one before the wiring. Gone once the window closes.
     std::shared_ptr<PendingWriter> pending_writer;
+    // Hands-free recording (made by the event wiring; on while the option 自动录音 is).
+    std::shared_ptr<HandsFree> hands_free;
 };
 
 }  // namespace quillar

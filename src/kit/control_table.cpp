@@ -95,6 +95,8 @@ const std::vector<ControlRow>& mainWindowControls() {
         QL_ROW(分组框5, Group, "分组框2", 8, 8, 688, 263, ""),
         QL_ROW(编辑框_当前录音文本, LargeTypeEdit, "分组框5", 8, 10, 672, 245, "",
                .font = ControlFont{"微软雅黑", 48, 700, {"Microsoft YaHei"}}),
+        QL_ROW(标签_自动录音, Label, "分组框5", 16, 228, 300, 22, "", .background = QColor(0, 96, 0),
+               .foreground = QColor(255, 255, 255), .hidden = true),
         QL_ROW(分组框7, Group, "分组框2", 8, 274, 688, 48, ""),
         QL_ROW(标签9, Label, "分组框7", 8, 16, 88, 24, QT_TRANSLATE_NOOP("Quillar", "已有录音文件：")),
         QL_ROW(编辑框_当前录音文件, Edit, "分组框7", 96, 11, 512, 32, ""),

@@ -83,6 +83,8 @@ class MainForm : public QWidget {
     QGroupBox* 分组框5 = nullptr;
     // The current item in large type, wrapped when long, its gloss and note under it.
     LargeTypeBox* 编辑框_当前录音文本 = nullptr;
+    // Hands-free recording's notice: what it waits for (a label: it never takes the keyboard).
+    QLabel* 标签_自动录音 = nullptr;
     QGroupBox* 分组框7 = nullptr;
     QLabel* 标签9 = nullptr;
     QLineEdit* 编辑框_当前录音文件 = nullptr;

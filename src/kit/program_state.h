@@ -49,6 +49,10 @@ struct ProgramState {
     audio::Handle meter_channel = 0;
     std::uint64_t meter_cursor = 0;
     quality::LevelMeter level_meter;
+    // Hands-free recording's look at the kept input: the channel and its cursor there. GUI
+    // thread only.
+    audio::Handle hands_free_channel = 0;
+    std::uint64_t hands_free_cursor = 0;
     // Where the take is; GUI thread only.
     RecordingState recording_state = RecordingState::Idle;
     // Whether record_buffer is playing as an audition (按钮2's caption follows). GUI thread only.

@@ -1,6 +1,6 @@
 // The recording options of sys.ini's "[录音选项]" section: margins before and after a take, the
 // channel count, whether the input stays open between takes, the interface language, how
-// recordings are named and whether they are annotated. Plain
+// recordings are named, whether they are annotated, and hands-free recording. Plain
 // values; app/ reads and writes them, the recorder and the window follow them. GUI thread only.
 #pragma once
 
@@ -17,8 +17,16 @@ inline constexpr char16_t kLanguageKey[] = u"界面语言";
 inline constexpr char16_t kNameTemplateKey[] = u"文件名模板";
 inline constexpr char16_t kAsciiNamesKey[] = u"文件名仅ASCII";
 inline constexpr char16_t kAnnotationsKey[] = u"标注文件";
+inline constexpr char16_t kHandsFreeKey[] = u"自动录音";
+inline constexpr char16_t kHandsFreeSensitivityKey[] = u"自动灵敏度分贝";
+inline constexpr char16_t kHandsFreeSilenceKey[] = u"自动静音毫秒";
 
 inline constexpr int kMaxMarginMs = 2000;
+// The ranges of the hands-free options: dB above the room's noise, ms of silence.
+inline constexpr int kMinSensitivityDb = 3;
+inline constexpr int kMaxSensitivityDb = 40;
+inline constexpr int kMinSilenceMs = 200;
+inline constexpr int kMaxSilenceMs = 5000;
 
 struct RecordingOptions {
     // What a sys.ini without the section means.
@@ -35,6 +43,11 @@ struct RecordingOptions {
     bool ascii_names = false;
     // Every saved take gets a Praat TextGrid beside its WAV, its speech marked with the item.
     bool annotations = false;
+    // Hands-free recording (only with the input kept open): the voice begins a take when it is
+    // this many dB above the room's noise floor, and this much silence ends it.
+    bool hands_free = false;
+    int sensitivity_db = 12;  // kMinSensitivityDb..kMaxSensitivityDb
+    int silence_ms = 800;     // kMinSilenceMs..kMaxSilenceMs
 
     // No margins, stereo, the device opened at each take: the recorder of old, which the
     // program is until its settings are read (and which tests keep unless they choose).

@@ -83,11 +83,25 @@ RecordingOptionsDialog::RecordingOptionsDialog(QWidget* parent) : QDialog(parent
     annotations->setObjectName(QStringLiteral("annotations"));
     annotations->setToolTip(
         Texts::tr("每段录音旁另存一个 Praat TextGrid 文件，标出语音所在的时段和条目。"));
+    handsFree =
+        new QCheckBox(Texts::tr("自动录音（F9）：听到发音开始录音，静音后保存并转到下一条"), this);
+    handsFree->setObjectName(QStringLiteral("handsFree"));
+    sensitivity = new QSpinBox(this);
+    sensitivity->setObjectName(QStringLiteral("sensitivity"));
+    sensitivity->setRange(kMinSensitivityDb, kMaxSensitivityDb);
+    sensitivity->setSuffix(Texts::tr(" 分贝（高于环境噪声）"));
+    silence = new QSpinBox(this);
+    silence->setObjectName(QStringLiteral("silence"));
+    silence->setRange(kMinSilenceMs, kMaxSilenceMs);
+    silence->setSingleStep(100);
+    silence->setSuffix(Texts::tr(" 毫秒"));
     connect(namePreset, &QComboBox::activated, this, &RecordingOptionsDialog::presetChosen);
     connect(nameTemplate, &QLineEdit::textEdited, this, &RecordingOptionsDialog::templateEdited);
 
     // Without the input kept open there is nothing before the key to keep.
     connect(keepInput, &QCheckBox::toggled, preroll, &QWidget::setEnabled);
+    // Hands-free recording listens to the kept input.
+    connect(keepInput, &QCheckBox::toggled, this, [this] { followKeepInput(); });
 
     auto* form = new QFormLayout;
     form->addRow(Texts::tr("预录（按键前）"), preroll);
@@ -100,6 +114,9 @@ RecordingOptionsDialog::RecordingOptionsDialog(QWidget* parent) : QDialog(parent
     form->addRow(QString(), asciiNames);
     form->addRow(QString(), nameProblem);
     form->addRow(QString(), annotations);
+    form->addRow(QString(), handsFree);
+    form->addRow(Texts::tr("自动录音灵敏度"), sensitivity);
+    form->addRow(Texts::tr("自动录音静音"), silence);
     auto* note = new QLabel(Texts::tr("界面语言在下次启动时生效。"), this);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -133,8 +150,19 @@ void RecordingOptionsDialog::setOptions(const RecordingOptions& options) {
     nameTemplate->setText(options.name_template);
     asciiNames->setChecked(options.ascii_names);
     annotations->setChecked(options.annotations);
+    handsFree->setChecked(options.hands_free);
+    sensitivity->setValue(options.sensitivity_db);
+    silence->setValue(options.silence_ms);
+    followKeepInput();
     templateEdited(options.name_template);
     nameProblem->hide();
+}
+
+void RecordingOptionsDialog::followKeepInput() {
+    const bool kept = keepInput->isChecked();
+    handsFree->setEnabled(kept);
+    sensitivity->setEnabled(kept);
+    silence->setEnabled(kept);
 }
 
 void RecordingOptionsDialog::setExport(std::function<void()> exportFolder) {
@@ -180,6 +208,9 @@ RecordingOptions RecordingOptionsDialog::options() const {
     o.name_template = nameTemplate->text().trimmed();
     o.ascii_names = asciiNames->isChecked();
     o.annotations = annotations->isChecked();
+    o.hands_free = handsFree->isChecked() && o.keep_input;
+    o.sensitivity_db = sensitivity->value();
+    o.silence_ms = silence->value();
     return o;
 }
 

@@ -1,6 +1,7 @@
 // The dialog "录音选项": pre-roll and post-roll, mono or stereo, whether the input stays open
 // between takes, the interface language, how recordings are named, whether each take gets a
-// TextGrid, and the way to the exports. It only shows and returns values; app/ opens it through
+// TextGrid, hands-free recording, and the way to
+// the exports. It only shows and returns values; app/ opens it through
 // the dialog seam and stores what it returns. GUI thread only.
 #pragma once
 
@@ -49,9 +50,13 @@ class RecordingOptionsDialog : public QDialog {
     QLabel* nameProblem = nullptr;
     QPushButton* exportButton = nullptr;
     QCheckBox* annotations = nullptr;
+    QCheckBox* handsFree = nullptr;  // only with the input kept open
+    QSpinBox* sensitivity = nullptr;
+    QSpinBox* silence = nullptr;
 
   private:
     void presetChosen(int index);
+    void followKeepInput();
     void templateEdited(const QString& text);
 
     std::function<QString(const RecordingOptions&)> m_check;

@@ -44,4 +44,16 @@ inline constexpr double kSpeechAboveNoiseDb = 12.0;
 inline constexpr double kSpeechFloorDbfs = -50.0;
 inline constexpr int kSpeechMarginMs = 20;
 
+// Hands-free recording: a voice begins when the loudest channel's RMS over frames of this length
+// stays above the room's noise floor plus the sensitivity, and above the floor here, for the
+// onset time; it has ended when the level stays below that threshold less the hysteresis for
+// the silence the user sets. A burst whose loud frames span less than the shortest voice (a
+// click, a cough) makes no take, and a take is stopped at the longest.
+inline constexpr int kVoiceFrameMs = kSpeechFrameMs;
+inline constexpr int kVoiceOnsetMs = 60;
+inline constexpr double kVoiceFloorDbfs = -50.0;
+inline constexpr double kVoiceEndHysteresisDb = 3.0;
+inline constexpr int kVoiceShortestMs = 150;
+inline constexpr int kVoiceLongestMs = 30000;
+
 }  // namespace quillar::quality

@@ -112,11 +112,13 @@ std::uint64_t Recorder::framesByClock(const Take& take) const {
         now, take.m_refFrame + msToFrames(static_cast<std::uint64_t>(elapsed), take.m_format.rate));
 }
 
-void Recorder::beginOnKeptInput(Take& take, std::uint64_t key, std::int64_t keyMs) {
+void Recorder::beginOnKeptInput(Take& take, std::uint64_t key, std::int64_t keyMs,
+                                std::uint64_t onset) {
     const std::uint64_t pre = msToFrames(take.m_prerollMs, take.m_format.rate);
-    const std::uint64_t from = key > pre ? key - pre : 0;
-    if (key < pre) {
-        take.m_prerollShortMs = static_cast<std::uint32_t>((pre - key) * 1000 / take.m_format.rate);
+    const std::uint64_t at = onset == kOpenFrom ? key : onset;
+    const std::uint64_t from = at > pre ? at - pre : 0;
+    if (at < pre) {
+        take.m_prerollShortMs = static_cast<std::uint32_t>((pre - at) * 1000 / take.m_format.rate);
     }
     take.m_ring = m_ring;
     take.m_channel = m_channel;
@@ -148,6 +150,35 @@ bool Recorder::start(int device, const Format& format, std::uint32_t prerollMs, 
     }
     // A device of the take's own, from its first frame, as the recorder has always done.
     beginOnOwnDevice(take, device);
+    return true;
+}
+
+bool Recorder::startAt(std::uint64_t onset, const Format& format, std::uint32_t prerollMs,
+                       TakeTarget target) {
+    if (runningTake() != nullptr || !m_keptOpen || !(format == m_format) ||
+        m_input != Input::Open || m_channel == 0) {
+        return false;
+    }
+    auto take = std::make_shared<Take>(++m_takeSerial, std::move(target), format, prerollMs);
+    take->m_audio.setDataLimit(m_takeDataLimit);
+    m_latest = take;
+    m_takes.push_back(take);
+    // The clock's reference stays the present: a stop by the clock is placed from now.
+    const std::uint64_t now = framesNow();
+    beginOnKeptInput(*take, now, nowMs(), std::min(onset, now));
+    takeBegins(*take);
+    return true;
+}
+
+bool Recorder::stopAt(std::uint64_t end, std::uint32_t postrollMs) {
+    Take* t = runningTake();
+    if (t == nullptr || t->m_phase != Take::Phase::Recording || t->m_ownDevice) {
+        return false;
+    }
+    t->m_phase = Take::Phase::Closing;
+    tell(Change::Stopping);
+    Take::Range& last = t->m_ranges.back();
+    last.to = std::max(last.from, end + msToFrames(postrollMs, t->m_format.rate));
     return true;
 }
 

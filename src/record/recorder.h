@@ -111,9 +111,17 @@ class Recorder {
     // from before this call; otherwise its own device opens first (Opening), without pre-roll.
     // Earlier takes still closing go on. False when refused (a take runs).
     bool start(int device, const Format& format, std::uint32_t prerollMs, TakeTarget target = {});
+    // Begins a take on the kept input `prerollMs` before frame `onset` of its stream (a frame
+    // already captured: a voice heard a moment ago). False when refused: a take runs, or the
+    // input is not open in `format`.
+    bool startAt(std::uint64_t onset, const Format& format, std::uint32_t prerollMs,
+                 TakeTarget target);
     // Stops the running take; capture goes on for `postrollMs` before it closes (not after a
     // pause). A take still opening is called off. False when no take runs.
     bool stop(std::uint32_t postrollMs);
+    // Stops the running take on the kept input at frame `end` of its stream, then `postrollMs`
+    // (never before the take began). False when no take records there.
+    bool stopAt(std::uint64_t end, std::uint32_t postrollMs);
     bool pause();
     bool resume();
     // Closes every closing take at once with what has come (the window is closing, or waited
@@ -172,6 +180,7 @@ class Recorder {
     void refreshInputAfterStall();
 
   private:
+    static constexpr std::uint64_t kOpenFrom = ~std::uint64_t{0};
     static std::uint64_t msToFrames(std::uint64_t ms, std::uint32_t rate) {
         return ms * rate / 1000;
     }
@@ -182,7 +191,9 @@ class Recorder {
     void openDevice(int device, const Format& format,
                     std::function<void(audio::Handle, std::shared_ptr<CaptureRing>)> done);
     void closeDevice(std::function<void()> done);
-    void beginOnKeptInput(Take& take, std::uint64_t key, std::int64_t keyMs);
+    // `from`: the first frame when it is not the pre-roll before the key.
+    void beginOnKeptInput(Take& take, std::uint64_t key, std::int64_t keyMs,
+                          std::uint64_t from = kOpenFrom);
     void beginOnOwnDevice(const std::shared_ptr<Take>& take, int device);
     void inputOpened(audio::Handle channel, std::shared_ptr<CaptureRing> ring);
     // A take captures: its check begins, Started is told, then its journal begins.

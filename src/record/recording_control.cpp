@@ -1,5 +1,6 @@
 #include "record/recording_control.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
@@ -8,6 +9,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QThread>
+#include <vector>
 
 #include "kit/app.h"
 #include "kit/drawing_board.h"
@@ -21,6 +23,7 @@
 #include "playback/prompt_playback.h"
 #include "record/clip_check.h"
 #include "record/device_worker.h"
+#include "record/hands_free.h"
 #include "record/monitoring.h"
 #include "record/recorder.h"
 #include "record/size_texts.h"
@@ -104,7 +107,7 @@ RecordingState shownState(Recorder::State state) {
 
 // What the new take belongs to: the item, list and folder of this moment, whatever is selected,
 // loaded or set when it stops or closes.
-TakeTarget targetNow(const App& app, bool enter) {
+TakeTarget targetNow(const App& app, bool enter, bool handsFree = false) {
     const QListWidget* list = app.form.列表框_录音文本列表;
     const QListWidgetItem* item = list->currentItem();
     const ItemEntry entry = CurrentItemEntry(app);
@@ -117,6 +120,7 @@ TakeTarget targetNow(const App& app, bool enter) {
     target.started = QDateTime::currentDateTime();
     target.device = app.form.组合框1->currentText();
     target.enter = enter;
+    target.handsFree = handsFree;
     TakeLabels& labels = target.labels;
     labels.id = entry.id;
     labels.note = entry.note;
@@ -299,6 +303,127 @@ void ToggleRecording(App& app, bool fromItemList) {
     fileClosedTakes(app);
 }
 
+bool StartHandsFreeTake(App& app, std::optional<std::uint64_t> onset) {
+    Recorder& recorder = *app.recorder;
+    if (recorder.runningTake() != nullptr) {
+        return false;
+    }
+    if (!onset) {
+        ToggleRecording(app, true);
+        return recorder.runningTake() != nullptr;
+    }
+    const Recorder::Format format = chosenFormat(app);
+    if (recorder.input() != Recorder::Input::Open || !(recorder.format() == format)) {
+        return false;
+    }
+    prepareForTake(app);
+    MatchMonitoringToRecording(app, format.rate, format.flags);
+    const bool started = recorder.startAt(
+        *onset, format, static_cast<std::uint32_t>(app.state.options.effectivePrerollMs()),
+        targetNow(app, true, true));
+    FollowRecorder(app);
+    if (!started && recorder.takesUnderway() == 0) {
+        setSettingsEnabled(app.form, true);
+    }
+    fileClosedTakes(app);
+    return started;
+}
+
+quality::Judgement StopHandsFreeTake(App& app, std::optional<std::uint64_t> end) {
+    Recorder& recorder = *app.recorder;
+    Take* take = recorder.runningTake();
+    if (take == nullptr) {
+        return quality::Judgement{};
+    }
+    take->saveToItem();
+    const std::uint32_t post = static_cast<std::uint32_t>(app.state.options.postroll_ms);
+    if (!end || !recorder.stopAt(*end, post)) {
+        recorder.stop(post);
+    }
+    // What has come so far is judged now, before the post-roll (silence) is in.
+    const std::shared_ptr<Take> stopped = recorder.latestTake();
+    recorder.poll();
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    recorder.checkTake(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+    const quality::Judgement judgement =
+        stopped ? stopped->check().judgementSoFar() : quality::Judgement{};
+    FollowRecorder(app);
+    fileClosedTakes(app);
+    return judgement;
+}
+
+void FeedHandsFree(App& app) {
+    if (!app.hands_free || !app.recorder) {
+        return;
+    }
+    HandsFree& mode = *app.hands_free;
+    ProgramState& s = app.state;
+    const RecordingOptions& o = s.options;
+    if (!o.hands_free || !o.keep_input) {
+        if (mode.on()) {
+            // A take running when the mode ends is stopped and saved as by Enter.
+            if (mode.phase() == HandsFree::Phase::Recording ||
+                mode.phase() == HandsFree::Phase::ByHand) {
+                StopHandsFreeTake(app, std::nullopt);
+            }
+            mode.end();
+        }
+        return;
+    }
+    const Recorder& r = *app.recorder;
+    const audio::Handle channel = r.input() == Recorder::Input::Open ? r.channel() : 0;
+    const quality::VoiceSettings settings{static_cast<double>(o.sensitivity_db), o.silence_ms};
+    const std::uint32_t channels = channel != 0 ? app.engine.channelCount(channel) : 0;
+    const std::uint32_t rate = channel != 0 ? app.engine.sampleRate(channel) : 0;
+    // The input's last moments, which the engine still holds, give the noise floor at once.
+    bool past = false;
+    if (!mode.on()) {
+        mode.begin(rate, channels, settings);
+        s.hands_free_channel = channel;
+        s.hands_free_cursor = 0;
+        past = true;
+    } else {
+        mode.setSettings(settings);
+    }
+    if ((mode.phase() == HandsFree::Phase::Recording || mode.phase() == HandsFree::Phase::ByHand) &&
+        r.runningTake() == nullptr) {
+        mode.takeStoppedElsewhere();  // a list load, a lost device, the size limit
+    }
+    if (channel != s.hands_free_channel) {
+        s.hands_free_channel = channel;
+        s.hands_free_cursor = 0;
+        past = true;
+        if (channel != 0) {
+            mode.inputChanged(rate, channels);
+        }
+    }
+    mode.inputAvailable(channel != 0);
+    if (channel == 0 || channels == 0) {
+        return;
+    }
+    constexpr std::uint32_t kChunkFrames = 4096;
+    static std::vector<float> buffer;
+    buffer.resize(std::size_t{kChunkFrames} * channels);
+    // Each piece is heard before the next is read: a take begun on it is running for the next.
+    while (app.hands_free && mode.on() && s.hands_free_channel == channel) {
+        const std::uint32_t got =
+            app.engine.samplesSince(channel, &s.hands_free_cursor, buffer.data(), kChunkFrames);
+        if (got == 0) {
+            break;
+        }
+        // Nothing begins while a dialog holds the window (the options, a message): what was
+        // said meanwhile is passed over, not taken as the next item's.
+        if (past) {
+            mode.feedPast(buffer.data(), got, s.hands_free_cursor - got);
+        } else if (QApplication::activeModalWidget() == nullptr) {
+            mode.feed(buffer.data(), got, s.hands_free_cursor - got);
+        }
+        if (got < kChunkFrames) {
+            break;
+        }
+    }
+}
+
 void PauseOrResume(App& app) {
     Recorder& recorder = *app.recorder;
     if (recorder.state() == Recorder::State::Recording) {
@@ -455,6 +580,7 @@ void OnRecorderTick(App& app) {
         f.标签_声音服务->setVisible(waiting);
     }
     app.recorder->refreshInputAfterStall();
+    FeedHandsFree(app);
     // Quick while a take closes or a device call runs, steady while a take only records (its
     // frames are collected here), unhurried while only a kept input is watched, off otherwise.
     const Recorder& r = *app.recorder;
@@ -463,10 +589,11 @@ void OnRecorderTick(App& app) {
                       r.state() == Recorder::State::Opening;
     const bool watching = r.input() != Recorder::Input::Closed || TakeRunning(app);
     fileClosedTakes(app);
-    setInterval(f.时钟_录音收尾, busy               ? kPollIntervalMs
-                                 : r.needsPolling() ? kCollectIntervalMs
-                                 : watching         ? kWatchIntervalMs
-                                                    : 0);
+    const bool listening = app.hands_free && app.state.options.hands_free;
+    setInterval(f.时钟_录音收尾, busy                            ? kPollIntervalMs
+                                 : r.needsPolling() || listening ? kCollectIntervalMs
+                                 : watching                      ? kWatchIntervalMs
+                                                                 : 0);
 }
 
 }  // namespace quillar

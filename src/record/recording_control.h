@@ -8,8 +8,10 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "audio/audio_engine.h"
+#include "quality/take_judge.h"
 
 namespace quillar {
 
@@ -23,6 +25,16 @@ void ToggleRecording(App& app);
 // The same for Enter in the item list: a take begun so is saved to its item when it closes, and
 // so is any take stopped so.
 void ToggleRecording(App& app, bool fromItemList);
+// Hands-free (GUI thread): begins a take for the item selected now, the pre-roll before frame
+// `onset` of the kept input's stream, saved to its item as an Enter take is and logged as begun
+// by the voice; without `onset`, as Enter begins one. False when none began.
+bool StartHandsFreeTake(App& app, std::optional<std::uint64_t> onset);
+// Stops the running take into its item at frame `end` of the kept input's stream (now, as Enter,
+// without one), its post-roll after, and judges what it holds so far.
+quality::Judgement StopHandsFreeTake(App& app, std::optional<std::uint64_t> end);
+// The recorder tick's part for hands-free recording: the mode follows the option 自动录音 and the
+// kept input, and hears what the input captured since the last look (GUI thread).
+void FeedHandsFree(App& app);
 // Whether a take runs, opening, recording or paused (GUI thread).
 bool TakeRunning(const App& app);
 // Whether stopped takes are still closing (their post-roll comes in) and none runs.

@@ -45,6 +45,8 @@ struct TakeTarget {
     QString device;          // the capture device's name
     // Begun with Enter in the item list: saved to its item when it closes.
     bool enter = false;
+    // Begun by the speaker's voice in hands-free mode (also `enter`): logged as such.
+    bool handsFree = false;
     TakeLabels labels;  // id, note, gloss, composed name, list and session
 };
 

@@ -50,6 +50,9 @@ class TakeCheck {
     std::int64_t lastClipMs() const { return m_lastClipMs; }
     // The judgement, once finished (frames 0 before).
     const quality::Judgement& judgement() const { return m_judgement; }
+    // The judgement of what the looks have read so far, while the take still runs or closes
+    // (hands-free recording decides on it at the end of the voice, before the post-roll is in).
+    quality::Judgement judgementSoFar() const { return m_judge.judge(); }
 
   private:
     std::size_t m_checked = 0;  // data bytes read so far

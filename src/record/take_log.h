@@ -22,6 +22,8 @@ inline const QString kTakeLogName = QStringLiteral("quillar-log.csv");
 
 // How a take reached its file.
 inline const QString kTakeHowEnter = QStringLiteral("enter");
+// Begun by the speaker's voice in hands-free mode, saved as an Enter take is.
+inline const QString kTakeHowAuto = QStringLiteral("auto");
 inline const QString kTakeHowSave = QStringLiteral("save");
 inline const QString kTakeHowRecovered = QStringLiteral("recovered");
 // A take whose auto-save failed, saved to its item once the folder took files again.
@@ -42,8 +44,8 @@ struct TakeLogEntry {
     QString device;
     QString itemFile;
     QString replaced;  // where the earlier take now lies, or empty when none was kept
-    QString how;       // kTakeHowEnter, kTakeHowSave, kTakeHowRecovered or kTakeHowPending
-                       // (kTakeHowSkipped lines are SkipLogEntry's)
+    QString how;  // kTakeHowEnter, kTakeHowAuto, kTakeHowSave, kTakeHowRecovered or
+                  // kTakeHowPending (kTakeHowSkipped lines are SkipLogEntry's)
     // The take's judgement (noise_dbfs, snr_db, verdict, problems); those columns stay empty
     // when `judged` is false.
     bool judged = false;

@@ -19,7 +19,7 @@ struct TakeLabels;
 
 // Logs `take`, whose WAV image `image` was just written to `path` (its own audio, or
 // record_buffer for 按钮3), under the item it began on; `replaced` is where the earlier take at
-// `path` was kept (empty when none), `how` one of kTakeHowEnter / kTakeHowSave.
+// `path` was kept (empty when none), `how` one of kTakeHowEnter / kTakeHowAuto / kTakeHowSave.
 void LogTake(App& app, const Take& take, const RecordBuffer& image, const QString& path,
              const QString& replaced, const QString& how);
 // Logs a take that went to the WAV file at `path` from its journal (`how` recovered or pending),

@@ -41,6 +41,14 @@ RecordingOptions annotated(bool on) {
     return o;
 }
 
+RecordingOptions handsFree(bool on, int sensitivityDb, int silenceMs) {
+    RecordingOptions o = with(300, 300, 2, true);
+    o.hands_free = on;
+    o.sensitivity_db = sensitivityDb;
+    o.silence_ms = silenceMs;
+    return o;
+}
+
 TEST(RecordingOptionsFile, EveryBrokenValueTakesItsDefaultAndNoneIsFatal) {
     const OptionsCase cases[] = {
         {"no section", u""_s, with(300, 300, 2, true)},
@@ -59,6 +67,14 @@ TEST(RecordingOptionsFile, EveryBrokenValueTakesItsDefaultAndNoneIsFatal) {
         {"annotations off", u"标注文件=0\n"_s, annotated(false)},
         {"annotations not a flag", u"标注文件=2\n"_s, annotated(false)},
         {"annotations a word", u"标注文件=是\n"_s, annotated(false)},
+        {"hands-free", u"自动录音=1\n自动灵敏度分贝=20\n自动静音毫秒=1500\n"_s,
+         handsFree(true, 20, 1500)},
+        {"hands-free at the ends of the ranges", u"自动灵敏度分贝=3\n自动静音毫秒=5000\n"_s,
+         handsFree(false, 3, 5000)},
+        {"hands-free out of range", u"自动录音=2\n自动灵敏度分贝=2\n自动静音毫秒=5001\n"_s,
+         handsFree(false, 12, 800)},
+        {"hands-free not numbers", u"自动录音=on\n自动灵敏度分贝=-\n自动静音毫秒=0.8\n"_s,
+         handsFree(false, 12, 800)},
     };
     for (const OptionsCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -85,6 +101,9 @@ TEST(RecordingOptionsFile, WhatIsWrittenReadsBackAndOtherSectionsStay) {
     chosen.name_template = u"{speaker}/{list}/{id}{item}"_s;
     chosen.ascii_names = true;
     chosen.annotations = true;
+    chosen.hands_free = true;
+    chosen.sensitivity_db = 18;
+    chosen.silence_ms = 600;
     ASSERT_TRUE(WriteRecordingOptions(ini, chosen));
     EXPECT_EQ(ReadRecordingOptions(ini), chosen);
     QFile f(ini);

@@ -20,6 +20,7 @@
 #include "items/item_file.h"
 #include "kit/main_form.h"
 #include "kit/recording_options_dialog.h"
+#include "record/hands_free.h"
 #include "record/recording_control.h"
 #include "support/test_app.h"
 
@@ -44,6 +45,9 @@ class RecordingOptionsUi : public ::testing::Test {
             dialog.keepInput->setChecked(o.keep_input);
             dialog.language->setCurrentIndex(dialog.language->findData(o.language));
             dialog.annotations->setChecked(o.annotations);
+            dialog.handsFree->setChecked(o.hands_free);
+            dialog.sensitivity->setValue(o.sensitivity_db);
+            dialog.silence->setValue(o.silence_ms);
             return int{QDialog::Accepted};
         };
     }
@@ -61,6 +65,8 @@ RecordingOptions chosen() {
     o.keep_input = false;
     o.language = "en";
     o.annotations = true;
+    o.sensitivity_db = 20;
+    o.silence_ms = 1200;
     return o;
 }
 
@@ -82,6 +88,30 @@ TEST_F(RecordingOptionsUi, OkStoresTheValuesInSysIniAndTheProgram) {
     EXPECT_EQ(t.ui.modalTitles.size(), 2);
     EXPECT_EQ(shown, chosen());
     EXPECT_EQ(ReadRecordingOptions(ini()), chosen());
+}
+
+// Hands-free recording listens to the kept input: without it the box cannot be ticked, and with
+// it OK switches the mode on at once.
+TEST_F(RecordingOptionsUi, HandsFreeOnlyWithTheInputKeptOpen) {
+    RecordingOptions o = chosen();
+    o.hands_free = true;
+    answerWith(o);
+    t.form.按钮_录音选项->click();
+    EXPECT_FALSE(t.app.state.options.hands_free) << "the input is not kept open";
+    EXPECT_FALSE(t.app.hands_free->on());
+
+    o.keep_input = true;
+    answerWith(o);
+    t.form.按钮_录音选项->click();
+    EXPECT_EQ(t.app.state.options, o);
+    EXPECT_EQ(ReadRecordingOptions(ini()), o);
+    EXPECT_TRUE(t.app.hands_free->on());
+    EXPECT_FALSE(t.form.标签_自动录音->isHidden());
+
+    o.hands_free = false;
+    answerWith(o);
+    t.form.按钮_录音选项->click();
+    EXPECT_FALSE(t.app.hands_free->on());
 }
 
 TEST_F(RecordingOptionsUi, NeverOpensDuringATake) {

@@ -1073,6 +1073,67 @@ class WorkingLoop(unittest.TestCase):
         self.assertEqual(app.close(), 0)
         self.export_the_session(app, [w for w, _ in words], takes)
 
+    def test_hands_free_takes_each_spoken_word_whole_and_stays_on_a_clipped_one(self):
+        words = [("妈妈", "cmn"), ("太阳", "cmn"), ("月亮", "cmn"), ("石头", "cmn"),
+                 ("water", "en"), ("window", "en"), ("morning", "en"), ("yellow", "en"),
+                 ("river", "en")]
+        tmp = self.servers.tmp
+        spoken, parts = [], [os.path.join(tmp, "hf_lead.wav")]
+        subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", parts[0],
+                        "trim", "0", "1.5"], check=True)
+        for n, (word, voice) in enumerate(words):
+            path = os.path.join(tmp, "hf_word%d.wav" % n)
+            speak(path, word, voice)
+            spoken.append(path)
+        # The ninth word comes twice: first 20 dB too loud (clipped), then as the others.
+        loud = os.path.join(tmp, "hf_loud.wav")
+        subprocess.run(["sox", spoken[8], loud, "gain", "20"], check=True)
+        for n, path in enumerate(spoken[:8] + [loud, spoken[8]]):
+            padded = os.path.join(tmp, "hf_part%d.wav" % n)
+            subprocess.run(["sox", path, padded, "pad", "0", "1.5"], check=True)
+            parts.append(padded)
+        speech = os.path.join(tmp, "hf_speech.wav")
+        subprocess.run(["sox"] + parts + [speech], check=True)
+        # Room noise at -55 dBFS RMS under it all: white noise of amplitude a has RMS a / sqrt(3).
+        noise = os.path.join(tmp, "hf_noise.wav")
+        subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", noise, "synth",
+                        soxi(speech, "-D"), "whitenoise", "vol",
+                        "%.5f" % (10 ** (-55 / 20.0) * math.sqrt(3))], check=True)
+        room = os.path.join(tmp, "hf_room.wav")
+        subprocess.run(["sox", "-m", "-v", "1", speech, "-v", "1", noise, room], check=True)
+
+        items = [w for w, _ in words]
+        app = self.start(items, options={"预录毫秒": 300, "延录毫秒": 300, "保持输入": 1,
+                                         "自动录音": 1})
+        wait_for(app.capture_specs, 10, "the kept input")
+        time.sleep(1.0)
+        subprocess.run(["paplay", "--device=" + SINK, "--latency-msec=20", room],
+                       env=self.servers.env, check=True, timeout=120)
+        rows = self.read_take_log(app, 11)
+        header = rows[0]
+        log = [dict(zip(header, r)) for r in rows[1:]]
+        self.assertEqual([r["how"] for r in log], ["auto"] * 10, log)
+        self.assertEqual([r["item"] for r in log], items[:8] + [items[8], items[8]], log)
+        self.assertEqual(log[8]["verdict"], "redo", log[8])
+        self.assertIn("clipped", log[8]["problems"].split(";"), log[8])
+        for n, (word, _) in enumerate(words):
+            take = app.wav(word)
+            problems = log[n if n < 8 else 9]["problems"].split(";")
+            self.assertNotIn("cut_start", problems, word)
+            self.assertNotIn("cut_end", problems, word)
+            clean = left_samples(spoken[n])
+            begin, end = speech_edges(clean)
+            samples = left_samples(take)
+            at = offset_of(clean, samples)
+            seconds = float(soxi(take, "-D"))
+            print("%s: take %.3f s, word at %.3f, its speech %.3f-%.3f"
+                  % (word, seconds, at, at + begin, at + end), file=sys.stderr)
+            # Its own word, whole, with at least 250 ms before its onset.
+            self.assertGreaterEqual(at + begin, 0.25, word)
+            self.assertLessEqual(at + end, seconds - 0.3, word)
+            self.assertLess(seconds, end - begin + 0.3 + 0.8 + 0.3 + 0.4, word)
+        self.assertEqual(app.close(), 0)
+
     def export_the_session(self, app, words, takes):
         """quillar-export over the folder just recorded: the session joined for Praat and ELAN,
         a lexicon for FLEx and a deposit, each read by a reader we did not write."""

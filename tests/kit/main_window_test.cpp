@@ -83,6 +83,7 @@ const Expected kControls[] = {
      12, false, {}, QColor(255, 0, 0)},
     {"分组框5", "QGroupBox", "分组框2", {8, 8, 688, 263}, ""},
     {"编辑框_当前录音文本", "quillar::LargeTypeBox", "分组框5", {8, 10, 672, 245}, "", 48, true},
+    {"标签_自动录音", "QLabel", "分组框5", {16, 228, 300, 22}, "", 12, false, QColor(0, 96, 0), QColor(255, 255, 255), true},
     {"分组框7", "QGroupBox", "分组框2", {8, 274, 688, 48}, ""},
     {"标签9", "QLabel", "分组框7", {8, 16, 88, 24}, "已有录音文件："},
     {"编辑框_当前录音文件", "QLineEdit", "分组框7", {96, 11, 512, 32}, ""},
@@ -169,8 +170,8 @@ class MainWindowTest : public ::testing::Test {
 };
 
 TEST_F(MainWindowTest, EveryControlHasItsClassContainerGeometryTextAndLook) {
-    ASSERT_EQ(mainWindowControls().size(), 70u);
-    ASSERT_EQ(std::size(kControls) + kDialogCount, 70u);
+    ASSERT_EQ(mainWindowControls().size(), 71u);
+    ASSERT_EQ(std::size(kControls) + kDialogCount, 71u);
     for (const Expected& e : kControls) {
         SCOPED_TRACE(e.name);
         QObject* o = t.form.findChild<QObject*>(QString::fromUtf8(e.name));
