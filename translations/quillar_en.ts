@@ -1255,7 +1255,7 @@ Correct it and set the folder again, or fill in the session anew in Session.</tr
     </message>
     <message>
         <source>%1 / %2，跳过 %3</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 / %2, %3 skipped</translation>
     </message>
 </context>
 </TS>
