@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
@@ -159,6 +160,32 @@ TEST_F(HandsFreeWindow, WordsBecomeTheirItemsTakesWithThePreRollBeforeEachOnset)
     EXPECT_EQ(list()->currentRow(), 4);
     EXPECT_EQ(notice(), u"自动录音：已保存，请说下一条……"_s);
     EXPECT_TRUE(t.ui.messages.empty());
+}
+
+TEST_F(HandsFreeWindow, TheListMovesOnPastItemsRecordedAndItemsSkipped) {
+    // 二 is recorded, 三 was skipped with F8's reason.
+    QFile two(file(u"二"_s));
+    ASSERT_TRUE(two.open(QIODevice::WriteOnly));
+    two.close();
+    const auto skip = [this](const QString& item) {
+        SkipLogEntry e;
+        e.time = QDateTime::currentDateTime();
+        e.item = item;
+        e.reason = u"以后再录"_s;
+        ASSERT_TRUE(AppendSkipLog(folder, e));
+    };
+    skip(u"三"_s);
+    RefreshItemMarks(t.app);
+    scene.words = {{2.0, 0.8, -20.0}, {4.0, 0.8, -20.0}};
+    runTo(1.0);
+    press(Qt::Key_F9);
+    runTo(3.9);
+    EXPECT_EQ(list()->currentRow(), 3) << "past 二 (recorded) and 三 (skipped) to 四";
+    EXPECT_TRUE(ItemSkipped(t.app, 2));
+    runTo(6.0);
+    EXPECT_TRUE(QFile::exists(file(u"四"_s)));
+    EXPECT_FALSE(QFile::exists(file(u"三"_s)));
+    EXPECT_EQ(list()->currentRow(), 4);
 }
 
 TEST_F(HandsFreeWindow, AClippedWordStaysOnItsItemAndIsAskedForAgain) {
