@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <atomic>
 #include <cerrno>
+#include <functional>
 #include <utility>
 
 #include "platform/file_io.h"
@@ -35,6 +36,29 @@ QString sha256Of(const QByteArray& bytes) {
 }
 
 // Puts the finished temporary file at `to` without replacing anything, then reads it back.
+// A new temporary file beside `to` filled by `fill` (true when it wrote everything), flushed to
+// disk and closed: its path, or empty with the reason, nothing left behind.
+QString writeTemporary(const QString& to, QString* error, const std::function<bool(int fd)>& fill) {
+    const QString temp = temporaryBeside(to);
+    platform::FileHandle out = platform::createNewFile(temp);
+    if (!out) {
+        *error = QStringLiteral("cannot write %1: %2").arg(to, errnoText(errno));
+        return QString();
+    }
+    bool ok = fill(out.fd()) && platform::syncData(out.fd());
+    int e = errno;
+    if (!out.close() && ok) {
+        ok = false;
+        e = errno;
+    }
+    if (!ok) {
+        platform::removeFile(temp);
+        *error = QStringLiteral("cannot write %1: %2").arg(to, errnoText(e));
+        return QString();
+    }
+    return temp;
+}
+
 bool place(const QString& temp, const QString& to, const QString& sha256, QString* error) {
     if (!platform::renameNoReplace(temp, to)) {
         const int e = errno;
@@ -78,44 +102,19 @@ bool CopyVerified(const QString& from, const QString& to, const QString& sourceS
         *error = QStringLiteral("cannot read %1: %2").arg(from, errnoText(errno));
         return false;
     }
-    const QString temp = temporaryBeside(to);
-    platform::FileHandle out = platform::createNewFile(temp);
-    if (!out) {
-        *error = QStringLiteral("cannot write %1: %2").arg(to, errnoText(errno));
-        return false;
-    }
-    bool ok = platform::copyAllAt(in.fd(), 0, out.fd(), 0, *size) && platform::syncData(out.fd());
-    int e = errno;
-    if (!out.close() && ok) {
-        ok = false;
-        e = errno;
-    }
-    if (!ok) {
-        platform::removeFile(temp);
-        *error = QStringLiteral("cannot write %1: %2").arg(to, errnoText(e));
+    const QString temp = writeTemporary(
+        to, error, [&](int fd) { return platform::copyAllAt(in.fd(), 0, fd, 0, *size); });
+    if (temp.isEmpty()) {
         return false;
     }
     return place(temp, to, sourceSha256, error);
 }
 
 bool WriteVerified(const QByteArray& bytes, const QString& to, QString* error) {
-    const QString temp = temporaryBeside(to);
-    platform::FileHandle out = platform::createNewFile(temp);
-    if (!out) {
-        *error = QStringLiteral("cannot write %1: %2").arg(to, errnoText(errno));
-        return false;
-    }
-    bool ok =
-        platform::writeAll(out.fd(), bytes.constData(), static_cast<std::uint64_t>(bytes.size())) &&
-        platform::syncData(out.fd());
-    int e = errno;
-    if (!out.close() && ok) {
-        ok = false;
-        e = errno;
-    }
-    if (!ok) {
-        platform::removeFile(temp);
-        *error = QStringLiteral("cannot write %1: %2").arg(to, errnoText(e));
+    const QString temp = writeTemporary(to, error, [&](int fd) {
+        return platform::writeAll(fd, bytes.constData(), static_cast<std::uint64_t>(bytes.size()));
+    });
+    if (temp.isEmpty()) {
         return false;
     }
     return place(temp, to, sha256Of(bytes), error);
