@@ -42,7 +42,7 @@ WavVerdict readFmt(const std::uint8_t* p, std::uint32_t size, WavLayout* layout)
     const std::uint16_t channels = layout->channels;
     const std::uint32_t rate = layout->rate;
     const std::uint16_t bits = layout->bits;
-    if (channels == 0 || channels > 8 || rate == 0 || rate > 384000) {
+    if (channels == 0 || channels > 8 || rate == 0 || rate > kMaxWavRate) {
         return WavVerdict::Unsupported;
     }
     AudioFormat& format = layout->format;

@@ -17,6 +17,9 @@ enum class StoredSample : std::uint8_t {
     F64,       // 64-bit IEEE float little-endian, played as F32
 };
 
+// The highest rate a recording is played or written at: a header claiming more is no recording.
+inline constexpr std::uint32_t kMaxWavRate = 384000;
+
 enum class WavVerdict : std::uint8_t {
     Playable,
     NotWav,       // no RIFF/WAVE signature

@@ -7,10 +7,14 @@
 #include <QSaveFile>
 #include <algorithm>
 
+#include "audio/wav_layout.h"
+
 namespace quillar {
 
 bool TakeInfo::hasUsableFormat() const {
-    return rate > 0 && channels > 0 && channels <= 8 &&
+    // A rate no reader plays would make a recovered take that no tool opens: such a TakeInfo
+    // is as good as lost, and the journal's own header is asked instead.
+    return rate > 0 && rate <= audio::kMaxWavRate && channels > 0 && channels <= 8 &&
            (bits == 8 || bits == 16 || bits == 24 || bits == 32);
 }
 

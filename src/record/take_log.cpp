@@ -136,6 +136,112 @@ QByteArray TakeLogLine(const TakeLogEntry& e) {
 
 namespace {
 
+// Calls `visit` with the fields of each record of `data` (UTF-8, a signature allowed), as bytes
+// with their quotes undone; the views hold only during the call. Blank lines are no records. The
+// log of a long survey has tens of thousands of lines and is read at every refresh of the marks,
+// so fields are sliced from the bytes, not built a character at a time. True when the data ends
+// inside a quoted field that was never closed (a line cut short by a crash, or a hand edit).
+template <class Visit>
+bool scanCsv(QByteArrayView data, Visit&& visit) {
+    if (data.startsWith(QByteArrayView(kSignature))) {
+        data = data.sliced(kSignature.size());
+    }
+    const char* p = data.data();
+    const char* const end = p + data.size();
+    const auto fieldEnd = [end](const char* q) {
+        while (q < end && *q != ',' && *q != '\r' && *q != '\n') {
+            ++q;
+        }
+        return q;
+    };
+    std::vector<QByteArrayView> fields;
+    std::vector<QByteArray> unquoted;  // backs the views of quoted fields
+    bool any = false;
+    bool open = false;
+    while (p < end) {
+        if (*p == '"') {
+            QByteArray field;
+            ++p;
+            open = true;
+            while (p < end) {
+                const char* q = static_cast<const char*>(std::memchr(p, '"', end - p));
+                if (q == nullptr) {
+                    field.append(p, end - p);
+                    p = end;
+                    break;
+                }
+                field.append(p, q - p);
+                p = q + 1;
+                if (p < end && *p == '"') {
+                    field.append('"');
+                    ++p;
+                } else {
+                    open = false;
+                    break;
+                }
+            }
+            const char* rest = fieldEnd(p);
+            field.append(p, rest - p);
+            p = rest;
+            unquoted.push_back(std::move(field));
+            fields.emplace_back(unquoted.back());
+            any = true;
+        } else {
+            const char* rest = fieldEnd(p);
+            fields.emplace_back(p, rest - p);
+            any = any || rest > p;
+            p = rest;
+        }
+        if (p < end && *p == ',') {
+            any = true;
+            if (++p < end) {
+                continue;
+            }
+            // A comma last in the data ends its record with an empty field.
+            fields.emplace_back();
+        }
+        if (p < end) {
+            p += (*p == '\r' && p + 1 < end && p[1] == '\n') ? 2 : 1;
+        }
+        if (any) {
+            visit(fields);
+        }
+        fields.clear();
+        unquoted.clear();
+        any = false;
+    }
+    return open;
+}
+
+
+// What must go before a new line at the end of the log open at `fd` so that the line is a record
+// of its own, for this program and any CSV reader: the header when the log holds no record yet,
+// a closing quote for a field that a crash or an edit left open, a line break for a line cut
+// short. The whole log is read: an open quote may lie lines back, and tens of thousands of lines
+// are read in a few milliseconds.
+QByteArray leadOf(int fd, std::uint64_t size) {
+    if (size == 0) {
+        return TakeLogHeader();
+    }
+    QByteArray old(static_cast<qsizetype>(size), Qt::Uninitialized);
+    if (platform::readFullyAt(fd, old.data(), size, 0) != size) {
+        return "\r\n";  // cannot tell: a blank line is no record, so it costs nothing
+    }
+    bool any = false;
+    const bool open = scanCsv(old, [&any](const std::vector<QByteArrayView>&) { any = true; });
+    if (!any && !open) {
+        // Nothing but a signature or blank lines: the header, without a second signature, which
+        // would not be at the file's start.
+        QByteArray header = TakeLogHeader().sliced(kSignature.size());
+        return old == kSignature || old.endsWith('\n') ? header : header.prepend("\r\n");
+    }
+    QByteArray lead = open ? "\"" : "";
+    if (open || !old.endsWith('\n')) {
+        lead += "\r\n";
+    }
+    return lead;
+}
+
 // Appends `line` to the log at `path`, with the signature and header when the file is new or
 // empty; one write, flushed.
 bool appendLine(const QString& path, const QByteArray& line) {
@@ -143,17 +249,7 @@ bool appendLine(const QString& path, const QByteArray& line) {
     if (!log) {
         return false;
     }
-    QByteArray bytes;
-    const std::uint64_t size = platform::sizeOf(log.fd()).value_or(0);
-    if (size == 0) {
-        bytes = TakeLogHeader();
-    } else {
-        // A line cut short by an earlier crash must not swallow this one.
-        char last = '\n';
-        if (platform::readAt(log.fd(), &last, 1, size - 1) == 1 && last != '\n') {
-            bytes = "\r\n";
-        }
-    }
+    QByteArray bytes = leadOf(log.fd(), platform::sizeOf(log.fd()).value_or(0));
     bytes += line;
     const bool ok =
         platform::writeAll(log.fd(), bytes.constData(), static_cast<std::uint64_t>(bytes.size())) &&
@@ -204,81 +300,6 @@ bool LoggedSkips::skipped(const QString& key, const QString& file, QString* reas
     return true;
 }
 
-namespace {
-
-// Calls `visit` with the fields of each record of `data` (UTF-8, a signature allowed), as bytes
-// with their quotes undone; the views hold only during the call. Blank lines are no records. The
-// log of a long survey has tens of thousands of lines and is read at every refresh of the marks,
-// so fields are sliced from the bytes, not built a character at a time.
-template <class Visit>
-void scanCsv(QByteArrayView data, Visit&& visit) {
-    if (data.startsWith(QByteArrayView(kSignature))) {
-        data = data.sliced(kSignature.size());
-    }
-    const char* p = data.data();
-    const char* const end = p + data.size();
-    const auto fieldEnd = [end](const char* q) {
-        while (q < end && *q != ',' && *q != '\r' && *q != '\n') {
-            ++q;
-        }
-        return q;
-    };
-    std::vector<QByteArrayView> fields;
-    std::vector<QByteArray> unquoted;  // backs the views of quoted fields
-    bool any = false;
-    while (p < end) {
-        if (*p == '"') {
-            QByteArray field;
-            ++p;
-            while (p < end) {
-                const char* q = static_cast<const char*>(std::memchr(p, '"', end - p));
-                if (q == nullptr) {
-                    field.append(p, end - p);
-                    p = end;
-                    break;
-                }
-                field.append(p, q - p);
-                p = q + 1;
-                if (p < end && *p == '"') {
-                    field.append('"');
-                    ++p;
-                } else {
-                    break;
-                }
-            }
-            const char* rest = fieldEnd(p);
-            field.append(p, rest - p);
-            p = rest;
-            unquoted.push_back(std::move(field));
-            fields.emplace_back(unquoted.back());
-            any = true;
-        } else {
-            const char* rest = fieldEnd(p);
-            fields.emplace_back(p, rest - p);
-            any = any || rest > p;
-            p = rest;
-        }
-        if (p < end && *p == ',') {
-            any = true;
-            if (++p == end) {
-                fields.emplace_back();
-            }
-            continue;
-        }
-        if (p < end) {
-            p += (*p == '\r' && p + 1 < end && p[1] == '\n') ? 2 : 1;
-        }
-        if (any) {
-            visit(fields);
-        }
-        fields.clear();
-        unquoted.clear();
-        any = false;
-    }
-}
-
-}  // namespace
-
 std::vector<QStringList> ParseCsv(const QByteArray& data) {
     std::vector<QStringList> records;
     scanCsv(data, [&records](const std::vector<QByteArrayView>& fields) {
@@ -316,7 +337,10 @@ void ReadTakeLog(const QString& folder, QHash<QString, quality::Judgement>* judg
     }
     qsizetype line = -1;
     scanCsv(file.readAll(), [&](const std::vector<QByteArrayView>& fields) {
-        if (++line == 0 || fields.size() <= std::size_t{kClippedColumn}) {
+        // The header names the columns; a log that lost it (emptied by hand but for its
+        // signature, then written again) still has its first take in its first line.
+        if ((++line == 0 && fields.front() == "time") ||
+            fields.size() <= std::size_t{kClippedColumn}) {
             return;
         }
         if (fields.size() > std::size_t{kHowColumn} && fields[kHowColumn] == "skipped") {

@@ -128,6 +128,60 @@ TEST(TakeLog, AppendsToTheFolderOfTheTakeAndNeverRewrites) {
     EXPECT_NE(judged.value(u"二.wav"_s).verdict, quality::Verdict::Redo);
 }
 
+// Logs as a crash, an editor or a damaged disk leave them. Whatever came before, the line
+// appended is a record of its own: for this program (the take keeps its mark) and for any CSV
+// reader, and the header is there for the spreadsheet that opens the log.
+TEST(TakeLog, TakeAppendedToADamagedLogIsReadBack) {
+    const QByteArray header = TakeLogHeader();
+    const struct {
+        const char* what;
+        QByteArray before;
+        bool headed;  // the log has its header, given or added
+    } cases[] = {
+        {"only the signature", "\xEF\xBB\xBF", true},
+        {"only blank lines", "\r\n\r\n", true},
+        {"the signature and a blank line", "\xEF\xBB\xBF\r\n", true},
+        {"a line cut inside a quoted item", header + "t,\"a,b", true},
+        {"a quoted field left open lines back", header + "t,\"a\r\nb\r\n", true},
+        {"an escaped quote last", header + "t,\"a\"\"", true},
+        {"a line cut after a comma", header + "t,x,", true},
+        // Its first line is a take, not a header to pass over.
+        {"no header", "t,一,一.wav,1.000,44100,16,2,-0.0,yes,d,l,,enter\r\n", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir dir;
+        const QString log = dir.filePath(kTakeLogName);
+        QFile f(log);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(c.before);
+        f.close();
+        TakeLogEntry e;
+        e.file = dir.filePath(u"新.wav"_s);
+        e.item = u"新"_s;
+        e.clipped = true;
+        ASSERT_TRUE(AppendTakeLog(e));
+        QHash<QString, quality::Judgement> judged;
+        QHash<QString, QString> items;
+        ReadTakeLog(dir.path(), &judged, &items);
+        EXPECT_EQ(items.value(u"新.wav"_s), u"新"_s);
+        EXPECT_EQ(judged.value(u"新.wav"_s).verdict, quality::Verdict::Redo);
+        const QByteArray after = contents(log);
+        EXPECT_TRUE(after.startsWith(c.before)) << "earlier bytes are never rewritten";
+        EXPECT_EQ(after.contains("time,item,file,"), c.headed);
+        EXPECT_EQ(items.contains(u"一.wav"_s), !c.headed);
+        EXPECT_LE(after.count("\xEF\xBB\xBF"), 1);
+        // The last record is the take's, to a reader that counts records.
+        const std::vector<QStringList> records = ParseCsv(after);
+        ASSERT_FALSE(records.empty());
+        EXPECT_EQ(records.back().value(1), u"新"_s);
+    }
+    // A comma last in the data still ends a record.
+    const std::vector<QStringList> cut = ParseCsv("a,b\r\nc,");
+    ASSERT_EQ(cut.size(), 2u);
+    EXPECT_EQ(cut.back(), (QStringList{u"c"_s, QString()}));
+}
+
 TEST(TakeLog, JudgementsAndItemsAreReadFromOldAndNewLines) {
     QTemporaryDir dir;
     QFile f(dir.filePath(kTakeLogName));
