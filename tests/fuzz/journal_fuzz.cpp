@@ -76,7 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     {
         PendingTakes pending;
         pending.claimLeftOver(state);
-        for (const SavedPendingTake& saved : pending.saveWhatCan(home, 0, true, state, &TakeMetadataOf)) {
+        for (const SavedPendingTake& saved :
+             pending.saveWhatCan(home, 0, true, state, &TakeMetadataOf)) {
             checkWritten(saved.path, root, journalBytes);
         }
     }
