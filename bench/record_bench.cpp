@@ -1,25 +1,28 @@
 // The recorder's costs: the capture thread's copy of a block into its ring and the window's
-// collection of a take's block out of it, appending a capture block, making the WAV image at stop, and saving a
-// long recording (against cp of a file of the same size on the same disk).
+// collection of a take's block out of it, appending a capture block, making the WAV image at stop,
+// and saving a long recording (against cp of a file of the same size on the same disk).
 #include <benchmark/benchmark.h>
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <thread>
-#include <memory>
 #include <vector>
 
 #include "bench_folder.h"
 #include "kit/record_buffer.h"
 #include "record/capture_ring.h"
 #include "record/saving.h"
+#include "record/take_log.h"
 #include "record/wav_image.h"
 
 namespace {
@@ -255,5 +258,40 @@ BENCHMARK(BM_CpSameSize)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3)
     ->UseRealTime();
+
+// A take's line appended to the folder's log at the save, after the log of a long survey: the
+// log is read whole first, so that a line an earlier crash left open cannot swallow this one.
+// Arg: lines already in the log (1 for the first take's).
+void BM_AppendTakeLog(benchmark::State& state) {
+    const QTemporaryDir dir(quillar::bench::benchFolder());
+    quillar::TakeLogEntry e;
+    e.time = QDateTime::currentDateTime();
+    e.item = QStringLiteral("太阳");
+    e.file = dir.filePath(QStringLiteral("太阳.wav"));
+    e.seconds = 1.5;
+    e.rate = 44100;
+    e.bits = 16;
+    e.channels = 2;
+    e.device = QStringLiteral("USB Audio CODEC");
+    e.itemFile = QStringLiteral("/home/f/词表.txt");
+    e.how = quillar::kTakeHowEnter;
+    e.judged = true;
+    QFile log(dir.filePath(quillar::kTakeLogName));
+    if (!log.open(QIODevice::WriteOnly)) {
+        state.SkipWithError("cannot write the log");
+        return;
+    }
+    log.write(quillar::TakeLogHeader());
+    const QByteArray line = quillar::TakeLogLine(e);
+    for (std::int64_t i = 0; i < state.range(0); ++i) {
+        log.write(line);
+    }
+    log.close();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(quillar::AppendTakeLog(e));
+    }
+    state.counters["log_MB"] = double(QFileInfo(log).size()) / 1e6;
+}
+BENCHMARK(BM_AppendTakeLog)->Arg(1)->Arg(50000)->Unit(benchmark::kMicrosecond)->Iterations(200);
 
 }  // namespace

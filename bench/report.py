@@ -33,6 +33,8 @@ MICRO = [
      "BM_AppendBlock/bytes:38400/heap:0/take_blocks:6000", 10 * US),
     ("24-bit capture: a 1024-frame stereo device chunk packed from SDL's 32-bit samples",
      "audio_engine_bench", "BM_PackChunkTo24Bit/pack:1", 10 * US),
+    ("A take's line appended to a 50,000-line take log (6.5 MB), flushed", "record_bench",
+     "BM_AppendTakeLog/50000/iterations:200", 5 * MS),
     ("WAV image at stop, 10 min of 48000 Hz 32-bit (220 MiB)", "record_bench",
      "BM_WavImageAtStop/iterations:5/manual_time", 1 * MS),
     ("Spectrum frame, wave picture (engine to board)", "live_display_bench", "BM_Frame/wave",

@@ -33,6 +33,16 @@ void adviseSequential(int fd);
 bool lockExclusive(int fd);
 // Bytes in the open file, or nothing.
 std::optional<std::uint64_t> sizeOf(int fd);
+// Which file an open descriptor is, how long and when it last changed: equal states mean the file
+// was not written in between, whoever might have written it.
+struct FileState {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t size = 0;
+    std::int64_t modifiedNs = 0;
+    bool operator==(const FileState&) const = default;
+};
+std::optional<FileState> stateOf(int fd);
 // Bytes in the open file when it is a regular file (not a folder, device or pipe), or nothing.
 std::optional<std::uint64_t> regularFileSize(int fd);
 

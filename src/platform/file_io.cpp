@@ -194,6 +194,16 @@ std::optional<std::uint64_t> sizeOf(int fd) {
     return static_cast<std::uint64_t>(st.st_size);
 }
 
+std::optional<FileState> stateOf(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        return std::nullopt;
+    }
+    return FileState{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                     static_cast<std::uint64_t>(st.st_size),
+                     std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec};
+}
+
 std::optional<std::uint64_t> regularFileSize(int fd) {
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

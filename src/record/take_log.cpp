@@ -8,10 +8,12 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <utility>
 #include <vector>
 
 #include "naming/recording_names.h"
+#include "platform/descriptor_io.h"
 #include "platform/file_io.h"
 
 namespace quillar {
@@ -213,12 +215,10 @@ bool scanCsv(QByteArrayView data, Visit&& visit) {
     return open;
 }
 
-
 // What must go before a new line at the end of the log open at `fd` so that the line is a record
 // of its own, for this program and any CSV reader: the header when the log holds no record yet,
 // a closing quote for a field that a crash or an edit left open, a line break for a line cut
-// short. The whole log is read: an open quote may lie lines back, and tens of thousands of lines
-// are read in a few milliseconds.
+// short. The whole log is read, as an open quote may lie lines back.
 QByteArray leadOf(int fd, std::uint64_t size) {
     if (size == 0) {
         return TakeLogHeader();
@@ -242,6 +242,12 @@ QByteArray leadOf(int fd, std::uint64_t size) {
     return lead;
 }
 
+// The logs this process appended to, each as its last line left it. A log found so again ends in
+// a whole record of ours and is not read: a long survey's log is megabytes, and a save must not
+// wait for it.
+std::mutex g_leftMutex;
+QHash<QString, platform::FileState> g_left;
+
 // Appends `line` to the log at `path`, with the signature and header when the file is new or
 // empty; one write, flushed.
 bool appendLine(const QString& path, const QByteArray& line) {
@@ -249,11 +255,27 @@ bool appendLine(const QString& path, const QByteArray& line) {
     if (!log) {
         return false;
     }
-    QByteArray bytes = leadOf(log.fd(), platform::sizeOf(log.fd()).value_or(0));
+    const std::optional<platform::FileState> found = platform::stateOf(log.fd());
+    bool asLeft = false;
+    {
+        const std::lock_guard lock(g_leftMutex);
+        const auto left = g_left.constFind(path);
+        asLeft = found && left != g_left.cend() && *left == *found;
+    }
+    QByteArray bytes = asLeft ? QByteArray() : leadOf(log.fd(), found ? found->size : 0);
     bytes += line;
     const bool ok =
         platform::writeAll(log.fd(), bytes.constData(), static_cast<std::uint64_t>(bytes.size())) &&
         platform::syncData(log.fd());
+    const std::optional<platform::FileState> now = ok ? platform::stateOf(log.fd()) : std::nullopt;
+    {
+        const std::lock_guard lock(g_leftMutex);
+        if (now) {
+            g_left.insert(path, *now);
+        } else {
+            g_left.remove(path);
+        }
+    }
     return log.close() && ok;
 }
 

@@ -1,7 +1,7 @@
 // The take log: its columns, CSV quoting, the signature and header of a new file, appending
 // without touching earlier lines, and a failing write reported once without failing the save.
-#include "record/take_info.h"
 #include "record/take_log.h"
+#include "record/take_info.h"
 
 #include <gtest/gtest.h>
 
@@ -65,11 +65,11 @@ TEST(TakeLog, LineHoldsTheColumnsInOrder) {
     e.how = kTakeHowEnter;
     const std::vector<QStringList> rows = ParseCsv(TakeLogHeader() + TakeLogLine(e));
     ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0], (QStringList{u"time"_s, u"item"_s, u"file"_s, u"seconds"_s, u"rate"_s,
-                                    u"bits"_s, u"channels"_s, u"peak_dbfs"_s, u"clipped"_s,
-                                    u"device"_s, u"item_file"_s, u"replaced"_s, u"how"_s,
-                                    u"noise_dbfs"_s, u"snr_db"_s, u"verdict"_s, u"problems"_s,
-                                    u"id"_s, u"speaker"_s, u"site"_s}));
+    EXPECT_EQ(rows[0], (QStringList{u"time"_s,     u"item"_s,       u"file"_s,      u"seconds"_s,
+                                    u"rate"_s,     u"bits"_s,       u"channels"_s,  u"peak_dbfs"_s,
+                                    u"clipped"_s,  u"device"_s,     u"item_file"_s, u"replaced"_s,
+                                    u"how"_s,      u"noise_dbfs"_s, u"snr_db"_s,    u"verdict"_s,
+                                    u"problems"_s, u"id"_s,         u"speaker"_s,   u"site"_s}));
     const QString time = IsoLocalTime(e.time);
     EXPECT_EQ(QDateTime::fromString(time, Qt::ISODate), e.time) << time.toStdString();
     EXPECT_TRUE(
@@ -180,6 +180,31 @@ TEST(TakeLog, TakeAppendedToADamagedLogIsReadBack) {
     const std::vector<QStringList> cut = ParseCsv("a,b\r\nc,");
     ASSERT_EQ(cut.size(), 2u);
     EXPECT_EQ(cut.back(), (QStringList{u"c"_s, QString()}));
+}
+
+// The log is read whole only when someone else wrote it since this program's last line: a line
+// another program leaves open between two takes still cannot swallow the second.
+TEST(TakeLog, ALogDamagedBetweenTwoTakesIsReadAgain) {
+    QTemporaryDir dir;
+    TakeLogEntry e;
+    e.file = dir.filePath(u"一.wav"_s);
+    e.item = u"一"_s;
+    ASSERT_TRUE(AppendTakeLog(e));
+    QFile f(dir.filePath(kTakeLogName));
+    ASSERT_TRUE(f.open(QIODevice::Append));
+    f.write("t,\"open");
+    f.close();
+    e.file = dir.filePath(u"二.wav"_s);
+    e.item = u"二"_s;
+    ASSERT_TRUE(AppendTakeLog(e));
+    e.file = dir.filePath(u"三.wav"_s);
+    e.item = u"三"_s;
+    ASSERT_TRUE(AppendTakeLog(e));
+    QHash<QString, QString> items;
+    ReadTakeLog(dir.path(), nullptr, &items);
+    EXPECT_EQ(items.value(u"一.wav"_s), u"一"_s);
+    EXPECT_EQ(items.value(u"二.wav"_s), u"二"_s);
+    EXPECT_EQ(items.value(u"三.wav"_s), u"三"_s);
 }
 
 TEST(TakeLog, JudgementsAndItemsAreReadFromOldAndNewLines) {
