@@ -3,7 +3,9 @@
 #include <quazip.h>
 #include <quazipfile.h>
 
+#include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QXmlStreamReader>
 #include <algorithm>
 #include <optional>
@@ -299,7 +301,21 @@ class SheetReader {
 
 TableRead ReadXlsxSheet(const QString& path) {
     const TableRead unreadable{{}, SpreadsheetUnreadableText()};
-    QuaZip zip(path);
+    const TableRead tooLarge{{}, Texts::tr("这个电子表格太大，超出了录音文本能容纳的范围。")};
+    // The workbook is unpacked from memory. A damaged central directory can send the unzipping
+    // back to the same places hundreds of thousands of times, and from the file each time is a
+    // system call: seconds for a file of two kilobytes.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return unreadable;
+    }
+    if (file.size() > kMaxXlsxPartBytes) {
+        return tooLarge;
+    }
+    QByteArray packed = file.readAll();
+    file.close();
+    QBuffer buffer(&packed);
+    QuaZip zip(&buffer);
     if (!zip.open(QuaZip::mdUnzip)) {
         return unreadable;
     }
@@ -307,7 +323,7 @@ TableRead ReadXlsxSheet(const QString& path) {
     QByteArray part;
     const auto failed = [&](Part p) -> std::optional<TableRead> {
         if (p == Part::TooLarge) {
-            return TableRead{{}, Texts::tr("这个电子表格太大，超出了录音文本能容纳的范围。")};
+            return tooLarge;
         }
         if (p != Part::Read) {
             return unreadable;

@@ -8,8 +8,8 @@
 
 namespace quillar {
 
-// An XML part of a workbook larger than this once unpacked is refused, whatever its header
-// claims: a word list's sheet is a few megabytes.
+// A workbook file, or an XML part of one once unpacked, larger than this is refused, whatever its
+// headers claim: a word list's sheet is a few megabytes.
 inline constexpr qint64 kMaxXlsxPartBytes = 64 * 1024 * 1024;
 
 // The rows of the workbook's first sheet, in the workbook's order of sheets; line is the sheet's

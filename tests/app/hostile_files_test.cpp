@@ -93,6 +93,8 @@ TEST(HostileFiles, WordListsAreReadOrRefusedInOneBox) {
         {"item_file", "table_duplicate_ids.csv", "重复"},
         {"item_file", "gb18030_cut_mid_char.txt", ""},
         {"xlsx", "truncated_half.xlsx", "已损坏或无法读取"},
+        // A central directory that sends the unzipping past the end, again and again.
+        {"xlsx", "regress-central-directory-past-the-end.xlsx", "已损坏或无法读取"},
         {"xlsx", "entity_expansion.xlsx", "已损坏或无法读取"},
         {"xlsx", "target_outside_package.xlsx", "已损坏或无法读取"},
         {"xls", "truncated_half.xls", "已损坏或无法读取"},
