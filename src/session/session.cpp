@@ -10,6 +10,7 @@
 #include <QSaveFile>
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 
 namespace quillar {
 
@@ -295,19 +296,44 @@ SessionRead readSessionFile(const QString& path) {
     return parseSession(bytes);
 }
 
+namespace {
+
+// The keys of `object` other than `ours`, as its iteration names them. Qt's parser keeps a key
+// with a byte-order mark in it under a name that lookups miss but iteration and writing give
+// without the mark: kept as it was, such a key would be written a second time beside ours, and
+// the file would read differently, or not at all, the next time.
+QJsonObject othersOf(const QJsonObject& object, std::initializer_list<QLatin1StringView> ours) {
+    QJsonObject others;
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        const QString key = it.key();
+        if (std::none_of(ours.begin(), ours.end(),
+                         [&key](QLatin1StringView o) { return key == o; })) {
+            others.insert(key, it.value());
+        }
+    }
+    return others;
+}
+
+}  // namespace
+
 QByteArray sessionJson(const Session& session) {
     const auto optional = [](const auto& value) {
         return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
     };
-    QJsonObject all = session.original;
-    QJsonObject speaker = all.value(QStringLiteral("speaker")).toObject();
+    using namespace Qt::StringLiterals;
+    QJsonObject all = othersOf(
+        session.original, {"speaker"_L1, "site"_L1, "fieldworker"_L1, "consent"_L1, "notes"_L1});
+    QJsonObject speaker =
+        othersOf(session.original.value(QStringLiteral("speaker")).toObject(),
+                 {"code"_L1, "name"_L1, "sex"_L1, "birth_year"_L1, "role"_L1, "languages"_L1});
     speaker[QStringLiteral("code")] = session.speaker.code;
     speaker[QStringLiteral("name")] = session.speaker.name;
     speaker[QStringLiteral("sex")] = session.speaker.sex;
     speaker[QStringLiteral("birth_year")] = optional(session.speaker.birthYear);
     speaker[QStringLiteral("role")] = session.speaker.role;
     speaker[QStringLiteral("languages")] = QJsonArray::fromStringList(session.speaker.languages);
-    QJsonObject site = all.value(QStringLiteral("site")).toObject();
+    QJsonObject site = othersOf(session.original.value(QStringLiteral("site")).toObject(),
+                                {"code"_L1, "place"_L1, "latitude"_L1, "longitude"_L1});
     site[QStringLiteral("code")] = session.site.code;
     site[QStringLiteral("place")] = session.site.place;
     site[QStringLiteral("latitude")] = optional(session.site.latitude);

@@ -22,6 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const QByteArray written = sessionJson(*read.session);
     const SessionRead again = parseSession(written);
+    if (!again.session) {
+        std::fprintf(stderr, "%s\n%s\n", again.error.toUtf8().constData(), written.constData());
+    }
     check(again.session.has_value() && again.error.isEmpty(), "what is written is read");
     check(*again.session == *read.session, "read back the same");
     for (auto it = read.session->original.begin(); it != read.session->original.end(); ++it) {

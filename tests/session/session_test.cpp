@@ -82,6 +82,24 @@ TEST(SessionFile, AProjectsFileIsReadAndWrittenBackWithEverythingItHad) {
     EXPECT_EQ(*back.session, fresh);
 }
 
+// A key with a byte-order mark in it (files pasted together in an editor) is one Qt's parser
+// names without the mark; written back beside the program's own key, it would be read instead
+// of it, and a file the program read would be refused once it had written it.
+TEST(SessionFile, AKeyWithAByteOrderMarkDoesNotComeBackAsTheKeyItResembles) {
+    const QByteArray file =
+        "{\"speaker\": {\"code\": \"S1\", \"\xEF\xBB\xBFlanguages\": [\"XX\"]},"
+        " \"\xEF\xBB\xBFnotes\": 5, \"extra\": 1}";
+    const SessionRead read = parseSession(file);
+    ASSERT_TRUE(read.session) << read.error.toStdString();
+    const QByteArray written = sessionJson(*read.session);
+    const SessionRead again = parseSession(written);
+    ASSERT_TRUE(again.session) << again.error.toStdString() << written.toStdString();
+    EXPECT_EQ(*again.session, *read.session);
+    EXPECT_EQ(written.count("\"languages\""), 1) << written.toStdString();
+    EXPECT_EQ(written.count("\"notes\""), 1) << written.toStdString();
+    EXPECT_EQ(again.session->original[u"extra"_s].toInt(), 1);
+}
+
 TEST(SessionFile, MissingKeysAndNullsAreEmpty) {
     for (const char* json :
          {"{}", "{\"speaker\": {}, \"site\": null}",
