@@ -2,7 +2,6 @@
 // start-up, then written back as the window saves them. Whatever the file held, a value written
 // is the value read next, the options stay in their ranges, and the lines not written keep their
 // bytes.
-#include <QCoreApplication>
 
 #include "app/recording_options_file.h"
 #include "app/settings.h"
@@ -24,11 +23,6 @@ void checkRanges(const RecordingOptions& o) {
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    new QCoreApplication(*argc, *argv);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QString ini = fuzz::scratch().filePath(QStringLiteral("sys.ini"));

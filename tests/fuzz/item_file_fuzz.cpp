@@ -1,7 +1,6 @@
 // Any bytes as a word list, read as the window and quillar-check read it: encoding detection and
 // decoding, then either lines or a table (CSV, TSV, semicolons), under each name that decides how
 // a file is taken. A file gives items, or is refused with a reason, never both.
-#include <QCoreApplication>
 
 #include "fuzz_support.h"
 #include "items/item_file.h"
@@ -28,11 +27,6 @@ void checkContent(const ItemFileContent& content) {
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    new QCoreApplication(*argc, *argv);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray bytes = fuzz::bytesOf(data, size);

@@ -3,7 +3,6 @@
 // The state folder is then recovered as at start-up, and its pending takes saved, as the window
 // does. Every file written must be a WAV the player reads, holding no more than the journal did,
 // inside the folders it was given.
-#include <QCoreApplication>
 #include <QDirIterator>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -47,11 +46,6 @@ void checkWritten(const QString& path, const QString& root, std::uint64_t journa
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    new QCoreApplication(*argc, *argv);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) {

@@ -2,8 +2,6 @@
 // window reads a spreadsheet word list, and the records must make a table or one refusal.
 #pragma once
 
-#include <QCoreApplication>
-
 #include "fuzz_support.h"
 #include "items/item_file.h"
 #include "items/item_table.h"

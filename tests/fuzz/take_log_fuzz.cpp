@@ -1,18 +1,12 @@
 // Any bytes as a folder's quillar-log.csv: read for the marks and for quillar-check, then a take
 // and a skip are appended as the window appends them. Whatever the log held before, be it cut
 // short or edited by hand, what is appended is read back.
-#include <QCoreApplication>
 
 #include "fuzz_support.h"
 #include "record/take_log.h"
 
 using namespace quillar;
 using fuzz::check;
-
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    new QCoreApplication(*argc, *argv);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QString folder = fuzz::freshFolder(fuzz::scratch().filePath(QStringLiteral("takes")));

@@ -2,7 +2,6 @@
 // of what it found, the judgement of the image and of the file (as quillar-check reads it), and
 // where a journal's audio lies. The readers must agree with each other and never claim audio the
 // input does not hold.
-#include <QCoreApplication>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -28,11 +27,6 @@ void checkJudgement(const quality::WavJudgement& j, std::size_t size) {
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    new QCoreApplication(*argc, *argv);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const audio::WavReader read = [&](std::uint64_t at, void* out, std::uint64_t n) {

@@ -2,11 +2,6 @@
 #include "items/xlsx_reader.h"
 #include "sheet_fuzz.h"
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    new QCoreApplication(*argc, *argv);
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     quillar::fuzz::readSheet(data, size, "list.xlsx", &quillar::ReadXlsxSheet);
     return 0;
