@@ -2,9 +2,13 @@
 
 #include <freexl.h>
 
+#include <QDataStream>
 #include <QFile>
 #include <algorithm>
 #include <memory>
+#include <optional>
+
+#include "platform/child_process.h"
 
 namespace quillar {
 
@@ -37,9 +41,8 @@ QString cellText(const void* handle, unsigned row, unsigned short column) {
     }
 }
 
-}  // namespace
-
-TableRead ReadXlsSheet(const QString& path) {
+// The reading itself, through the library.
+TableRead readWithLibrary(const QString& path) {
     const TableRead unreadable{{}, SpreadsheetUnreadableText()};
     const void* opened = nullptr;
     // The handle is closed even when opening fails: the library may have allocated it.
@@ -90,6 +93,47 @@ TableRead ReadXlsSheet(const QString& path) {
         out.records.push_back({int(r) + 1, std::move(fields)});
     }
     return out;
+}
+
+QByteArray bytesOf(const TableRead& read) {
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out << read.refusal << quint32(read.records.size());
+    for (const TableRecord& r : read.records) {
+        out << qint32(r.line) << r.fields;
+    }
+    return bytes;
+}
+
+std::optional<TableRead> tableReadOf(const QByteArray& bytes) {
+    QDataStream in(bytes);
+    TableRead read;
+    quint32 count = 0;
+    in >> read.refusal >> count;
+    for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
+        qint32 line = 0;
+        QStringList fields;
+        in >> line >> fields;
+        read.records.push_back({line, std::move(fields)});
+    }
+    if (in.status() != QDataStream::Ok || !in.atEnd()) {
+        return std::nullopt;
+    }
+    return read;
+}
+
+}  // namespace
+
+TableRead ReadXlsSheet(const QString& path) {
+    // libfreexl reads past its own buffers on some damaged workbooks: it reads in a child
+    // process, where that can cost nothing but the child.
+    const std::optional<QByteArray> bytes = platform::RunInChildProcess(
+        [&path] { return bytesOf(readWithLibrary(path)); }, kXlsReadLimit);
+    std::optional<TableRead> read = bytes ? tableReadOf(*bytes) : std::nullopt;
+    if (!read) {
+        return {{}, SpreadsheetUnreadableText()};
+    }
+    return std::move(*read);
 }
 
 }  // namespace quillar

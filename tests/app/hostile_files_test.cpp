@@ -86,7 +86,7 @@ TEST(HostileFiles, WordListsAreReadOrRefusedInOneBox) {
     const struct {
         const char* target;
         const char* file;
-        const char* refusal;  // part of the box's text; "" when the list is read
+        const char* refusal;  // part of the box's text; "" when the list is read; null: either
     } cases[] = {
         {"item_file", "binary_looking.txt", "不是文本文件"},
         {"item_file", "table_unclosed_quote.csv", "引号"},
@@ -98,6 +98,9 @@ TEST(HostileFiles, WordListsAreReadOrRefusedInOneBox) {
         {"xlsx", "entity_expansion.xlsx", "已损坏或无法读取"},
         {"xlsx", "target_outside_package.xlsx", "已损坏或无法读取"},
         {"xls", "truncated_half.xls", "已损坏或无法读取"},
+        // The library reads past a buffer of its own on this one, in a child process: refused
+        // where a sanitizer stops the child, read as whatever it read elsewhere; never a crash.
+        {"xls", "regress-library-reads-past-its-stack-buffer.xls", nullptr},
         // A workbook of the newer kind under the old name is read for what it is: a header alone.
         {"xls", "zip_named_xls.xls", ""},
     };
@@ -109,6 +112,10 @@ TEST(HostileFiles, WordListsAreReadOrRefusedInOneBox) {
         ASSERT_TRUE(
             copyInto(corpusFile(QString::fromUtf8(c.target), QString::fromUtf8(c.file)), path));
         LoadItemFile(t.app, path);
+        if (c.refusal == nullptr) {
+            EXPECT_LE(t.ui.messages.size(), 1u);
+            continue;
+        }
         if (*c.refusal == '\0') {
             EXPECT_TRUE(t.ui.messages.empty());
             EXPECT_EQ(t.form.编辑框_录音文本源路径->text(), path);

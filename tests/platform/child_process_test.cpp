@@ -1,0 +1,50 @@
+// Work done apart in a child process: its bytes come back whole; a child that crashes, exits
+// with a failure or runs too long gives nothing, and the caller goes on.
+#include "platform/child_process.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <thread>
+
+namespace quillar::platform {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(ChildProcess, BytesComeBackOnlyFromAChildThatEndedNormally) {
+    const QByteArray large(300 * 1024, 'x');  // more than a pipe holds at once
+    const struct {
+        const char* what;
+        std::function<QByteArray()> work;
+        std::optional<QByteArray> expected;
+    } cases[] = {
+        {"bytes", [] { return QByteArray("词表\0a", 7); }, QByteArray("词表\0a", 7)},
+        {"nothing", [] { return QByteArray(); }, QByteArray()},
+        {"more than a pipe holds", [&large] { return large; }, large},
+        {"a crash",
+         []() -> QByteArray {
+             std::raise(SIGSEGV);
+             return "never";
+         },
+         std::nullopt},
+        {"an abort", []() -> QByteArray { std::abort(); }, std::nullopt},
+        {"a failing exit", []() -> QByteArray { std::_Exit(3); }, std::nullopt},
+        {"too long",
+         [] {
+             std::this_thread::sleep_for(10s);
+             return QByteArray("late");
+         },
+         std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_EQ(RunInChildProcess(c.work, 500ms), c.expected);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+    }
+}
+
+}  // namespace
+}  // namespace quillar::platform
