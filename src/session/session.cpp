@@ -298,17 +298,38 @@ SessionRead readSessionFile(const QString& path) {
 
 namespace {
 
-// The keys of `object` other than `ours`, as its iteration names them. Qt's parser keeps a key
-// with a byte-order mark in it under a name that lookups miss but iteration and writing give
-// without the mark: kept as it was, such a key would be written a second time beside ours, and
-// the file would read differently, or not at all, the next time.
+// Qt's parser keeps a key with a byte-order mark in it under a name that lookups miss but
+// iteration and writing give without the mark. Kept as it was, such a key is written a second time
+// beside the one it resembles, and the file reads differently, or not at all, the next time; at any
+// depth, since unknown values are kept whole. Rebuilt by the names iteration gives, each object
+// holds each written name once.
+QJsonValue asWritten(const QJsonValue& value) {
+    if (value.isObject()) {
+        const QJsonObject object = value.toObject();
+        QJsonObject rebuilt;
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            rebuilt.insert(it.key(), asWritten(it.value()));
+        }
+        return rebuilt;
+    }
+    if (value.isArray()) {
+        QJsonArray rebuilt;
+        for (const QJsonValue& element : value.toArray()) {
+            rebuilt.append(asWritten(element));
+        }
+        return rebuilt;
+    }
+    return value;
+}
+
+// The keys of `object` other than `ours`, as they will be written.
 QJsonObject othersOf(const QJsonObject& object, std::initializer_list<QLatin1StringView> ours) {
     QJsonObject others;
     for (auto it = object.begin(); it != object.end(); ++it) {
         const QString key = it.key();
         if (std::none_of(ours.begin(), ours.end(),
                          [&key](QLatin1StringView o) { return key == o; })) {
-            others.insert(key, it.value());
+            others.insert(key, asWritten(it.value()));
         }
     }
     return others;

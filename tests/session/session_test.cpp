@@ -100,6 +100,20 @@ TEST(SessionFile, AKeyWithAByteOrderMarkDoesNotComeBackAsTheKeyItResembles) {
     EXPECT_EQ(again.session->original[u"extra"_s].toInt(), 1);
 }
 
+TEST(SessionFile, AnUnknownValueWithAByteOrderMarkKeyIsWrittenTheSameEachTime) {
+    // Inside a value kept whole, the marked key and an empty one would both be written as "".
+    const QByteArray file =
+        "{\"extra\": {\"\": 30, \"\xEF\xBB\xBF\": 34,"
+        " \"list\": [{\"\xEF\xBB\xBF\": 1, \"\": 2}]}}";
+    const SessionRead read = parseSession(file);
+    ASSERT_TRUE(read.session) << read.error.toStdString();
+    const QByteArray written = sessionJson(*read.session);
+    const SessionRead again = parseSession(written);
+    ASSERT_TRUE(again.session) << again.error.toStdString();
+    EXPECT_EQ(sessionJson(*again.session), written);
+    EXPECT_EQ(written.count("\"\": "), 2) << written.toStdString();
+}
+
 TEST(SessionFile, MissingKeysAndNullsAreEmpty) {
     for (const char* json :
          {"{}", "{\"speaker\": {}, \"site\": null}",
