@@ -298,17 +298,26 @@ SessionRead readSessionFile(const QString& path) {
 
 namespace {
 
-// Qt's parser keeps a key with a byte-order mark in it under a name that lookups miss but
-// iteration and writing give without the mark. Kept as it was, such a key is written a second time
-// beside the one it resembles, and the file reads differently, or not at all, the next time; at any
-// depth, since unknown values are kept whole. Rebuilt by the names iteration gives, each object
-// holds each written name once.
+// Qt's parser drops one byte-order mark from the start of a key written plainly, but keeps one
+// that came in through an escape, and a lookup by the name it gives may miss. A key written as
+// iteration names it could come back under another name, beside one it resembles, or as a key of
+// ours: the file would read differently, or not at all, the next time. So every key is written
+// under the name a read gives back, at any depth, since unknown values are kept whole; keys that
+// come to the same name are written once.
+QString nameReadBack(QString key) {
+    qsizetype marks = 0;
+    while (marks < key.size() && key.at(marks) == QChar(0xFEFF)) {
+        ++marks;
+    }
+    return key.remove(0, marks);
+}
+
 QJsonValue asWritten(const QJsonValue& value) {
     if (value.isObject()) {
         const QJsonObject object = value.toObject();
         QJsonObject rebuilt;
         for (auto it = object.begin(); it != object.end(); ++it) {
-            rebuilt.insert(it.key(), asWritten(it.value()));
+            rebuilt.insert(nameReadBack(it.key()), asWritten(it.value()));
         }
         return rebuilt;
     }
@@ -326,7 +335,7 @@ QJsonValue asWritten(const QJsonValue& value) {
 QJsonObject othersOf(const QJsonObject& object, std::initializer_list<QLatin1StringView> ours) {
     QJsonObject others;
     for (auto it = object.begin(); it != object.end(); ++it) {
-        const QString key = it.key();
+        const QString key = nameReadBack(it.key());
         if (std::none_of(ours.begin(), ours.end(),
                          [&key](QLatin1StringView o) { return key == o; })) {
             others.insert(key, asWritten(it.value()));
