@@ -17,7 +17,26 @@
 #define QUILLAR_CHILD_SANITIZED 1
 #endif
 #ifdef QUILLAR_CHILD_SANITIZED
+#include <sanitizer/asan_interface.h>
 #include <sanitizer/common_interface_defs.h>
+#endif
+
+namespace {
+
+// Set in a child only, before its work starts.
+volatile sig_atomic_t g_in_child = 0;
+
+}  // namespace
+
+#ifdef QUILLAR_CHILD_SANITIZED
+// A fault the address sanitizer sees in a child is the child's end, and the parent only learns that
+// it failed. Symbolising and printing the report would take a second or more on a loaded machine,
+// all of it spent before the parent can refuse the file.
+extern "C" void __asan_on_error() {
+    if (g_in_child != 0) {
+        ::_exit(2);  // a failure, as any status but 0
+    }
+}
 #endif
 
 namespace quillar::platform {
@@ -27,6 +46,7 @@ namespace {
 // The child's end: the work's bytes into the pipe, then out without running anything of the
 // parent's (no atexit handlers, no destructors of objects the parent owns).
 [[noreturn]] void childMain(int out, const std::function<QByteArray()>& work) {
+    g_in_child = 1;
 #ifdef QUILLAR_CHILD_SANITIZED
     // A sanitizer's report in the child is the child's failure, which the parent sees in its
     // exit status: a fuzzer or test harness of the parent must not record it as its own.

@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <memory>
 #include <thread>
 
 namespace quillar::platform {
@@ -45,6 +46,24 @@ TEST(ChildProcess, BytesComeBackOnlyFromAChildThatEndedNormally) {
         EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
     }
 }
+
+#ifdef __SANITIZE_ADDRESS__
+// What a damaged file makes a library do. The child ends at once: symbolising and printing the
+// report would cost the parent a second or more before it could refuse the file.
+TEST(ChildProcess, AReadPastABufferEndsTheChildWithoutAReport) {
+    testing::internal::CaptureStderr();
+    const auto got = RunInChildProcess(
+        []() -> QByteArray {
+            const auto buffer = std::make_unique<char[]>(16);
+            const char* volatile past = buffer.get() + 16;
+            return QByteArray(1, *past);
+        },
+        5s);
+    const std::string printed = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(got, std::nullopt);
+    EXPECT_EQ(printed.find("AddressSanitizer"), std::string::npos) << printed;
+}
+#endif
 
 }  // namespace
 }  // namespace quillar::platform
