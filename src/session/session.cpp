@@ -124,6 +124,19 @@ QString syntaxError(QJsonParseError::ParseError error) {
     }
 }
 
+// Qt's parser drops a byte-order mark from the start of a key or text written plainly, but keeps
+// one that came in through an escape, and a lookup by the name it gives may miss. A key or text
+// written as read could come back as another: a key moved, beside one it resembles or as one of
+// ours; a text shorter. The file would read differently, or not at all, the next time. So texts are
+// read, and keys and texts written, as a read gives them back.
+QString asReadBack(QString text) {
+    qsizetype marks = 0;
+    while (marks < text.size() && text.at(marks) == QChar(0xFEFF)) {
+        ++marks;
+    }
+    return text.remove(0, marks);
+}
+
 // Reads the known keys out of a parsed object; the first wrong one ends the reading.
 class Reader {
   public:
@@ -141,7 +154,7 @@ class Reader {
     QString text(const QJsonObject& in, const QString& path) {
         const QJsonValue v = in.value(leaf(path));
         if (v.isString() || absent(v)) {
-            return v.toString();
+            return asReadBack(v.toString());
         }
         refuse(path, SessionTexts::tr("“%1”应是文字（加引号）"));
         return {};
@@ -298,26 +311,16 @@ SessionRead readSessionFile(const QString& path) {
 
 namespace {
 
-// Qt's parser drops one byte-order mark from the start of a key written plainly, but keeps one
-// that came in through an escape, and a lookup by the name it gives may miss. A key written as
-// iteration names it could come back under another name, beside one it resembles, or as a key of
-// ours: the file would read differently, or not at all, the next time. So every key is written
-// under the name a read gives back, at any depth, since unknown values are kept whole; keys that
-// come to the same name are written once.
-QString nameReadBack(QString key) {
-    qsizetype marks = 0;
-    while (marks < key.size() && key.at(marks) == QChar(0xFEFF)) {
-        ++marks;
-    }
-    return key.remove(0, marks);
-}
-
+// Unknown values are kept whole, so at any depth; keys that come to the same name are written once.
 QJsonValue asWritten(const QJsonValue& value) {
+    if (value.isString()) {
+        return asReadBack(value.toString());
+    }
     if (value.isObject()) {
         const QJsonObject object = value.toObject();
         QJsonObject rebuilt;
         for (auto it = object.begin(); it != object.end(); ++it) {
-            rebuilt.insert(nameReadBack(it.key()), asWritten(it.value()));
+            rebuilt.insert(asReadBack(it.key()), asWritten(it.value()));
         }
         return rebuilt;
     }
@@ -335,7 +338,7 @@ QJsonValue asWritten(const QJsonValue& value) {
 QJsonObject othersOf(const QJsonObject& object, std::initializer_list<QLatin1StringView> ours) {
     QJsonObject others;
     for (auto it = object.begin(); it != object.end(); ++it) {
-        const QString key = nameReadBack(it.key());
+        const QString key = asReadBack(it.key());
         if (std::none_of(ours.begin(), ours.end(),
                          [&key](QLatin1StringView o) { return key == o; })) {
             others.insert(key, asWritten(it.value()));

@@ -100,14 +100,16 @@ TEST(SessionFile, AKeyWithAByteOrderMarkDoesNotComeBackAsTheKeyItResembles) {
     EXPECT_EQ(again.session->original[u"extra"_s].toInt(), 1);
 }
 
-TEST(SessionFile, KeysWithByteOrderMarksAreWrittenUnderTheNamesTheyAreReadBackAs) {
+TEST(SessionFile, KeysAndTextsWithByteOrderMarksAreWrittenAsTheyAreReadBack) {
     // A mark written plainly is dropped at the next read, one that came through an escape is kept:
-    // written as read, keys moved, merged, or came back as ours.
+    // written as read, keys moved, merged or came back as ours, and texts came back shorter.
     const struct {
         const char* why;
         QByteArray file;
         const char* once;  // written exactly once
     } cases[] = {
+        {"at the start of texts, ours and kept",
+         "{\"notes\": \"\\ufeffn\", \"extra\": [\"\xEF\xBB\xBF\\u0041\"]}", "\"notes\""},
         {"beside an empty key, inside a value kept whole",
          "{\"extra\": {\"\": 30, \"\xEF\xBB\xBF\": 34, \"list\": [{\"\xEF\xBB\xBF\": 1, \"\": "
          "2}]}}",
