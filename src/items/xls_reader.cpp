@@ -19,12 +19,8 @@ struct CloseWorkbook {
 };
 using Workbook = std::unique_ptr<const void, CloseWorkbook>;
 
-// What a cell shows; empty for an empty cell or one the library cannot give.
-QString cellText(const void* handle, unsigned row, unsigned short column) {
-    FreeXL_CellValue cell;
-    if (freexl_get_cell_value(handle, row, column, &cell) != FREEXL_OK) {
-        return {};
-    }
+// What a cell the library gave shows; empty for an empty cell.
+QString cellText(const FreeXL_CellValue& cell) {
     switch (cell.type) {
         case FREEXL_CELL_INT:
             return QString::number(cell.value.int_value);
@@ -40,6 +36,10 @@ QString cellText(const void* handle, unsigned row, unsigned short column) {
             return {};
     }
 }
+
+// The most rows and columns a sheet of this format holds.
+constexpr unsigned int kXlsMaxRows = 65536;
+constexpr unsigned short kXlsMaxColumns = 256;
 
 // The reading itself, through the library.
 TableRead readWithLibrary(const QString& path) {
@@ -71,13 +71,22 @@ TableRead readWithLibrary(const QString& path) {
         freexl_worksheet_dimensions(handle, &rows, &columns) != FREEXL_OK) {
         return unreadable;
     }
-    // The dimensions are counts of rows and columns (the format holds at most 65536 by 256), so
-    // the cells asked for are bounded whatever the file; only rows with a value are kept.
+    // The library takes the dimensions from the file as they stand: a damaged one claims millions
+    // of rows. Within the format's limits every cell is asked for, up to 16.7 million empty ones
+    // for a sheet whose last cell is its last; only rows with a value are kept.
+    if (rows > kXlsMaxRows || columns > kXlsMaxColumns) {
+        return unreadable;
+    }
     qint64 laidOut = 0;
+    FreeXL_CellValue cell;
     for (unsigned int r = 0; r < rows; ++r) {
         QStringList fields;
         for (unsigned short c = 0; c < columns; ++c) {
-            QString text = cellText(handle, r, c);
+            if (freexl_get_cell_value(handle, r, c, &cell) != FREEXL_OK ||
+                cell.type == FREEXL_CELL_NULL) {
+                continue;
+            }
+            QString text = cellText(cell);
             if (!text.isEmpty()) {
                 fields.resize(c + 1);
                 fields[c] = std::move(text);
