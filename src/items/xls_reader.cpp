@@ -72,8 +72,8 @@ TableRead readWithLibrary(const QString& path) {
         return unreadable;
     }
     // The library takes the dimensions from the file as they stand: a damaged one claims millions
-    // of rows. Within the format's limits every cell is asked for, up to 16.7 million empty ones
-    // for a sheet whose last cell is its last; only rows with a value are kept.
+    // of rows. Within the format's limits every cell is asked for: 16.7 million, nearly all empty,
+    // for a sheet with one stray value in its far corner. Only rows with a value are kept.
     if (rows > kXlsMaxRows || columns > kXlsMaxColumns) {
         return unreadable;
     }
