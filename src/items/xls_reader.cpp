@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+#include "items/compound_file.h"
 #include "platform/child_process.h"
 
 namespace quillar {
@@ -134,6 +135,9 @@ std::optional<TableRead> tableReadOf(const QByteArray& bytes) {
 }  // namespace
 
 TableRead ReadXlsSheet(const QString& path) {
+    if (CompoundFileOverclaims(path)) {
+        return {{}, SpreadsheetUnreadableText()};
+    }
     // libfreexl reads past its own buffers on some damaged workbooks: it reads in a child
     // process, where that can cost nothing but the child.
     const std::optional<QByteArray> bytes = platform::RunInChildProcess(

@@ -103,6 +103,8 @@ TEST(HostileFiles, WordListsAreReadOrRefusedInOneBox) {
         {"xls", "regress-library-reads-past-its-stack-buffer.xls", nullptr},
         // A damaged sheet claims 6.5 million rows, more than the format holds.
         {"xls", "regress-millions-of-rows-claimed.xls", "已损坏或无法读取"},
+        // A 5 KB file whose workbook stream claims 3.7 GB, every sector of it chained to one.
+        {"xls", "regress-stream-longer-than-its-file.xls", "已损坏或无法读取"},
         // A workbook of the newer kind under the old name is read for what it is: a header alone.
         {"xls", "zip_named_xls.xls", ""},
     };
